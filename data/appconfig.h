@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstring>
+
+// Communication settings. Copied and compared as one block by the
+// communication dialog, so keep it trivially copyable.
+struct ComConfig {
+    int comtype;          // 0 = Modbus RTU on a serial port, otherwise Modbus TCP
+    // Linux device names (/dev/serial/by-id/...) are far longer than "COM32",
+    // so the port name gets room for 63 characters.
+    char com[64];
+    char baud[6];
+    char parity[6];       // "No", "Odd", "Even"
+    char stopbit[6];      // "1", "1.5", "2"
+    int addr;             // slave address (RTU) or unit identifier (TCP)
+    char IP[16];          // host, or host:port
+    char interval[8];     // number + unit letter: "5s", "10m", "2h"
+    int metertype;        // kept and written back; nothing depends on it
+};
+
+struct DisplayConfig {
+    int timeformat;
+    int yAxis_scale;      // non-zero: automatic, 0: fixed yLow..yHigh
+    double yLow;
+    double yHigh;
+    int gridlinetype;     // a Qt::PenStyle number
+    int xMaxMajor;
+    int xMaxMinor;
+    int yMaxMajor;
+    int yMaxMinor;
+    int grid_red, grid_green, grid_blue;
+    int back_red, back_green, back_blue;
+    int para_red[31];     // index k: column k + 1
+    int para_green[31];
+    int para_blue[31];
+    bool para_on[31];
+};
+
+struct AppConfigRecord {
+    ComConfig comm;
+    DisplayConfig disp;
+};
+
+// The one settings record of the process, zero at program start.
+extern AppConfigRecord AppConfig;
+
+// "config/config.ini" relative to the working directory.
+QString configFilePath();
+
+// Fills AppConfig from the file; writes a default file when there is none.
+void readConfig();
+// Writes the whole of AppConfig. Failures are silent: the run goes on with
+// the settings in memory.
+void writeConfig();
+void defaultDisplayConfig(DisplayConfig &disp);
+void defaultComConfig(ComConfig &comm);
+// The sampling interval in seconds; at least 1, so that a malformed interval
+// can never make the sampling loop or the refresh timer spin.
+unsigned int intervalSeconds();
+unsigned int intervalSeconds(const char *interval);
+
+// Copies text into a fixed-size field, cut to fit and always NUL-terminated.
+template <size_t N>
+void copyToField(char (&field)[N], const QByteArray &text)
+{
+    const size_t n = qMin(static_cast<size_t>(text.size()), N - 1);
+    memcpy(field, text.constData(), n);
+    memset(field + n, 0, N - n);
+}

@@ -1,0 +1,299 @@
+#include "data/appconfig.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+// Colours in the order the file lists them, written out independently of the
+// program's own table.
+const char *const kDefaultColourText =
+    "255,0,0 0,153,51 0,51,255 119,51,204 153,51,0 255,153,51 153,204,51 119,170,221 "
+    "204,102,204 153,153,153 102,255,0 0,255,255 0,0,153 255,255,0 153,0,153 255,17,153 "
+    "204,153,153 153,255,153 153,153,0 0,153,153 0,204,153 0,255,0 0,117,117 153,104,0 "
+    "153,104,76 216,165,76 207,62,151 153,95,190 100,172,190 100,118,215 122,53,111";
+
+QByteArray expectedDefaultFile()
+{
+    QByteArray out =
+        "[ZEP Config]\n[COM Setting]\ncomtype=0\ncom=COM1\nbaud=9600\nparity=No\nstopbit=1\naddr=1\n"
+        "IP=\ninterval=5s\nmetertype=0\n\n[Disp Setting]\ntimeformat=4\nyAxis_scale=1\nyLow=0\n"
+        "yHigh=500\ngridlinetype=3\nxMaxMajor=10\nxMaxMinor=5\nyMaxMajor=10\nyMaxMinor=5\n"
+        "grid_red=185\ngrid_green=185\ngrid_blue=185\nback_red=255\nback_green=255\nback_blue=255\n";
+    const QList<QByteArray> colours = QByteArray(kDefaultColourText).split(' ');
+    for (int k = 0; k < 31; ++k) {
+        const QList<QByteArray> rgb = colours.at(k).split(',');
+        const QByteArray i = QByteArray::number(k);
+        out += "para_red[" + i + "]=" + rgb[0] + "\n";
+        out += "para_green[" + i + "]=" + rgb[1] + "\n";
+        out += "para_blue[" + i + "]=" + rgb[2] + "\n";
+        out += "para_on[" + i + "]=1\n";
+    }
+    out += "\n";
+    return out;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return f.readAll();
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(content);
+}
+
+} // namespace
+
+class TestAppConfig : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+
+private slots:
+    void init()
+    {
+        // Every case starts as the program does: a zeroed record in an empty directory.
+        AppConfig = AppConfigRecord{};
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(dir->path()));
+    }
+
+    void firstStartWritesDefaultFile()
+    {
+        QVERIFY(!QDir(QStringLiteral("config")).exists());
+        readConfig();
+        QCOMPARE(readAll(QStringLiteral("config/config.ini")), expectedDefaultFile());
+        const ComConfig &c = AppConfig.comm;
+        QCOMPARE(c.comtype, 0);
+        QCOMPARE(QByteArray(c.com), QByteArray("COM1"));
+        QCOMPARE(QByteArray(c.baud), QByteArray("9600"));
+        QCOMPARE(QByteArray(c.parity), QByteArray("No"));
+        QCOMPARE(QByteArray(c.stopbit), QByteArray("1"));
+        QCOMPARE(c.addr, 1);
+        QCOMPARE(QByteArray(c.IP), QByteArray(""));
+        QCOMPARE(QByteArray(c.interval), QByteArray("5s"));
+        QCOMPARE(c.metertype, 0);
+        QCOMPARE(AppConfig.disp.yHigh, 500.0);
+        QCOMPARE(AppConfig.disp.para_on[30], true);
+    }
+
+    void defaultFileReadsBackUnchanged()
+    {
+        readConfig();
+        const AppConfigRecord first = AppConfig;
+        AppConfig = AppConfigRecord{};
+        readConfig();
+        QCOMPARE(memcmp(&first.comm, &AppConfig.comm, sizeof(ComConfig)), 0);
+        writeConfig();
+        QCOMPARE(readAll(QStringLiteral("config/config.ini")), expectedDefaultFile());
+    }
+
+    void onlyComtypeLeavesDisplayZero()
+    {
+        writeFile(QStringLiteral("config/config.ini"), "comtype=1\n");
+        readConfig();
+        QCOMPARE(AppConfig.comm.comtype, 1);
+        QCOMPARE(QByteArray(AppConfig.comm.com), QByteArray("COM1"));
+        QCOMPARE(QByteArray(AppConfig.comm.interval), QByteArray("5s"));
+        QCOMPARE(AppConfig.comm.addr, 1);
+        const DisplayConfig &d = AppConfig.disp;
+        QCOMPARE(d.yLow, 0.0);
+        QCOMPARE(d.yHigh, 0.0);
+        QCOMPARE(d.yAxis_scale, 0);
+        QCOMPARE(d.timeformat, 0);
+        for (int k = 0; k < 31; ++k) {
+            QCOMPARE(d.para_red[k] | d.para_green[k] | d.para_blue[k], 0);
+            QCOMPARE(d.para_on[k], false);
+        }
+    }
+
+    void lines_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("blanks around = are part of the key") << QByteArray("comtype = 1\n") << "comtype" << 0;
+        QTest::newRow("blank after = is simplified away") << QByteArray("comtype= 1 \n") << "comtype" << 1;
+        QTest::newRow("CR LF line break") << QByteArray("addr=7\r\n") << "addr" << 7;
+        QTest::newRow("last line without break") << QByteArray("addr=9") << "addr" << 9;
+        QTest::newRow("non-numeric int") << QByteArray("addr=x1\n") << "addr" << 0;
+        QTest::newRow("key is case-sensitive") << QByteArray("ADDR=5\n") << "addr" << 1;
+        QTest::newRow("text after NUL ignored") << QByteArray("addr=4\0" "0\n", 9) << "addr" << 4;
+        QTest::newRow("section line changes nothing") << QByteArray("[COM Setting]\n") << "comtype" << 0;
+        QTest::newRow("only first = splits") << QByteArray("addr=3=4\n") << "addr" << 0;
+        QTest::newRow("index 40 ignored") << QByteArray("para_red[40]=12\n") << "red0" << 0;
+        QTest::newRow("index -1 ignored") << QByteArray("para_red[-1]=12\n") << "red0" << 0;
+        QTest::newRow("index 30 used") << QByteArray("para_red[30]=12\n") << "red30" << 12;
+        QTest::newRow("non-numeric index is 0") << QByteArray("para_red[x]=12\n") << "red0" << 12;
+        QTest::newRow("green") << QByteArray("para_green[2]=77\n") << "green2" << 77;
+        QTest::newRow("blue") << QByteArray("para_blue[5]=66\n") << "blue5" << 66;
+        QTest::newRow("para_on 7 is true") << QByteArray("para_on[3]=7\n") << "on3" << 1;
+        QTest::newRow("para_on 0 is false") << QByteArray("para_on[3]=0\n") << "on3" << 0;
+    }
+
+    void lines()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, what);
+        QFETCH(int, expected);
+        writeFile(QStringLiteral("config/config.ini"), content);
+        readConfig();
+        const DisplayConfig &d = AppConfig.disp;
+        int actual = -12345;
+        if (what == QLatin1String("comtype"))
+            actual = AppConfig.comm.comtype;
+        else if (what == QLatin1String("addr"))
+            actual = AppConfig.comm.addr;
+        else if (what == QLatin1String("red0"))
+            actual = d.para_red[0];
+        else if (what == QLatin1String("red30"))
+            actual = d.para_red[30];
+        else if (what == QLatin1String("green2"))
+            actual = d.para_green[2];
+        else if (what == QLatin1String("blue5"))
+            actual = d.para_blue[5];
+        else if (what == QLatin1String("on3"))
+            actual = d.para_on[3] ? 1 : 0;
+        QCOMPARE(actual, expected);
+    }
+
+    void paraOnWrittenBackAsOne()
+    {
+        writeFile(QStringLiteral("config/config.ini"), "para_on[3]=7\n");
+        readConfig();
+        writeConfig();
+        const QByteArray out = readAll(QStringLiteral("config/config.ini"));
+        QVERIFY(out.contains("\npara_on[3]=1\n"));
+        QVERIFY(out.contains("\npara_on[2]=0\n"));
+    }
+
+    void doubles_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("exponent") << QByteArray("1e3") << 1000.0 << QByteArray("1000");
+        QTest::newRow("fraction") << QByteArray("12.5") << 12.5 << QByteArray("12.5");
+        QTest::newRow("negative") << QByteArray("-0.25") << -0.25 << QByteArray("-0.25");
+        QTest::newRow("six digits") << QByteArray("1234567") << 1234567.0 << QByteArray("1.23457e+06");
+        QTest::newRow("garbage") << QByteArray("abc") << 0.0 << QByteArray("0");
+    }
+
+    void doubles()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(double, value);
+        QFETCH(QByteArray, written);
+        writeFile(QStringLiteral("config/config.ini"), "yHigh=" + text + "\n");
+        readConfig();
+        QCOMPARE(AppConfig.disp.yHigh, value);
+        writeConfig();
+        QVERIFY(readAll(QStringLiteral("config/config.ini")).contains("\nyHigh=" + written + "\n"));
+    }
+
+    void textFields_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("com fits") << QByteArray("com=COM12") << QByteArray("com") << QByteArray("COM12");
+        QTest::newRow("linux device") << QByteArray("com=/dev/ttyUSB0") << QByteArray("com") << QByteArray("/dev/ttyUSB0");
+        const QByteArray byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0X";
+        QTest::newRow("com 63 characters") << QByteArray("com=" + byId) << QByteArray("com") << byId;
+        QTest::newRow("com cut at 63") << QByteArray("com=" + byId + "YZ") << QByteArray("com") << byId;
+        QTest::newRow("baud cut at 5") << QByteArray("baud=1152000") << QByteArray("baud") << QByteArray("11520");
+        QTest::newRow("parity cut at 5") << QByteArray("parity=Evenish") << QByteArray("parity") << QByteArray("Evenis").left(5);
+        QTest::newRow("stopbit") << QByteArray("stopbit=1.5") << QByteArray("stopbit") << QByteArray("1.5");
+        QTest::newRow("IP 15 kept") << QByteArray("IP=127.0.0.1:150") << QByteArray("IP") << QByteArray("127.0.0.1:150");
+        QTest::newRow("IP cut at 15") << QByteArray("IP=192.168.100.200:502") << QByteArray("IP") << QByteArray("192.168.100.200");
+        QTest::newRow("interval cut at 7") << QByteArray("interval=123456789s") << QByteArray("interval") << QByteArray("1234567");
+        QTest::newRow("inner blanks collapse") << QByteArray("IP=  a   b  ") << QByteArray("IP") << QByteArray("a b");
+    }
+
+    void textFields()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, field);
+        QFETCH(QByteArray, expected);
+        // Guard bytes around the record catch any write past a field.
+        struct Guarded {
+            char before[16];
+            AppConfigRecord record;
+            char after[16];
+        };
+        static Guarded probe;
+        writeFile(QStringLiteral("config/config.ini"), line + "\n");
+        readConfig();
+        const ComConfig &c = AppConfig.comm;
+        const char *value = field == "com" ? c.com
+                          : field == "baud" ? c.baud
+                          : field == "parity" ? c.parity
+                          : field == "stopbit" ? c.stopbit
+                          : field == "IP" ? c.IP : c.interval;
+        QCOMPARE(QByteArray(value), expected);
+        // The neighbours of a cut field keep their defaults.
+        QCOMPARE(c.addr, 1);
+        QCOMPARE(c.comtype, 0);
+        if (field != "interval")
+            QCOMPARE(QByteArray(c.interval), QByteArray("5s"));
+        if (field != "baud")
+            QCOMPARE(QByteArray(c.baud), QByteArray("9600"));
+        if (field != "parity")
+            QCOMPARE(QByteArray(c.parity), QByteArray("No"));
+
+        memset(probe.before, 0x5a, sizeof probe.before);
+        memset(probe.after, 0x5a, sizeof probe.after);
+        copyToField(probe.record.comm.IP, QByteArray(400, 'x'));
+        copyToField(probe.record.comm.com, QByteArray(400, 'x'));
+        QCOMPARE(probe.record.comm.IP[15], '\0');
+        QCOMPARE(probe.record.comm.com[63], '\0');
+        QCOMPARE(probe.record.comm.interval[0], '\0');
+    }
+
+    void intervals_data()
+    {
+        QTest::addColumn<QByteArray>("interval");
+        QTest::addColumn<uint>("seconds");
+        QTest::newRow("1s") << QByteArray("1s") << 1u;
+        QTest::newRow("5s") << QByteArray("5s") << 5u;
+        QTest::newRow("60s") << QByteArray("60s") << 60u;
+        QTest::newRow("10m") << QByteArray("10m") << 600u;
+        QTest::newRow("2h") << QByteArray("2h") << 7200u;
+        QTest::newRow("20h") << QByteArray("20h") << 72000u;
+        QTest::newRow("unknown unit is seconds") << QByteArray("7x") << 7u;
+        QTest::newRow("empty") << QByteArray("") << 1u;
+        QTest::newRow("non-numeric") << QByteArray("x") << 1u;
+        QTest::newRow("zero") << QByteArray("0s") << 1u;
+        QTest::newRow("negative") << QByteArray("-5m") << 1u;
+        QTest::newRow("leading digits only") << QByteArray("12ab") << 12u;
+    }
+
+    void intervals()
+    {
+        QFETCH(QByteArray, interval);
+        QFETCH(uint, seconds);
+        copyToField(AppConfig.comm.interval, interval);
+        QCOMPARE(intervalSeconds(), seconds);
+    }
+
+    void unwritableDirectoryIsSilent()
+    {
+        // A file named "config" blocks the directory: nothing may crash or be reported.
+        writeFile(QStringLiteral("config"), "x");
+        readConfig();
+        QCOMPARE(QByteArray(AppConfig.comm.com), QByteArray("COM1"));
+        QCOMPARE(AppConfig.disp.yHigh, 500.0);
+    }
+};
+
+ZEP_TEST_MAIN_CORE(TestAppConfig)
+#include "tst_appconfig.moc"
