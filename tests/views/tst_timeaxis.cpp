@@ -1,0 +1,97 @@
+#include "data/appconfig.h"
+#include "views/legendtitle.h"
+#include "views/timescaledraw.h"
+#include "testsupport.h"
+
+#include <ctime>
+
+class TestTimeAxis : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // A fixed zone east of UTC, so that a label shown in UTC would fail.
+        qputenv("TZ", "Asia/Shanghai");
+        tzset();
+    }
+
+    void labels_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("label");
+        // 2018-05-06 06:03:21 UTC is 14:03:21 in Shanghai.
+        QTest::newRow("0") << 0 << "14:03";
+        QTest::newRow("1") << 1 << "14:03:21";
+        QTest::newRow("2") << 2 << "2018-05-06";
+        QTest::newRow("3") << 3 << "14:03\n2018-05-06";
+        QTest::newRow("4") << 4 << "14:03:21\n2018-05-06";
+        QTest::newRow("5") << 5 << "06/05/2018";
+        QTest::newRow("6") << 6 << "14:03\n06/05/2018";
+        QTest::newRow("7") << 7 << "14:03:21\n06/05/2018";
+        QTest::newRow("99") << 99 << "14:03:21\n06/05/2018";
+        QTest::newRow("-1") << -1 << "14:03:21\n06/05/2018";
+    }
+
+    void labels()
+    {
+        QFETCH(int, format);
+        QFETCH(QString, label);
+        AppConfig.disp.timeformat = format;
+        TimeScaleDraw draw;
+        const double value = 1525586601.0;
+        QCOMPARE(draw.label(value).text(), label);
+        // Fractions of a second are cut, not rounded.
+        QCOMPARE(draw.label(value + 0.999).text(), label);
+        QCOMPARE(timeLabelText(value, format), label);
+    }
+
+    void oddAxisValues_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("epoch") << 0.0 << "1970-01-01 08:00:00";
+        QTest::newRow("last 32-bit second") << 4294967295.0 << "2106-02-07 14:28:15";
+        QTest::newRow("negative wraps") << -1.0 << "2106-02-07 14:28:15";
+        QTest::newRow("not a number") << std::nan("") << "1970-01-01 08:00:00";
+        QTest::newRow("huge") << 1e300 << "1970-01-01 08:00:00";
+    }
+
+    void oddAxisValues()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, label);
+        QCOMPARE(localTimeText(axisSeconds(value)), label);
+    }
+
+    void legendTitles_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("UA") << 1 << "220.5" << "UA(V):220.5    ";
+        QTest::newRow("blank unit") << 16 << "0.973" << "COS:0.973      ";
+        QTest::newRow("cut to 15") << 14 << "-12345.6" << "TQ(Var):-12345.";
+        QTest::newRow("exactly 15") << 31 << "12.34567" << "UnbI(%):12.3456";
+        QTest::newRow("no value") << 17 << "" << "FR(Hz):        ";
+    }
+
+    void legendTitles()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, value);
+        QFETCH(QString, title);
+        QCOMPARE(parameterValueTitle(column, value), title);
+        QCOMPARE(parameterValueTitle(column, value).size(), 15);
+    }
+
+    void labelWithoutValue()
+    {
+        QCOMPARE(fitLegendTitle(parameterLabel(8)), QStringLiteral("UVavr(V)       "));
+        QCOMPARE(fitLegendTitle(parameterLabel(24)), QStringLiteral("KbfUa          "));
+    }
+};
+
+ZEP_TEST_MAIN_CORE(TestTimeAxis)
+#include "tst_timeaxis.moc"

@@ -1,0 +1,112 @@
+#include "views/curvetracker.h"
+
+#include "views/legendtitle.h"
+#include "views/timescaledraw.h"
+
+#include <qwt_picker_machine.h>
+#include <qwt_plot.h>
+#include <qwt_plot_curve.h>
+
+QLineF seriesSegmentAt(const QwtSeriesData<QPointF> &series, double x)
+{
+    const size_t size = series.size();
+    if (size < 2)
+        return QLineF();
+    const QRectF bounds = series.boundingRect();
+    if (x < bounds.left() || x > bounds.right())
+        return QLineF();
+
+    size_t index;
+    const double lastX = series.sample(size - 1).x();
+    if (x >= lastX) {
+        if (x != lastX)
+            return QLineF();
+        index = size - 1;
+    } else {
+        size_t n = size - 1;
+        size_t lo = 0;
+        while (n > 0) {
+            const size_t half = n / 2;
+            const size_t mid = lo + half;
+            if (x < series.sample(mid).x()) {
+                n = half;
+            } else {
+                lo = mid + 1;
+                n = n - half - 1;
+            }
+        }
+        index = lo;
+    }
+    if (index == 0)
+        return QLineF();
+    return QLineF(series.sample(index - 1), series.sample(index));
+}
+
+QString segmentValueText(const QLineF &line, double x)
+{
+    if (line.isNull())
+        return QString();
+    const double x1 = line.p1().x();
+    const double x2 = line.p2().x();
+    const double y1 = line.p1().y();
+    const double y2 = line.p2().y();
+    // Two samples can share a second; at that very time the later one holds.
+    const double y = x2 == x1 ? y2 : y1 + (y2 - y1) * ((x - x1) / (x2 - x1));
+    return QStringLiteral("%1").arg(y);
+}
+
+QString seriesValueTextAt(const QwtSeriesData<QPointF> &series, double x)
+{
+    return segmentValueText(seriesSegmentAt(series, x), x);
+}
+
+CurveTracker::CurveTracker(QWidget *canvas)
+    : QwtPlotPicker(canvas)
+{
+    setTrackerMode(QwtPicker::AlwaysOn);
+    setRubberBand(QwtPicker::VLineRubberBand);
+    setStateMachine(new QwtPickerDragPointMachine());
+}
+
+QRect CurveTracker::trackerRect(const QFont &font) const
+{
+    QRect r = QwtPlotPicker::trackerRect(font);
+    r.moveRight(canvas()->width() - 5);
+    r.moveTop(0);
+    return r;
+}
+
+QwtText CurveTracker::trackerTextF(const QPointF &pos) const
+{
+    QwtText text;
+    text.setColor(Qt::black);
+    QFont font;
+    font.setPixelSize(16);
+    font.setWeight(75);
+    text.setFont(font);
+    const QColor grey(QStringLiteral("#cccccc"));
+    text.setBorderPen(QPen(QBrush(grey), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    text.setBackgroundBrush(QBrush(grey));
+
+    const QwtPlotItemList curves = plot()->itemList(QwtPlotItem::Rtti_PlotCurve);
+    for (int k = 0; k < curves.size(); ++k) {
+        auto *curve = static_cast<QwtPlotCurve *>(curves.at(k));
+        const QString value = valueTextAt(curve, pos);
+        if (value.isEmpty() || k >= 31)
+            continue;
+        curve->setTitle(parameterValueTitle(k + 1, value));
+    }
+
+    text.setText(localTimeText(axisSeconds(pos.x())));
+    return text;
+}
+
+QLineF CurveTracker::segmentAt(const QwtPlotCurve *curve, double x) const
+{
+    return seriesSegmentAt(*curve->data(), x);
+}
+
+QString CurveTracker::valueTextAt(const QwtPlotCurve *curve, const QPointF &pos) const
+{
+    return segmentValueText(segmentAt(curve, pos.x()), pos.x());
+}
