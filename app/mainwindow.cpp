@@ -1,8 +1,10 @@
 #include "app/mainwindow.h"
 
 #include "app/appinfo.h"
+#include "app/eventview.h"
 #include "app/recentfiles.h"
 #include "app/zepabout.h"
+#include "comm/comcfgdlg.h"
 #include "data/appconfig.h"
 #include "ui_mainwindow.h"
 
@@ -12,6 +14,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <QSettings>
 
 namespace {
@@ -238,17 +241,31 @@ void MainWindow::actionAboutTriggered()
     about.exec();
 }
 
+void MainWindow::actionComCfgTriggered()
+{
+    ComCfgDlg dialog(this, acquiring);
+    dialog.exec();
+}
+
+void MainWindow::actionEventViewTriggered()
+{
+    QScreen *screen = QWidget::screen();
+    const QRect area = screen ? screen->geometry() : QRect();
+    auto *view = new EventView(this, [this] { return samplingThread != nullptr; });
+    view->show();
+    view->move(area.width() - view->width() - 20, 50);
+    connect(this, &MainWindow::addComMessage, view, &EventView::addMessage);
+}
+
 // The actions below belong to features that join the program step by step;
 // until a feature is present its action does nothing.
 void MainWindow::loadFile(const QString &) {}
-void MainWindow::actionComCfgTriggered() {}
 void MainWindow::actionDisCfgTriggered() {}
 void MainWindow::actionOpenTriggered() {}
 void MainWindow::actionSaveTriggered() {}
 void MainWindow::tileSubWindowsHorizontal() {}
 void MainWindow::tileSubWindowsVertical() {}
 void MainWindow::updateWindowMenu() {}
-void MainWindow::actionEventViewTriggered() {}
 void MainWindow::actionReadComm() {}
 void MainWindow::CloseReadCommPlot() {}
 void MainWindow::actionStartRead() {}

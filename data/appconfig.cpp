@@ -103,6 +103,15 @@ void storeValue(const QString &key, const QString &value)
 
 } // namespace
 
+bool operator==(const ComConfig &a, const ComConfig &b)
+{
+    auto same = [](const char *x, const char *y, size_t n) { return strncmp(x, y, n) == 0; };
+    return a.comtype == b.comtype && same(a.com, b.com, sizeof a.com) && same(a.baud, b.baud, sizeof a.baud)
+        && same(a.parity, b.parity, sizeof a.parity) && same(a.stopbit, b.stopbit, sizeof a.stopbit)
+        && a.addr == b.addr && same(a.IP, b.IP, sizeof a.IP) && same(a.interval, b.interval, sizeof a.interval)
+        && a.metertype == b.metertype;
+}
+
 QString configFilePath()
 {
     return QStringLiteral("config/config.ini");

@@ -21,6 +21,10 @@ struct ComConfig {
     int metertype;        // kept and written back; nothing depends on it
 };
 
+// Field by field: text fields compare as texts, padding never counts.
+bool operator==(const ComConfig &a, const ComConfig &b);
+inline bool operator!=(const ComConfig &a, const ComConfig &b) { return !(a == b); }
+
 struct DisplayConfig {
     int timeformat;
     int yAxis_scale;      // non-zero: automatic, 0: fixed yLow..yHigh

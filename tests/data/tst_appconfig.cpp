@@ -92,7 +92,7 @@ private slots:
         const AppConfigRecord first = AppConfig;
         AppConfig = AppConfigRecord{};
         readConfig();
-        QCOMPARE(memcmp(&first.comm, &AppConfig.comm, sizeof(ComConfig)), 0);
+        QVERIFY(first.comm == AppConfig.comm);
         writeConfig();
         QCOMPARE(readAll(QStringLiteral("config/config.ini")), expectedDefaultFile());
     }

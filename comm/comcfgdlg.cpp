@@ -1,0 +1,123 @@
+#include "comm/comcfgdlg.h"
+
+#include "ui_comcfgdlg.h"
+
+#include <QPushButton>
+#include <QSerialPortInfo>
+
+namespace {
+
+void fillWindowBrush(QWidget *widget, const QBrush &brush)
+{
+    QPalette palette = widget->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setBrush(group, QPalette::Window, brush);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void selectText(QComboBox *combo, const char *text)
+{
+    combo->setCurrentIndex(combo->findText(QString::fromLatin1(text), Qt::MatchExactly | Qt::MatchCaseSensitive));
+}
+
+} // namespace
+
+QStringList comIntervalChoices()
+{
+    return {QStringLiteral("1s"), QStringLiteral("5s"), QStringLiteral("10s"), QStringLiteral("60s"),
+            QStringLiteral("2m"), QStringLiteral("10m"), QStringLiteral("20m"), QStringLiteral("1h"),
+            QStringLiteral("2h"), QStringLiteral("10h"), QStringLiteral("20h")};
+}
+
+bool storeComSettings(const ComConfig &settings)
+{
+    if (settings == AppConfig.comm)
+        return false;
+    AppConfig.comm = settings;
+    writeConfig();
+    return true;
+}
+
+ComCfgDlg::ComCfgDlg(QWidget *parent, bool acquiring)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::ComCfgDlg>())
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
+    setFixedSize(421, 344);
+    ui->combo_interval->addItems(comIntervalChoices());
+    // The Windows port names stay first; the ports this system really has
+    // (ttyUSB0, ttyACM0, ...) follow so that an adapter can be chosen.
+    for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts()) {
+        if (ui->combo_com->findText(port.portName(), Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+            ui->combo_com->addItem(port.portName());
+    }
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(!acquiring);
+    setUpDecoration();
+    loadSettings(AppConfig.comm);
+}
+
+ComCfgDlg::~ComCfgDlg() = default;
+
+void ComCfgDlg::setUpDecoration()
+{
+    fillWindowBrush(ui->widget, QBrush(QPixmap(QStringLiteral(":/png/sidepanel.jpg"))));
+    auto *icon = new QWidget(ui->widget);
+    icon->setGeometry(32, height() / 2, 64, 64);
+    fillWindowBrush(icon, QBrush(QPixmap(QStringLiteral(":/png/config.png")).scaledToHeight(64, Qt::SmoothTransformation)));
+    ui->widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+    icon->show();
+}
+
+void ComCfgDlg::selectLink(bool serial)
+{
+    ui->radioButton_com->setChecked(serial);
+    ui->radioButton_ip->setChecked(!serial);
+    ui->groupBox_com->setEnabled(serial);
+    ui->groupBox_ip->setEnabled(!serial);
+}
+
+void ComCfgDlg::loadSettings(const ComConfig &settings)
+{
+    selectLink(settings.comtype == 0);
+    selectText(ui->combo_com, settings.com);
+    selectText(ui->combo_baud, settings.baud);
+    selectText(ui->combo_parity, settings.parity);
+    selectText(ui->combo_stopbit, settings.stopbit);
+    selectText(ui->combo_interval, settings.interval);
+    ui->spinBox_addr->setValue(settings.addr);
+    ui->lineEdit_ip->setText(QString::fromLatin1(settings.IP));
+}
+
+ComConfig ComCfgDlg::formSettings() const
+{
+    ComConfig c{};
+    c.comtype = ui->radioButton_com->isChecked() ? 0 : 1;
+    copyToField(c.com, ui->combo_com->currentText().toLatin1());
+    copyToField(c.baud, ui->combo_baud->currentText().toLatin1());
+    copyToField(c.parity, ui->combo_parity->currentText().toLatin1());
+    copyToField(c.stopbit, ui->combo_stopbit->currentText().toLatin1());
+    copyToField(c.interval, ui->combo_interval->currentText().toLatin1());
+    c.addr = ui->spinBox_addr->text().toInt();
+    copyToField(c.IP, ui->lineEdit_ip->text().toLatin1());
+    c.metertype = 0;
+    return c;
+}
+
+void ComCfgDlg::on_buttonBox_accepted()
+{
+    storeComSettings(formSettings());
+}
+
+void ComCfgDlg::on_radioButton_com_clicked()
+{
+    ui->groupBox_com->setEnabled(true);
+    ui->groupBox_ip->setEnabled(false);
+}
+
+void ComCfgDlg::on_radioButton_ip_clicked()
+{
+    ui->groupBox_com->setEnabled(false);
+    ui->groupBox_ip->setEnabled(true);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "data/appconfig.h"
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class ComCfgDlg;
+}
+
+// Edits the communication settings. While an acquisition runs the dialog can
+// be looked at but not confirmed, so the sampling thread's settings never
+// change under it.
+class ComCfgDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit ComCfgDlg(QWidget *parent = nullptr, bool acquiring = false);
+    ~ComCfgDlg() override;
+
+    // The settings as the form shows them now.
+    ComConfig formSettings() const;
+
+private slots:
+    void on_buttonBox_accepted();
+    void on_radioButton_com_clicked();
+    void on_radioButton_ip_clicked();
+
+private:
+    void loadSettings(const ComConfig &settings);
+    void setUpDecoration();
+    void selectLink(bool serial);
+
+    std::unique_ptr<Ui::ComCfgDlg> ui;
+};
+
+// The interval choices offered by the dialog, in order.
+QStringList comIntervalChoices();
+// Stores settings into AppConfig and rewrites the file, unless they equal the
+// stored ones; returns whether anything was stored.
+bool storeComSettings(const ComConfig &settings);

@@ -1,0 +1,205 @@
+#include "comm/comcfgdlg.h"
+#include "data/appconfig.h"
+#include "testsupport.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+
+class TestComCfgDlg : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+
+    template <typename T>
+    static T *child(QDialog &dlg, const char *name)
+    {
+        return dlg.findChild<T *>(QLatin1String(name));
+    }
+
+    static QByteArray configText()
+    {
+        QFile f(configFilePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    static void pressOk(QDialog &dlg)
+    {
+        child<QDialogButtonBox>(dlg, "buttonBox")->button(QDialogButtonBox::Ok)->click();
+    }
+
+private slots:
+    void init()
+    {
+        AppConfig = AppConfigRecord{};
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(dir->path()));
+        readConfig();
+        QVERIFY(QFile::remove(configFilePath()));
+    }
+
+    void showsDefaults()
+    {
+        ComCfgDlg dlg;
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("通讯设置"));
+        QCOMPARE(dlg.size(), QSize(421, 344));
+        QCOMPARE(dlg.minimumSize(), dlg.maximumSize());
+        QVERIFY(child<QRadioButton>(dlg, "radioButton_com")->isChecked());
+        QVERIFY(!child<QRadioButton>(dlg, "radioButton_ip")->isChecked());
+        QVERIFY(child<QGroupBox>(dlg, "groupBox_com")->isEnabled());
+        QVERIFY(!child<QGroupBox>(dlg, "groupBox_ip")->isEnabled());
+        QCOMPARE(child<QComboBox>(dlg, "combo_com")->currentText(), QStringLiteral("COM1"));
+        QCOMPARE(child<QComboBox>(dlg, "combo_baud")->currentText(), QStringLiteral("9600"));
+        QCOMPARE(child<QComboBox>(dlg, "combo_parity")->currentText(), QStringLiteral("No"));
+        QCOMPARE(child<QComboBox>(dlg, "combo_stopbit")->currentText(), QStringLiteral("1"));
+        QCOMPARE(child<QSpinBox>(dlg, "spinBox_addr")->value(), 1);
+        QCOMPARE(child<QLineEdit>(dlg, "lineEdit_ip")->text(), QString());
+        QCOMPARE(child<QComboBox>(dlg, "combo_interval")->currentText(), QStringLiteral("5s"));
+        QVERIFY(child<QDialogButtonBox>(dlg, "buttonBox")->button(QDialogButtonBox::Ok)->isEnabled());
+    }
+
+    void choices()
+    {
+        ComCfgDlg dlg;
+        auto *ports = child<QComboBox>(dlg, "combo_com");
+        QVERIFY(ports->count() >= 32);
+        for (int i = 0; i < 32; ++i)
+            QCOMPARE(ports->itemText(i), QStringLiteral("COM%1").arg(i + 1));
+        auto texts = [](QComboBox *combo) {
+            QStringList list;
+            for (int i = 0; i < combo->count(); ++i)
+                list << combo->itemText(i);
+            return list;
+        };
+        QCOMPARE(texts(child<QComboBox>(dlg, "combo_baud")), QStringList({"1200", "2400", "4800", "9600", "19200", "38400"}));
+        QCOMPARE(texts(child<QComboBox>(dlg, "combo_parity")), QStringList({"No", "Odd", "Even"}));
+        QCOMPARE(texts(child<QComboBox>(dlg, "combo_stopbit")), QStringList({"1", "1.5", "2"}));
+        QCOMPARE(texts(child<QComboBox>(dlg, "combo_interval")),
+                 QStringList({"1s", "5s", "10s", "60s", "2m", "10m", "20m", "1h", "2h", "10h", "20h"}));
+        QCOMPARE(child<QSpinBox>(dlg, "spinBox_addr")->maximum(), 255);
+        QCOMPARE(child<QSpinBox>(dlg, "spinBox_addr")->minimum(), 0);
+    }
+
+    void okWithoutChangeWritesNothing()
+    {
+        ComCfgDlg dlg;
+        pressOk(dlg);
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QVERIFY(!QFile::exists(configFilePath()));
+    }
+
+    void changedIntervalIsWritten()
+    {
+        ComCfgDlg dlg;
+        child<QComboBox>(dlg, "combo_interval")->setCurrentText(QStringLiteral("10m"));
+        pressOk(dlg);
+        QCOMPARE(QByteArray(AppConfig.comm.interval), QByteArray("10m"));
+        QVERIFY(configText().contains("\ninterval=10m\n"));
+        QCOMPARE(intervalSeconds(), 600u);
+    }
+
+    void unknownPortStoredEmpty()
+    {
+        copyToField(AppConfig.comm.com, "COM40");
+        ComCfgDlg dlg;
+        QCOMPARE(child<QComboBox>(dlg, "combo_com")->currentIndex(), -1);
+        QCOMPARE(child<QComboBox>(dlg, "combo_com")->currentText(), QString());
+        pressOk(dlg);
+        QCOMPARE(QByteArray(AppConfig.comm.com), QByteArray());
+        QVERIFY(configText().contains("\ncom=\n"));
+    }
+
+    void meterTypeResetToZero()
+    {
+        AppConfig.comm.metertype = 1;
+        ComCfgDlg dlg;
+        pressOk(dlg);
+        QCOMPARE(AppConfig.comm.metertype, 0);
+        QVERIFY(configText().contains("\nmetertype=0\n"));
+    }
+
+    void ethernetSettingsStored()
+    {
+        ComCfgDlg dlg;
+        child<QRadioButton>(dlg, "radioButton_ip")->click();
+        child<QLineEdit>(dlg, "lineEdit_ip")->setText(QStringLiteral("127.0.0.1:1502"));
+        child<QSpinBox>(dlg, "spinBox_addr")->setValue(17);
+        pressOk(dlg);
+        QCOMPARE(AppConfig.comm.comtype, 1);
+        QCOMPARE(AppConfig.comm.addr, 17);
+        QCOMPARE(QByteArray(AppConfig.comm.IP), QByteArray("127.0.0.1:1502"));
+        // The serial settings shown in the disabled group are kept.
+        QCOMPARE(QByteArray(AppConfig.comm.com), QByteArray("COM1"));
+        QVERIFY(configText().contains("\ncomtype=1\n"));
+    }
+
+    void tcpSettingsLoad()
+    {
+        AppConfig.comm.comtype = 2;
+        copyToField(AppConfig.comm.IP, "10.1.2.3");
+        ComCfgDlg dlg;
+        QVERIFY(child<QRadioButton>(dlg, "radioButton_ip")->isChecked());
+        QVERIFY(!child<QGroupBox>(dlg, "groupBox_com")->isEnabled());
+        QVERIFY(child<QGroupBox>(dlg, "groupBox_ip")->isEnabled());
+        QCOMPARE(child<QLineEdit>(dlg, "lineEdit_ip")->text(), QStringLiteral("10.1.2.3"));
+    }
+
+    void radioButtonsSwitchGroups()
+    {
+        ComCfgDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QTest::mouseClick(child<QRadioButton>(dlg, "radioButton_ip"), Qt::LeftButton);
+        QVERIFY(!child<QComboBox>(dlg, "combo_baud")->isEnabled());
+        QVERIFY(!child<QSpinBox>(dlg, "spinBox_addr")->isEnabled());
+        QVERIFY(child<QLineEdit>(dlg, "lineEdit_ip")->isEnabled());
+        QVERIFY(!child<QRadioButton>(dlg, "radioButton_com")->isChecked());
+        QTest::mouseClick(child<QRadioButton>(dlg, "radioButton_com"), Qt::LeftButton);
+        QVERIFY(child<QComboBox>(dlg, "combo_baud")->isEnabled());
+        QVERIFY(!child<QLineEdit>(dlg, "lineEdit_ip")->isEnabled());
+    }
+
+    void ipLengthLimited()
+    {
+        ComCfgDlg dlg;
+        child<QRadioButton>(dlg, "radioButton_ip")->click();
+        auto *edit = child<QLineEdit>(dlg, "lineEdit_ip");
+        QTest::keyClicks(edit, QStringLiteral("192.168.100.200:502"));
+        QCOMPARE(edit->text(), QStringLiteral("192.168.100.200"));
+    }
+
+    void acquiringDisablesOk()
+    {
+        ComCfgDlg dlg(nullptr, true);
+        auto *box = child<QDialogButtonBox>(dlg, "buttonBox");
+        QVERIFY(!box->button(QDialogButtonBox::Ok)->isEnabled());
+        QVERIFY(box->button(QDialogButtonBox::Cancel)->isEnabled());
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        child<QComboBox>(dlg, "combo_interval")->setCurrentText(QStringLiteral("1s"));
+        box->button(QDialogButtonBox::Cancel)->click();
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(QByteArray(AppConfig.comm.interval), QByteArray("5s"));
+        QVERIFY(!QFile::exists(configFilePath()));
+    }
+
+    void escapeStoresNothing()
+    {
+        ComCfgDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        child<QComboBox>(dlg, "combo_interval")->setCurrentText(QStringLiteral("1s"));
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(QByteArray(AppConfig.comm.interval), QByteArray("5s"));
+    }
+};
+
+ZEP_TEST_MAIN(TestComCfgDlg)
+#include "tst_comcfgdlg.moc"
