@@ -1,0 +1,98 @@
+#include "comm/client.h"
+
+#include "comm/linkpolicy.h"
+#include "data/appconfig.h"
+
+#include <QElapsedTimer>
+#include <QTcpSocket>
+
+#include <cstring>
+
+Client::Client()
+    : socket(new QTcpSocket(this))
+{
+}
+
+Client::~Client() = default;
+
+int Client::connectHost()
+{
+    socket->abort();
+    QString host;
+    quint16 port = 0;
+    if (!parseHostPort(fieldText(AppConfig.comm.IP), &host, &port))
+        return ComConnectFailed;
+    socket->connectToHost(host, port, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    return socket->waitForConnected(kConnectTimeoutMs) ? ComOk : ComConnectFailed;
+}
+
+void Client::discardPending()
+{
+    // Reading also notices a connection that the meter closed since the
+    // last look, which leaves the socket unconnected. The cap only guards
+    // against a peer that never stops sending.
+    for (int i = 0; i < 64 && socket->waitForReadyRead(0); ++i) {
+    }
+    socket->readAll();
+}
+
+int Client::readValues(float *pollBuffer)
+{
+    discardPending();
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        return ComNotConnected;
+    return pollBlocks([&](MeterBlock block) { return exchange(block, pollBuffer); });
+}
+
+int Client::exchange(MeterBlock block, float *pollBuffer)
+{
+    const int requestLength = buildTcpRequest(buffer, AppConfig.comm.addr, block);
+    socket->flush();
+    // Bytes of an earlier late or split reply must not pass for the start of
+    // this one.
+    discardPending();
+    if (socket->write(reinterpret_cast<const char *>(buffer), requestLength) != requestLength)
+        return ComSendFailed;
+    socket->flush();
+    reportBytes(requestLength);
+
+    QElapsedTimer timer;
+    timer.start();
+    if (!socket->waitForReadyRead(kReplyTimeoutMs))
+        return ComTimeout;
+
+    memset(buffer, 0, sizeof buffer);
+    const int capacity = static_cast<int>(sizeof buffer);
+    int n = 0;
+    // TCP may deliver one reply in several pieces: keep reading until the
+    // reply is complete by its own header or has the expected length,
+    // within the same time-out. Whatever is incomplete then is a length
+    // error, as a wrong-sized reply always was.
+    const auto complete = [&] {
+        if (n < kMbapHeaderLength)
+            return false;
+        const int lengthField = buffer[4] << 8 | buffer[5];
+        return n >= qMin(tcpReplyLength(block), kMbapHeaderLength + lengthField);
+    };
+    for (;;) {
+        const qint64 got = socket->read(reinterpret_cast<char *>(buffer) + n, capacity - n);
+        if (got > 0)
+            n += static_cast<int>(got);
+        if (complete() || n >= capacity)
+            break;
+        const qint64 left = kReplyTimeoutMs - timer.elapsed();
+        if (left <= 0 || !socket->waitForReadyRead(static_cast<int>(left)))
+            break;
+    }
+    reportBytes(n);
+
+    const int result = checkTcpReply(buffer, n, block);
+    if (result == ComOk)
+        decodeBlock(buffer + kMbapHeaderLength + 3, block, pollBuffer);
+    return result;
+}
+
+void Client::reportBytes(int n)
+{
+    emit ComMessage(hexReport(buffer, qMin(n, static_cast<int>(sizeof buffer))));
+}

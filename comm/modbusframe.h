@@ -1,0 +1,72 @@
+#pragma once
+
+// Frame building, checking and decoding shared by the serial and the TCP
+// link. Plain functions over byte buffers, so that every rule can be checked
+// without a port.
+
+#include <QString>
+
+#include <cstdint>
+
+// The two blocks of input registers read by one poll, block A first.
+enum class MeterBlock { A, B };
+
+struct MeterBlockInfo {
+    uint16_t start;      // start address as sent (not reduced by one)
+    uint16_t count;      // registers
+    uint8_t byteCount;   // data bytes in the reply
+};
+
+MeterBlockInfo meterBlockInfo(MeterBlock block);
+
+constexpr int kRtuRequestLength = 8;
+constexpr int kTcpRequestLength = 12;
+constexpr int kMbapHeaderLength = 6;
+constexpr int kPollBufferSize = 32;   // floats, SampleRecord layout: slot k = column k
+constexpr int kDefaultModbusTcpPort = 502;
+
+// Whole reply frames: address, function, byte count, data, CRC.
+int rtuReplyLength(MeterBlock block);
+// MBAP header, unit, function, byte count, data.
+int tcpReplyLength(MeterBlock block);
+// The MBAP length field of a good reply: the bytes after the header.
+int tcpReplyLengthField(MeterBlock block);
+
+// CRC-16/MODBUS (reflected 0xA001, initial 0xFFFF, no final XOR), by the
+// usual pair of lookup tables. The value's low byte goes first on the wire.
+extern const uint8_t kCrcHiTable[256];
+extern const uint8_t kCrcLoTable[256];
+uint16_t modbusCrc(const uint8_t *data, int length);
+
+// Writes the request of a block; return the number of bytes written.
+int buildRtuRequest(uint8_t *out, int address, MeterBlock block);
+int buildTcpRequest(uint8_t *out, int unit, MeterBlock block);
+
+// Check a received reply of n bytes; ComOk or the code of the failure.
+// Serial: length (5), then address, function and byte count (6), then CRC (7).
+int checkRtuReply(const uint8_t *reply, int n, int address, MeterBlock block);
+// TCP: length (5), then length field and protocol identifier (6). The
+// transaction and unit identifiers, function code and byte count are not
+// compared: gateways differ in what they echo there.
+int checkTcpReply(const uint8_t *reply, int n, MeterBlock block);
+
+// Decodes the data bytes of a block (the first byte after the byte count)
+// into the poll buffer of kPollBufferSize floats. Only the block's own
+// columns are written.
+void decodeBlock(const uint8_t *data, MeterBlock block, float *pollBuffer);
+
+// The data offset of a column within its block's data bytes, or -1 for a
+// column a block does not carry.
+int columnDataOffset(MeterBlock block, int column);
+
+// Big-endian float with the high register first, as the meter sends it.
+float decodeFloat(const uint8_t *bytes);
+void encodeFloat(float value, uint8_t *bytes);
+
+// "%02x " per byte; an empty text for n <= 0.
+QString hexReport(const uint8_t *bytes, int n);
+
+// The IP setting: "host" (port 502), "host:port", or "[v6-address]:port".
+// A bare IPv6 address (more than one colon) is taken as a host on port 502.
+// Returns false for an empty host or a port that is not 1..65535.
+bool parseHostPort(const QString &text, QString *host, quint16 *port);
