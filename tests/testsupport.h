@@ -7,7 +7,12 @@
 
 #include "app/appinfo.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QPointer>
+#include <QTimer>
 #include <QDir>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -41,6 +46,50 @@ inline void enterWorkDir()
     QDir().mkpath(work);
     QDir::setCurrent(work);
 }
+
+// Answers the message boxes that come up while it runs (they are modal and
+// would block the test) and remembers what each one said.
+class MessageBoxLog
+{
+public:
+    struct Box {
+        QString title;
+        QString text;
+        QMessageBox::StandardButtons buttons;
+    };
+
+    // Buttons to press, in order; once used up, the box's default or first
+    // button is pressed.
+    QList<QMessageBox::StandardButton> answers;
+    QList<Box> seen;
+
+    void start()
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] { poll(); });
+        timer.start(10);
+    }
+    void stop() { timer.stop(); }
+
+private:
+    void poll()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible() || handled.contains(box))
+            return;
+        handled.append(box);
+        seen.append({box->windowTitle(), box->text(), box->standardButtons()});
+        QAbstractButton *button = nullptr;
+        if (!answers.isEmpty())
+            button = box->button(answers.takeFirst());
+        if (!button)
+            button = box->defaultButton() ? static_cast<QAbstractButton *>(box->defaultButton()) : box->buttons().value(0);
+        if (button)
+            QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
+    }
+
+    QTimer timer;
+    QList<QPointer<QMessageBox>> handled;
+};
 
 } // namespace zeptest
 
