@@ -1,0 +1,364 @@
+#include "meterserver.h"
+
+#include "metermodel.h"
+
+#include <QElapsedTimer>
+
+#include <modbus/modbus.h>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+volatile sig_atomic_t simStopRequested = 0;
+
+namespace {
+
+constexpr int kBlockAStart = 30001;
+constexpr int kBlockBStart = 35401;
+constexpr int kMappedRegisters = kBlockBStart + kBlockBRegisters - kBlockAStart;
+
+// The simulator's own CRC, bit by bit, deliberately not the program's table
+// code, so that the two check each other.
+uint16_t bitwiseCrc(const uint8_t *data, int n)
+{
+    uint16_t crc = 0xFFFF;
+    for (int i = 0; i < n; ++i) {
+        crc ^= data[i];
+        for (int b = 0; b < 8; ++b)
+            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
+    }
+    return crc;
+}
+
+// Sleeps ms milliseconds unless a stop is requested; false when stopped.
+bool sleepMs(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!simStopRequested) {
+        const qint64 left = ms - t.elapsed();
+        if (left <= 0)
+            return true;
+        const long slice = static_cast<long>(qMin<qint64>(left, 50));
+        timespec ts{slice / 1000, (slice % 1000) * 1000000L};
+        nanosleep(&ts, nullptr);
+    }
+    return false;
+}
+
+class Meter
+{
+public:
+    Meter(const SimOptions &options, modbus_t *ctx, bool tcp)
+        : opt(options), ctx(ctx), tcp(tcp)
+    {
+        map = modbus_mapping_new_start_address(0, 0, 0, 0, 0, 0, kBlockAStart, kMappedRegisters);
+        clock.start();
+        refresh();
+    }
+    ~Meter() { modbus_mapping_free(map); }
+    Meter(const Meter &) = delete;
+    Meter &operator=(const Meter &) = delete;
+
+    bool valid() const { return map != nullptr; }
+    void newConnection() { connectionRequests = 0; }
+
+    // Answers one request as the options say; false when the connection
+    // is to be closed.
+    bool serve(const uint8_t *req, int length)
+    {
+        const int hl = modbus_get_header_length(ctx);
+        const int unit = req[hl - 1];
+        const int function = req[hl];
+        const int address = req[hl + 1] << 8 | req[hl + 2];
+        const int count = req[hl + 3] << 8 | req[hl + 4];
+        if (tcp && unit != opt.unit) {
+            fprintf(stderr, "request for unit %d ignored (serving unit %d)\n", unit, opt.unit);
+            return true;
+        }
+        const quint64 n = ++requests;
+        ++connectionRequests;
+        // One poll reads block A and then block B: a new reading for every
+        // read of block A, and at least once a second for anyone else.
+        if ((function == 4 && address == kBlockAStart) || clock.elapsed() - refreshedAt >= 1000)
+            refresh();
+
+        const bool faulty = opt.faulty(n);
+        const FaultKind kind = faulty ? opt.fault : FaultKind::None;
+        fprintf(stderr, "#%llu unit %d function %d address %d count %d%s%s\n",
+                static_cast<unsigned long long>(n), unit, function, address, count,
+                faulty ? " fault " : "", faulty ? qPrintable(faultName(kind)) : "");
+
+        // Broadcasts are never answered, spoiled or not.
+        const bool readsMap = (tcp || unit != 0) && function == 4 && count >= 1 && count <= 125 && address >= kBlockAStart
+            && address + count <= kBlockAStart + kMappedRegisters;
+        switch (kind) {
+        case FaultKind::Silent:
+            return true;
+        case FaultKind::Slow:
+            if (!sleepMs(opt.faultArg))
+                return false;
+            modbus_reply(ctx, req, length, map);
+            break;
+        case FaultKind::Exception:
+            modbus_reply_exception(ctx, req, MODBUS_EXCEPTION_SLAVE_OR_SERVER_FAILURE);
+            break;
+        case FaultKind::Crc:
+        case FaultKind::Short:
+        case FaultKind::Long:
+        case FaultKind::WrongUnit:
+        case FaultKind::Function:
+        case FaultKind::Protocol:
+            if (readsMap)
+                sendSpoiled(req, kind, address, count);
+            else
+                modbus_reply(ctx, req, length, map);
+            break;
+        case FaultKind::None:
+        case FaultKind::DropAfter:
+            modbus_reply(ctx, req, length, map);
+            break;
+        }
+        if (opt.fault == FaultKind::DropAfter && connectionRequests >= opt.faultArg) {
+            fprintf(stderr, "dropping the connection after %d requests\n", connectionRequests);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    void refresh()
+    {
+        const MeterReading r = meterReading(clock.elapsed() / 1000.0, readings++);
+        fillBlockA(r, map->tab_input_registers);
+        fillBlockB(r, map->tab_input_registers + (kBlockBStart - kBlockAStart));
+        refreshedAt = clock.elapsed();
+    }
+
+    // A reply with the fault built in, written straight to the line.
+    void sendSpoiled(const uint8_t *req, FaultKind kind, int address, int count)
+    {
+        const int hl = modbus_get_header_length(ctx);
+        uint8_t frame[300];
+        int n = 0;
+        if (tcp) {
+            frame[n++] = req[0];  // transaction identifier echoed
+            frame[n++] = req[1];
+            frame[n++] = 0;
+            frame[n++] = kind == FaultKind::Protocol ? 1 : 0;
+            const int rest = 3 + 2 * count;
+            frame[n++] = static_cast<uint8_t>(rest >> 8);
+            frame[n++] = static_cast<uint8_t>(rest & 0xFF);
+        }
+        frame[n++] = static_cast<uint8_t>(kind == FaultKind::WrongUnit ? req[hl - 1] + 1 : req[hl - 1]);
+        frame[n++] = kind == FaultKind::Function ? 0x84 : 0x04;
+        frame[n++] = static_cast<uint8_t>(2 * count);
+        for (int i = 0; i < count; ++i) {
+            const uint16_t v = map->tab_input_registers[address - kBlockAStart + i];
+            frame[n++] = static_cast<uint8_t>(v >> 8);
+            frame[n++] = static_cast<uint8_t>(v & 0xFF);
+        }
+        if (!tcp) {
+            uint16_t crc = bitwiseCrc(frame, n);
+            if (kind == FaultKind::Crc)
+                crc ^= 0x5A5A;
+            frame[n++] = static_cast<uint8_t>(crc & 0xFF);
+            frame[n++] = static_cast<uint8_t>(crc >> 8);
+        }
+        if (kind == FaultKind::Short)
+            --n;
+        if (kind == FaultKind::Long)
+            frame[n++] = 0;
+        const int fd = modbus_get_socket(ctx);
+        const ssize_t written = tcp ? send(fd, frame, n, MSG_NOSIGNAL) : write(fd, frame, n);
+        if (written != n)
+            fprintf(stderr, "short write of a reply: %s\n", strerror(errno));
+    }
+
+    const SimOptions &opt;
+    modbus_t *ctx;
+    bool tcp;
+    modbus_mapping_t *map = nullptr;
+    QElapsedTimer clock;
+    qint64 refreshedAt = 0;
+    uint64_t readings = 0;
+    quint64 requests = 0;
+    int connectionRequests = 0;
+};
+
+// Receives and answers requests on the context's current line until it
+// closes, the meter drops it, or a stop is requested.
+void serveLine(modbus_t *ctx, Meter &meter)
+{
+    uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
+    modbus_set_indication_timeout(ctx, 0, 200000);
+    while (!simStopRequested) {
+        const int rc = modbus_receive(ctx, query);
+        if (rc > 0) {
+            if (!meter.serve(query, rc))
+                return;
+        } else if (rc < 0 && errno != ETIMEDOUT && errno != EMBBADCRC && errno != EMBBADDATA
+                   && errno != EINTR) {
+            return;
+        }
+    }
+}
+
+} // namespace
+
+int serveTcp(const SimOptions &options)
+{
+    modbus_t *ctx = modbus_new_tcp(options.tcpHost.toLatin1().constData(), options.tcpPort);
+    if (!ctx) {
+        fprintf(stderr, "zep-meter-sim: %s\n", modbus_strerror(errno));
+        return 1;
+    }
+    int listenFd = modbus_tcp_listen(ctx, 1);
+    if (listenFd < 0) {
+        fprintf(stderr, "zep-meter-sim: cannot listen on %s:%d: %s\n", qPrintable(options.tcpHost),
+                options.tcpPort, modbus_strerror(errno));
+        modbus_free(ctx);
+        return 1;
+    }
+    sockaddr_in bound{};
+    socklen_t len = sizeof bound;
+    getsockname(listenFd, reinterpret_cast<sockaddr *>(&bound), &len);
+    Meter meter(options, ctx, true);
+    if (!meter.valid()) {
+        close(listenFd);
+        modbus_free(ctx);
+        return 1;
+    }
+    fprintf(stderr, "zep-meter-sim: serving Modbus TCP on %s:%d, unit %d\n", qPrintable(options.tcpHost),
+            ntohs(bound.sin_port), options.unit);
+
+    while (!simStopRequested) {
+        pollfd p{listenFd, POLLIN, 0};
+        if (poll(&p, 1, 200) <= 0)
+            continue;
+        const int fd = modbus_tcp_accept(ctx, &listenFd);
+        if (fd < 0)
+            continue;
+        fprintf(stderr, "client connected\n");
+        meter.newConnection();
+        serveLine(ctx, meter);
+        close(fd);
+        modbus_set_socket(ctx, -1);
+        fprintf(stderr, "client disconnected\n");
+    }
+    close(listenFd);
+    modbus_free(ctx);
+    fprintf(stderr, "zep-meter-sim: stopped\n");
+    return 0;
+}
+
+namespace {
+
+speed_t termiosSpeed(int baud)
+{
+    switch (baud) {
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    default: return B9600;
+    }
+}
+
+// The line settings go on the slave side, where a real port would have them;
+// raw, so that nothing is echoed or held back before the program opens it.
+void configureLine(int fd, const SimOptions &o)
+{
+    termios t{};
+    tcgetattr(fd, &t);
+    cfmakeraw(&t);
+    cfsetspeed(&t, termiosSpeed(o.baud));
+    t.c_cflag &= ~(PARENB | PARODD | CSTOPB);
+    if (o.parity != 'N')
+        t.c_cflag |= PARENB;
+    if (o.parity == 'O')
+        t.c_cflag |= PARODD;
+    if (o.stopBits == 2)
+        t.c_cflag |= CSTOPB;
+    t.c_cflag |= CLOCAL | CREAD;
+    tcsetattr(fd, TCSANOW, &t);
+}
+
+// Only ever replace or remove a symbolic link, never a file that happens to
+// have the name.
+bool removeLink(const QByteArray &path)
+{
+    struct stat st;
+    if (lstat(path.constData(), &st) != 0)
+        return errno == ENOENT;
+    if (!S_ISLNK(st.st_mode))
+        return false;
+    return unlink(path.constData()) == 0;
+}
+
+} // namespace
+
+int serveRtu(const SimOptions &options)
+{
+    const QByteArray linkPath = options.rtuPath.toLocal8Bit();
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        fprintf(stderr, "zep-meter-sim: no pseudo-terminal: %s\n", strerror(errno));
+        if (master >= 0)
+            close(master);
+        return 1;
+    }
+    const QByteArray slaveName = ptsname(master);
+    // Holding the slave side open keeps the line up while no program has
+    // it open, so the master side never reports a hang-up.
+    const int slave = open(slaveName.constData(), O_RDWR | O_NOCTTY);
+    if (slave < 0) {
+        fprintf(stderr, "zep-meter-sim: cannot open %s: %s\n", slaveName.constData(), strerror(errno));
+        close(master);
+        return 1;
+    }
+    configureLine(slave, options);
+    if (!removeLink(linkPath) || symlink(slaveName.constData(), linkPath.constData()) != 0) {
+        fprintf(stderr, "zep-meter-sim: cannot make %s a link to %s (an existing file is never replaced)\n",
+                linkPath.constData(), slaveName.constData());
+        close(slave);
+        close(master);
+        return 1;
+    }
+
+    modbus_t *ctx = modbus_new_rtu(slaveName.constData(), options.baud, options.parity, 8, options.stopBits);
+    int status = 1;
+    if (ctx) {
+        modbus_set_slave(ctx, options.unit);
+        modbus_set_socket(ctx, master);
+        Meter meter(options, ctx, false);
+        if (meter.valid()) {
+            fprintf(stderr, "zep-meter-sim: serving Modbus RTU on %s (%s), %d 8%c%d, unit %d\n",
+                    linkPath.constData(), slaveName.constData(), options.baud, options.parity,
+                    options.stopBits, options.unit);
+            while (!simStopRequested)
+                serveLine(ctx, meter);
+            status = 0;
+        }
+        modbus_set_socket(ctx, -1);
+        modbus_free(ctx);
+    }
+    removeLink(linkPath);
+    close(slave);
+    close(master);
+    fprintf(stderr, "zep-meter-sim: stopped\n");
+    return status;
+}

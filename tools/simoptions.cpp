@@ -1,0 +1,203 @@
+#include "simoptions.h"
+
+#include <QCommandLineParser>
+
+bool SimOptions::faulty(quint64 n) const
+{
+    if (fault == FaultKind::None || fault == FaultKind::DropAfter)
+        return false;
+    if (!faultOn.isEmpty())
+        return faultOn.contains(n);
+    return n % static_cast<quint64>(faultEvery) == 0;
+}
+
+QString faultName(FaultKind kind)
+{
+    switch (kind) {
+    case FaultKind::None: return QStringLiteral("none");
+    case FaultKind::Silent: return QStringLiteral("silent");
+    case FaultKind::Slow: return QStringLiteral("slow");
+    case FaultKind::Crc: return QStringLiteral("crc");
+    case FaultKind::Short: return QStringLiteral("short");
+    case FaultKind::Long: return QStringLiteral("long");
+    case FaultKind::Exception: return QStringLiteral("exception");
+    case FaultKind::WrongUnit: return QStringLiteral("wrong-unit");
+    case FaultKind::Function: return QStringLiteral("function");
+    case FaultKind::Protocol: return QStringLiteral("protocol");
+    case FaultKind::DropAfter: return QStringLiteral("drop-after");
+    }
+    return QString();
+}
+
+namespace {
+
+bool toInt(const QString &text, int low, int high, int *out)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok, 10);
+    if (!ok || v < low || v > high)
+        return false;
+    *out = v;
+    return true;
+}
+
+bool parseFault(const QString &text, SimOptions *o)
+{
+    const QString name = text.section(QLatin1Char('='), 0, 0);
+    const QString arg = text.section(QLatin1Char('='), 1);
+    const bool hasArg = text.contains(QLatin1Char('='));
+    static const FaultKind plain[] = {FaultKind::Silent, FaultKind::Crc, FaultKind::Short,
+                                      FaultKind::Long, FaultKind::Exception, FaultKind::WrongUnit,
+                                      FaultKind::Function, FaultKind::Protocol};
+    for (FaultKind k : plain) {
+        if (name == faultName(k) && !hasArg) {
+            o->fault = k;
+            return true;
+        }
+    }
+    if (name == QLatin1String("slow") && hasArg) {
+        o->fault = FaultKind::Slow;
+        return toInt(arg, 0, 600000, &o->faultArg);
+    }
+    if (name == QLatin1String("drop-after") && hasArg) {
+        o->fault = FaultKind::DropAfter;
+        return toInt(arg, 1, 1000000000, &o->faultArg);
+    }
+    return false;
+}
+
+} // namespace
+
+bool parseSimOptions(const QStringList &arguments, SimOptions *o, QString *error)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption tcp(QStringLiteral("tcp"), QString(), QStringLiteral("host:port"));
+    const QCommandLineOption rtu(QStringLiteral("rtu"), QString(), QStringLiteral("path"));
+    const QCommandLineOption baud(QStringLiteral("baud"), QString(), QStringLiteral("rate"));
+    const QCommandLineOption parity(QStringLiteral("parity"), QString(), QStringLiteral("No|Odd|Even"));
+    const QCommandLineOption stop(QStringLiteral("stop"), QString(), QStringLiteral("1|1.5|2"));
+    const QCommandLineOption unit(QStringLiteral("unit"), QString(), QStringLiteral("n"));
+    const QCommandLineOption fault(QStringLiteral("fault"), QString(), QStringLiteral("kind"));
+    const QCommandLineOption every(QStringLiteral("fault-every"), QString(), QStringLiteral("n"));
+    const QCommandLineOption on(QStringLiteral("fault-on"), QString(), QStringLiteral("list"));
+    const QCommandLineOption writeFile(QStringLiteral("write-file"), QString(), QStringLiteral("path"));
+    const QCommandLineOption records(QStringLiteral("records"), QString(), QStringLiteral("n"));
+    const QCommandLineOption interval(QStringLiteral("interval"), QString(), QStringLiteral("s"));
+    const QCommandLineOption start(QStringLiteral("start"), QString(), QStringLiteral("time"));
+    parser.addOptions({tcp, rtu, baud, parity, stop, unit, fault, every, on, writeFile, records, interval, start});
+    if (!parser.parse(QStringList{QStringLiteral("zep-meter-sim")} + arguments)) {
+        *error = parser.errorText();
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
+        return false;
+    }
+
+    if (parser.isSet(writeFile)) {
+        o->writeFile = parser.value(writeFile);
+        if (!parser.isSet(records) || !toInt(parser.value(records), 1, 100000000, &o->records)) {
+            *error = QStringLiteral("--write-file needs --records N (N >= 1)");
+            return false;
+        }
+        if (parser.isSet(interval) && !toInt(parser.value(interval), 1, 72000, &o->interval)) {
+            *error = QStringLiteral("--interval takes whole seconds, 1 to 72000");
+            return false;
+        }
+        if (parser.isSet(start)) {
+            o->start = QDateTime::fromString(parser.value(start), QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+            if (!o->start.isValid()) {
+                *error = QStringLiteral("--start takes \"yyyy/MM/dd hh:mm:ss\"");
+                return false;
+            }
+        } else {
+            o->start = QDateTime::currentDateTime();
+        }
+        return true;
+    }
+
+    if (parser.isSet(rtu) && parser.isSet(tcp)) {
+        *error = QStringLiteral("choose --tcp or --rtu, not both");
+        return false;
+    }
+    if (parser.isSet(rtu)) {
+        o->rtu = true;
+        o->rtuPath = parser.value(rtu);
+        if (o->rtuPath.isEmpty()) {
+            *error = QStringLiteral("--rtu needs a path");
+            return false;
+        }
+    }
+    if (parser.isSet(tcp)) {
+        const QString text = parser.value(tcp);
+        const int colon = text.lastIndexOf(QLatin1Char(':'));
+        if (colon <= 0 || !toInt(text.mid(colon + 1), 0, 65535, &o->tcpPort)) {
+            *error = QStringLiteral("--tcp takes HOST:PORT with an IPv4 host");
+            return false;
+        }
+        o->tcpHost = text.left(colon);
+    }
+    if (parser.isSet(baud) && !toInt(parser.value(baud), 50, 4000000, &o->baud)) {
+        *error = QStringLiteral("bad --baud");
+        return false;
+    }
+    if (parser.isSet(parity)) {
+        const QString p = parser.value(parity).toLower();
+        if (p == QLatin1String("no") || p == QLatin1String("n"))
+            o->parity = 'N';
+        else if (p == QLatin1String("odd") || p == QLatin1String("o"))
+            o->parity = 'O';
+        else if (p == QLatin1String("even") || p == QLatin1String("e"))
+            o->parity = 'E';
+        else {
+            *error = QStringLiteral("--parity takes No, Odd or Even");
+            return false;
+        }
+    }
+    if (parser.isSet(stop)) {
+        // Neither termios nor libmodbus knows 1.5 stop bits; a pseudo-terminal
+        // ignores the setting anyway.
+        const QString s = parser.value(stop);
+        if (s == QLatin1String("1"))
+            o->stopBits = 1;
+        else if (s == QLatin1String("1.5") || s == QLatin1String("2"))
+            o->stopBits = 2;
+        else {
+            *error = QStringLiteral("--stop takes 1, 1.5 or 2");
+            return false;
+        }
+    }
+    if (parser.isSet(unit) && !toInt(parser.value(unit), 0, 255, &o->unit)) {
+        *error = QStringLiteral("--unit takes 0 to 255");
+        return false;
+    }
+    if (parser.isSet(fault) && !parseFault(parser.value(fault), o)) {
+        *error = QStringLiteral("unknown --fault %1").arg(parser.value(fault));
+        return false;
+    }
+    if (parser.isSet(every) && !toInt(parser.value(every), 1, 1000000000, &o->faultEvery)) {
+        *error = QStringLiteral("--fault-every takes N >= 1");
+        return false;
+    }
+    if (parser.isSet(on)) {
+        for (const QString &item : parser.value(on).split(QLatin1Char(','))) {
+            bool ok = false;
+            const quint64 n = item.toULongLong(&ok, 10);
+            if (!ok || n == 0) {
+                *error = QStringLiteral("--fault-on takes request numbers from 1, separated by commas");
+                return false;
+            }
+            o->faultOn.insert(n);
+        }
+    }
+    if (o->rtu && (o->fault == FaultKind::Protocol || o->fault == FaultKind::DropAfter)) {
+        *error = QStringLiteral("--fault %1 applies to --tcp only").arg(faultName(o->fault));
+        return false;
+    }
+    if (!o->rtu && o->fault == FaultKind::Crc) {
+        *error = QStringLiteral("--fault crc applies to --rtu only (TCP frames carry no CRC)");
+        return false;
+    }
+    return true;
+}

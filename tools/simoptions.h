@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDateTime>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+enum class FaultKind {
+    None,
+    Silent,        // never answers
+    Slow,          // answers after faultArg milliseconds
+    Crc,           // wrong CRC (serial only)
+    Short,         // reply one byte short
+    Long,          // one byte extra
+    Exception,     // a Modbus exception reply
+    WrongUnit,     // reply from another address or unit
+    Function,      // reply carrying function code 0x84, full length
+    Protocol,      // non-zero protocol identifier (TCP only)
+    DropAfter,     // closes the connection after faultArg requests (TCP only)
+};
+
+struct SimOptions {
+    bool rtu = false;
+    QString tcpHost = QStringLiteral("127.0.0.1");
+    int tcpPort = 1502;
+    QString rtuPath;
+    int baud = 9600;
+    char parity = 'N';
+    int stopBits = 1;
+    int unit = 1;
+
+    FaultKind fault = FaultKind::None;
+    int faultArg = 0;
+    int faultEvery = 1;
+    QSet<quint64> faultOn;   // when set, exactly these requests (from 1) are faulty
+
+    QString writeFile;
+    int records = 0;
+    int interval = 1;
+    QDateTime start;
+
+    // Whether request number n (counted from 1) gets the fault.
+    bool faulty(quint64 n) const;
+};
+
+// Fills options from the command line (without the program name); false
+// with a message for anything it cannot use.
+bool parseSimOptions(const QStringList &arguments, SimOptions *options, QString *error);
+
+QString faultName(FaultKind kind);
