@@ -1,0 +1,497 @@
+#include "data/datafile.h"
+
+#include "data/localtimecache.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+DataFile::DataFile(const QString &path, quint32 n)
+    : fileName(path)
+    , records(n ? static_cast<SampleRecord *>(calloc(n, sizeof(SampleRecord))) : nullptr)
+    , count(records ? n : 0)
+{
+}
+
+DataFile::~DataFile()
+{
+    free(records);
+}
+
+void writeRecord(QFile &file, uint32_t time, const double values[kValueCount])
+{
+    QByteArray out = QDateTime::fromTime_t(time).toString(QStringLiteral("yyyy/MM/dd hh:mm:ss\n")).toLocal8Bit();
+    const QString entry = QStringLiteral("%1= %2 %3");
+    for (int k = 1; k <= kValueCount; ++k) {
+        const ParamEntry &p = ParamTable[k];
+        out += entry.arg(QLatin1String(p.name))
+                   .arg(values[k - 1], 6, 'f', columnDecimals(k), QLatin1Char('0'))
+                   .arg(QLatin1String(p.unit))
+                   .toLocal8Bit();
+        if (k % 4 == 0 && k <= 24)
+            out += '\n';
+    }
+    out += '\n';
+    file.write(out);
+}
+
+namespace {
+
+// The reader sees the file as readLine(200) would deliver it: pieces of at
+// most 199 bytes, each ending after a '\n' or at the limit.
+constexpr int kMaxChunk = 199;
+
+// Reads the file in large blocks into one fixed buffer and hands out the
+// pieces from there, so no piece costs a system call or an allocation.
+class ChunkSource
+{
+public:
+    explicit ChunkSource(QFile &file)
+        : m_file(file)
+        , m_buffer(new char[kCapacity + kSlack])
+    {
+        // The scanners below may look up to 15 bytes past a piece.
+        memset(m_buffer.get(), 0, kCapacity + kSlack);
+    }
+
+    // Returns false at the end of the file (or on a read error, which ends
+    // the file as readLine would).
+    bool next(const char *&chunk, int &length)
+    {
+        if (m_end - m_begin < kMaxChunk && !m_atEnd)
+            refill();
+        if (m_begin == m_end)
+            return false;
+        const int available = int(qMin<qint64>(kMaxChunk, m_end - m_begin));
+        chunk = m_buffer.get() + m_begin;
+        const void *newline = memchr(chunk, '\n', size_t(available));
+        length = newline ? int(static_cast<const char *>(newline) - chunk) + 1 : available;
+        m_begin += length;
+        return true;
+    }
+
+private:
+    static constexpr qint64 kCapacity = 256 * 1024;
+    static constexpr qint64 kSlack = 16;
+
+    void refill()
+    {
+        const qint64 rest = m_end - m_begin;
+        memmove(m_buffer.get(), m_buffer.get() + m_begin, size_t(rest));
+        m_begin = 0;
+        m_end = rest;
+        while (m_end < kCapacity) {
+            const qint64 got = m_file.read(m_buffer.get() + m_end, kCapacity - m_end);
+            if (got <= 0) {
+                m_atEnd = true;
+                break;
+            }
+            m_end += got;
+        }
+    }
+
+    QFile &m_file;
+    std::unique_ptr<char[]> m_buffer;
+    qint64 m_begin = 0;
+    qint64 m_end = 0;
+    bool m_atEnd = false;
+};
+
+// What the time-line test and the fast paths need to know about a piece.
+// Everything after a NUL byte is ignored, as the UTF-8 decoding stops there.
+struct ChunkFacts {
+    int length;    // bytes before the first NUL
+    int slashes;
+    int colons;
+    bool ascii;    // no byte >= 0x80 before the first NUL
+
+    bool timeLine() const { return slashes == 2 && colons == 2; }
+};
+
+ChunkFacts examine(const char *chunk, int length)
+{
+    ChunkFacts f{length, 0, 0, true};
+    int i = 0;
+#ifdef __SSE2__
+    const __m128i slash = _mm_set1_epi8('/');
+    const __m128i colon = _mm_set1_epi8(':');
+    const __m128i zero = _mm_setzero_si128();
+    unsigned high = 0;
+    for (; i < length; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(chunk + i));
+        unsigned valid = length - i >= 16 ? 0xFFFFu : (1u << (length - i)) - 1;
+        const unsigned nul = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) & valid;
+        if (nul) {
+            const int at = __builtin_ctz(nul);
+            valid &= (1u << at) - 1;
+            f.length = i + at;
+        }
+        f.slashes += __builtin_popcount(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, slash))) & valid);
+        f.colons += __builtin_popcount(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, colon))) & valid);
+        high |= unsigned(_mm_movemask_epi8(v)) & valid;
+        if (nul)
+            break;
+    }
+    f.ascii = high == 0;
+#else
+    for (; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(chunk[i]);
+        if (c == 0) {
+            f.length = i;
+            break;
+        }
+        f.slashes += c == '/';
+        f.colons += c == ':';
+        if (c >= 0x80)
+            f.ascii = false;
+    }
+#endif
+    return f;
+}
+
+QString decode(const char *chunk, const ChunkFacts &f)
+{
+    return QString::fromUtf8(chunk, f.length);
+}
+
+bool isTimeLine(const QString &text)
+{
+    return text.count(QLatin1Char('/')) == 2 && text.count(QLatin1Char(':')) == 2;
+}
+
+// Simplified names of columns 1..31, packed for quick comparison: up to 8
+// bytes in a 64-bit word, and no name is longer than 5.
+struct NameTable {
+    uint64_t packed[kValueCount];
+    QString text[kValueCount];
+
+    NameTable()
+    {
+        for (int k = 1; k <= kValueCount; ++k) {
+            text[k - 1] = QString::fromLatin1(ParamTable[k].name).simplified();
+            const QByteArray latin = text[k - 1].toLatin1();
+            packed[k - 1] = pack(latin.constData(), latin.size());
+        }
+    }
+
+    static uint64_t pack(const char *p, int n)
+    {
+        uint64_t v = 0;
+        memcpy(&v, p, size_t(n));
+        return v;
+    }
+
+    // Column 1..31 whose name equals the token, or 0. Entries usually come in
+    // column order, so the column after the previous match is tried first.
+    int find(const char *p, int n, int hint) const
+    {
+        if (n > 5 || n == 0)
+            return 0;
+        const uint64_t v = pack(p, n);
+        if (hint >= 1 && hint <= kValueCount && packed[hint - 1] == v)
+            return hint;
+        for (int k = 0; k < kValueCount; ++k) {
+            if (packed[k] == v)
+                return k + 1;
+        }
+        return 0;
+    }
+
+    int find(const QString &name) const
+    {
+        for (int k = 0; k < kValueCount; ++k) {
+            if (text[k] == name)
+                return k + 1;
+        }
+        return 0;
+    }
+};
+
+const NameTable &names()
+{
+    static const NameTable table;
+    return table;
+}
+
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// QString::toFloat of a token. Plain decimals ("-05.10", "220.50", "7")
+// whose digits fit in 53 bits are converted here: an exact integer divided
+// by an exact power of ten is the correctly rounded double, which is what
+// Qt computes before narrowing to float. Everything else goes to Qt.
+float toFloat(const char *p, int n)
+{
+    const char *s = p;
+    const char *end = p + n;
+    bool negative = false;
+    if (s < end && *s == '-') {
+        negative = true;
+        ++s;
+    }
+    uint64_t mantissa = 0;
+    int digitCount = 0;
+    int fraction = 0;
+    bool point = false;
+    for (; s < end; ++s) {
+        const char c = *s;
+        if (c >= '0' && c <= '9') {
+            if (mantissa > (uint64_t(1) << 53) / 10)
+                break;
+            mantissa = mantissa * 10 + uint64_t(c - '0');
+            ++digitCount;
+            fraction += point;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (s != end || digitCount == 0 || fraction > 22 || mantissa > (uint64_t(1) << 53))
+        return QString::fromLatin1(p, n).toFloat();
+    double d = double(mantissa) / kPow10[fraction];
+    if (negative)
+        d = -d;
+    return float(d);
+}
+
+// 0: part of a token, 1: white space as QString::simplified sees it in
+// ASCII, 2: '=', which always stands alone.
+struct CharClasses {
+    unsigned char of[256];
+    CharClasses()
+    {
+        memset(of, 0, sizeof of);
+        for (int c = 9; c <= 13; ++c)
+            of[c] = 1;
+        of[' '] = 1;
+        of['='] = 2;
+    }
+};
+
+const CharClasses &classes()
+{
+    static const CharClasses table;
+    return table;
+}
+
+class RecordParser
+{
+public:
+    RecordParser(SampleRecord *records, quint32 count)
+        : m_records(records)
+        , m_count(count)
+    {
+    }
+
+    // False when a further time line would need a record beyond the array.
+    bool feed(const char *chunk, int length)
+    {
+        const ChunkFacts f = examine(chunk, length);
+        if (!f.ascii)
+            return feedText(decode(chunk, f));
+        if (f.timeLine())
+            return startRecord(timeOf(chunk, f.length));
+        if (m_index >= 0)
+            entries(chunk, f.length);
+        return true;
+    }
+
+    int index() const { return m_index; }
+
+private:
+    bool startRecord(uint32_t time)
+    {
+        if (quint32(m_index + 1) >= m_count)
+            return false;
+        ++m_index;
+        m_records[m_index].time = time;
+        m_hint = 1;
+        return true;
+    }
+
+    uint32_t timeOf(const char *chunk, int length)
+    {
+        const CharClasses &cls = classes();
+        int b = 0;
+        int e = length;
+        while (b < e && cls.of[static_cast<unsigned char>(chunk[b])] == 1)
+            ++b;
+        while (e > b && cls.of[static_cast<unsigned char>(chunk[e - 1])] == 1)
+            --e;
+        // The usual "yyyy/MM/dd hh:mm:ss", possibly with a longer gap of
+        // white space in the middle, which simplification would collapse.
+        if (e - b >= 19) {
+            const char *p = chunk + b;
+            int gap = 10;
+            while (gap < e - b && cls.of[static_cast<unsigned char>(p[gap])] == 1)
+                ++gap;
+            if (gap > 10 && e - b - gap == 8 && canonicalDate(p) && canonicalTime(p + gap)) {
+                char text[19];
+                memcpy(text, p, 10);
+                text[10] = ' ';
+                memcpy(text + 11, p + gap, 8);
+                return m_times.convert(text);
+            }
+        }
+        return LocalTimeCache::convertWithQt(QString::fromLatin1(chunk, length).simplified());
+    }
+
+    static bool digit(char c) { return c >= '0' && c <= '9'; }
+    static bool canonicalDate(const char *p)
+    {
+        return digit(p[0]) && digit(p[1]) && digit(p[2]) && digit(p[3]) && p[4] == '/' && digit(p[5])
+            && digit(p[6]) && p[7] == '/' && digit(p[8]) && digit(p[9]);
+    }
+    static bool canonicalTime(const char *p)
+    {
+        return digit(p[0]) && digit(p[1]) && p[2] == ':' && digit(p[3]) && digit(p[4]) && p[5] == ':'
+            && digit(p[6]) && digit(p[7]);
+    }
+
+    // Each '=' pairs the token before it (a name) with the token after it (a
+    // value). Tokens are runs of anything but white space and '='; each '='
+    // is a token of its own. An '=' at either end of the line has no partner
+    // and is skipped.
+    void entries(const char *chunk, int length)
+    {
+        const unsigned char *cls = classes().of;
+        struct Token {
+            const char *p;
+            int n;
+            bool equals;
+        };
+        Token before{nullptr, 0, false}; // the token ahead of the pending '='
+        bool pending = false;
+        Token last{nullptr, 0, false};
+        int i = 0;
+        while (i < length) {
+            const unsigned char c = static_cast<unsigned char>(chunk[i]);
+            Token t;
+            if (cls[c] == 1) {
+                ++i;
+                continue;
+            }
+            if (cls[c] == 2) {
+                t = Token{chunk + i, 1, true};
+                ++i;
+            } else {
+                const int start = i;
+                while (i < length && cls[static_cast<unsigned char>(chunk[i])] == 0)
+                    ++i;
+                t = Token{chunk + start, i - start, false};
+            }
+            if (pending) {
+                store(before, t.p, t.n);
+                pending = false;
+            }
+            if (t.equals && last.p) {
+                before = last;
+                pending = true;
+            }
+            last = t;
+        }
+    }
+
+    template <typename Token>
+    void store(const Token &name, const char *value, int valueLength)
+    {
+        if (name.equals)
+            return;
+        const int k = names().find(name.p, name.n, m_hint);
+        if (!k)
+            return;
+        m_records[m_index].setValue(k, toFloat(value, valueLength));
+        m_hint = k + 1;
+    }
+
+    // The chunk as text, for the rare piece that holds other than ASCII.
+    bool feedText(const QString &text)
+    {
+        if (isTimeLine(text))
+            return startRecord(LocalTimeCache::convertWithQt(text.simplified()));
+        if (m_index < 0)
+            return true;
+        QString s = text.simplified();
+        if (!s.contains(QLatin1Char('=')))
+            return true;
+        s.replace(QLatin1Char('='), QLatin1String(" = "));
+        const QStringList tokens = s.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QString equals = QStringLiteral("=");
+        for (int j = 1; j + 1 < tokens.size(); ++j) {
+            if (tokens[j] != equals)
+                continue;
+            const int k = names().find(tokens[j - 1]);
+            if (k)
+                m_records[m_index].setValue(k, tokens[j + 1].toFloat());
+        }
+        return true;
+    }
+
+    SampleRecord *m_records;
+    quint32 m_count;
+    int m_index = -1;
+    int m_hint = 1;
+    LocalTimeCache m_times;
+};
+
+} // namespace
+
+int countRecords(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return -1;
+    ChunkSource source(file);
+    const char *chunk;
+    int length;
+    int total = 0;
+    while (source.next(chunk, length)) {
+        const ChunkFacts f = examine(chunk, length);
+        const bool timeLine = f.ascii ? f.timeLine() : isTimeLine(decode(chunk, f));
+        if (timeLine && total < INT_MAX)
+            ++total;
+    }
+    return total;
+}
+
+int readRecords(DataFile *file, const std::function<void(int percent)> &progress)
+{
+    QFile in(file->fileName);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return -1;
+    const qint64 size = in.size();
+    ChunkSource source(in);
+    RecordParser parser(file->records, file->count);
+    qint64 done = 0;
+    int shown = -1;
+    const char *chunk;
+    int length;
+    while (source.next(chunk, length)) {
+        done += length;
+        if (progress) {
+            // The file may have changed size since it was opened.
+            const int percent = size > 0 ? int(qMin<qint64>(100, done * 100 / size)) : 100;
+            if (percent != shown) {
+                shown = percent;
+                progress(percent);
+            }
+        }
+        if (!parser.feed(chunk, length))
+            break;
+    }
+    const int read = parser.index() + 1;
+    if (read == 0)
+        return -1;
+    if (quint32(read) < file->count)
+        file->count = quint32(read);
+    return read;
+}

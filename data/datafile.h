@@ -1,0 +1,41 @@
+#pragma once
+
+#include "data/samplerecord.h"
+
+#include <QFile>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+// One loaded data file: its records in file order, as read by readRecords.
+class DataFile
+{
+public:
+    // Allocates count zero-filled records. When the allocation fails, records
+    // is null and count 0, so that readRecords refuses the file instead of
+    // writing into nothing.
+    DataFile(const QString &path, quint32 count);
+    ~DataFile();
+    DataFile(const DataFile &) = delete;
+    DataFile &operator=(const DataFile &) = delete;
+
+    QString fileName;
+    SampleRecord *records;
+    quint32 count;
+};
+
+// Appends one record (a time line and seven value lines) to a file that the
+// caller opened WriteOnly | Text.
+void writeRecord(QFile &file, uint32_t time, const double values[kValueCount]);
+
+// The number of time lines of the file, or -1 when it cannot be opened.
+int countRecords(const QString &path);
+
+// Fills file->records from file->fileName. Returns the number of records
+// read, or -1 when the file cannot be opened or holds no time line. Never
+// writes more than file->count records (the file may have grown since it was
+// counted); when it holds fewer time lines than that, count is lowered to the
+// number read. progress receives the share of the file read so far, 0..100,
+// each time that figure changes.
+int readRecords(DataFile *file, const std::function<void(int percent)> &progress = {});

@@ -1,0 +1,168 @@
+#include "data/localtimecache.h"
+
+#include <QDateTime>
+
+namespace {
+
+const QString &timePattern()
+{
+    static const QString pattern = QStringLiteral("yyyy/MM/dd hh:mm:ss");
+    return pattern;
+}
+
+constexpr int64_t kHour = 3600;
+constexpr int64_t kDay = 24 * kHour;
+// No zone of the tz database strays further than 14 hours from UTC after
+// 1970; the margin keeps the search windows safe.
+constexpr int64_t kMaxOffset = 16 * kHour;
+constexpr int64_t kQuarter = 15 * 60;
+
+int digits(const char *p, int n)
+{
+    int v = 0;
+    for (int i = 0; i < n; ++i)
+        v = v * 10 + (p[i] - '0');
+    return v;
+}
+
+bool leapYear(int y)
+{
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int daysInMonth(int y, int m)
+{
+    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && leapYear(y) ? 29 : days[m - 1];
+}
+
+// Days from 1970-01-01 to the given proleptic Gregorian date.
+int64_t daysFromCivil(int y, int m, int d)
+{
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+int offsetAt(int64_t utc)
+{
+    return QDateTime::fromSecsSinceEpoch(utc, Qt::LocalTime).offsetFromUtc();
+}
+
+// True when the local offset is the same at every sampled instant of
+// [from, to]; offsets last far longer than the sampling step, so a change
+// inside the span always shows at a sample.
+bool constantOffset(int64_t from, int64_t to, int64_t step, int &offset)
+{
+    offset = offsetAt(from);
+    for (int64_t t = from + step; t < to; t += step) {
+        if (offsetAt(t) != offset)
+            return false;
+    }
+    return offsetAt(to) == offset;
+}
+
+void offsetRange(int64_t from, int64_t to, int64_t step, int &low, int &high)
+{
+    low = high = offsetAt(from);
+    for (int64_t t = from + step; t <= to; t += step) {
+        const int o = offsetAt(t);
+        low = qMin(low, o);
+        high = qMax(high, o);
+    }
+}
+
+QString localText(int64_t dayNumber, int h, int m, int s)
+{
+    const QDate date = QDate(1970, 1, 1).addDays(dayNumber);
+    return date.toString(QStringLiteral("yyyy/MM/dd ")) + QTime(h, m, s).toString(QStringLiteral("hh:mm:ss"));
+}
+
+// A span of local time [wall, wall + length) whose every second exists once,
+// with the single offset found; confirmed by QDateTime at both ends.
+bool settle(int64_t dayNumber, int firstHour, int64_t length, int64_t &base)
+{
+    const int64_t wall = dayNumber * kDay + firstHour * kHour;
+    // Every instant whose local time falls in the span lies within
+    // kMaxOffset of it; the offsets found there bound where it can be.
+    int low, high;
+    offsetRange(wall - kMaxOffset, wall + length + kMaxOffset, kQuarter, low, high);
+    int offset;
+    if (!constantOffset(wall - high, wall + length - 1 - low, kQuarter, offset))
+        return false;
+    base = wall - offset;
+    const int last = int(length - 1);
+    const int lastHour = firstHour + last / int(kHour);
+    const uint32_t first = LocalTimeCache::convertWithQt(localText(dayNumber, firstHour, 0, 0));
+    const uint32_t end = LocalTimeCache::convertWithQt(
+        localText(dayNumber, lastHour, (last % int(kHour)) / 60, last % 60));
+    return int64_t(first) == base && int64_t(end) == base + last;
+}
+
+} // namespace
+
+LocalTimeCache::LocalTimeCache()
+{
+    for (Entry &e : m_days)
+        e = Entry{-1, 0, Unknown};
+    for (Entry &e : m_hours)
+        e = Entry{-1, 0, Unknown};
+}
+
+uint32_t LocalTimeCache::convertWithQt(const QString &text)
+{
+    return QDateTime::fromString(text, timePattern()).toTime_t();
+}
+
+uint32_t LocalTimeCache::slow(const char *text)
+{
+    return convertWithQt(QString::fromLatin1(text, 19));
+}
+
+LocalTimeCache::Entry &LocalTimeCache::day(int64_t dayNumber)
+{
+    Entry &e = m_days[uint64_t(dayNumber) % kDaySlots];
+    if (e.key != dayNumber) {
+        e.key = dayNumber;
+        e.state = settle(dayNumber, 0, kDay, e.base) ? Fast : Slow;
+    }
+    return e;
+}
+
+LocalTimeCache::Entry &LocalTimeCache::hour(int64_t dayNumber, int h)
+{
+    const int64_t key = dayNumber * 24 + h;
+    Entry &e = m_hours[uint64_t(key) % kHourSlots];
+    if (e.key != key) {
+        e.key = key;
+        e.state = settle(dayNumber, h, kHour, e.base) ? Fast : Slow;
+    }
+    return e;
+}
+
+uint32_t LocalTimeCache::convert(const char *text)
+{
+    const int year = digits(text, 4);
+    const int month = digits(text + 5, 2);
+    const int dayOfMonth = digits(text + 8, 2);
+    const int h = digits(text + 11, 2);
+    const int minute = digits(text + 14, 2);
+    const int second = digits(text + 17, 2);
+    // Out-of-range fields and years near the ends of the 32-bit range are
+    // rare; QDateTime decides those.
+    if (year < 1971 || year > 2105 || month < 1 || month > 12 || dayOfMonth < 1
+        || dayOfMonth > daysInMonth(year, month) || h > 23 || minute > 59 || second > 59)
+        return slow(text);
+
+    const int64_t dayNumber = daysFromCivil(year, month, dayOfMonth);
+    const Entry &d = day(dayNumber);
+    if (d.state == Fast)
+        return uint32_t(d.base + h * kHour + minute * 60 + second);
+    const Entry &hr = hour(dayNumber, h);
+    if (hr.state == Fast)
+        return uint32_t(hr.base + minute * 60 + second);
+    return slow(text);
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+// The data file reader written step by step, with QString doing every step,
+// exactly as the format is defined. Slow and obviously right; the real reader
+// must give the same results bit for bit. Only the tests use it.
+
+#include "data/paramtable.h"
+#include "data/samplerecord.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <vector>
+
+namespace reference {
+
+inline bool isTimeLine(const QString &chunk)
+{
+    return chunk.count(QLatin1Char('/')) == 2 && chunk.count(QLatin1Char(':')) == 2;
+}
+
+inline int countRecords(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    int count = 0;
+    char buffer[200];
+    while (!file.atEnd()) {
+        const qint64 length = file.readLine(buffer, sizeof buffer);
+        if (length <= 0)
+            break;
+        // readLine ends the piece with a NUL; fromUtf8 stops at the first one.
+        const QString chunk = QString::fromUtf8(buffer);
+        if (isTimeLine(chunk))
+            ++count;
+    }
+    return count;
+}
+
+struct Result {
+    int returned = -1;
+    std::vector<SampleRecord> records; // as many as were allocated
+    quint32 count = 0;                 // the record count after the read
+    std::vector<int> progress;         // each new percentage, in order
+};
+
+inline Result readRecords(const QString &path, quint32 allocated)
+{
+    Result r;
+    r.records.assign(allocated, SampleRecord{});
+    r.count = allocated;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return r;
+    const qint64 size = file.size();
+    int index = -1;
+    qint64 bytes = 0;
+    char buffer[200];
+    while (!file.atEnd()) {
+        const qint64 length = file.readLine(buffer, sizeof buffer);
+        if (length <= 0)
+            break;
+        bytes += length;
+        const int percent = size > 0 ? int(qMin<qint64>(100, bytes * 100 / size)) : 100;
+        if (r.progress.empty() || r.progress.back() != percent)
+            r.progress.push_back(percent);
+
+        const QString chunk = QString::fromUtf8(buffer);
+        if (isTimeLine(chunk)) {
+            // A file that grew since it was counted: stop at the allocation.
+            if (quint32(index + 1) >= allocated)
+                break;
+            ++index;
+            const QDateTime when =
+                QDateTime::fromString(chunk.simplified(), QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+            r.records[size_t(index)].time = when.toTime_t();
+            continue;
+        }
+        if (index == -1)
+            continue;
+        QString text = chunk.simplified();
+        const int equalsCount = text.count(QLatin1Char('='));
+        if (equalsCount == 0)
+            continue;
+        text.replace(QStringLiteral("="), QStringLiteral(" = "));
+        const QStringList tokens = text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        int from = 0;
+        for (int e = 0; e < equalsCount; ++e) {
+            const int at = tokens.indexOf(QStringLiteral("="), from);
+            if (at < 0)
+                break;
+            from = at + 1;
+            // An '=' with nothing before or after it pairs with nothing.
+            if (at == 0 || at + 1 >= tokens.size())
+                continue;
+            const QString &name = tokens.at(at - 1);
+            for (int k = 1; k <= kValueCount; ++k) {
+                if (name == QString::fromLatin1(ParamTable[k].name).simplified()) {
+                    r.records[size_t(index)].setValue(k, tokens.at(at + 1).toFloat());
+                    break;
+                }
+            }
+        }
+    }
+    if (index == -1)
+        return r;
+    r.returned = index + 1;
+    if (quint32(r.returned) < allocated)
+        r.count = quint32(r.returned);
+    return r;
+}
+
+} // namespace reference
