@@ -1,0 +1,72 @@
+#pragma once
+
+// Shared by the link tests: settings, a poll with its frame reports, and
+// reading a report back into bytes.
+
+#include "comm/modbusframe.h"
+#include "data/appconfig.h"
+
+#include <QStringList>
+#include <QtTest>
+
+#include <algorithm>
+
+constexpr float kUntouched = -12345.0f;
+
+struct PollResult {
+    int code = -1;
+    QStringList reports;            // every ComMessage of the poll, in order
+    float values[kPollBufferSize];
+
+    // The requests sent, "A" or "B" each, told from the reports by their
+    // size (8 bytes serial, 12 TCP) and their start address.
+    QString requestedBlocks(bool tcp) const
+    {
+        QString blocks;
+        for (const QString &r : reports) {
+            if (r.size() != 3 * (tcp ? 12 : 8))
+                continue;
+            if (r.contains(QLatin1String("75 31 00 3a")))
+                blocks += QLatin1Char('A');
+            else if (r.contains(QLatin1String("8a 49 00 1c")))
+                blocks += QLatin1Char('B');
+        }
+        return blocks;
+    }
+};
+
+// Polls once through a link, collecting its reports.
+template <typename Link>
+PollResult pollOnce(Link &link, PollResult start = PollResult())
+{
+    PollResult r = start;
+    if (r.code == -1)
+        std::fill(r.values, r.values + kPollBufferSize, kUntouched);
+    r.reports.clear();
+    const QMetaObject::Connection c =
+        QObject::connect(&link, &Link::ComMessage, [&r](const QString &m) { r.reports << m; });
+    r.code = link.readValues(r.values);
+    QObject::disconnect(c);
+    return r;
+}
+
+inline QByteArray reportBytes(const QString &report)
+{
+    return QByteArray::fromHex(report.toLatin1().replace(' ', ""));
+}
+
+inline void setSerialConfig(const QString &port, int address = 1)
+{
+    defaultComConfig(AppConfig.comm);
+    AppConfig.comm.comtype = 0;
+    copyToField(AppConfig.comm.com, port.toLocal8Bit());
+    AppConfig.comm.addr = address;
+}
+
+inline void setTcpConfig(const QByteArray &ip, int unit = 1)
+{
+    defaultComConfig(AppConfig.comm);
+    AppConfig.comm.comtype = 1;
+    copyToField(AppConfig.comm.IP, ip);
+    AppConfig.comm.addr = unit;
+}
