@@ -3,6 +3,7 @@
 
 #include "meterserver.h"
 #include "simoptions.h"
+#include "writefile.h"
 
 #include <QCoreApplication>
 
@@ -14,6 +15,7 @@ namespace {
 const char kUsage[] =
     "usage: zep-meter-sim [--tcp HOST:PORT | --rtu PATH [--baud N] [--parity No|Odd|Even] [--stop 1|1.5|2]]\n"
     "                     [--unit N] [--fault KIND [--fault-every N | --fault-on LIST]]\n"
+    "       zep-meter-sim --write-file PATH --records N [--interval S] [--start \"yyyy/MM/dd hh:mm:ss\"]\n"
     "\n"
     "  --tcp HOST:PORT   serve Modbus TCP (default 127.0.0.1:1502; port 0 picks a free one)\n"
     "  --rtu PATH        serve Modbus RTU on a new pseudo-terminal; PATH becomes a link to it\n"
@@ -21,7 +23,9 @@ const char kUsage[] =
     "  --fault KIND      silent, slow=MS, crc, short, long, exception, wrong-unit,\n"
     "                    function, protocol, drop-after=N\n"
     "  --fault-every N   only every N-th request is faulty\n"
-    "  --fault-on LIST   only these requests (counted from 1, e.g. 2,3) are faulty\n";
+    "  --fault-on LIST   only these requests (counted from 1, e.g. 2,3) are faulty\n"
+    "  --write-file PATH write N records of the simulated supply to a data file instead,\n"
+    "                    S seconds apart (default 1) from the given local time (default now)\n";
 
 void onSignal(int)
 {
@@ -56,6 +60,8 @@ int main(int argc, char *argv[])
         fprintf(stderr, "zep-meter-sim: %s\n\n%s", qPrintable(error), kUsage);
         return 2;
     }
+    if (!options.writeFile.isEmpty())
+        return writeSimulatedFile(options);
     installSignalHandlers();
     return options.rtu ? serveRtu(options) : serveTcp(options);
 }
