@@ -108,21 +108,35 @@ private:
 // What the time-line test and the fast paths need to know about a piece.
 // Everything after a NUL byte is ignored, as the UTF-8 decoding stops there.
 struct ChunkFacts {
-    int length;    // bytes before the first NUL
+    int length;         // bytes before the first NUL
     int slashes;
     int colons;
-    bool ascii;    // no byte >= 0x80 before the first NUL
+    bool ascii;         // no byte >= 0x80 before the first NUL
+    uint64_t equals[4]; // bit i: byte i is '=' (filled on request only)
 
     bool timeLine() const { return slashes == 2 && colons == 2; }
 };
 
+static_assert(kMaxChunk <= 256, "ChunkFacts::equals holds 256 positions");
+
+// Set bits of a mask that is almost always empty.
+inline int bits(unsigned mask)
+{
+    int n = 0;
+    for (; mask; mask &= mask - 1)
+        ++n;
+    return n;
+}
+
+template <bool withEquals>
 ChunkFacts examine(const char *chunk, int length)
 {
-    ChunkFacts f{length, 0, 0, true};
+    ChunkFacts f{length, 0, 0, true, {0, 0, 0, 0}};
     int i = 0;
 #ifdef __SSE2__
     const __m128i slash = _mm_set1_epi8('/');
     const __m128i colon = _mm_set1_epi8(':');
+    const __m128i equals = _mm_set1_epi8('=');
     const __m128i zero = _mm_setzero_si128();
     unsigned high = 0;
     for (; i < length; i += 16) {
@@ -134,8 +148,16 @@ ChunkFacts examine(const char *chunk, int length)
             valid &= (1u << at) - 1;
             f.length = i + at;
         }
-        f.slashes += __builtin_popcount(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, slash))) & valid);
-        f.colons += __builtin_popcount(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, colon))) & valid);
+        const unsigned s = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, slash))) & valid;
+        const unsigned c = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, colon))) & valid;
+        if (s | c) {
+            f.slashes += bits(s);
+            f.colons += bits(c);
+        }
+        if (withEquals) {
+            const unsigned e = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, equals))) & valid;
+            f.equals[i >> 6] |= uint64_t(e) << (i & 63);
+        }
         high |= unsigned(_mm_movemask_epi8(v)) & valid;
         if (nul)
             break;
@@ -150,6 +172,8 @@ ChunkFacts examine(const char *chunk, int length)
         }
         f.slashes += c == '/';
         f.colons += c == ':';
+        if (withEquals && c == '=')
+            f.equals[i >> 6] |= uint64_t(1) << (i & 63);
         if (c >= 0x80)
             f.ascii = false;
     }
@@ -191,11 +215,14 @@ struct NameTable {
 
     // Column 1..31 whose name equals the token, or 0. Entries usually come in
     // column order, so the column after the previous match is tried first.
+    // Reads 8 bytes from p whatever n is: the piece buffer has room after it.
     int find(const char *p, int n, int hint) const
     {
         if (n > 5 || n == 0)
             return 0;
-        const uint64_t v = pack(p, n);
+        uint64_t v;
+        memcpy(&v, p, sizeof v);
+        v &= (uint64_t(1) << (8 * n)) - 1;
         if (hint >= 1 && hint <= kValueCount && packed[hint - 1] == v)
             return hint;
         for (int k = 0; k < kValueCount; ++k) {
@@ -295,13 +322,13 @@ public:
     // False when a further time line would need a record beyond the array.
     bool feed(const char *chunk, int length)
     {
-        const ChunkFacts f = examine(chunk, length);
+        const ChunkFacts f = examine<true>(chunk, length);
         if (!f.ascii)
             return feedText(decode(chunk, f));
         if (f.timeLine())
             return startRecord(timeOf(chunk, f.length));
         if (m_index >= 0)
-            entries(chunk, f.length);
+            entries(chunk, f);
         return true;
     }
 
@@ -320,7 +347,7 @@ private:
 
     uint32_t timeOf(const char *chunk, int length)
     {
-        const CharClasses &cls = classes();
+        const CharClasses &cls = m_classes;
         int b = 0;
         int e = length;
         while (b < e && cls.of[static_cast<unsigned char>(chunk[b])] == 1)
@@ -361,56 +388,39 @@ private:
     // value). Tokens are runs of anything but white space and '='; each '='
     // is a token of its own. An '=' at either end of the line has no partner
     // and is skipped.
-    void entries(const char *chunk, int length)
+    void entries(const char *chunk, const ChunkFacts &f)
     {
-        const unsigned char *cls = classes().of;
-        struct Token {
-            const char *p;
-            int n;
-            bool equals;
-        };
-        Token before{nullptr, 0, false}; // the token ahead of the pending '='
-        bool pending = false;
-        Token last{nullptr, 0, false};
-        int i = 0;
-        while (i < length) {
-            const unsigned char c = static_cast<unsigned char>(chunk[i]);
-            Token t;
-            if (cls[c] == 1) {
-                ++i;
-                continue;
+        const unsigned char *cls = m_classes.of;
+        auto at = [chunk, cls](int i) { return cls[static_cast<unsigned char>(chunk[i])]; };
+        for (int w = 0; w < 4; ++w) {
+            for (uint64_t set = f.equals[w]; set; set &= set - 1) {
+                const int pos = w * 64 + __builtin_ctzll(set);
+                int j = pos - 1;
+                while (j >= 0 && at(j) == 1)
+                    --j;
+                // No name, or the name is another '=': nothing can match.
+                if (j < 0 || at(j) == 2)
+                    continue;
+                const int nameEnd = j + 1;
+                while (j >= 0 && at(j) == 0)
+                    --j;
+                const int k = m_names.find(chunk + j + 1, nameEnd - j - 1, m_hint);
+                if (!k)
+                    continue;
+                int v = pos + 1;
+                while (v < f.length && at(v) == 1)
+                    ++v;
+                if (v == f.length)
+                    continue;
+                int valueEnd = v + 1;
+                if (at(v) == 0) {
+                    while (valueEnd < f.length && at(valueEnd) == 0)
+                        ++valueEnd;
+                }
+                m_records[m_index].setValue(k, toFloat(chunk + v, valueEnd - v));
+                m_hint = k + 1;
             }
-            if (cls[c] == 2) {
-                t = Token{chunk + i, 1, true};
-                ++i;
-            } else {
-                const int start = i;
-                while (i < length && cls[static_cast<unsigned char>(chunk[i])] == 0)
-                    ++i;
-                t = Token{chunk + start, i - start, false};
-            }
-            if (pending) {
-                store(before, t.p, t.n);
-                pending = false;
-            }
-            if (t.equals && last.p) {
-                before = last;
-                pending = true;
-            }
-            last = t;
         }
-    }
-
-    template <typename Token>
-    void store(const Token &name, const char *value, int valueLength)
-    {
-        if (name.equals)
-            return;
-        const int k = names().find(name.p, name.n, m_hint);
-        if (!k)
-            return;
-        m_records[m_index].setValue(k, toFloat(value, valueLength));
-        m_hint = k + 1;
     }
 
     // The chunk as text, for the rare piece that holds other than ASCII.
@@ -429,7 +439,7 @@ private:
         for (int j = 1; j + 1 < tokens.size(); ++j) {
             if (tokens[j] != equals)
                 continue;
-            const int k = names().find(tokens[j - 1]);
+            const int k = m_names.find(tokens[j - 1]);
             if (k)
                 m_records[m_index].setValue(k, tokens[j + 1].toFloat());
         }
@@ -441,6 +451,8 @@ private:
     int m_index = -1;
     int m_hint = 1;
     LocalTimeCache m_times;
+    const NameTable &m_names = names();
+    const CharClasses &m_classes = classes();
 };
 
 } // namespace
@@ -455,7 +467,7 @@ int countRecords(const QString &path)
     int length;
     int total = 0;
     while (source.next(chunk, length)) {
-        const ChunkFacts f = examine(chunk, length);
+        const ChunkFacts f = examine<false>(chunk, length);
         const bool timeLine = f.ascii ? f.timeLine() : isTimeLine(decode(chunk, f));
         if (timeLine && total < INT_MAX)
             ++total;

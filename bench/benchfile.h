@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// Writes data files of any size quickly. The bytes are those writeRecord
+// would write for the same samples, which the writer checks on a sample of
+// the records before it reports success.
+class BenchFileWriter
+{
+public:
+    // Samples start at startTime and follow each other every interval seconds.
+    BenchFileWriter(uint32_t startTime, uint32_t interval);
+
+    // Writes records 0..count-1 to path; false (with a message on stderr) on
+    // an I/O error or when the bytes differ from writeRecord's.
+    bool write(const QString &path, int count) const;
+
+    // The sample of record i, as writeRecord takes it.
+    uint32_t time(int i) const;
+    void values(int i, double out[31]) const;
+
+private:
+    // Value of column k (1..31) of record i in units of the column's last
+    // decimal, so that formatting is exact integer work.
+    int64_t scaled(int i, int k) const;
+    int format(int i, char *out) const;
+
+    uint32_t m_start;
+    uint32_t m_interval;
+};

@@ -1,0 +1,48 @@
+// zep-bench SUBCOMMAND: timings that the test suite does not take. Each
+// subcommand prints its measurements and, as its last line, one key=value
+// figure that scripts can pick up.
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+
+int loadBenchmark(const QStringList &args);
+
+namespace {
+
+struct Command {
+    const char *name;
+    const char *help;
+    int (*run)(const QStringList &args);
+};
+
+const Command kCommands[] = {
+    {"load", "count + read a 1,000,000-record data file against wc -l [--records N]", loadBenchmark},
+};
+
+void usage()
+{
+    fprintf(stderr, "usage: zep-bench COMMAND [options]\n");
+    for (const Command &c : kCommands)
+        fprintf(stderr, "  %-8s %s\n", c.name, c.help);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        usage();
+        return 2;
+    }
+    const QString name = args.takeFirst();
+    for (const Command &c : kCommands) {
+        if (name == QLatin1String(c.name))
+            return c.run(args);
+    }
+    usage();
+    return 2;
+}
