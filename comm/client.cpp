@@ -33,7 +33,8 @@ void Client::discardPending()
     // against a peer that never stops sending.
     for (int i = 0; i < 64 && socket->waitForReadyRead(0); ++i) {
     }
-    socket->readAll();
+    if (socket->isOpen())
+        socket->readAll();
 }
 
 int Client::readValues(float *pollBuffer)
