@@ -250,41 +250,57 @@ const NameTable &names()
 
 constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double kInversePow10[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                    1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
+                                    1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
 
-// QString::toFloat of a token. Plain decimals ("-05.10", "220.50", "7")
-// whose digits fit in 53 bits are converted here: an exact integer divided
-// by an exact power of ten is the correctly rounded double, which is what
-// Qt computes before narrowing to float. Everything else goes to Qt.
-float toFloat(const char *p, int n)
+// QString::toFloat of the token that starts at p: a lone '=', or the bytes
+// up to the first of class 1 or 2 (see CharClasses) or to limit. Plain decimals
+// ("-05.10", "220.50", "7") whose digits fit in 53 bits are converted here:
+// an exact integer divided by an exact power of ten is the correctly rounded
+// double, which is what Qt computes before narrowing to float. Everything
+// else goes to Qt.
+float toFloat(const char *p, const char *limit, const unsigned char *classOf)
 {
     const char *s = p;
-    const char *end = p + n;
-    bool negative = false;
-    if (s < end && *s == '-') {
-        negative = true;
-        ++s;
-    }
+    const bool negative = s < limit && *s == '-';
+    s += negative;
     uint64_t mantissa = 0;
     int digitCount = 0;
     int fraction = 0;
-    bool point = false;
-    for (; s < end; ++s) {
-        const char c = *s;
-        if (c >= '0' && c <= '9') {
-            if (mantissa > (uint64_t(1) << 53) / 10)
-                break;
-            mantissa = mantissa * 10 + uint64_t(c - '0');
+    int point = 0;
+    for (; s < limit && digitCount < 19; ++s) {
+        const unsigned digit = unsigned(static_cast<unsigned char>(*s)) - '0';
+        if (digit < 10) {
+            mantissa = mantissa * 10 + digit;
             ++digitCount;
             fraction += point;
-        } else if (c == '.' && !point) {
-            point = true;
+        } else if (*s == '.' && !point) {
+            point = 1;
         } else {
             break;
         }
     }
-    if (s != end || digitCount == 0 || fraction > 22 || mantissa > (uint64_t(1) << 53))
-        return QString::fromLatin1(p, n).toFloat();
-    double d = double(mantissa) / kPow10[fraction];
+    const bool tokenEnds = s == limit || classOf[static_cast<unsigned char>(*s)] != 0;
+    if (!tokenEnds || digitCount == 0 || fraction > 22 || mantissa > (uint64_t(1) << 53)) {
+        const char *e = p;
+        if (e < limit && classOf[static_cast<unsigned char>(*e)] == 2)
+            ++e;
+        while (e < limit && classOf[static_cast<unsigned char>(*e)] == 0)
+            ++e;
+        return QString::fromLatin1(p, int(e - p)).toFloat();
+    }
+    // Multiplying by the reciprocal is several times cheaper than dividing
+    // but may miss the correctly rounded double by a unit or two. That only
+    // matters for the float when the double lies next to the midpoint
+    // between two floats (the 29 bits that narrowing drops are close to
+    // 1000...0); then divide.
+    double d = double(mantissa) * kInversePow10[fraction];
+    uint64_t bits;
+    memcpy(&bits, &d, sizeof bits);
+    const uint64_t dropped = bits & ((uint64_t(1) << 29) - 1);
+    if (dropped - ((uint64_t(1) << 28) - 4) <= 8)
+        d = double(mantissa) / kPow10[fraction];
     if (negative)
         d = -d;
     return float(d);
@@ -412,12 +428,7 @@ private:
                     ++v;
                 if (v == f.length)
                     continue;
-                int valueEnd = v + 1;
-                if (at(v) == 0) {
-                    while (valueEnd < f.length && at(valueEnd) == 0)
-                        ++valueEnd;
-                }
-                m_records[m_index].setValue(k, toFloat(chunk + v, valueEnd - v));
+                m_records[m_index].setValue(k, toFloat(chunk + v, chunk + f.length, cls));
                 m_hint = k + 1;
             }
         }
