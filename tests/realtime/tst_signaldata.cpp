@@ -1,0 +1,265 @@
+#include "realtime/signaldata.h"
+#include "testsupport.h"
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+// The 31 stores live for the whole process and keep their rectangles, so
+// each test that needs a fresh store uses one that no earlier test touched;
+// the tests that fill every store come last.
+
+namespace {
+
+QRectF rectOf(int store)
+{
+    SignalData &s = SignalData::instance(store);
+    s.lock();
+    const QRectF r = s.boundingRect();
+    s.unlock();
+    return r;
+}
+
+int sizeOf(int store)
+{
+    SignalData &s = SignalData::instance(store);
+    s.lock();
+    const int n = s.size();
+    s.unlock();
+    return n;
+}
+
+} // namespace
+
+class TestSignalData : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void newStore()
+    {
+        QCOMPARE(sizeOf(30), 0);
+        QCOMPARE(rectOf(30), QRectF(1.0, 1.0, -2.0, -2.0));
+        QCOMPARE(&SignalData::instance(30), &signalData(30));
+        CurveData curve(30);
+        QCOMPARE(curve.size(), size_t(0));
+        QCOMPARE(curve.boundingRect(), QRectF(1.0, 1.0, -2.0, -2.0));
+    }
+
+    // Each row appends to its own store and checks the rectangle after every
+    // sample: "x,y x,y ..." then "left top width height | ..." per sample.
+    void rectangle_data()
+    {
+        QTest::addColumn<int>("store");
+        QTest::addColumn<QString>("samples");
+        QTest::addColumn<QString>("rects");
+        QTest::newRow("first sample") << 1 << "100,7" << "100 7 0 0";
+        QTest::newRow("top and bottom")
+            << 2 << "100,10 101,30 102,20 103,5"
+            << "100 10 0 0|100 10 1 20|100 10 2 20|100 5 3 25";
+        QTest::newRow("clock set back, then restart")
+            << 3 << "100,10 101,30 50,20 60,40 61,1"
+            << "100 10 0 0|100 10 1 20|100 10 -50 20|60 40 0 0|60 1 1 39";
+        QTest::newRow("same second twice") << 4 << "100,1 100,2" << "100 1 0 0|100 1 0 1";
+        QTest::newRow("right edge follows the newest x")
+            << 5 << "100,1 200,1 150,1" << "100 1 0 0|100 1 100 0|100 1 50 0";
+    }
+
+    void rectangle()
+    {
+        QFETCH(int, store);
+        QFETCH(QString, samples);
+        QFETCH(QString, rects);
+        SignalData &s = SignalData::instance(store);
+        const QStringList points = samples.split(QLatin1Char(' '));
+        const QStringList expected = rects.split(QLatin1Char('|'));
+        QCOMPARE(points.size(), expected.size());
+        for (int i = 0; i < points.size(); ++i) {
+            const QStringList xy = points[i].split(QLatin1Char(','));
+            s.append(QPointF(xy[0].toDouble(), xy[1].toDouble()));
+            const QStringList r = expected[i].split(QLatin1Char(' '));
+            QCOMPARE(rectOf(store), QRectF(r[0].toDouble(), r[1].toDouble(), r[2].toDouble(), r[3].toDouble()));
+        }
+        QCOMPARE(sizeOf(store), points.size());
+        s.lock();
+        for (int i = 0; i < points.size(); ++i)
+            QCOMPARE(s.value(i).x(), points[i].split(QLatin1Char(','))[0].toDouble());
+        s.unlock();
+    }
+
+    void clearKeepsRectangle()
+    {
+        SignalData &s = SignalData::instance(6);
+        s.append(QPointF(100, 10));
+        s.append(QPointF(110, 20));
+        s.clearValues();
+        QCOMPARE(sizeOf(6), 0);
+        QCOMPARE(rectOf(6), QRectF(100, 10, 10, 10));
+        // The next sample extends the old rectangle instead of restarting it.
+        s.append(QPointF(120, 5));
+        QCOMPARE(rectOf(6), QRectF(100, 5, 20, 15));
+        QCOMPARE(sizeOf(6), 1);
+    }
+
+    void curveReadsStore()
+    {
+        SignalData &s = SignalData::instance(7);
+        s.append(QPointF(1000, 2.5));
+        s.append(QPointF(1001, -3.5));
+        CurveData curve(7);
+        s.lock();
+        QCOMPARE(curve.size(), size_t(2));
+        QCOMPARE(curve.sample(1), QPointF(1001, -3.5));
+        QCOMPARE(curve.boundingRect(), QRectF(1000, -3.5, 1, 6));
+        // Past the end: a null point rather than memory beyond the series.
+        QCOMPARE(s.value(2), QPointF());
+        QCOMPARE(s.value(-1), QPointF());
+        s.unlock();
+    }
+
+    // The writer must not wait for a reader: with the read lock held
+    // elsewhere, append returns and the sample waits until the next append.
+    void appendNeverWaits()
+    {
+        SignalData &s = SignalData::instance(8);
+        s.append(QPointF(1, 1));
+        s.lock();
+        auto writer = std::async(std::launch::async, [&s] { s.append(QPointF(2, 2)); });
+        const bool returned = writer.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        const int whileLocked = s.size();
+        s.unlock();
+        QVERIFY(returned);
+        QCOMPARE(whileLocked, 1);
+        QCOMPARE(sizeOf(8), 1);
+        std::async(std::launch::async, [&s] { s.append(QPointF(3, 3)); }).wait();
+        s.lock();
+        QCOMPARE(s.size(), 3);
+        QCOMPARE(s.value(1), QPointF(2, 2));
+        QCOMPARE(s.value(2), QPointF(3, 3));
+        QCOMPARE(s.boundingRect(), QRectF(1, 1, 2, 2));
+        s.unlock();
+    }
+
+    // One thread appends as fast as it can while another reads under the
+    // read lock: every sample arrives once and in order.
+    void stressOneStore()
+    {
+        const int count = 200000;
+        SignalData &s = SignalData::instance(9);
+        std::atomic<bool> done{false};
+        std::atomic<int> passes{0};
+        QString failure;
+        std::thread reader([&] {
+            int seen = 0;
+            while (failure.isEmpty()) {
+                const bool last = done.load();
+                s.lock();
+                const int n = s.size();
+                if (n < seen)
+                    failure = QStringLiteral("size went down from %1 to %2").arg(seen).arg(n);
+                for (int i = seen; i < n && failure.isEmpty(); ++i) {
+                    if (s.value(i) != QPointF(i, -i))
+                        failure = QStringLiteral("sample %1 is (%2, %3)").arg(i).arg(s.value(i).x()).arg(s.value(i).y());
+                }
+                const QRectF r = s.boundingRect();
+                if (n > 0 && r != QRectF(0, -(n - 1), n - 1, n - 1))
+                    failure = QStringLiteral("rectangle wrong at %1 samples").arg(n);
+                s.unlock();
+                seen = n;
+                ++passes;
+                if (last)
+                    break;
+            }
+        });
+        std::thread writer([&] {
+            for (int i = 0; i < count; ++i)
+                s.append(QPointF(i, -i));
+            done = true;
+        });
+        writer.join();
+        reader.join();
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QVERIFY(passes > 1);
+        // Anything still pending joins with the next append.
+        s.append(QPointF(count, -count));
+        s.lock();
+        QCOMPARE(s.size(), count + 1);
+        for (int i = 0; i <= count; ++i) {
+            if (s.value(i) != QPointF(i, -i))
+                QFAIL(qPrintable(QStringLiteral("sample %1 lost or moved").arg(i)));
+        }
+        s.unlock();
+    }
+
+    // Polls into all 31 stores against a reader that takes every lock and
+    // reads the rows all stores have: each row holds one poll.
+    void stressPolls()
+    {
+        for (int k = 0; k < kValueCount; ++k)
+            SignalData::instance(k).clearValues();
+        const int polls = 5000;
+        std::atomic<bool> done{false};
+        QString failure;
+        std::thread reader([&] {
+            while (failure.isEmpty()) {
+                const bool last = done.load();
+                SignalData::lockAll();
+                const int rows = SignalData::commonSize();
+                for (int r = 0; r < rows && failure.isEmpty(); ++r) {
+                    const double x = SignalData::instance(0).value(r).x();
+                    for (int k = 0; k < kValueCount; ++k) {
+                        const QPointF p = SignalData::instance(k).value(r);
+                        if (p.y() != double(r * 100 + k) || p.x() != x)
+                            failure = QStringLiteral("row %1 store %2: (%3, %4)").arg(r).arg(k).arg(p.x()).arg(p.y());
+                    }
+                }
+                SignalData::unlockAll();
+                if (last)
+                    break;
+            }
+        });
+        std::thread writer([&] {
+            SampleRecord poll;
+            memset(&poll, 0, sizeof poll);
+            for (int i = 0; i < polls; ++i) {
+                for (int k = 0; k < kValueCount; ++k)
+                    poll.values[k] = float(i * 100 + k);
+                appendPollValues(poll);
+            }
+            done = true;
+        });
+        writer.join();
+        reader.join();
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    }
+
+    void pollTime()
+    {
+        for (int k = 0; k < kValueCount; ++k)
+            SignalData::instance(k).clearValues();
+        SampleRecord poll;
+        memset(&poll, 0, sizeof poll);
+        poll.time = 12345; // never read
+        for (int k = 0; k < kValueCount; ++k)
+            poll.values[k] = 0.5f + float(k);
+        const uint before = QDateTime::currentDateTime().toTime_t();
+        appendPollValues(poll);
+        const uint after = QDateTime::currentDateTime().toTime_t();
+        // Samples left pending by the previous test join first; the poll's
+        // sample is the last of every store.
+        SignalData::lockAll();
+        QVERIFY(SignalData::commonSize() >= 1);
+        const double x = SignalData::instance(0).value(SignalData::instance(0).size() - 1).x();
+        QVERIFY(x >= before && x <= after);
+        QCOMPARE(x, std::floor(x));
+        for (int k = 0; k < kValueCount; ++k) {
+            const SignalData &s = SignalData::instance(k);
+            QCOMPARE(s.value(s.size() - 1), QPointF(x, 0.5 + k));
+        }
+        SignalData::unlockAll();
+    }
+};
+
+ZEP_TEST_MAIN_CORE(TestSignalData)
+#include "tst_signaldata.moc"
