@@ -52,7 +52,7 @@ QByteArray distinctData(MeterBlock block)
     return data;
 }
 
-QByteArray rtuReply(int address, MeterBlock block, const QByteArray &data)
+QByteArray rtuReply(int address, const QByteArray &data)
 {
     QByteArray frame;
     frame.append(static_cast<char>(address));
@@ -204,11 +204,11 @@ private slots:
         QTest::addColumn<int>("address");
         QTest::addColumn<MeterBlock>("block");
         QTest::addColumn<int>("code");
-        const QByteArray a = rtuReply(1, MeterBlock::A, distinctData(MeterBlock::A));
-        const QByteArray b = rtuReply(1, MeterBlock::B, distinctData(MeterBlock::B));
+        const QByteArray a = rtuReply(1, distinctData(MeterBlock::A));
+        const QByteArray b = rtuReply(1, distinctData(MeterBlock::B));
         QTest::newRow("A good") << a << 1 << MeterBlock::A << int(ComOk);
         QTest::newRow("B good") << b << 1 << MeterBlock::B << int(ComOk);
-        QTest::newRow("address 200") << rtuReply(200, MeterBlock::A, distinctData(MeterBlock::A)) << 200
+        QTest::newRow("address 200") << rtuReply(200, distinctData(MeterBlock::A)) << 200
                                      << MeterBlock::A << int(ComOk);
         QTest::newRow("reply of block B to A") << b << 1 << MeterBlock::A << int(ComLengthError);
         QTest::newRow("one byte too many") << a + QByteArray(1, '\0') << 1 << MeterBlock::A << int(ComLengthError);
