@@ -4,6 +4,8 @@
 #
 #   scripts/test.sh            the normal build (build/)
 #   scripts/test.sh asan       AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)
+#   scripts/test.sh tsan       ThreadSanitizer, tests labelled "threads" only (build-tsan/)
+#   scripts/test.sh fuzz       libFuzzer targets built with clang, about 60 s each (build-fuzz/)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 mode=${1:-plain}
@@ -24,6 +26,38 @@ asan)
     # Leaks are checked wherever no window system is involved.
     ASAN_OPTIONS=$common:detect_leaks=1 ctest --output-on-failure --parallel "$jobs" -LE widgets
     ASAN_OPTIONS=$common:detect_leaks=0 ctest --output-on-failure --parallel "$jobs" -L widgets
+    ;;
+tsan)
+    "$root/scripts/build.sh" build-tsan -DZEP_TSAN=ON
+    cd "$root/build-tsan"
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure --parallel "$jobs" -L threads
+    ;;
+fuzz)
+    # Everything is instrumented for coverage and checked by ASan and UBSan;
+    # only the fuzz targets link libFuzzer's main.
+    dir="$root/build-fuzz"
+    sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+    generator=()
+    if command -v ninja >/dev/null 2>&1 && [[ ! -f "$dir/CMakeCache.txt" ]]; then
+        generator=(-G Ninja)
+    fi
+    cmake -S "$root" -B "$dir" "${generator[@]}" -DZEP_FUZZ=ON -DZEP_BUILD_TOOLS=OFF \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+        -DCMAKE_CXX_FLAGS="$sanitizers -fsanitize=fuzzer-no-link" \
+        -DCMAKE_EXE_LINKER_FLAGS="$sanitizers" >/dev/null
+    cmake --build "$dir" --parallel "$jobs" --target fuzz_datafile fuzz_appconfig
+    seconds=${ZEP_FUZZ_SECONDS:-60}
+    export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
+    export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+    for target in datafile appconfig; do
+        corpus="$dir/corpus/$target"
+        mkdir -p "$corpus" "$dir/artifacts"
+        # The corpus grows across runs in the same build directory; the
+        # seeds in the source tree are read but never written.
+        "$dir/tests/data/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=8192 -timeout=20 \
+            -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$dir/artifacts/$target-" \
+            "$corpus" "$root/tests/data/fuzz/seeds/$target"
+    done
     ;;
 *)
     echo "unknown mode: $mode" >&2
