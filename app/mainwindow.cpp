@@ -6,6 +6,7 @@
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
 #include "data/appconfig.h"
+#include "realtime/realplot.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -14,12 +15,14 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
 
 namespace {
 const QString kTableSuffixMark = QStringLiteral("数据列表");
-}
+const QString kRealTimeTitle = QStringLiteral("实时通讯 - 趋势图");
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -49,6 +52,11 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    stopAcquisitionForShutdown();
+    // The real-time window can outlive this destructor's body (the base
+    // class deletes the children); its destruction must not call back here.
+    if (realPlot)
+        disconnect(realPlot, nullptr, this, nullptr);
     ui.reset();
 }
 
@@ -153,7 +161,7 @@ void MainWindow::updateMenus()
 
 void MainWindow::updateFileMenu()
 {
-    ui->action_save->setEnabled(false);
+    ui->action_save->setEnabled(realPlot && realPlot->hasData());
 }
 
 void MainWindow::actionToolbarTriggered()
@@ -179,8 +187,17 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    stopAcquisitionForShutdown();
     writeSettings();
     event->accept();
+}
+
+void MainWindow::stopAcquisitionForShutdown()
+{
+    // The thread object is a child of this window: it must have left its
+    // loop before the window's children are destroyed.
+    if (samplingThread)
+        actionStopRead();
 }
 
 void MainWindow::readSettings()
@@ -257,20 +274,89 @@ void MainWindow::actionEventViewTriggered()
     connect(this, &MainWindow::addComMessage, view, &EventView::addMessage);
 }
 
+void MainWindow::actionSaveTriggered()
+{
+    if (realPlot)
+        realPlot->saveData();
+}
+
+void MainWindow::actionReadComm()
+{
+    if (realPlot) {
+        for (QMdiSubWindow *window : mdiArea->subWindowList()) {
+            if (window->windowTitle() == kRealTimeTitle)
+                mdiArea->setActiveSubWindow(window);
+        }
+        return;
+    }
+    realPlot = new RealPlot();
+    connect(realPlot, &QObject::destroyed, this, &MainWindow::CloseReadCommPlot);
+    connect(this, &MainWindow::update_discfg, realPlot, &RealPlot::applySettings);
+    auto *window = new QMdiSubWindow;
+    mdiArea->addSubWindow(window);
+    window->setWidget(realPlot);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(kRealTimeTitle);
+    window->setWindowIcon(QIcon(QStringLiteral(":/png/ZEPIcon.ico")));
+    window->showMaximized();
+    updateMenus();
+}
+
+void MainWindow::CloseReadCommPlot()
+{
+    realPlot = nullptr;
+    updateMenus();
+}
+
+void MainWindow::actionStartRead()
+{
+    if (samplingThread)
+        return;
+    samplingThread = new SamplingThread(this);
+    connect(samplingThread, &QThread::finished, this, &MainWindow::thread_finished);
+    connect(samplingThread, &SamplingThread::warning, this, &MainWindow::showRealComErr);
+    samplingThread->start();
+    if (realPlot)
+        realPlot->startRefresh();
+    acquiring = true;
+    updateMenus();
+}
+
+void MainWindow::actionStopRead()
+{
+    if (!samplingThread)
+        return;
+    samplingThread->stop();
+    samplingThread->wait();
+    acquiring = false;
+    if (realPlot)
+        realPlot->stopRefresh();
+    updateMenus();
+}
+
+void MainWindow::thread_finished()
+{
+    if (!samplingThread)
+        return;
+    delete samplingThread;
+    samplingThread = nullptr;
+    acquiring = false;
+    updateMenus();
+}
+
+void MainWindow::showRealComErr(SamplingThread::ComErrType kind)
+{
+    QMessageBox::warning(this, QStringLiteral("错误"), SamplingThread::errorText(kind), QMessageBox::Ok);
+}
+
 // The actions below belong to features that join the program step by step;
 // until a feature is present its action does nothing.
 void MainWindow::loadFile(const QString &) {}
 void MainWindow::actionDisCfgTriggered() {}
 void MainWindow::actionOpenTriggered() {}
-void MainWindow::actionSaveTriggered() {}
 void MainWindow::tileSubWindowsHorizontal() {}
 void MainWindow::tileSubWindowsVertical() {}
 void MainWindow::updateWindowMenu() {}
-void MainWindow::actionReadComm() {}
-void MainWindow::CloseReadCommPlot() {}
-void MainWindow::actionStartRead() {}
-void MainWindow::actionStopRead() {}
-void MainWindow::thread_finished() {}
 void MainWindow::CloseTableWindow(QObject *) {}
 void MainWindow::ClosePlotWindow(QObject *) {}
 void MainWindow::actionShowPlotTriggered() {}

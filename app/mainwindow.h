@@ -1,5 +1,7 @@
 #pragma once
 
+#include "comm/samplingthread.h"
+
 #include <QList>
 #include <QMainWindow>
 
@@ -12,7 +14,6 @@ class QPrinter;
 
 class DataFile;
 class RealPlot;
-class SamplingThread;
 
 namespace Ui {
 class MainWindow;
@@ -27,6 +28,9 @@ public:
     ~MainWindow() override;
 
     void loadFile(const QString &path);
+    RealPlot *realTimeWindow() const { return realPlot; }
+    bool isAcquiring() const { return acquiring; }
+    SamplingThread *currentSamplingThread() const { return samplingThread; }
     void prependToRecentFiles(const QString &path);
 
 signals:
@@ -38,6 +42,7 @@ public slots:
     void updateFileMenu();
 
 private slots:
+    void showRealComErr(SamplingThread::ComErrType kind);
     void actionComCfgTriggered();
     void actionDisCfgTriggered();
     void actionAboutTriggered();
@@ -86,6 +91,7 @@ private:
     void readSettings();
     void writeSettings();
     bool isTableWindow(const QMdiSubWindow *window) const;
+    void stopAcquisitionForShutdown();
 
     std::unique_ptr<Ui::MainWindow> ui;
     QMdiArea *mdiArea = nullptr;

@@ -1,0 +1,120 @@
+#include "comm/samplingthread.h"
+
+#include "comm/client.h"
+#include "comm/master.h"
+#include "data/appconfig.h"
+#include "realtime/signaldata.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cstring>
+
+SamplingThread::SamplingThread(QObject *parent)
+    : QThread(parent)
+{
+    qRegisterMetaType<SamplingThread::ComErrType>();
+    qRegisterMetaType<SamplingThread::ComErrType>("ComErrType");
+}
+
+SamplingThread::~SamplingThread()
+{
+    stop();
+    wait();
+}
+
+void SamplingThread::stop()
+{
+    stopRequested = true;
+}
+
+QString SamplingThread::errorText(int kind)
+{
+    switch (kind) {
+    case ComOpenFailed:
+        return QCoreApplication::translate("MainWindow", "串口%1打开失败").arg(QString::fromLatin1(AppConfig.comm.com));
+    case ComPortNotOpen:
+        return QCoreApplication::translate("MainWindow", "串口未打开");
+    case ComSendFailed:
+        return QCoreApplication::translate("MainWindow", "发送数据失败");
+    case ComTimeout:
+        return QCoreApplication::translate("MainWindow", "通讯超时");
+    case ComLengthError:
+        return QCoreApplication::translate("MainWindow", "接收的数据包长度有误");
+    case ComReceiveError:
+        return QCoreApplication::translate("MainWindow", "接收数据失败");
+    case ComCrcError:
+        return QCoreApplication::translate("MainWindow", "CRC校验错误");
+    case ComConnectFailed:
+        return QCoreApplication::translate("MainWindow", "主机连接失败");
+    case ComNotConnected:
+        return QCoreApplication::translate("MainWindow", "尚未连接主机");
+    default:
+        return QCoreApplication::translate("MainWindow", "通讯错误");
+    }
+}
+
+bool SamplingThread::waitForNextPoll(qint64 pollStartMs, unsigned int periodSeconds, const QElapsedTimer &clock)
+{
+    // Period from the start of one poll to the start of the next, so the
+    // exchange itself is part of it; the stop request is watched throughout.
+    const double period = periodSeconds;
+    while (double(clock.elapsed() - pollStartMs) / 1000.0 < period) {
+        if (stopRequested)
+            return false;
+        const qint64 remaining = qint64(period * 1000.0) - (clock.elapsed() - pollStartMs);
+        msleep(static_cast<unsigned long>(qBound<qint64>(1, remaining, 20)));
+    }
+    return true;
+}
+
+void SamplingThread::run()
+{
+    stopRequested = false;
+    QObject *hub = parent();
+    const bool hasHub = hub && hub->metaObject()->indexOfSignal("addComMessage(QString)") >= 0;
+    int result;
+    if (AppConfig.comm.comtype != 0) {
+        client = new Client();
+        if (hasHub)
+            connect(client, SIGNAL(ComMessage(QString)), hub, SIGNAL(addComMessage(QString)));
+        result = client->connectHost();
+    } else {
+        master = new Master();
+        if (hasHub)
+            connect(master, SIGNAL(ComMessage(QString)), hub, SIGNAL(addComMessage(QString)));
+        result = master->openPort();
+    }
+    if (result != ComOk)
+        stopRequested = true;
+
+    std::fill(std::begin(pollBuffer), std::end(pollBuffer), 0.0f);
+    QElapsedTimer clock;
+    clock.start();
+    const unsigned int period = intervalSeconds();
+
+    for (;;) {
+        if (stopRequested) {
+            if (result != ComOk)
+                emit warning(static_cast<ComErrType>(result));
+            break;
+        }
+        const qint64 pollStart = clock.elapsed();
+        result = client ? client->readValues(pollBuffer) : master->readValues(pollBuffer);
+        if (result != ComOk) {
+            emit warning(static_cast<ComErrType>(result));
+            break;
+        }
+        SampleRecord poll;
+        static_assert(sizeof poll == sizeof pollBuffer, "the poll buffer has the record's layout");
+        memcpy(&poll, pollBuffer, sizeof poll);
+        appendPollValues(poll);
+        if (!waitForNextPoll(pollStart, period, clock))
+            break;
+    }
+
+    delete master;
+    master = nullptr;
+    delete client;
+    client = nullptr;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "comm/comerror.h"
+#include "data/paramtable.h"
+
+#include <QThread>
+
+#include <atomic>
+
+class Client;
+class Master;
+class QElapsedTimer;
+
+// One acquisition: opens the configured link, polls the meter once per
+// sampling interval into the live stores, and ends on the first error (which
+// it reports once) or when asked to stop. A new object serves each run.
+class SamplingThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    enum ComErrType {
+        ComOk = ::ComOk,
+        ComOpenFailed = ::ComOpenFailed,
+        ComPortNotOpen = ::ComPortNotOpen,
+        ComSendFailed = ::ComSendFailed,
+        ComTimeout = ::ComTimeout,
+        ComLengthError = ::ComLengthError,
+        ComReceiveError = ::ComReceiveError,
+        ComCrcError = ::ComCrcError,
+        ComConnectFailed = ::ComConnectFailed,
+        ComNotConnected = ::ComNotConnected,
+    };
+    Q_ENUM(ComErrType)
+
+    // The parent receives the link's frame reports through its signal
+    // addComMessage(QString), when it has one.
+    explicit SamplingThread(QObject *parent = nullptr);
+    // Stops and waits for a run that is still going, so the object can never
+    // be destroyed under its own thread.
+    ~SamplingThread() override;
+
+    void stop();
+
+    // The warning text of a code, in the main window's translation context.
+    static QString errorText(int kind);
+
+signals:
+    void warning(SamplingThread::ComErrType kind);
+
+protected:
+    void run() override;
+
+private:
+    bool waitForNextPoll(qint64 pollStartMs, unsigned int periodSeconds, const QElapsedTimer &clock);
+
+    std::atomic<bool> stopRequested{false};
+    Client *client = nullptr;
+    Master *master = nullptr;
+    float pollBuffer[kColumnCount] = {};
+};

@@ -1,0 +1,285 @@
+#include "realtime/realplot.h"
+
+#include "data/appconfig.h"
+#include "data/datafile.h"
+#include "data/paramtable.h"
+#include "realtime/signaldata.h"
+#include "views/legendtitle.h"
+#include "views/timescaledraw.h"
+
+#include <qwt_legend.h>
+#include <qwt_plot_canvas.h>
+#include <qwt_plot_curve.h>
+#include <qwt_plot_grid.h>
+#include <qwt_text.h>
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+
+namespace {
+
+const int kBadgeWidth = 172;
+const int kBadgeHeight = 16;
+
+QColor configColour(int red, int green, int blue)
+{
+    return QColor(red, green, blue, 255);
+}
+
+QPen curvePen(int k)
+{
+    const DisplayConfig &d = AppConfig.disp;
+    return QPen(QBrush(configColour(d.para_red[k], d.para_green[k], d.para_blue[k])), 2.0, Qt::SolidLine);
+}
+
+Qt::PenStyle gridPenStyle(int style)
+{
+    // A hand-edited file may hold any number; only real pen styles are used.
+    if (style < Qt::NoPen || style > Qt::CustomDashLine)
+        return Qt::DotLine;
+    return static_cast<Qt::PenStyle>(style);
+}
+
+// Holds the read locks of all stores for one pass over them.
+class AllStoresReadLocker
+{
+public:
+    AllStoresReadLocker() { SignalData::lockAll(); }
+    ~AllStoresReadLocker() { SignalData::unlockAll(); }
+    AllStoresReadLocker(const AllStoresReadLocker &) = delete;
+    AllStoresReadLocker &operator=(const AllStoresReadLocker &) = delete;
+};
+
+void setWindowBrush(QWidget *widget, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setBrush(group, QPalette::Window, QBrush(colour));
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+RealPlot::RealPlot(QWidget *parent)
+    : QwtPlot(parent)
+{
+    setCanvas(new QwtPlotCanvas());
+
+    grid = new QwtPlotGrid();
+    grid->enableXMin(true);
+    grid->attach(this);
+
+    setAxisScaleDraw(QwtPlot::xBottom, new TimeScaleDraw());
+    setFooter(QStringLiteral("时间范围："));
+
+    legend = new QwtLegend();
+    legend->setDefaultItemMode(QwtLegendData::ReadOnly);
+    insertLegend(legend, QwtPlot::RightLegend, -1);
+
+    for (int k = 0; k < kValueCount; ++k) {
+        auto *curve = new QwtPlotCurve(fitLegendTitle(parameterLabel(k + 1)));
+        curve->setRenderHint(QwtPlotItem::RenderAntialiased, true);
+        curve->setPen(curvePen(k));
+        curve->setData(new CurveData(k));
+        curve->attach(this);
+        curves.append(curve);
+    }
+
+    applySettings();
+
+    timeBadge = new QLabel(canvas());
+    timeBadge->resize(kBadgeWidth, kBadgeHeight);
+    QFont font = timeBadge->font();
+    font.setPixelSize(16);
+    font.setWeight(75);
+    timeBadge->setFont(font);
+    timeBadge->setAutoFillBackground(true);
+    setWindowBrush(timeBadge, QColor(QStringLiteral("#cccccc")));
+    timeBadge->hide();
+}
+
+RealPlot::~RealPlot()
+{
+    for (int k = 0; k < kValueCount; ++k)
+        SignalData::instance(k).clearValues();
+}
+
+void RealPlot::applySettings()
+{
+    const DisplayConfig &d = AppConfig.disp;
+    canvas()->setPalette(QPalette(configColour(d.back_red, d.back_green, d.back_blue)));
+
+    const QPen gridPen(QBrush(configColour(d.grid_red, d.grid_green, d.grid_blue)), 0, gridPenStyle(d.gridlinetype));
+    grid->setMajorPen(gridPen);
+    grid->setMinorPen(gridPen);
+
+    setAxisMaxMajor(QwtPlot::yLeft, d.yMaxMajor);
+    setAxisMaxMinor(QwtPlot::yLeft, d.yMaxMinor);
+    setAxisMaxMajor(QwtPlot::xBottom, d.xMaxMajor);
+    setAxisMaxMinor(QwtPlot::xBottom, d.xMaxMinor);
+
+    setAxisScale(QwtPlot::yLeft, d.yLow, d.yHigh);
+    setAxisAutoScale(QwtPlot::yLeft, d.yAxis_scale != 0);
+    setAxisScale(QwtPlot::xBottom, 0, 0);
+
+    for (int k = 0; k < curves.size(); ++k) {
+        curves[k]->setPen(curvePen(k));
+        curves[k]->setVisible(d.para_on[k]);
+    }
+    replot();
+}
+
+void RealPlot::startRefresh()
+{
+    // An acquisition that ended by an error leaves its timer running; a new
+    // one replaces it rather than running beside it.
+    stopRefresh();
+    refreshTimerId = startTimer(static_cast<int>(qMin<unsigned>(intervalSeconds(), 2000000u) * 1000u),
+                                Qt::CoarseTimer);
+}
+
+void RealPlot::stopRefresh()
+{
+    if (refreshTimerId >= 0) {
+        killTimer(refreshTimerId);
+        refreshTimerId = -1;
+    }
+}
+
+bool RealPlot::hasData() const
+{
+    SignalData &store = SignalData::instance(0);
+    store.lock();
+    const bool any = store.size() > 0;
+    store.unlock();
+    return any;
+}
+
+void RealPlot::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == refreshTimerId)
+        refreshTick();
+    else
+        QObject::timerEvent(event);
+}
+
+void RealPlot::refreshTick()
+{
+    const int canvasWidth = canvas()->width();
+    uint32_t firstSample;
+    uint32_t last;
+    int rows;
+    {
+        AllStoresReadLocker locker;
+        rows = SignalData::commonSize();
+        if (rows == 0)
+            return;
+        for (int k = 0; k < curves.size(); ++k) {
+            const double y = SignalData::instance(k).value(rows - 1).y();
+            curves[k]->setTitle(parameterValueTitle(k + 1, QString::number(y, 'g', 6)));
+        }
+        SignalData &store0 = SignalData::instance(0);
+        firstSample = axisSeconds(store0.value(0).x());
+        last = axisSeconds(store0.value(rows - 1).x());
+    }
+    // Once there are more samples than pixels, the axis shows one second per
+    // pixel and scrolls; before that it shows everything acquired.
+    const double rangeStart = rows > canvasWidth ? double(last) - canvasWidth : double(firstSample);
+    setAxisScale(QwtPlot::xBottom, rangeStart, last);
+    setFooter(QStringLiteral("时间范围：") + localTimeText(firstSample) + QStringLiteral(" -> ") + localTimeText(last));
+    timeBadge->move(canvasWidth - kBadgeWidth, 2);
+    timeBadge->setText(localTimeText(last));
+    timeBadge->show();
+    replot();
+}
+
+void RealPlot::replot()
+{
+    // Autoscaling reads the stores' bounding rectangles: hold the locks for
+    // the whole update so the writer only queues samples meanwhile.
+    AllStoresReadLocker locker;
+    storesLocked = true;
+    QwtPlot::replot();
+    storesLocked = false;
+}
+
+void RealPlot::drawItems(QPainter *painter, const QRectF &rect, const QwtScaleMap maps[axisCnt]) const
+{
+    if (storesLocked) {
+        QwtPlot::drawItems(painter, rect, maps);
+        return;
+    }
+    AllStoresReadLocker locker;
+    QwtPlot::drawItems(painter, rect, maps);
+}
+
+void RealPlot::setSaveFileNameProvider(std::function<QString()> provider)
+{
+    saveFileNameProvider = std::move(provider);
+}
+
+QString RealPlot::askSaveFileName()
+{
+    if (saveFileNameProvider)
+        return saveFileNameProvider();
+    return QFileDialog::getSaveFileName(this, QStringLiteral("数据保存为"), QString(), QStringLiteral("数据文件(*.txt)"));
+}
+
+RealPlot::SaveResult RealPlot::saveData()
+{
+    const QString name = askSaveFileName();
+    if (name.isEmpty())
+        return SaveResult::Cancelled;
+
+    QFile file(name);
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Text);
+    int rows = 0;
+    if (written) {
+        AllStoresReadLocker locker;
+        rows = SignalData::commonSize();
+        double values[kValueCount];
+        for (int r = 0; r < rows; ++r) {
+            for (int k = 0; k < kValueCount; ++k)
+                values[k] = SignalData::instance(k).value(r).y();
+            writeRecord(file, axisSeconds(SignalData::instance(0).value(r).x()), values);
+        }
+        written = file.flush() && file.error() == QFileDevice::NoError;
+        file.close();
+    }
+    if (!written) {
+        QMessageBox::warning(this, QStringLiteral("错误"),
+                             QStringLiteral("无法写入文件%1，数据未保存。").arg(QDir::toNativeSeparators(name)),
+                             QMessageBox::Ok);
+        return SaveResult::Failed;
+    }
+    savedSampleCount = rows;
+    return SaveResult::Saved;
+}
+
+void RealPlot::closeEvent(QCloseEvent *event)
+{
+    SignalData &store0 = SignalData::instance(0);
+    store0.lock();
+    const int size = store0.size();
+    store0.unlock();
+    if (savedSampleCount >= size) {
+        event->accept();
+        return;
+    }
+    const auto answer = QMessageBox::question(this, QStringLiteral("提示"), QStringLiteral("需要保存数据吗？"),
+                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Cancel) {
+        event->ignore();
+        return;
+    }
+    // A save that failed keeps the window, and with it the samples, so the
+    // user can try another file.
+    if (answer == QMessageBox::Yes && saveData() == SaveResult::Failed) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <qwt_plot.h>
+
+#include <QVector>
+
+#include <functional>
+
+class QLabel;
+class QwtLegend;
+class QwtPlotCurve;
+class QwtPlotGrid;
+
+// The live trend window: one curve per measured quantity over the live
+// stores, the latest values in the legend, a time axis that scrolls with the
+// acquisition, and the offer to save the series when it closes.
+class RealPlot : public QwtPlot
+{
+    Q_OBJECT
+
+public:
+    enum class SaveResult { Saved, Cancelled, Failed };
+
+    explicit RealPlot(QWidget *parent = nullptr);
+    ~RealPlot() override;
+
+    void startRefresh();
+    void stopRefresh();
+    bool isRefreshing() const { return refreshTimerId >= 0; }
+    bool hasData() const;
+    // Asks for a file and writes every live sample to it. A file that cannot
+    // be written is reported, and the samples count as unsaved.
+    SaveResult saveData();
+    int savedSamples() const { return savedSampleCount; }
+
+    // Replaces the save dialog, for callers that already know the file.
+    void setSaveFileNameProvider(std::function<QString()> provider);
+
+    void replot() override;
+
+public slots:
+    void applySettings();
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void drawItems(QPainter *painter, const QRectF &rect, const QwtScaleMap maps[axisCnt]) const override;
+
+
+    // The refresh timer's work: latest values, time range, footer, badge.
+    void refreshTick();
+
+private:
+    QString askSaveFileName();
+
+    int refreshTimerId = -1;
+    int savedSampleCount = 0;
+    QwtLegend *legend = nullptr;
+    QLabel *timeBadge = nullptr;
+    QwtPlotGrid *grid = nullptr;
+    QVector<QwtPlotCurve *> curves;
+    std::function<QString()> saveFileNameProvider;
+    // Set while replot() holds the store locks, so that an immediate repaint
+    // inside it does not take them a second time.
+    mutable bool storesLocked = false;
+};

@@ -1,0 +1,297 @@
+#include "data/appconfig.h"
+#include "data/datafile.h"
+#include "realtime/realplot.h"
+#include "realtime/signaldata.h"
+#include "testsupport.h"
+
+#include <qwt_plot_curve.h>
+#include <qwt_scale_div.h>
+#include <qwt_text.h>
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <ctime>
+
+namespace {
+
+class TestablePlot : public RealPlot
+{
+public:
+    using RealPlot::refreshTick;
+};
+
+// Appends one sample with the given time to every store; store k gets
+// base + k so that each curve's value tells its store.
+void appendRow(double x, double base)
+{
+    for (int k = 0; k < kValueCount; ++k)
+        SignalData::instance(k).append(QPointF(x, base + k));
+}
+
+QList<QwtPlotCurve *> curvesOf(RealPlot &plot)
+{
+    QList<QwtPlotCurve *> list;
+    for (QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotCurve))
+        list.append(static_cast<QwtPlotCurve *>(item));
+    return list;
+}
+
+} // namespace
+
+class TestRealPlot : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("TZ", "UTC");
+        tzset();
+    }
+
+    void init()
+    {
+        AppConfig = AppConfigRecord{};
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(dir->path()));
+        readConfig();
+        for (int k = 0; k < kValueCount; ++k)
+            SignalData::instance(k).clearValues();
+    }
+
+    void construction()
+    {
+        TestablePlot plot;
+        const QList<QwtPlotCurve *> curves = curvesOf(plot);
+        QCOMPARE(curves.size(), 31);
+        QCOMPARE(curves.at(0)->title().text(), QStringLiteral("UA(V)          "));
+        QCOMPARE(curves.at(15)->title().text(), QStringLiteral("COS            "));
+        QCOMPARE(curves.at(0)->pen().color(), QColor(255, 0, 0));
+        QCOMPARE(curves.at(0)->pen().widthF(), 2.0);
+        QVERIFY(curves.at(0)->testRenderHint(QwtPlotItem::RenderAntialiased));
+        QCOMPARE(plot.footer().text(), QStringLiteral("时间范围："));
+        QVERIFY(!plot.isRefreshing());
+        QVERIFY(!plot.hasData());
+        auto *badge = plot.canvas()->findChild<QLabel *>();
+        QVERIFY(badge);
+        QVERIFY(badge->isHidden());
+        QCOMPARE(badge->size(), QSize(172, 16));
+    }
+
+    void settings()
+    {
+        AppConfig.disp.yAxis_scale = 0;
+        AppConfig.disp.yLow = -10;
+        AppConfig.disp.yHigh = 400;
+        AppConfig.disp.para_on[2] = false;
+        AppConfig.disp.para_red[1] = 10;
+        TestablePlot plot;
+        QVERIFY(!plot.axisAutoScale(QwtPlot::yLeft));
+        QCOMPARE(plot.axisScaleDiv(QwtPlot::yLeft).lowerBound(), -10.0);
+        QCOMPARE(plot.axisScaleDiv(QwtPlot::yLeft).upperBound(), 400.0);
+        QVERIFY(!curvesOf(plot).at(2)->isVisible());
+        QCOMPARE(curvesOf(plot).at(1)->pen().color(), QColor(10, 153, 51));
+        QCOMPARE(plot.canvas()->palette().color(QPalette::Window), QColor(255, 255, 255));
+
+        AppConfig.disp.yAxis_scale = 1;
+        AppConfig.disp.back_red = 0;
+        plot.applySettings();
+        QVERIFY(plot.axisAutoScale(QwtPlot::yLeft));
+        QCOMPARE(plot.canvas()->palette().color(QPalette::Window), QColor(0, 255, 255));
+        QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).upperBound(), 0.0);
+    }
+
+    void tickWithoutSamplesChangesNothing()
+    {
+        TestablePlot plot;
+        plot.refreshTick();
+        QCOMPARE(plot.footer().text(), QStringLiteral("时间范围："));
+        QCOMPARE(curvesOf(plot).at(0)->title().text(), QStringLiteral("UA(V)          "));
+    }
+
+    void tickShowsLatestValues()
+    {
+        TestablePlot plot;
+        plot.resize(1000, 600);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        appendRow(1525586601, 220.5);
+        const int canvasWidth = plot.canvas()->width();
+        plot.refreshTick();
+        const QList<QwtPlotCurve *> curves = curvesOf(plot);
+        QCOMPARE(curves.at(0)->title().text(), QStringLiteral("UA(V):220.5    "));
+        QCOMPARE(curves.at(15)->title().text(), QStringLiteral("COS:235.5      "));
+        QCOMPARE(curves.at(13)->title().text(), QStringLiteral("TQ(Var):233.5  "));
+        // One sample: a range of zero width and the same time twice.
+        QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).range(), 0.0);
+        QCOMPARE(plot.footer().text(), QStringLiteral("时间范围：2018-05-06 06:03:21 -> 2018-05-06 06:03:21"));
+        auto *badge = plot.canvas()->findChild<QLabel *>();
+        QVERIFY(badge->isVisible());
+        QCOMPARE(badge->text(), QStringLiteral("2018-05-06 06:03:21"));
+        QCOMPARE(badge->pos(), QPoint(canvasWidth - 172, 2));
+    }
+
+    void timeRangeScrollsOncePixelsAreUsedUp()
+    {
+        TestablePlot plot;
+        plot.resize(1000, 600);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        // Equal values keep the legend, and so the canvas, the same width
+        // from tick to tick.
+        const double start = 1600000000;
+        appendRow(start, 7);
+        plot.refreshTick();
+        QCoreApplication::processEvents();
+        const int width = plot.canvas()->width();
+        QVERIFY(width > 100);
+        for (int i = 1; i < width; ++i)
+            appendRow(start + 5 * i, 7);
+        plot.refreshTick();
+        QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).lowerBound(), start);
+        QCOMPARE(plot.canvas()->width(), width);
+        appendRow(start + 5 * width, 7);
+        plot.refreshTick();
+        const double last = start + 5 * width;
+        QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).lowerBound(), last - width);
+        QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).upperBound(), last);
+    }
+
+    void aStoreBehindLimitsTheRows()
+    {
+        TestablePlot plot;
+        appendRow(100, 1);
+        appendRow(101, 2);
+        // Store 30 is one sample behind, as between the appends of one poll.
+        for (int k = 0; k < 30; ++k)
+            SignalData::instance(k).append(QPointF(102, 3 + k));
+        plot.refreshTick();
+        QCOMPARE(curvesOf(plot).at(0)->title().text(), QStringLiteral("UA(V):2        "));
+        QCOMPARE(curvesOf(plot).at(30)->title().text(), QStringLiteral("UnbI(%):32     "));
+    }
+
+    void refreshTimer()
+    {
+        copyToField(AppConfig.comm.interval, "1s");
+        TestablePlot plot;
+        plot.startRefresh();
+        QVERIFY(plot.isRefreshing());
+        plot.startRefresh();
+        plot.stopRefresh();
+        QVERIFY(!plot.isRefreshing());
+        // No earlier timer may still fire into the window.
+        appendRow(1525586601, 1);
+        QTest::qWait(1300);
+        QCOMPARE(plot.footer().text(), QStringLiteral("时间范围："));
+        plot.startRefresh();
+        QTRY_COMPARE_WITH_TIMEOUT(plot.footer().text().isEmpty(), false, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(plot.footer().text().contains(QLatin1String("->")), 3000);
+    }
+
+    void saveWritesEveryRow()
+    {
+        TestablePlot plot;
+        appendRow(1525586601, 220.123);
+        appendRow(1525586606, -5.1);
+        const QString path = dir->filePath(QStringLiteral("saved.txt"));
+        plot.setSaveFileNameProvider([path] { return path; });
+        QCOMPARE(plot.saveData(), RealPlot::SaveResult::Saved);
+        QCOMPARE(plot.savedSamples(), 2);
+        QCOMPARE(countRecords(path), 2);
+        DataFile file(path, 2);
+        QCOMPARE(readRecords(&file), 2);
+        QCOMPARE(file.records[0].time, 1525586601u);
+        QCOMPARE(file.records[1].time, 1525586606u);
+        QCOMPARE(file.records[0].value(1), 220.12f);
+        QCOMPARE(file.records[1].value(1), -5.1f);
+        QCOMPARE(file.records[1].value(17), QString::number(-5.1 + 16, 'f', 3).toFloat());
+    }
+
+    void closeQuestion_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<bool>("errorShown");
+        QTest::newRow("cancel keeps the window") << int(QMessageBox::Cancel) << "x.txt" << false << false;
+        QTest::newRow("no closes") << int(QMessageBox::No) << "x.txt" << true << false;
+        QTest::newRow("yes saves and closes") << int(QMessageBox::Yes) << "x.txt" << true << false;
+        QTest::newRow("yes then cancelled dialog closes") << int(QMessageBox::Yes) << "" << true << false;
+        QTest::newRow("yes with unwritable file keeps the window")
+            << int(QMessageBox::Yes) << "no-such-dir/x.txt" << false << true;
+    }
+
+    void closeQuestion()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, fileName);
+        QFETCH(bool, closes);
+        QFETCH(bool, errorShown);
+        auto *plot = new TestablePlot;
+        QPointer<RealPlot> guard(plot);
+        plot->setAttribute(Qt::WA_DeleteOnClose);
+        const QString path = fileName.isEmpty() ? QString() : dir->filePath(fileName);
+        plot->setSaveFileNameProvider([path] { return path; });
+        plot->show();
+        QVERIFY(QTest::qWaitForWindowExposed(plot));
+        appendRow(1525586601, 1);
+
+        zeptest::MessageBoxLog boxes;
+        boxes.answers = {QMessageBox::StandardButton(answer), QMessageBox::Ok};
+        boxes.start();
+        const bool closed = plot->close();
+        boxes.stop();
+        QCOMPARE(closed, closes);
+        QVERIFY(!boxes.seen.isEmpty());
+        QCOMPARE(boxes.seen.at(0).title, QStringLiteral("提示"));
+        QCOMPARE(boxes.seen.at(0).text, QStringLiteral("需要保存数据吗？"));
+        QCOMPARE(boxes.seen.at(0).buttons,
+                 QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel));
+        QCOMPARE(boxes.seen.size() == 2, errorShown);
+        if (errorShown) {
+            QCOMPARE(boxes.seen.at(1).title, QStringLiteral("错误"));
+            QVERIFY(boxes.seen.at(1).text.contains(QLatin1String("x.txt")));
+        }
+        if (closes) {
+            QTRY_VERIFY(guard.isNull());
+            QCOMPARE(SignalData::instance(0).size(), 0);
+        } else {
+            QVERIFY(!guard.isNull());
+            QCOMPARE(SignalData::instance(0).size(), 1);
+            delete plot;
+        }
+    }
+
+    void noQuestionWithoutNewSamples()
+    {
+        TestablePlot plot;
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
+        QVERIFY(plot.close());
+        QVERIFY(boxes.seen.isEmpty());
+
+        plot.show();
+        appendRow(1525586601, 1);
+        const QString path = dir->filePath(QStringLiteral("once.txt"));
+        plot.setSaveFileNameProvider([path] { return path; });
+        QCOMPARE(plot.saveData(), RealPlot::SaveResult::Saved);
+        QVERIFY(plot.close());
+        QVERIFY(boxes.seen.isEmpty());
+
+        plot.show();
+        appendRow(1525586602, 1);
+        boxes.answers = {QMessageBox::No};
+        QVERIFY(plot.close());
+        boxes.stop();
+        QCOMPARE(boxes.seen.size(), 1);
+    }
+};
+
+ZEP_TEST_MAIN(TestRealPlot)
+#include "tst_realplot.moc"
