@@ -53,8 +53,9 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     stopAcquisitionForShutdown();
-    // The real-time window can outlive this destructor's body (the base
-    // class deletes the children); its destruction must not call back here.
+    // The base class deletes the children after this body, when the form is
+    // gone: closing sub-windows then must not call back into this window.
+    disconnect(mdiArea, nullptr, this, nullptr);
     if (realPlot)
         disconnect(realPlot, nullptr, this, nullptr);
     ui.reset();

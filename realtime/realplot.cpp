@@ -168,7 +168,6 @@ void RealPlot::timerEvent(QTimerEvent *event)
 
 void RealPlot::refreshTick()
 {
-    const int canvasWidth = canvas()->width();
     uint32_t firstSample;
     uint32_t last;
     int rows;
@@ -185,6 +184,10 @@ void RealPlot::refreshTick()
         firstSample = axisSeconds(store0.value(0).x());
         last = axisSeconds(store0.value(rows - 1).x());
     }
+    // New titles can change the legend's width and with it the canvas's:
+    // settle the layout first so the range and the badge fit the canvas.
+    updateLayout();
+    const int canvasWidth = canvas()->width();
     // Once there are more samples than pixels, the axis shows one second per
     // pixel and scrolls; before that it shows everything acquired.
     const double rangeStart = rows > canvasWidth ? double(last) - canvasWidth : double(firstSample);

@@ -140,6 +140,12 @@ private:
     void refresh()
     {
         const MeterReading r = meterReading(clock.elapsed() / 1000.0, readings++);
+        // The served floats, exactly, so that a test can compare what the
+        // program shows with what the meter said.
+        QByteArray line = "reading " + QByteArray::number(static_cast<qulonglong>(readings)) + ":";
+        for (int k = 1; k < kColumnCount; ++k)
+            line += ' ' + QByteArray::number(double(float(r.column[k])), 'g', 9);
+        fprintf(stderr, "%s\n", line.constData());
         fillBlockA(r, map->tab_input_registers);
         fillBlockB(r, map->tab_input_registers + (kBlockBStart - kBlockAStart));
         refreshedAt = clock.elapsed();

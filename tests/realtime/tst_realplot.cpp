@@ -120,8 +120,8 @@ private slots:
         plot.show();
         QVERIFY(QTest::qWaitForWindowExposed(&plot));
         appendRow(1525586601, 220.5);
-        const int canvasWidth = plot.canvas()->width();
         plot.refreshTick();
+        const int canvasWidth = plot.canvas()->width();
         const QList<QwtPlotCurve *> curves = curvesOf(plot);
         QCOMPARE(curves.at(0)->title().text(), QStringLiteral("UA(V):220.5    "));
         QCOMPARE(curves.at(15)->title().text(), QStringLiteral("COS:235.5      "));

@@ -1,0 +1,342 @@
+#include "../comm/simprocess.h"
+#include "app/eventview.h"
+#include "app/mainwindow.h"
+#include "comm/modbusframe.h"
+#include "data/appconfig.h"
+#include "data/datafile.h"
+#include "realtime/realplot.h"
+#include "realtime/signaldata.h"
+#include "views/legendtitle.h"
+#include "testsupport.h"
+
+#include <qwt_plot_curve.h>
+#include <qwt_text.h>
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QStandardItemModel>
+
+namespace {
+
+// The readings the simulator served, one per poll: the reading it logged
+// last before each request for block A.
+QVector<QVector<float>> servedReadings(const QString &log)
+{
+    QVector<QVector<float>> readings;
+    const QRegularExpression reading(QStringLiteral("^reading \\d+:((?: \\S+){31})$"));
+    const QRegularExpression blockA(QStringLiteral("^#\\d+ unit \\d+ function 4 address 30001 "));
+    QVector<float> last;
+    for (const QString &line : log.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch m = reading.match(line);
+        if (m.hasMatch()) {
+            last.clear();
+            for (const QString &p : m.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                last.append(p.toFloat());
+        } else if (blockA.match(line).hasMatch()) {
+            readings.append(last);
+        }
+    }
+    return readings;
+}
+
+QString hexOf(const uint8_t *bytes, int n)
+{
+    return hexReport(bytes, n);
+}
+
+} // namespace
+
+class TestAcquisition : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<MainWindow> window;
+
+    QAction *action(const char *name) const { return window->findChild<QAction *>(QLatin1String(name)); }
+    bool startEnabled() const { return action("action_Start")->isEnabled(); }
+    bool stopEnabled() const { return action("action_Stop")->isEnabled(); }
+
+    static int storeSize(int k)
+    {
+        SignalData &s = SignalData::instance(k);
+        s.lock();
+        const int n = s.size();
+        s.unlock();
+        return n;
+    }
+
+    void startSimulator(bool tcp, const QStringList &extra = {})
+    {
+        sim = std::make_unique<SimProcess>();
+        QVERIFY(tcp ? sim->startTcp(extra) : sim->startRtu(extra));
+        AppConfig.comm.comtype = tcp ? 1 : 0;
+        if (tcp)
+            copyToField(AppConfig.comm.IP, sim->address());
+        else
+            copyToField(AppConfig.comm.com, sim->linkPath.toLocal8Bit());
+    }
+
+    QMdiSubWindow *realTimeSubWindow() const
+    {
+        for (QMdiSubWindow *w : window->findChild<QMdiArea *>()->subWindowList())
+            if (w->windowTitle() == QStringLiteral("实时通讯 - 趋势图"))
+                return w;
+        return nullptr;
+    }
+
+private slots:
+    void init()
+    {
+        AppConfig = AppConfigRecord{};
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(dir->path()));
+        for (int k = 0; k < kValueCount; ++k)
+            SignalData::instance(k).clearValues();
+        window = std::make_unique<MainWindow>();
+        copyToField(AppConfig.comm.interval, "1s");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        sim.reset();
+    }
+
+    void acquireWatchStopSave_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::newRow("tcp") << true;
+        QTest::newRow("serial") << false;
+    }
+
+    void acquireWatchStopSave()
+    {
+        QFETCH(bool, tcp);
+        startSimulator(tcp);
+        QVERIFY(!startEnabled() && !stopEnabled());
+
+        action("action_Event")->trigger();
+        EventView *log = window->findChild<EventView *>();
+        QVERIFY(log);
+
+        action("action_ReadCom")->trigger();
+        RealPlot *plot = window->realTimeWindow();
+        QVERIFY(plot);
+        QVERIFY(startEnabled() && !stopEnabled());
+        emit window->findChild<QMenu *>(QStringLiteral("menu_file"))->aboutToShow();
+        QVERIFY(!action("action_save")->isEnabled());
+
+        action("action_Start")->trigger();
+        QVERIFY(!startEnabled() && stopEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 2, 15000);
+        // Wait for a refresh that shows at least two polls.
+        QTRY_VERIFY_WITH_TIMEOUT(plot->footer().text().contains(QLatin1String("->"))
+                                     && !plot->footer().text().endsWith(plot->footer().text().mid(5, 19)),
+                                 5000);
+        const QList<QwtPlotItem *> curves = plot->itemList(QwtPlotItem::Rtti_PlotCurve);
+        QStringList titles;
+        for (QwtPlotItem *c : curves)
+            titles << c->title().text();
+
+        const QString pngDir = QStringLiteral(ZEP_SCREENSHOT_DIR);
+        QDir().mkpath(pngDir);
+        window->grab().save(pngDir + (tcp ? QStringLiteral("/realtime-tcp.png") : QStringLiteral("/realtime-serial.png")));
+
+        action("action_Stop")->trigger();
+        QVERIFY(startEnabled() && !stopEnabled());
+        QVERIFY(!window->isAcquiring());
+        QTRY_VERIFY(window->currentSamplingThread() == nullptr);
+        QVERIFY(startEnabled() && !stopEnabled());
+
+        // Every sample is a reading the meter served, in order, in every store.
+        const QVector<QVector<float>> served = servedReadings(sim->log());
+        const int n = storeSize(0);
+        QVERIFY(n >= 2);
+        QCOMPARE(served.size(), n);
+        for (int k = 0; k < kValueCount; ++k) {
+            SignalData &s = SignalData::instance(k);
+            s.lock();
+            QCOMPARE(s.size(), n);
+            for (int i = 0; i < n; ++i)
+                QCOMPARE(float(s.value(i).y()), served[i][k]);
+            QCOMPARE(s.value(n - 1).x(), SignalData::instance(0).value(n - 1).x());
+            s.unlock();
+        }
+        // The legend showed one served reading, every quantity of it.
+        bool matched = false;
+        for (const QVector<float> &reading : served) {
+            bool all = true;
+            for (int k = 0; k < kValueCount && all; ++k)
+                all = titles[k] == parameterValueTitle(k + 1, QString::number(double(reading[k]), 'g', 6));
+            matched = matched || all;
+        }
+        QVERIFY2(matched, qPrintable(titles.join(QLatin1Char('|'))));
+
+        // The event log holds every request and reply, in order.
+        uint8_t request[16];
+        const QString requestA = hexOf(request, tcp ? buildTcpRequest(request, 1, MeterBlock::A)
+                                                    : buildRtuRequest(request, 1, MeterBlock::A));
+        const QString requestB = hexOf(request, tcp ? buildTcpRequest(request, 1, MeterBlock::B)
+                                                    : buildRtuRequest(request, 1, MeterBlock::B));
+        const int replyA = tcp ? tcpReplyLength(MeterBlock::A) : rtuReplyLength(MeterBlock::A);
+        const int replyB = tcp ? tcpReplyLength(MeterBlock::B) : rtuReplyLength(MeterBlock::B);
+        QStandardItemModel *rows = log->model();
+        QCOMPARE(rows->rowCount(), 4 * n);
+        for (int p = 0; p < n; ++p) {
+            QCOMPARE(rows->item(4 * p, 2)->text(), requestA);
+            QCOMPARE(rows->item(4 * p + 1, 2)->text().size(), 3 * replyA);
+            QCOMPARE(rows->item(4 * p + 2, 2)->text(), requestB);
+            QCOMPARE(rows->item(4 * p + 3, 2)->text().size(), 3 * replyB);
+        }
+
+        emit window->findChild<QMenu *>(QStringLiteral("menu_file"))->aboutToShow();
+        QVERIFY(action("action_save")->isEnabled());
+        const QString path = dir->filePath(QStringLiteral("live.txt"));
+        plot->setSaveFileNameProvider([path] { return path; });
+        action("action_save")->trigger();
+        QCOMPARE(countRecords(path), n);
+        DataFile file(path, quint32(n));
+        QCOMPARE(readRecords(&file), n);
+        for (int i = 0; i < n; ++i) {
+            QCOMPARE(double(file.records[i].time), SignalData::instance(0).value(i).x());
+            for (int c = 1; c <= kValueCount; ++c) {
+                const float expected = QString::number(double(served[i][c - 1]), 'f', columnDecimals(c)).toFloat();
+                QCOMPARE(file.records[i].value(c), expected);
+            }
+        }
+
+        // Saved and nothing new: the main window closes without a question.
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
+        QVERIFY(window->close());
+        boxes.stop();
+        QVERIFY(boxes.seen.isEmpty());
+    }
+
+    void faultShowsWarning_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QStringList>("fault");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("crc") << false << QStringList{"--fault", "crc"} << "CRC校验错误";
+        QTest::newRow("exception") << true << QStringList{"--fault", "exception"} << "接收的数据包长度有误";
+        QTest::newRow("wrong unit") << false << QStringList{"--fault", "wrong-unit"} << "接收数据失败";
+    }
+
+    void faultShowsWarning()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(QStringList, fault);
+        QFETCH(QString, text);
+        startSimulator(tcp, fault);
+        action("action_ReadCom")->trigger();
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
+        action("action_Start")->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, 20000);
+        QCOMPARE(boxes.seen.at(0).title, QStringLiteral("错误"));
+        QCOMPARE(boxes.seen.at(0).text, text);
+        QCOMPARE(boxes.seen.at(0).buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QTRY_VERIFY(window->currentSamplingThread() == nullptr);
+        boxes.stop();
+        QVERIFY(startEnabled() && !stopEnabled());
+        QCOMPARE(storeSize(0), 0);
+    }
+
+    void openFailureShowsPortName()
+    {
+        copyToField(AppConfig.comm.com, "/nonexistent/ttyZEP");
+        action("action_ReadCom")->trigger();
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
+        action("action_Start")->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, 5000);
+        QCOMPARE(boxes.seen.at(0).text, QStringLiteral("串口/nonexistent/ttyZEP打开失败"));
+        QTRY_VERIFY(window->currentSamplingThread() == nullptr);
+        QVERIFY(startEnabled());
+    }
+
+    void stopWaitsForThePoll()
+    {
+        // Each block answered 700 ms late: a poll takes about 1.4 s.
+        startSimulator(true, {"--fault", "slow=700"});
+        action("action_ReadCom")->trigger();
+        action("action_Start")->trigger();
+        QVERIFY(sim->waitForLog(QStringLiteral("#1 ")));
+        action("action_Stop")->trigger();
+        SamplingThread *thread = window->currentSamplingThread();
+        QVERIFY(thread);
+        QVERIFY(thread->isFinished());
+        // The poll in progress ran to its end and was stored.
+        QCOMPARE(storeSize(0), 1);
+        // Stopped, finish pending: Start is offered but does nothing yet.
+        QVERIFY(startEnabled() && !stopEnabled());
+        action("action_Start")->trigger();
+        QCOMPARE(window->currentSamplingThread(), thread);
+        QVERIFY(!window->isAcquiring());
+        QTRY_VERIFY(window->currentSamplingThread() == nullptr);
+        QVERIFY(startEnabled() && !stopEnabled());
+    }
+
+    void closingTheWindowKeepsAcquiring()
+    {
+        startSimulator(true);
+        action("action_ReadCom")->trigger();
+        action("action_ReadCom")->trigger();
+        QCOMPARE(window->findChild<QMdiArea *>()->subWindowList().size(), 1);
+        action("action_Start")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 1, 10000);
+
+        zeptest::MessageBoxLog boxes;
+        boxes.answers = {QMessageBox::No};
+        boxes.start();
+        realTimeSubWindow()->close();
+        QTRY_VERIFY(window->realTimeWindow() == nullptr);
+        boxes.stop();
+        QCOMPARE(boxes.seen.size(), 1);
+        QVERIFY(window->isAcquiring());
+        QVERIFY(!window->currentSamplingThread()->isFinished());
+        QVERIFY(!startEnabled() && !stopEnabled());
+
+        action("action_ReadCom")->trigger();
+        QVERIFY(window->realTimeWindow());
+        QVERIFY(!window->realTimeWindow()->isRefreshing());
+        QVERIFY(!startEnabled() && stopEnabled());
+        boxes.start();
+        action("action_Stop")->trigger();
+        QTRY_VERIFY(window->currentSamplingThread() == nullptr);
+        boxes.stop();
+        QCOMPARE(boxes.seen.size(), 1);
+        QVERIFY(startEnabled() && !stopEnabled());
+    }
+
+    void closingMainWindowStopsAcquisition()
+    {
+        startSimulator(true);
+        action("action_ReadCom")->trigger();
+        action("action_Start")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 1, 10000);
+        QPointer<SamplingThread> thread = window->currentSamplingThread();
+        zeptest::MessageBoxLog boxes;
+        boxes.answers = {QMessageBox::Cancel};
+        boxes.start();
+        // Cancel keeps everything running.
+        QVERIFY(!window->close());
+        QVERIFY(window->realTimeWindow());
+        QVERIFY(window->isAcquiring());
+        boxes.answers = {QMessageBox::No};
+        QVERIFY(window->close());
+        boxes.stop();
+        QVERIFY(thread && thread->isFinished());
+        window.reset();
+        QVERIFY(thread.isNull());
+    }
+};
+
+ZEP_TEST_MAIN(TestAcquisition)
+#include "tst_acquisition.moc"
