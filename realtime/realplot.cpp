@@ -53,6 +53,51 @@ public:
     AllStoresReadLocker &operator=(const AllStoresReadLocker &) = delete;
 };
 
+// A live series is in ascending time, and after a long acquisition only its
+// newest samples are in view: draw those, plus one on each side so that the
+// line runs to the canvas edges, instead of mapping a week of samples.
+// (A clock set back breaks the order; the search then still draws a
+// contiguous part of the series, never reads outside it.)
+class LiveCurve : public QwtPlotCurve
+{
+public:
+    using QwtPlotCurve::QwtPlotCurve;
+
+    void drawSeries(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &canvasRect,
+                    int from, int to) const override
+    {
+        const int size = static_cast<int>(dataSize());
+        if (to < 0 || to >= size)
+            to = size - 1;
+        if (from > to)
+            return;
+        // The canvas reaches a little beyond the scale's ends.
+        const double left = xMap.invTransform(canvasRect.left());
+        const double right = xMap.invTransform(canvasRect.right());
+        const double low = qMin(left, right);
+        const double high = qMax(left, right);
+        const int firstInView = searchX(from, to + 1, [low](double x) { return x < low; });
+        const int pastView = searchX(firstInView, to + 1, [high](double x) { return x <= high; });
+        QwtPlotCurve::drawSeries(painter, xMap, yMap, canvasRect, qMax(from, firstInView - 1), qMin(to, pastView));
+    }
+
+private:
+    // The first index in [begin, end) whose x no longer satisfies before.
+    template <typename Before>
+    int searchX(int begin, int end, Before before) const
+    {
+        const QwtSeriesData<QPointF> *series = data();
+        while (begin < end) {
+            const int mid = begin + (end - begin) / 2;
+            if (before(series->sample(static_cast<size_t>(mid)).x()))
+                begin = mid + 1;
+            else
+                end = mid;
+        }
+        return begin;
+    }
+};
+
 void setWindowBrush(QWidget *widget, const QColor &colour)
 {
     QPalette palette = widget->palette();
@@ -80,7 +125,7 @@ RealPlot::RealPlot(QWidget *parent)
     insertLegend(legend, QwtPlot::RightLegend, -1);
 
     for (int k = 0; k < kValueCount; ++k) {
-        auto *curve = new QwtPlotCurve(fitLegendTitle(parameterLabel(k + 1)));
+        auto *curve = new LiveCurve(fitLegendTitle(parameterLabel(k + 1)));
         curve->setRenderHint(QwtPlotItem::RenderAntialiased, true);
         curve->setPen(curvePen(k));
         curve->setData(new CurveData(k));

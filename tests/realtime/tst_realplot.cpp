@@ -161,6 +161,47 @@ private slots:
         QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).upperBound(), last);
     }
 
+    void longSeriesDrawnEdgeToEdge()
+    {
+        AppConfig.disp.yAxis_scale = 0;
+        AppConfig.disp.yLow = 0;
+        AppConfig.disp.yHigh = 10;
+        for (int k = 1; k < kValueCount; ++k)
+            AppConfig.disp.para_on[k] = false;
+        TestablePlot plot;
+        plot.resize(900, 500);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        // Far more samples than pixels, with a step in the middle of the view.
+        const double start = 1600000000;
+        const int count = 20000;
+        for (int i = 0; i < count; ++i) {
+            const double y = i < count - 200 ? 2.0 : 8.0;
+            for (int k = 0; k < kValueCount; ++k)
+                SignalData::instance(k).append(QPointF(start + i, y));
+        }
+        plot.refreshTick();
+        QCoreApplication::processEvents();
+        const QImage image = plot.canvas()->grab().toImage();
+        auto redRowsIn = [&image](int column) {
+            QList<int> rows;
+            for (int y = 0; y < image.height(); ++y) {
+                const QColor c = image.pixelColor(column, y);
+                if (c.red() > 200 && c.green() < 80 && c.blue() < 80)
+                    rows.append(y);
+            }
+            return rows;
+        };
+        const int w = image.width();
+        const QList<int> left = redRowsIn(2);
+        // The newest sample sits where the scale ends, a few pixels short of the edge.
+        const QList<int> right = redRowsIn(w - 12);
+        QVERIFY2(!left.isEmpty(), "the line reaches the left edge");
+        QVERIFY2(!right.isEmpty(), "the line reaches the newest sample");
+        // y = 2 at the left edge lies lower on the canvas than y = 8 at the right.
+        QVERIFY(left.first() > right.last());
+    }
+
     void aStoreBehindLimitsTheRows()
     {
         TestablePlot plot;
