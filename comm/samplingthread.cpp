@@ -70,7 +70,10 @@ bool SamplingThread::waitForNextPoll(qint64 pollStartMs, unsigned int periodSeco
 
 void SamplingThread::run()
 {
-    stopRequested = false;
+    // stopRequested is not cleared here: a stop() that comes between start()
+    // and the first line of run() would be lost, and the caller, who waits
+    // without a time limit, would wait for ever. The flag starts false and
+    // each object runs once.
     QObject *hub = parent();
     const bool hasHub = hub && hub->metaObject()->indexOfSignal("addComMessage(QString)") >= 0;
     int result;

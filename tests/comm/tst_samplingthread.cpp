@@ -1,0 +1,436 @@
+// The sampling thread against the meter simulator, over TCP and over a
+// pseudo-terminal: what reaches the live stores, when a run ends, and what it
+// reports on the way.
+
+#include "comm/samplingthread.h"
+#include "data/appconfig.h"
+#include "data/paramtable.h"
+#include "linktesting.h"
+#include "realtime/signaldata.h"
+#include "simprocess.h"
+#include "testsupport.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QMetaType>
+#include <QSignalSpy>
+#include <QTcpServer>
+
+#include <memory>
+
+constexpr int kStores = kColumnCount - 1;
+
+// Stands in for the main window: the thread forwards its link's frame
+// reports to a parent that has this signal.
+class CommHub : public QObject
+{
+    Q_OBJECT
+
+signals:
+    void addComMessage(const QString &message);
+};
+
+// A receiver in the main thread, as the main window is for warning().
+class WarningSink : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<int> kinds;
+    QList<QThread *> threads;
+
+public slots:
+    void onWarning(SamplingThread::ComErrType kind)
+    {
+        kinds << int(kind);
+        threads << QThread::currentThread();
+    }
+};
+
+namespace {
+
+void clearStores()
+{
+    for (int k = 0; k < kStores; ++k)
+        SignalData::instance(k).clearValues();
+}
+
+QVector<int> storeSizes()
+{
+    QVector<int> sizes(kStores);
+    SignalData::lockAll();
+    for (int k = 0; k < kStores; ++k)
+        sizes[k] = SignalData::instance(k).size();
+    SignalData::unlockAll();
+    return sizes;
+}
+
+// Requests the simulator has logged, each "#n unit ..." line once.
+int requestsServed(SimProcess &sim)
+{
+    return sim.log().count(QRegularExpression(QStringLiteral("(^|\\n)#\\d+ unit ")));
+}
+
+void useInterval(const char *interval)
+{
+    copyToField(AppConfig.comm.interval, QByteArray(interval));
+}
+
+bool startSimulator(SimProcess &sim, bool tcp, const QStringList &extra)
+{
+    if (tcp) {
+        if (!sim.startTcp(extra))
+            return false;
+        setTcpConfig(sim.address());
+    } else {
+        if (!sim.startRtu(extra))
+            return false;
+        setSerialConfig(sim.linkPath);
+    }
+    return true;
+}
+
+// Every store holds the same rows, each poll's values under one time, all
+// of them plausible readings of a live supply taken while the test ran.
+void checkRows(int rows, uint firstTime, uint lastTime)
+{
+    SignalData::lockAll();
+    QVector<QVector<QPointF>> columns(kStores);
+    for (int k = 0; k < kStores; ++k) {
+        SignalData &s = SignalData::instance(k);
+        for (int i = 0; i < s.size(); ++i)
+            columns[k] << s.value(i);
+    }
+    SignalData::unlockAll();
+    for (int k = 0; k < kStores; ++k)
+        QCOMPARE(columns[k].size(), rows);
+    for (int i = 0; i < rows; ++i) {
+        float reading[kColumnCount] = {};
+        const double x = columns[0][i].x();
+        QVERIFY2(x >= firstTime && x <= lastTime, qPrintable(QString::number(x, 'f', 0)));
+        if (i > 0)
+            QVERIFY(x >= columns[0][i - 1].x());
+        for (int k = 0; k < kStores; ++k) {
+            QCOMPARE(columns[k][i].x(), x);
+            reading[k + 1] = float(columns[k][i].y());
+        }
+        checkPlausibleReading(reading);
+        if (QTest::currentTestFailed())
+            return;
+    }
+}
+
+uint now()
+{
+    return uint(QDateTime::currentSecsSinceEpoch());
+}
+
+} // namespace
+
+class TestSamplingThread : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        clearStores();
+        defaultComConfig(AppConfig.comm);
+    }
+
+    void cleanup() { clearStores(); }
+
+    void errorText_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0 success") << 0 << "通讯错误";
+        QTest::newRow("1 open failed") << 1 << "串口COM7打开失败";
+        QTest::newRow("2 port not open") << 2 << "串口未打开";
+        QTest::newRow("3 send failed") << 3 << "发送数据失败";
+        QTest::newRow("4 timeout") << 4 << "通讯超时";
+        QTest::newRow("5 length") << 5 << "接收的数据包长度有误";
+        QTest::newRow("6 receive") << 6 << "接收数据失败";
+        QTest::newRow("7 crc") << 7 << "CRC校验错误";
+        QTest::newRow("8 connect failed") << 8 << "主机连接失败";
+        QTest::newRow("9 not connected") << 9 << "尚未连接主机";
+        QTest::newRow("10 beyond the table") << 10 << "通讯错误";
+        QTest::newRow("-1 below the table") << -1 << "通讯错误";
+    }
+
+    void errorText()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        copyToField(AppConfig.comm.com, "COM7");
+        QCOMPARE(SamplingThread::errorText(kind), text);
+    }
+
+    // The port name in the text is the configured one at the time of asking.
+    void errorTextNamesTheConfiguredPort()
+    {
+        copyToField(AppConfig.comm.com, "/dev/ttyUSB0");
+        QCOMPARE(SamplingThread::errorText(SamplingThread::ComOpenFailed), QStringLiteral("串口/dev/ttyUSB0打开失败"));
+    }
+
+    void errorTypeIsRegisteredForQueuedDelivery()
+    {
+        SamplingThread thread;
+        const int id = QMetaType::type("ComErrType");
+        QVERIFY(id != QMetaType::UnknownType);
+        QCOMPARE(id, qMetaTypeId<SamplingThread::ComErrType>());
+        QCOMPARE(QMetaType::type("SamplingThread::ComErrType"), id);
+    }
+
+    // A link that cannot be opened is reported once, at once, and nothing is
+    // polled. The warning crosses to the main thread by a queued connection,
+    // as it does to the main window.
+    void failedOpen_data()
+    {
+        QTest::addColumn<int>("comtype");
+        QTest::addColumn<QByteArray>("com");
+        QTest::addColumn<QByteArray>("ip");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("serial port that does not exist")
+            << 0 << QByteArray("COM7") << QByteArray() << int(SamplingThread::ComOpenFailed) << "串口COM7打开失败";
+        QTest::newRow("serial port with an empty name")
+            << 0 << QByteArray() << QByteArray() << int(SamplingThread::ComOpenFailed) << "串口打开失败";
+        QTest::newRow("tcp with an empty address")
+            << 1 << QByteArray("COM7") << QByteArray() << int(SamplingThread::ComConnectFailed) << "主机连接失败";
+        QTest::newRow("tcp to a closed port")
+            << 1 << QByteArray("COM7") << QByteArray("closed") << int(SamplingThread::ComConnectFailed) << "主机连接失败";
+    }
+
+    void failedOpen()
+    {
+        QFETCH(int, comtype);
+        QFETCH(QByteArray, com);
+        QFETCH(QByteArray, ip);
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        if (ip == "closed") {
+            // A port that was free a moment ago: refused at once.
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            ip = "127.0.0.1:" + QByteArray::number(probe.serverPort());
+            probe.close();
+        }
+        AppConfig.comm.comtype = comtype;
+        copyToField(AppConfig.comm.com, com);
+        copyToField(AppConfig.comm.IP, ip);
+        useInterval("1s");
+
+        CommHub hub;
+        QSignalSpy reports(&hub, &CommHub::addComMessage);
+        WarningSink sink;
+        auto *thread = new SamplingThread(&hub);
+        QSignalSpy warnings(thread, &SamplingThread::warning);
+        connect(thread, &SamplingThread::warning, &sink, &WarningSink::onWarning, Qt::QueuedConnection);
+        thread->start();
+        QVERIFY2(thread->wait(2000), "the run goes on after a failed open");
+
+        QCOMPARE(warnings.size(), 1);
+        QCOMPARE(warnings.at(0).at(0).value<SamplingThread::ComErrType>(), SamplingThread::ComErrType(code));
+        QTRY_COMPARE(sink.kinds.size(), 1);
+        QCOMPARE(sink.kinds.at(0), code);
+        QCOMPARE(sink.threads.at(0), QThread::currentThread());
+        QCOMPARE(SamplingThread::errorText(sink.kinds.at(0)), text);
+        QCoreApplication::processEvents();
+        QCOMPARE(reports.size(), 0);
+        QCOMPARE(storeSizes(), QVector<int>(kStores, 0));
+    }
+
+    // Polls once a second into all 31 stores until asked to stop; the stop
+    // request ends the wait at once and is no error.
+    void pollsUntilStopped_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::newRow("tcp") << true;
+        QTest::newRow("pty") << false;
+    }
+
+    void pollsUntilStopped()
+    {
+        QFETCH(bool, tcp);
+        SimProcess sim;
+        QVERIFY(startSimulator(sim, tcp, {}));
+        useInterval("1s");
+
+        CommHub hub;
+        QSignalSpy reports(&hub, &CommHub::addComMessage);
+        auto *thread = new SamplingThread(&hub);
+        QSignalSpy warnings(thread, &SamplingThread::warning);
+        const uint firstTime = now();
+        QElapsedTimer clock;
+        clock.start();
+        thread->start();
+        // The test follows the run through the simulator's log rather than
+        // through the stores, so that it never holds a store's lock while the
+        // thread appends.
+        QVERIFY(sim.waitForLog(QStringLiteral("#5 unit"), 10000));
+        const qint64 thirdPoll = clock.elapsed();
+        // The period runs from poll start to poll start, so the third poll
+        // starts two whole periods after the first.
+        QVERIFY2(thirdPoll >= 2000 - 50, qPrintable(QString::number(thirdPoll)));
+        QVERIFY(sim.waitForLog(QStringLiteral("#6 unit"), 5000));
+        thread->stop();
+        QVERIFY2(thread->wait(2000), "the run did not end within 2 s of stop");
+        const uint lastTime = now();
+
+        QCOMPARE(warnings.size(), 0);
+        const int rows = storeSizes().at(0);
+        QVERIFY2(rows == 3 || rows == 4, qPrintable(QString::number(rows)));
+        checkRows(rows, firstTime, lastTime);
+        if (QTest::currentTestFailed())
+            return;
+        QTRY_COMPARE(requestsServed(sim), 2 * rows);
+        QTRY_COMPARE(reports.size(), 4 * rows);
+        PollResult frames;
+        for (const QList<QVariant> &r : reports)
+            frames.reports << r.at(0).toString();
+        QCOMPARE(frames.requestedBlocks(tcp), QStringLiteral("AB").repeated(rows));
+        for (const QString &r : frames.reports)
+            QVERIFY2(QRegularExpression(QStringLiteral("^([0-9a-f]{2} )+$")).match(r).hasMatch(), qPrintable(r));
+    }
+
+    // A stop request in the middle of a long wait ends the run without
+    // waiting for the interval or polling again.
+    void stopDuringLongWait_data() { pollsUntilStopped_data(); }
+
+    void stopDuringLongWait()
+    {
+        QFETCH(bool, tcp);
+        SimProcess sim;
+        QVERIFY(startSimulator(sim, tcp, {}));
+        useInterval("20s");
+        SamplingThread thread;
+        QSignalSpy warnings(&thread, &SamplingThread::warning);
+        thread.start();
+        QVERIFY(sim.waitForLog(QStringLiteral("#2 unit"), 10000));
+        // Time for the reply and the append, so that the request meets the
+        // thread in its wait.
+        QTest::qWait(300);
+        thread.stop();
+        QVERIFY2(thread.wait(2000), "the run did not end within 2 s of stop");
+        QCOMPARE(warnings.size(), 0);
+        QCOMPARE(storeSizes(), QVector<int>(kStores, 1));
+        QTRY_COMPARE(requestsServed(sim), 2);
+    }
+
+    // A stop request that comes before the run got going is not lost: the
+    // caller waits for the thread without a time limit.
+    void stopRightAfterStart_data() { pollsUntilStopped_data(); }
+
+    void stopRightAfterStart()
+    {
+        QFETCH(bool, tcp);
+        SimProcess sim;
+        QVERIFY(startSimulator(sim, tcp, {}));
+        useInterval("1s");
+        for (int i = 0; i < 5; ++i) {
+            SamplingThread thread;
+            QSignalSpy warnings(&thread, &SamplingThread::warning);
+            thread.start();
+            thread.stop();
+            QVERIFY2(thread.wait(5000), "a stop request right after start was lost");
+            QCOMPARE(warnings.size(), 0);
+        }
+    }
+
+    // The first failed poll ends the run with one warning; what the polls
+    // before it brought stays in the stores.
+    void faultEndsRun_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QStringList>("fault");
+        QTest::addColumn<int>("code");
+        // Polls 1 and 2 are requests 1 to 4; the third poll's block A fails
+        // on all of its attempts.
+        QTest::newRow("crc over pty") << false << QStringList{"--fault", "crc", "--fault-on", "5,6,7"}
+                                      << int(SamplingThread::ComCrcError);
+        QTest::newRow("exception over tcp") << true << QStringList{"--fault", "exception", "--fault-on", "5,6,7"}
+                                            << int(SamplingThread::ComLengthError);
+        QTest::newRow("connection dropped over tcp") << true << QStringList{"--fault", "drop-after=4"}
+                                                     << int(SamplingThread::ComNotConnected);
+    }
+
+    void faultEndsRun()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(QStringList, fault);
+        QFETCH(int, code);
+        SimProcess sim;
+        QVERIFY(startSimulator(sim, tcp, fault));
+        useInterval("1s");
+        const uint firstTime = now();
+        SamplingThread thread;
+        QSignalSpy warnings(&thread, &SamplingThread::warning);
+        thread.start();
+        QVERIFY2(thread.wait(15000), "the run went on after the fault");
+        QCOMPARE(warnings.size(), 1);
+        QCOMPARE(int(warnings.at(0).at(0).value<SamplingThread::ComErrType>()), code);
+        checkRows(2, firstTime, now());
+    }
+
+    // A poll in progress runs to its end: with a silent meter that is all of
+    // its attempts, each with its 3-second time-out, and the failure is still
+    // reported.
+    void stopWhileMeterIsSilent()
+    {
+        SimProcess sim;
+        QVERIFY(startSimulator(sim, false, {"--fault", "silent", "--fault-on", "3,4,5"}));
+        useInterval("1s");
+        const uint firstTime = now();
+        SamplingThread thread;
+        QSignalSpy warnings(&thread, &SamplingThread::warning);
+        thread.start();
+        QVERIFY(sim.waitForLog(QStringLiteral("#3 unit"), 10000));
+        thread.stop();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY2(!thread.wait(3000), "the poll in progress was cut short");
+        QVERIFY2(thread.wait(15000), "the run did not end after the poll's attempts");
+        QVERIFY2(clock.elapsed() >= 3 * 3000 - 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(warnings.size(), 1);
+        QCOMPARE(warnings.at(0).at(0).value<SamplingThread::ComErrType>(), SamplingThread::ComTimeout);
+        QTRY_COMPARE(requestsServed(sim), 5);
+        checkRows(1, firstTime, now());
+    }
+
+    // Without an addComMessage signal on the parent the frames go nowhere,
+    // and the run is the same.
+    void parentWithoutHub_data()
+    {
+        QTest::addColumn<bool>("withParent");
+        QTest::newRow("plain parent") << true;
+        QTest::newRow("no parent") << false;
+    }
+
+    void parentWithoutHub()
+    {
+        QFETCH(bool, withParent);
+        SimProcess sim;
+        QVERIFY(startSimulator(sim, true, {}));
+        useInterval("10s");
+        QObject parent;
+        std::unique_ptr<SamplingThread> owned;
+        SamplingThread *thread;
+        if (withParent) {
+            thread = new SamplingThread(&parent);
+        } else {
+            owned.reset(new SamplingThread);
+            thread = owned.get();
+        }
+        QSignalSpy warnings(thread, &SamplingThread::warning);
+        thread->start();
+        QVERIFY(sim.waitForLog(QStringLiteral("#2 unit"), 10000));
+        thread->stop();
+        QVERIFY(thread->wait(2000));
+        QCOMPARE(warnings.size(), 0);
+        QCOMPARE(storeSizes(), QVector<int>(kStores, 1));
+    }
+};
+
+ZEP_TEST_MAIN_CORE(TestSamplingThread)
+#include "tst_samplingthread.moc"
