@@ -1,0 +1,159 @@
+// The real-time window after a week of 1-second samples in every store: how
+// long one refresh tick with its redraw takes at 1600 x 900, and how long
+// the sampling thread's appends take while the window draws.
+
+#include "data/appconfig.h"
+#include "data/paramtable.h"
+#include "realtime/realplot.h"
+#include "realtime/signaldata.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QThread>
+
+#include <qwt_plot_canvas.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+class BenchPlot : public RealPlot
+{
+public:
+    // One tick as the timer runs it, then the redraw it asks for, done now.
+    void tickAndPaint()
+    {
+        refreshTick();
+        canvas()->repaint();
+    }
+};
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+SampleRecord pollAt(int i)
+{
+    SampleRecord poll{};
+    for (int c = 1; c <= kValueCount; ++c)
+        poll.setValue(c, float(100.0 * c + 20.0 * std::sin(i / 600.0 + c)));
+    return poll;
+}
+
+struct AppendStats {
+    size_t count = 0;
+    int polls = 0;
+    int redraws = 0;
+    int overMs = 0;
+    double p999 = 0;
+    double longest = 0;
+};
+
+// Runs a writer thread appending polls for three seconds while this thread
+// repeats work(); every append's own duration is recorded.
+template <typename Work>
+AppendStats appendWhile(double firstX, Work work)
+{
+    std::atomic<bool> running{true};
+    std::vector<double> micros;
+    micros.reserve(4000000);
+    AppendStats stats;
+    QThread *writer = QThread::create([&] {
+        while (running && micros.size() + kValueCount < micros.capacity()) {
+            const SampleRecord poll = pollAt(stats.polls);
+            for (int k = 0; k < kValueCount; ++k) {
+                QElapsedTimer t;
+                t.start();
+                SignalData::instance(k).append(QPointF(firstX + stats.polls, poll.values[k]));
+                micros.push_back(t.nsecsElapsed() / 1e3);
+            }
+            ++stats.polls;
+        }
+    });
+    writer->start();
+    QElapsedTimer window;
+    window.start();
+    while (window.elapsed() < 3000 && !writer->isFinished()) {
+        work();
+        ++stats.redraws;
+    }
+    running = false;
+    writer->wait();
+    delete writer;
+
+    std::sort(micros.begin(), micros.end());
+    stats.count = micros.size();
+    if (!micros.empty()) {
+        stats.longest = micros.back();
+        stats.p999 = micros[micros.size() * 999 / 1000];
+        stats.overMs = int(micros.end() - std::upper_bound(micros.begin(), micros.end(), 1000.0));
+    }
+    return stats;
+}
+
+} // namespace
+
+int realtimeBenchmark(const QStringList &args)
+{
+    int samples = 604800;
+    const int at = args.indexOf(QStringLiteral("--samples"));
+    if (at >= 0 && at + 1 < args.size())
+        samples = args.at(at + 1).toInt();
+    if (samples < 2) {
+        fprintf(stderr, "--samples needs at least 2\n");
+        return 2;
+    }
+
+    AppConfigRecord defaults{};
+    defaultComConfig(defaults.comm);
+    defaultDisplayConfig(defaults.disp);
+    AppConfig = defaults;
+
+    const double start = double(QDateTime::currentSecsSinceEpoch() - samples);
+    for (int i = 0; i < samples; ++i) {
+        const SampleRecord poll = pollAt(i);
+        for (int k = 0; k < kValueCount; ++k)
+            SignalData::instance(k).append(QPointF(start + i, poll.values[k]));
+    }
+    printf("stores: %d samples each\n", samples);
+
+    BenchPlot plot;
+    plot.resize(1600, 900);
+    plot.show();
+    QCoreApplication::processEvents();
+    plot.tickAndPaint();
+
+    std::vector<double> ticks;
+    for (int i = 0; i < 15; ++i) {
+        const SampleRecord poll = pollAt(samples + i);
+        for (int k = 0; k < kValueCount; ++k)
+            SignalData::instance(k).append(QPointF(start + samples + i, poll.values[k]));
+        QElapsedTimer timer;
+        timer.start();
+        plot.tickAndPaint();
+        ticks.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    printf("refresh tick with redraw at 1600x900: median %.1f ms, slowest %.1f ms\n", median(ticks),
+           *std::max_element(ticks.begin(), ticks.end()));
+
+    // The sampling thread appends as fast as it can, first while this thread
+    // keeps redrawing, then alone for comparison. Slow appends in both runs
+    // are the series growing its buffer, not waits for the window.
+    const AppendStats drawn = appendWhile(start + samples + 100, [&plot] { plot.tickAndPaint(); });
+    const AppendStats alone = appendWhile(start + samples + 100 + drawn.polls, [] { QThread::msleep(5); });
+    printf("appends while drawing (%d redraws): %zu, 99.9%% under %.1f us, %d over 1 ms, longest %.1f us\n",
+           drawn.redraws, drawn.count, drawn.p999, drawn.overMs, drawn.longest);
+    printf("appends alone: %zu, 99.9%% under %.1f us, %d over 1 ms, longest %.1f us\n", alone.count, alone.p999,
+           alone.overMs, alone.longest);
+    printf("longest_append_while_drawing_us=%.1f\n", drawn.longest);
+    printf("realtime_tick_ms=%.1f\n", median(ticks));
+    return 0;
+}
