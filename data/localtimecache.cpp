@@ -15,7 +15,9 @@ constexpr int64_t kDay = 24 * kHour;
 // No zone of the tz database strays further than 14 hours from UTC after
 // 1970; the margin keeps the search windows safe.
 constexpr int64_t kMaxOffset = 16 * kHour;
-constexpr int64_t kQuarter = 15 * 60;
+// Offsets change months apart, never back within an hour, so sampling them
+// hourly (and at both ends of a span) sees every change.
+constexpr int64_t kStep = kHour;
 
 int digits(const char *p, int n)
 {
@@ -67,8 +69,8 @@ bool constantOffset(int64_t from, int64_t to, int64_t step, int &offset)
 
 void offsetRange(int64_t from, int64_t to, int64_t step, int &low, int &high)
 {
-    low = high = offsetAt(from);
-    for (int64_t t = from + step; t <= to; t += step) {
+    low = high = offsetAt(to);
+    for (int64_t t = from; t < to; t += step) {
         const int o = offsetAt(t);
         low = qMin(low, o);
         high = qMax(high, o);
@@ -89,9 +91,9 @@ bool settle(int64_t dayNumber, int firstHour, int64_t length, int64_t &base)
     // Every instant whose local time falls in the span lies within
     // kMaxOffset of it; the offsets found there bound where it can be.
     int low, high;
-    offsetRange(wall - kMaxOffset, wall + length + kMaxOffset, kQuarter, low, high);
+    offsetRange(wall - kMaxOffset, wall + length + kMaxOffset, kStep, low, high);
     int offset;
-    if (!constantOffset(wall - high, wall + length - 1 - low, kQuarter, offset))
+    if (!constantOffset(wall - high, wall + length - 1 - low, kStep, offset))
         return false;
     base = wall - offset;
     const int last = int(length - 1);
@@ -122,10 +124,19 @@ uint32_t LocalTimeCache::slow(const char *text)
     return convertWithQt(QString::fromLatin1(text, 19));
 }
 
+bool LocalTimeCache::cached(int64_t dayNumber, int h) const
+{
+    const Entry &d = m_days[uint64_t(dayNumber) % kDaySlots];
+    if (d.key != dayNumber)
+        return false;
+    return d.state == Fast || m_hours[uint64_t(dayNumber * 24 + h) % kHourSlots].key == dayNumber * 24 + h;
+}
+
 LocalTimeCache::Entry &LocalTimeCache::day(int64_t dayNumber)
 {
     Entry &e = m_days[uint64_t(dayNumber) % kDaySlots];
     if (e.key != dayNumber) {
+        ++m_settled;
         e.key = dayNumber;
         e.state = settle(dayNumber, 0, kDay, e.base) ? Fast : Slow;
     }
@@ -137,6 +148,7 @@ LocalTimeCache::Entry &LocalTimeCache::hour(int64_t dayNumber, int h)
     const int64_t key = dayNumber * 24 + h;
     Entry &e = m_hours[uint64_t(key) % kHourSlots];
     if (e.key != key) {
+        ++m_settled;
         e.key = key;
         e.state = settle(dayNumber, h, kHour, e.base) ? Fast : Slow;
     }
@@ -158,6 +170,12 @@ uint32_t LocalTimeCache::convert(const char *text)
         return slow(text);
 
     const int64_t dayNumber = daysFromCivil(year, month, dayOfMonth);
+    ++m_conversions;
+    // Settling a day or an hour costs about a hundred QDateTime calls; when
+    // the times jump around so much that this does not pay off, ask
+    // QDateTime directly.
+    if (m_settled > 16 && m_settled * kSettleCost > m_conversions && !cached(dayNumber, h))
+        return slow(text);
     const Entry &d = day(dayNumber);
     if (d.state == Fast)
         return uint32_t(d.base + h * kHour + minute * 60 + second);

@@ -36,10 +36,15 @@ private:
     static constexpr int kDaySlots = 256;
     static constexpr int kHourSlots = 64;
 
+    bool cached(int64_t dayNumber, int h) const;
     Entry &day(int64_t dayNumber);
     Entry &hour(int64_t dayNumber, int h);
     uint32_t slow(const char *text);
 
+    static constexpr int64_t kSettleCost = 100;
+
     Entry m_days[kDaySlots];
     Entry m_hours[kHourSlots];
+    int64_t m_conversions = 0;
+    int64_t m_settled = 0;
 };

@@ -9,7 +9,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <vector>
@@ -86,7 +85,9 @@ inline Result readRecords(const QString &path, quint32 allocated)
         if (equalsCount == 0)
             continue;
         text.replace(QStringLiteral("="), QStringLiteral(" = "));
-        const QStringList tokens = text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        // After simplification the only white space left is the blank, so
+        // splitting at runs of blanks is splitting at runs of white space.
+        const QStringList tokens = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         int from = 0;
         for (int e = 0; e < equalsCount; ++e) {
             const int at = tokens.indexOf(QStringLiteral("="), from);
