@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QStringList>
+#include <QtAlgorithms>
 
 #include <climits>
 #include <cstdlib>
@@ -119,7 +120,8 @@ struct ChunkFacts {
 
 static_assert(kMaxChunk <= 256, "ChunkFacts::equals holds 256 positions");
 
-// Set bits of a mask that is almost always empty.
+// Set bits of a mask that is almost always empty (a loop beats a library
+// call where the processor's population count is not assumed).
 inline int bits(unsigned mask)
 {
     int n = 0;
@@ -144,7 +146,7 @@ ChunkFacts examine(const char *chunk, int length)
         unsigned valid = length - i >= 16 ? 0xFFFFu : (1u << (length - i)) - 1;
         const unsigned nul = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) & valid;
         if (nul) {
-            const int at = __builtin_ctz(nul);
+            const int at = int(qCountTrailingZeroBits(nul));
             valid &= (1u << at) - 1;
             f.length = i + at;
         }
@@ -191,26 +193,28 @@ bool isTimeLine(const QString &text)
     return text.count(QLatin1Char('/')) == 2 && text.count(QLatin1Char(':')) == 2;
 }
 
-// Simplified names of columns 1..31, packed for quick comparison: up to 8
-// bytes in a 64-bit word, and no name is longer than 5.
+// Simplified names of columns 1..31, packed for quick comparison: the bytes
+// of a name in a 64-bit word, the rest zero. No name is longer than 5.
 struct NameTable {
+    static constexpr int kLongest = 5;
     uint64_t packed[kValueCount];
+    uint64_t keep[kLongest + 1]; // keep[n]: the first n bytes of a word
     QString text[kValueCount];
 
     NameTable()
     {
+        for (int n = 0; n <= kLongest; ++n) {
+            unsigned char bytes[8] = {};
+            memset(bytes, 0xFF, size_t(n));
+            memcpy(&keep[n], bytes, 8);
+        }
         for (int k = 1; k <= kValueCount; ++k) {
             text[k - 1] = QString::fromLatin1(ParamTable[k].name).simplified();
             const QByteArray latin = text[k - 1].toLatin1();
-            packed[k - 1] = pack(latin.constData(), latin.size());
+            char bytes[8] = {};
+            memcpy(bytes, latin.constData(), size_t(latin.size()));
+            memcpy(&packed[k - 1], bytes, 8);
         }
-    }
-
-    static uint64_t pack(const char *p, int n)
-    {
-        uint64_t v = 0;
-        memcpy(&v, p, size_t(n));
-        return v;
     }
 
     // Column 1..31 whose name equals the token, or 0. Entries usually come in
@@ -218,11 +222,11 @@ struct NameTable {
     // Reads 8 bytes from p whatever n is: the piece buffer has room after it.
     int find(const char *p, int n, int hint) const
     {
-        if (n > 5 || n == 0)
+        if (n > kLongest || n == 0)
             return 0;
         uint64_t v;
         memcpy(&v, p, sizeof v);
-        v &= (uint64_t(1) << (8 * n)) - 1;
+        v &= keep[n];
         if (hint >= 1 && hint <= kValueCount && packed[hint - 1] == v)
             return hint;
         for (int k = 0; k < kValueCount; ++k) {
@@ -410,7 +414,7 @@ private:
         auto at = [chunk, cls](int i) { return cls[static_cast<unsigned char>(chunk[i])]; };
         for (int w = 0; w < 4; ++w) {
             for (uint64_t set = f.equals[w]; set; set &= set - 1) {
-                const int pos = w * 64 + __builtin_ctzll(set);
+                const int pos = w * 64 + int(qCountTrailingZeroBits(set));
                 int j = pos - 1;
                 while (j >= 0 && at(j) == 1)
                     --j;
