@@ -11,8 +11,7 @@
 
 namespace {
 
-// The record of the format description, values chosen so that every entry
-// shows one formatting rule.
+// A typical record; its entries show the padding of names, units and values.
 const double kExampleValues[kValueCount] = {
     220.50, 221.00, 219.87, 220.46, 381.90, 382.40, 380.70, 381.67, 5.20, 5.10, 5.30,
     5.20,   3412.5, 812.3,  3507.9, 0.973,  50.000, 2.50,   2.61,   2.48, 8.10, 7.90,
