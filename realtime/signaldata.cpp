@@ -198,8 +198,9 @@ void SignalData::append(const QPointF &sample)
 void SignalData::clearValues()
 {
     d_data->lock.lockForWrite();
-    // resize keeps the allocation where clear() would release it.
-    d_data->values.resize(0);
+    // Since Qt 5.7 clear() keeps the capacity, so a new series after a
+    // clear grows without reallocating.
+    d_data->values.clear();
     d_data->lock.unlockWrite();
 }
 
