@@ -12,6 +12,9 @@ ZEPAbout::ZEPAbout(QWidget *parent)
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
     ui->label->setText(QStringLiteral("ZEP ") + QString::fromUtf8(kAppVersion));
+    // The bold version line is wider than its place in fonts other than the
+    // Windows ones; let it grow to the right rather than lose its end.
+    ui->label->resize(qMax(ui->label->width(), ui->label->sizeHint().width()), ui->label->height());
 }
 
 ZEPAbout::~ZEPAbout() = default;

@@ -310,6 +310,8 @@ private slots:
         QCOMPARE(about.size(), QSize(400, 114));
         auto label = [&about](const char *n) { return about.findChild<QLabel *>(QLatin1String(n)); };
         QCOMPARE(label("label")->text(), QStringLiteral("ZEP 1.01测试版"));
+        QCOMPARE(label("label")->pos(), QPoint(80, 10));
+        QVERIFY(label("label")->width() >= label("label")->sizeHint().width());
         QCOMPARE(label("label_2")->text(), QStringLiteral("电量分析软件"));
         QVERIFY(!label("label_3")->text().isEmpty());
         QVERIFY(!label("label_4")->pixmap(Qt::ReturnByValue).isNull());
@@ -318,6 +320,35 @@ private slots:
         auto *box = about.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
         QCOMPARE(box->buttons().size(), 1);
         QCOMPARE(box->standardButtons(), QDialogButtonBox::Ok);
+    }
+
+    void pictures_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QSize>("minimum");
+        for (const char *name : {"ZEPIcon.ico", "monitor.png", "pdf.png", "trends.png", "arrow_right-red.png", "stop.png",
+                                 "table.png", "line_graph.png", "pie-chart.png", "preview.png", "printer.png",
+                                 "copy12.png", "excel.png", "configure.png", "open.png", "save.png", "cascade.png",
+                                 "tile_horizontal.png", "tile_vertical.png", "find.png", "find_next.png",
+                                 "find_previous.png"})
+            QTest::newRow(name) << QStringLiteral(":/png/%1").arg(QLatin1String(name)) << QSize(16, 16);
+        QTest::newRow("side panel") << ":/png/sidepanel.jpg" << QSize(131, 430);
+        QTest::newRow("configuration") << ":/png/config.png" << QSize(64, 64);
+    }
+
+    void pictures()
+    {
+        QFETCH(QString, path);
+        QFETCH(QSize, minimum);
+        const QImage image(path);
+        QVERIFY(!image.isNull());
+        QVERIFY(image.width() >= minimum.width() && image.height() >= minimum.height());
+        // A real picture, not a single colour.
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 2)
+            for (int x = 0; x < image.width(); x += 2)
+                colours.insert(image.pixel(x, y));
+        QVERIFY(colours.size() > 4);
     }
 
     void aboutCloses_data()
