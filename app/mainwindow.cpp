@@ -6,6 +6,7 @@
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
 #include "data/appconfig.h"
+#include "data/datafile.h"
 #include "realtime/realplot.h"
 #include "ui_mainwindow.h"
 
@@ -59,6 +60,8 @@ MainWindow::~MainWindow()
     if (realPlot)
         disconnect(realPlot, nullptr, this, nullptr);
     ui.reset();
+    qDeleteAll(documents);
+    documents.clear();
 }
 
 void MainWindow::createVersionLabel()
