@@ -1,20 +1,12 @@
 #include "comm/comcfgdlg.h"
 
 #include "ui_comcfgdlg.h"
+#include "views/widgetbrush.h"
 
 #include <QPushButton>
 #include <QSerialPortInfo>
 
 namespace {
-
-void fillWindowBrush(QWidget *widget, const QBrush &brush)
-{
-    QPalette palette = widget->palette();
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        palette.setBrush(group, QPalette::Window, brush);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
 
 void selectText(QComboBox *combo, const char *text)
 {
@@ -62,10 +54,10 @@ ComCfgDlg::~ComCfgDlg() = default;
 
 void ComCfgDlg::setUpDecoration()
 {
-    fillWindowBrush(ui->widget, QBrush(QPixmap(QStringLiteral(":/png/sidepanel.jpg"))));
+    fillBackground(ui->widget, QBrush(QPixmap(QStringLiteral(":/png/sidepanel.jpg"))));
     auto *icon = new QWidget(ui->widget);
     icon->setGeometry(32, height() / 2, 64, 64);
-    fillWindowBrush(icon, QBrush(QPixmap(QStringLiteral(":/png/config.png")).scaledToHeight(64, Qt::SmoothTransformation)));
+    fillBackground(icon, QBrush(QPixmap(QStringLiteral(":/png/config.png")).scaledToHeight(64, Qt::SmoothTransformation)));
     ui->widget->setAttribute(Qt::WA_TransparentForMouseEvents);
     icon->show();
 }

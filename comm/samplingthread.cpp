@@ -58,12 +58,11 @@ bool SamplingThread::waitForNextPoll(qint64 pollStartMs, unsigned int periodSeco
 {
     // Period from the start of one poll to the start of the next, so the
     // exchange itself is part of it; the stop request is watched throughout.
-    const double period = periodSeconds;
-    while (double(clock.elapsed() - pollStartMs) / 1000.0 < period) {
+    const qint64 periodMs = qint64(periodSeconds) * 1000;
+    for (qint64 waited = clock.elapsed() - pollStartMs; waited < periodMs; waited = clock.elapsed() - pollStartMs) {
         if (stopRequested)
             return false;
-        const qint64 remaining = qint64(period * 1000.0) - (clock.elapsed() - pollStartMs);
-        msleep(static_cast<unsigned long>(qBound<qint64>(1, remaining, 20)));
+        msleep(static_cast<unsigned long>(qMin<qint64>(periodMs - waited, 20)));
     }
     return true;
 }

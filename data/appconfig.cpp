@@ -236,7 +236,9 @@ void writeConfig()
     file.write(out.toUtf8());
 }
 
-unsigned int intervalSeconds(const char *interval)
+namespace {
+
+unsigned int intervalSecondsOf(const char *interval)
 {
     const QByteArray text(interval, static_cast<int>(qstrnlen(interval, sizeof(ComConfig::interval))));
     if (text.isEmpty())
@@ -253,7 +255,9 @@ unsigned int intervalSeconds(const char *interval)
     return static_cast<unsigned int>(qMin<long long>(seconds, 0xFFFFFFFFLL));
 }
 
+} // namespace
+
 unsigned int intervalSeconds()
 {
-    return intervalSeconds(AppConfig.comm.interval);
+    return intervalSecondsOf(AppConfig.comm.interval);
 }

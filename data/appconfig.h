@@ -64,7 +64,6 @@ void defaultComConfig(ComConfig &comm);
 // The sampling interval in seconds; at least 1, so that a malformed interval
 // can never make the sampling loop or the refresh timer spin.
 unsigned int intervalSeconds();
-unsigned int intervalSeconds(const char *interval);
 
 // Copies text into a fixed-size field, cut to fit and always NUL-terminated.
 template <size_t N>

@@ -6,6 +6,7 @@
 #include "realtime/signaldata.h"
 #include "views/legendtitle.h"
 #include "views/timescaledraw.h"
+#include "views/widgetbrush.h"
 
 #include <qwt_legend.h>
 #include <qwt_plot_canvas.h>
@@ -98,14 +99,6 @@ private:
     }
 };
 
-void setWindowBrush(QWidget *widget, const QColor &colour)
-{
-    QPalette palette = widget->palette();
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        palette.setBrush(group, QPalette::Window, QBrush(colour));
-    widget->setPalette(palette);
-}
-
 } // namespace
 
 RealPlot::RealPlot(QWidget *parent)
@@ -141,8 +134,7 @@ RealPlot::RealPlot(QWidget *parent)
     font.setPixelSize(16);
     font.setWeight(75);
     timeBadge->setFont(font);
-    timeBadge->setAutoFillBackground(true);
-    setWindowBrush(timeBadge, QColor(QStringLiteral("#cccccc")));
+    fillBackground(timeBadge, QBrush(QColor(QStringLiteral("#cccccc"))));
     timeBadge->hide();
 }
 
@@ -194,13 +186,18 @@ void RealPlot::stopRefresh()
     }
 }
 
-bool RealPlot::hasData() const
+int RealPlot::liveSamples()
 {
     SignalData &store = SignalData::instance(0);
     store.lock();
-    const bool any = store.size() > 0;
+    const int size = store.size();
     store.unlock();
-    return any;
+    return size;
+}
+
+bool RealPlot::hasData() const
+{
+    return liveSamples() > 0;
 }
 
 void RealPlot::timerEvent(QTimerEvent *event)
@@ -309,11 +306,7 @@ RealPlot::SaveResult RealPlot::saveData()
 
 void RealPlot::closeEvent(QCloseEvent *event)
 {
-    SignalData &store0 = SignalData::instance(0);
-    store0.lock();
-    const int size = store0.size();
-    store0.unlock();
-    if (savedSampleCount >= size) {
+    if (savedSampleCount >= liveSamples()) {
         event->accept();
         return;
     }

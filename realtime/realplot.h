@@ -51,6 +51,8 @@ protected:
     void refreshTick();
 
 private:
+    // Samples in store 0, the live series' length.
+    static int liveSamples();
     QString askSaveFileName();
 
     int refreshTimerId = -1;
