@@ -1,0 +1,93 @@
+#include "views/timespan.h"
+
+#include "data/datafile.h"
+
+#include <QDateEdit>
+#include <QDateTime>
+#include <QTimeEdit>
+
+#include <algorithm>
+
+int firstRecordAtOrAfter(const SampleRecord *records, int count, uint32_t time)
+{
+    const SampleRecord *end = records + qMax(count, 0);
+    return int(std::partition_point(records, end, [time](const SampleRecord &r) { return r.time < time; }) - records);
+}
+
+int lastRecordAtOrBefore(const SampleRecord *records, int count, uint32_t time)
+{
+    const SampleRecord *end = records + qMax(count, 0);
+    return int(std::partition_point(records, end, [time](const SampleRecord &r) { return r.time <= time; }) - records)
+           - 1;
+}
+
+SpanDecision decideSpan(const SampleRecord *records, int count, uint32_t start, uint32_t end)
+{
+    SpanDecision d;
+    if (count <= 0) {
+        d.check = SpanCheck::StartOutside;
+        return d;
+    }
+    const uint32_t first = records[0].time;
+    const uint32_t last = records[count - 1].time;
+    if (start < first || start > last)
+        d.check = SpanCheck::StartOutside;
+    else if (end > last || end < first)
+        d.check = SpanCheck::EndOutside;
+    else if (end < start)
+        d.check = SpanCheck::Reversed;
+    if (!d.ok())
+        return d;
+    d.first = firstRecordAtOrAfter(records, count, start);
+    d.last = qMax(lastRecordAtOrBefore(records, count, end), d.first - 1);
+    return d;
+}
+
+SpanDecision decideSpan(const DataFile &file, uint32_t start, uint32_t end)
+{
+    return decideSpan(file.records, int(file.count), start, end);
+}
+
+QString spanMessage(SpanCheck check)
+{
+    switch (check) {
+    case SpanCheck::StartOutside:
+        return QStringLiteral("起始时间超出了文件时间范围！");
+    case SpanCheck::EndOutside:
+        return QStringLiteral("结束时间超出了文件时间范围！");
+    case SpanCheck::Reversed:
+        return QStringLiteral("起始时间和结束时间颠倒了！");
+    case SpanCheck::Ok:
+        break;
+    }
+    return QString();
+}
+
+QString periodText(const DataFile &file)
+{
+    if (file.count == 0)
+        return QString();
+    const QString pattern = QStringLiteral("yyyy/MM/dd hh:mm:ss");
+    return QStringLiteral("%1 -> %2")
+        .arg(QDateTime::fromSecsSinceEpoch(file.records[0].time).toString(pattern),
+             QDateTime::fromSecsSinceEpoch(file.records[file.count - 1].time).toString(pattern));
+}
+
+uint32_t editsTime(const QDate &date, const QTime &time)
+{
+    const QTime whole(time.hour(), time.minute(), time.second());
+    const qint64 seconds = QDateTime(date, whole).toSecsSinceEpoch();
+    return uint32_t(qBound<qint64>(0, seconds, 0xFFFFFFFFLL));
+}
+
+uint32_t editsTime(const QDateEdit *date, const QTimeEdit *time)
+{
+    return editsTime(date->date(), time->time());
+}
+
+void setEditsTime(QDateEdit *date, QTimeEdit *time, uint32_t seconds)
+{
+    const QDateTime t = QDateTime::fromSecsSinceEpoch(seconds);
+    date->setDate(t.date());
+    time->setTime(t.time());
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+class QDate;
+class QDateEdit;
+class QTime;
+class QTimeEdit;
+class DataFile;
+struct SampleRecord;
+
+// How a span chosen in a dialog compares with the file's first and last
+// records, checked in this order: the start, the end, then their order.
+enum class SpanCheck { Ok, StartOutside, EndOutside, Reversed };
+
+struct SpanDecision {
+    SpanCheck check = SpanCheck::Ok;
+    // The records inside the span: first..last, both included. A span that
+    // lies inside a gap between two samples has last == first - 1.
+    int first = 0;
+    int last = -1;
+
+    bool ok() const { return check == SpanCheck::Ok; }
+    int size() const { return last - first + 1; }
+};
+
+// Equal start and end are accepted. The records are taken to be in
+// ascending time, as the writer leaves them; a file that is not still gives
+// indexes inside it.
+SpanDecision decideSpan(const SampleRecord *records, int count, uint32_t start, uint32_t end);
+SpanDecision decideSpan(const DataFile &file, uint32_t start, uint32_t end);
+
+// The warning text of a refused span, empty for Ok.
+QString spanMessage(SpanCheck check);
+
+// Index of the first record at or after time (count when there is none).
+int firstRecordAtOrAfter(const SampleRecord *records, int count, uint32_t time);
+// Index of the last record at or before time (-1 when there is none).
+int lastRecordAtOrBefore(const SampleRecord *records, int count, uint32_t time);
+
+// "%1 -> %2" with the first and last records' local times as
+// "yyyy/MM/dd hh:mm:ss".
+QString periodText(const DataFile &file);
+
+// A date edit and a time edit together give one local time in whole seconds.
+uint32_t editsTime(const QDate &date, const QTime &time);
+uint32_t editsTime(const QDateEdit *date, const QTimeEdit *time);
+void setEditsTime(QDateEdit *date, QTimeEdit *time, uint32_t seconds);
