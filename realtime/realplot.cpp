@@ -5,7 +5,9 @@
 #include "data/paramtable.h"
 #include "realtime/signaldata.h"
 #include "views/legendtitle.h"
+#include "views/plotsettings.h"
 #include "views/timescaledraw.h"
+#include "views/viewcurve.h"
 #include "views/widgetbrush.h"
 
 #include <qwt_legend.h>
@@ -25,25 +27,6 @@ namespace {
 const int kBadgeWidth = 172;
 const int kBadgeHeight = 16;
 
-QColor configColour(int red, int green, int blue)
-{
-    return QColor(red, green, blue, 255);
-}
-
-QPen curvePen(int k)
-{
-    const DisplayConfig &d = AppConfig.disp;
-    return QPen(QBrush(configColour(d.para_red[k], d.para_green[k], d.para_blue[k])), 2.0, Qt::SolidLine);
-}
-
-Qt::PenStyle gridPenStyle(int style)
-{
-    // A hand-edited file may hold any number; only real pen styles are used.
-    if (style < Qt::NoPen || style > Qt::CustomDashLine)
-        return Qt::DotLine;
-    return static_cast<Qt::PenStyle>(style);
-}
-
 // Holds the read locks of all stores for one pass over them.
 class AllStoresReadLocker
 {
@@ -52,51 +35,6 @@ public:
     ~AllStoresReadLocker() { SignalData::unlockAll(); }
     AllStoresReadLocker(const AllStoresReadLocker &) = delete;
     AllStoresReadLocker &operator=(const AllStoresReadLocker &) = delete;
-};
-
-// A live series is in ascending time, and after a long acquisition only its
-// newest samples are in view: draw those, plus one on each side so that the
-// line runs to the canvas edges, instead of mapping a week of samples.
-// (A clock set back breaks the order; the search then still draws a
-// contiguous part of the series, never reads outside it.)
-class LiveCurve : public QwtPlotCurve
-{
-public:
-    using QwtPlotCurve::QwtPlotCurve;
-
-    void drawSeries(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &canvasRect,
-                    int from, int to) const override
-    {
-        const int size = static_cast<int>(dataSize());
-        if (to < 0 || to >= size)
-            to = size - 1;
-        if (from > to)
-            return;
-        // The canvas reaches a little beyond the scale's ends.
-        const double left = xMap.invTransform(canvasRect.left());
-        const double right = xMap.invTransform(canvasRect.right());
-        const double low = qMin(left, right);
-        const double high = qMax(left, right);
-        const int firstInView = searchX(from, to + 1, [low](double x) { return x < low; });
-        const int pastView = searchX(firstInView, to + 1, [high](double x) { return x <= high; });
-        QwtPlotCurve::drawSeries(painter, xMap, yMap, canvasRect, qMax(from, firstInView - 1), qMin(to, pastView));
-    }
-
-private:
-    // The first index in [begin, end) whose x no longer satisfies before.
-    template <typename Before>
-    int searchX(int begin, int end, Before before) const
-    {
-        const QwtSeriesData<QPointF> *series = data();
-        while (begin < end) {
-            const int mid = begin + (end - begin) / 2;
-            if (before(series->sample(static_cast<size_t>(mid)).x()))
-                begin = mid + 1;
-            else
-                end = mid;
-        }
-        return begin;
-    }
 };
 
 } // namespace
@@ -118,9 +56,9 @@ RealPlot::RealPlot(QWidget *parent)
     insertLegend(legend, QwtPlot::RightLegend, -1);
 
     for (int k = 0; k < kValueCount; ++k) {
-        auto *curve = new LiveCurve(fitLegendTitle(parameterLabel(k + 1)));
+        auto *curve = new ViewCurve(fitLegendTitle(parameterLabel(k + 1)));
         curve->setRenderHint(QwtPlotItem::RenderAntialiased, true);
-        curve->setPen(curvePen(k));
+        curve->setPen(curvePen(AppConfig.disp, k));
         curve->setData(new CurveData(k));
         curve->attach(this);
         curves.append(curve);
@@ -146,26 +84,8 @@ RealPlot::~RealPlot()
 
 void RealPlot::applySettings()
 {
-    const DisplayConfig &d = AppConfig.disp;
-    canvas()->setPalette(QPalette(configColour(d.back_red, d.back_green, d.back_blue)));
-
-    const QPen gridPen(QBrush(configColour(d.grid_red, d.grid_green, d.grid_blue)), 0, gridPenStyle(d.gridlinetype));
-    grid->setMajorPen(gridPen);
-    grid->setMinorPen(gridPen);
-
-    setAxisMaxMajor(QwtPlot::yLeft, d.yMaxMajor);
-    setAxisMaxMinor(QwtPlot::yLeft, d.yMaxMinor);
-    setAxisMaxMajor(QwtPlot::xBottom, d.xMaxMajor);
-    setAxisMaxMinor(QwtPlot::xBottom, d.xMaxMinor);
-
-    setAxisScale(QwtPlot::yLeft, d.yLow, d.yHigh);
-    setAxisAutoScale(QwtPlot::yLeft, d.yAxis_scale != 0);
+    applyDisplaySettings(*this, *grid, curves, AppConfig.disp);
     setAxisScale(QwtPlot::xBottom, 0, 0);
-
-    for (int k = 0; k < curves.size(); ++k) {
-        curves[k]->setPen(curvePen(k));
-        curves[k]->setVisible(d.para_on[k]);
-    }
     replot();
 }
 

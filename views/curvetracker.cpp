@@ -2,6 +2,7 @@
 
 #include "views/legendtitle.h"
 #include "views/timescaledraw.h"
+#include "views/viewcurve.h"
 
 #include <qwt_picker_machine.h>
 #include <qwt_plot.h>
@@ -23,19 +24,8 @@ QLineF seriesSegmentAt(const QwtSeriesData<QPointF> &series, double x)
             return QLineF();
         index = size - 1;
     } else {
-        size_t n = size - 1;
-        size_t lo = 0;
-        while (n > 0) {
-            const size_t half = n / 2;
-            const size_t mid = lo + half;
-            if (x < series.sample(mid).x()) {
-                n = half;
-            } else {
-                lo = mid + 1;
-                n = n - half - 1;
-            }
-        }
-        index = lo;
+        // The first sample after x; x is before the last one, so there is one.
+        index = searchSeriesX(series, 0, size - 1, [x](double sampleX) { return !(x < sampleX); });
     }
     if (index == 0)
         return QLineF();

@@ -1,0 +1,147 @@
+#include "views/viewcurve.h"
+
+#include <qwt_clipper.h>
+#include <qwt_painter.h>
+#include <qwt_point_mapper.h>
+#include <qwt_scale_map.h>
+
+#include <QPainter>
+
+#include <cmath>
+
+namespace {
+
+// Below this many samples per pixel column, thinning saves too little to be
+// worth its pass.
+constexpr int kThinningFactor = 4;
+
+// The first index in (begin, end) at which inColumn fails, or end;
+// inColumn(begin) holds. Columns are short compared to the series, so the
+// search gallops from begin before it bisects.
+template <typename InColumn>
+int columnEnd(int begin, int end, InColumn inColumn)
+{
+    int low = begin + 1;
+    qint64 step = 1;
+    while (begin + step < end && inColumn(int(begin + step))) {
+        low = int(begin + step) + 1;
+        step *= 2;
+    }
+    int high = int(qMin<qint64>(begin + step, end));
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (inColumn(mid))
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
+void appendUnique(QVector<int> &out, int index)
+{
+    if (out.isEmpty() || out.last() < index)
+        out.append(index);
+}
+
+// For each pixel column, the indexes of the first, lowest, highest and last
+// samples that fall in it, in ascending order without repeats: the line
+// through these points covers the same pixels as the line through all of
+// them. Samples from..to, in ascending x.
+template <typename XAt, typename YAt>
+void columnExtremes(int from, int to, XAt xAt, YAt yAt, const QwtScaleMap &xMap, QVector<int> &out)
+{
+    out.clear();
+    int i = from;
+    while (i <= to) {
+        // Qwt rounds mapped points half up; a column holds the samples that
+        // land on the same pixel.
+        const double limit = std::floor(xMap.transform(xAt(i)) + 0.5) + 0.5;
+        const int end = columnEnd(i, to + 1, [&](int k) { return xMap.transform(xAt(k)) < limit; });
+        int low = i;
+        int high = i;
+        auto lowValue = yAt(i);
+        auto highValue = lowValue;
+        for (int k = i + 1; k < end; ++k) {
+            const auto y = yAt(k);
+            if (y < lowValue) {
+                lowValue = y;
+                low = k;
+            } else if (y > highValue) {
+                highValue = y;
+                high = k;
+            }
+        }
+        appendUnique(out, i);
+        appendUnique(out, qMin(low, high));
+        appendUnique(out, qMax(low, high));
+        appendUnique(out, end - 1);
+        i = end;
+    }
+}
+
+} // namespace
+
+void ViewCurve::drawSeries(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+                           const QRectF &canvasRect, int from, int to) const
+{
+    const QwtSeriesData<QPointF> &series = *data();
+    const int size = static_cast<int>(series.size());
+    if (to < 0 || to >= size)
+        to = size - 1;
+    if (from < 0)
+        from = 0;
+    if (from > to)
+        return;
+    // The canvas reaches a little beyond the scale's ends.
+    const double left = xMap.invTransform(canvasRect.left());
+    const double right = xMap.invTransform(canvasRect.right());
+    const double low = qMin(left, right);
+    const double high = qMax(left, right);
+    const int firstInView = int(searchSeriesX(series, size_t(from), size_t(to) + 1, [low](double x) { return x < low; }));
+    const int pastView = int(searchSeriesX(series, size_t(firstInView), size_t(to) + 1, [high](double x) { return x <= high; }));
+    const int first = qMax(from, firstInView - 1);
+    const int last = qMin(to, pastView);
+
+    const int columns = qMax(1, int(std::ceil(canvasRect.width())));
+    if (thinning && style() == Lines && last - first + 1 > kThinningFactor * columns)
+        drawThinned(painter, xMap, yMap, canvasRect, first, last);
+    else
+        QwtPlotCurve::drawSeries(painter, xMap, yMap, canvasRect, first, last);
+}
+
+void ViewCurve::drawThinned(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+                            const QRectF &canvasRect, int from, int to) const
+{
+    const QwtSeriesData<QPointF> &series = *data();
+    if (const auto *arrays = dynamic_cast<const ContiguousSeries *>(&series)) {
+        const double *xs = arrays->xValues();
+        const float *ys = arrays->yValues();
+        columnExtremes(
+            from, to, [xs](int i) { return xs[i]; }, [ys](int i) { return ys[i]; }, xMap, picked);
+    } else {
+        columnExtremes(
+            from, to, [&series](int i) { return series.sample(size_t(i)).x(); },
+            [&series](int i) { return series.sample(size_t(i)).y(); }, xMap, picked);
+    }
+
+    QVector<QPointF> points;
+    points.reserve(picked.size());
+    for (int i : picked)
+        points.append(series.sample(size_t(i)));
+    const QwtPointSeriesData thinned(points);
+
+    // From here on as QwtPlotCurve draws its lines, so that the thinned
+    // curve looks exactly like the full one.
+    painter->setPen(pen());
+    QwtPointMapper mapper;
+    mapper.setFlag(QwtPointMapper::RoundPoints, QwtPainter::roundingAlignment(painter));
+    mapper.setFlag(QwtPointMapper::WeedOutPoints, testPaintAttribute(FilterPoints));
+    mapper.setBoundingRect(canvasRect);
+    QPolygonF polyline = mapper.toPolygonF(xMap, yMap, &thinned, 0, int(thinned.size()) - 1);
+    if (testPaintAttribute(ClipPolygons)) {
+        const qreal pw = qMax(qreal(1.0), painter->pen().widthF());
+        polyline = QwtClipper::clipPolygonF(canvasRect.adjusted(-pw, -pw, pw, pw), polyline, false);
+    }
+    QwtPainter::drawPolyline(painter, polyline);
+}
