@@ -22,3 +22,12 @@ QString parameterValueTitle(int column, const QString &valueText)
 {
     return fitLegendTitle(parameterLabel(column) + QLatin1Char(':') + valueText);
 }
+
+QString storedNameValueTitle(int column, double value)
+{
+    const QString unit = QString::fromLatin1(ParamTable[column].unit).simplified();
+    QString title = QString::fromLatin1(ParamTable[column].name);
+    if (!unit.isEmpty())
+        title += QStringLiteral("(%1)").arg(unit);
+    return fitLegendTitle(title + QStringLiteral(":%1").arg(value));
+}

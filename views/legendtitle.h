@@ -13,3 +13,8 @@ QString parameterLabel(int column);
 
 // parameterLabel + ":" + value, fitted.
 QString parameterValueTitle(int column, const QString &valueText);
+
+// A trend plot's title for column (1..31) when it opens: the name as stored,
+// padding included, then "(unit)" unless the unit is blank, then
+// ":" and the value; fitted.
+QString storedNameValueTitle(int column, double value);
