@@ -1,17 +1,23 @@
 #include "app/mainwindow.h"
 
 #include "app/appinfo.h"
+#include "app/documenttitle.h"
 #include "app/eventview.h"
 #include "app/recentfiles.h"
+#include "app/tiling.h"
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
 #include "data/appconfig.h"
 #include "data/datafile.h"
 #include "realtime/realplot.h"
+#include "views/mytableview.h"
+#include "views/plot.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
@@ -19,10 +25,12 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
+#include <QStatusBar>
 
 namespace {
-const QString kTableSuffixMark = QStringLiteral("数据列表");
 const QString kRealTimeTitle = QStringLiteral("实时通讯 - 趋势图");
+// A destroyed sub-window has lost its title; its file's path stays here.
+const char *const kDocumentPathProperty = "documentPath";
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -54,11 +62,11 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     stopAcquisitionForShutdown();
-    // The base class deletes the children after this body, when the form is
-    // gone: closing sub-windows then must not call back into this window.
+    // The tables read their files' records until they are gone, so the
+    // windows go first, while this window and its form are still whole to
+    // take their farewells.
+    qDeleteAll(mdiArea->subWindowList());
     disconnect(mdiArea, nullptr, this, nullptr);
-    if (realPlot)
-        disconnect(realPlot, nullptr, this, nullptr);
     ui.reset();
     qDeleteAll(documents);
     documents.clear();
@@ -134,11 +142,6 @@ void MainWindow::connectActions()
     connect(f.action_Event, &QAction::triggered, this, &MainWindow::actionEventViewTriggered);
 }
 
-bool MainWindow::isTableWindow(const QMdiSubWindow *window) const
-{
-    return window && window->windowTitle().contains(kTableSuffixMark);
-}
-
 void MainWindow::updateMenus()
 {
     Ui::MainWindow &f = *ui;
@@ -156,10 +159,14 @@ void MainWindow::updateMenus()
 
     for (QAction *a : {f.action_Selectall, f.action_Find, f.action_TurnTo, f.action_FindNext, f.action_FindPrevious})
         a->setEnabled(false);
-    if (isTableWindow(mdiArea->currentSubWindow())) {
+    const CurrentDocument doc = currentDocument();
+    if (doc.kind == DocumentKind::Table) {
         f.action_Selectall->setEnabled(true);
         f.action_Find->setEnabled(true);
         f.action_TurnTo->setEnabled(true);
+        const bool started = doc.table && doc.table->findStarted();
+        f.action_FindNext->setEnabled(started);
+        f.action_FindPrevious->setEnabled(started);
     }
 }
 
@@ -287,22 +294,14 @@ void MainWindow::actionSaveTriggered()
 void MainWindow::actionReadComm()
 {
     if (realPlot) {
-        for (QMdiSubWindow *window : mdiArea->subWindowList()) {
-            if (window->windowTitle() == kRealTimeTitle)
-                mdiArea->setActiveSubWindow(window);
-        }
+        if (QMdiSubWindow *window = findSubWindow(kRealTimeTitle))
+            mdiArea->setActiveSubWindow(window);
         return;
     }
     realPlot = new RealPlot();
     connect(realPlot, &QObject::destroyed, this, &MainWindow::CloseReadCommPlot);
     connect(this, &MainWindow::update_discfg, realPlot, &RealPlot::applySettings);
-    auto *window = new QMdiSubWindow;
-    mdiArea->addSubWindow(window);
-    window->setWidget(realPlot);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    window->setWindowTitle(kRealTimeTitle);
-    window->setWindowIcon(QIcon(QStringLiteral(":/png/ZEPIcon.ico")));
-    window->showMaximized();
+    addDocumentWindow(realPlot, kRealTimeTitle);
     updateMenus();
 }
 
@@ -353,27 +352,236 @@ void MainWindow::showRealComErr(SamplingThread::ComErrType kind)
     QMessageBox::warning(this, QStringLiteral("错误"), SamplingThread::errorText(kind), QMessageBox::Ok);
 }
 
+MainWindow::CurrentDocument MainWindow::currentDocument() const
+{
+    CurrentDocument doc;
+    doc.window = mdiArea->currentSubWindow();
+    if (!doc.window)
+        return doc;
+    const DocumentRef ref = documentForTitle(doc.window->windowTitle(), documents);
+    doc.kind = ref.kind;
+    doc.file = ref.file;
+    if (doc.kind == DocumentKind::Table)
+        doc.table = qobject_cast<MyTableView *>(doc.window->widget());
+    else if (doc.kind == DocumentKind::Plot)
+        doc.plot = qobject_cast<Plot *>(doc.window->widget());
+    return doc;
+}
+
+void MainWindow::actionOpenTriggered()
+{
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("打开数据文件"), QString(), QStringLiteral("数据文件(*.txt)"));
+    if (!path.isEmpty())
+        loadFile(path);
+}
+
+void MainWindow::loadFile(const QString &path)
+{
+    // A file that is open already is shown again, not read a second time.
+    DataFile *file = findDocument(documents, path);
+    if (!file) {
+        std::unique_ptr<DataFile> loaded = loadDataFile(path, [this](int percent) { showLoadProgress(percent); });
+        if (!loaded) {
+            ui->statusBar->showMessage(QStringLiteral("错误：不支持该文件！"), 2000);
+            return;
+        }
+        file = loaded.release();
+        documents.append(file);
+    }
+    ui->statusBar->showMessage(QStringLiteral("提示：打开成功！"), 2000);
+    showDocument(file);
+    prependToRecentFiles(path);
+    updateMenus();
+}
+
+void MainWindow::showLoadProgress(int percent)
+{
+    // The load runs in this thread: paint the figure now, not after it.
+    ui->statusBar->showMessage(QStringLiteral("%1%").arg(percent));
+    ui->statusBar->repaint();
+}
+
+void MainWindow::showDocument(DataFile *file)
+{
+    if (!activateTableWindow(file->fileName))
+        createTableWindow(file);
+    if (!activatePlotWindow(file->fileName))
+        createPlotWindow(file);
+}
+
+QMdiSubWindow *MainWindow::addDocumentWindow(QWidget *widget, const QString &title)
+{
+    auto *window = new QMdiSubWindow;
+    mdiArea->addSubWindow(window);
+    window->setWidget(widget);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(title);
+    window->setWindowIcon(QIcon(QStringLiteral(":/png/ZEPIcon.ico")));
+    window->showMaximized();
+    return window;
+}
+
+void MainWindow::createTableWindow(DataFile *file)
+{
+    QMdiSubWindow *window = addDocumentWindow(new MyTableView(file), file->fileName + kTableTitleSuffix);
+    window->setProperty(kDocumentPathProperty, file->fileName);
+    connect(window, SIGNAL(destroyed(QObject*)), this, SLOT(CloseTableWindow(QObject*)));
+}
+
+void MainWindow::createPlotWindow(DataFile *file)
+{
+    auto *plot = new Plot(file->records, int(file->count));
+    connect(this, &MainWindow::update_discfg, plot, &Plot::applySettings);
+    QMdiSubWindow *window = addDocumentWindow(plot, file->fileName + kPlotTitleSuffix);
+    window->setProperty(kDocumentPathProperty, file->fileName);
+    connect(window, SIGNAL(destroyed(QObject*)), this, SLOT(ClosePlotWindow(QObject*)));
+}
+
+QMdiSubWindow *MainWindow::findSubWindow(const QString &title, const QObject *except) const
+{
+    for (QMdiSubWindow *window : mdiArea->subWindowList()) {
+        if (window != except && window->windowTitle() == title)
+            return window;
+    }
+    return nullptr;
+}
+
+bool MainWindow::activateTableWindow(const QString &path)
+{
+    QMdiSubWindow *window = findSubWindow(path + kTableTitleSuffix);
+    if (window)
+        mdiArea->setActiveSubWindow(window);
+    return window != nullptr;
+}
+
+bool MainWindow::activatePlotWindow(const QString &path)
+{
+    QMdiSubWindow *window = findSubWindow(path + kPlotTitleSuffix);
+    if (window)
+        mdiArea->setActiveSubWindow(window);
+    return window != nullptr;
+}
+
+void MainWindow::CloseTableWindow(QObject *window)
+{
+    documentWindowClosed(window, kPlotTitleSuffix);
+}
+
+void MainWindow::ClosePlotWindow(QObject *window)
+{
+    documentWindowClosed(window, kTableTitleSuffix);
+}
+
+void MainWindow::documentWindowClosed(QObject *window, const QString &otherSuffix)
+{
+    const QString path = window->property(kDocumentPathProperty).toString();
+    if (QMdiSubWindow *other = findSubWindow(path + otherSuffix, window))
+        mdiArea->setActiveSubWindow(other);
+    else
+        releaseDocuments(path);
+    updateMenus();
+}
+
+void MainWindow::releaseDocuments(const QString &path)
+{
+    for (int i = documents.size() - 1; i >= 0; --i) {
+        if (documents.at(i)->fileName == path)
+            delete documents.takeAt(i);
+    }
+}
+
+void MainWindow::updateWindowMenu()
+{
+    QMenu *menu = ui->menu_window;
+    menu->clear();
+    menu->addAction(ui->action_close);
+    menu->addAction(ui->action_closeall);
+    menu->addSeparator();
+    menu->addAction(ui->action_cascade);
+    menu->addAction(ui->action_tileh);
+    menu->addAction(ui->action_tilev);
+    const QList<QMdiSubWindow *> windows = mdiArea->subWindowList();
+    if (!windows.isEmpty())
+        menu->addSeparator();
+    for (int i = 0; i < windows.size(); ++i) {
+        QMdiSubWindow *window = windows.at(i);
+        QAction *action = menu->addAction(windowMenuText(i, window->windowTitle()));
+        action->setCheckable(true);
+        action->setChecked(window == mdiArea->activeSubWindow());
+        connect(action, &QAction::triggered, window, [this, window] { mdiArea->setActiveSubWindow(window); });
+    }
+}
+
+void MainWindow::tileSubWindows(Qt::Orientation orientation)
+{
+    const QList<QMdiSubWindow *> windows = mdiArea->subWindowList();
+    const QVector<QRect> places = tiledRects(windows.size(), mdiArea->viewport()->size(), orientation);
+    for (int i = 0; i < windows.size(); ++i) {
+        windows.at(i)->showNormal();
+        windows.at(i)->setGeometry(places.at(i));
+    }
+}
+
+void MainWindow::tileSubWindowsHorizontal()
+{
+    tileSubWindows(Qt::Horizontal);
+}
+
+void MainWindow::tileSubWindowsVertical()
+{
+    tileSubWindows(Qt::Vertical);
+}
+
+void MainWindow::actionShowPlotTriggered()
+{
+    const CurrentDocument doc = currentDocument();
+    if (doc.file && !activatePlotWindow(doc.file->fileName))
+        createPlotWindow(doc.file);
+}
+
+void MainWindow::actionShowTableTriggered()
+{
+    const CurrentDocument doc = currentDocument();
+    if (doc.file && !activateTableWindow(doc.file->fileName))
+        createTableWindow(doc.file);
+}
+
+void MainWindow::actionSelectAllTriggered()
+{
+    if (MyTableView *table = currentDocument().table)
+        table->selectAll();
+}
+
+void MainWindow::actionCopyTriggered()
+{
+    const CurrentDocument doc = currentDocument();
+    if (doc.table)
+        doc.table->copySelection();
+    else if (doc.kind == DocumentKind::Plot)
+        QApplication::clipboard()->setPixmap(doc.window->grab());
+}
+
+void MainWindow::actionFindNextTriggered()
+{
+    if (MyTableView *table = currentDocument().table)
+        table->findNext(true);
+}
+
+void MainWindow::actionFindPreviousriggered()
+{
+    if (MyTableView *table = currentDocument().table)
+        table->findNext(false);
+}
+
 // The actions below belong to features that join the program step by step;
 // until a feature is present its action does nothing.
-void MainWindow::loadFile(const QString &) {}
 void MainWindow::actionDisCfgTriggered() {}
-void MainWindow::actionOpenTriggered() {}
-void MainWindow::tileSubWindowsHorizontal() {}
-void MainWindow::tileSubWindowsVertical() {}
-void MainWindow::updateWindowMenu() {}
-void MainWindow::CloseTableWindow(QObject *) {}
-void MainWindow::ClosePlotWindow(QObject *) {}
-void MainWindow::actionShowPlotTriggered() {}
-void MainWindow::actionShowTableTriggered() {}
 void MainWindow::actionStatTriggered() {}
 void MainWindow::actionRestrictTriggered() {}
 void MainWindow::actionTurntoTriggered() {}
 void MainWindow::actionExcelExportTriggered() {}
-void MainWindow::actionSelectAllTriggered() {}
-void MainWindow::actionCopyTriggered() {}
 void MainWindow::actionFindTriggered() {}
-void MainWindow::actionFindNextTriggered() {}
-void MainWindow::actionFindPreviousriggered() {}
 void MainWindow::actionPrintPreviewTriggered() {}
 void MainWindow::actionPrintTriggered() {}
 void MainWindow::actionConvertoPdfTriggered() {}

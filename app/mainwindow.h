@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/documenttitle.h"
 #include "comm/samplingthread.h"
 
 #include <QList>
@@ -13,6 +14,8 @@ class QMdiSubWindow;
 class QPrinter;
 
 class DataFile;
+class MyTableView;
+class Plot;
 class RealPlot;
 
 namespace Ui {
@@ -32,6 +35,8 @@ public:
     bool isAcquiring() const { return acquiring; }
     SamplingThread *currentSamplingThread() const { return samplingThread; }
     void prependToRecentFiles(const QString &path);
+    const QList<DataFile *> &openDocuments() const { return documents; }
+    QMdiArea *documentArea() const { return mdiArea; }
 
 signals:
     void update_discfg();
@@ -84,13 +89,36 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // The current sub-window, its kind, its file and its widget.
+    struct CurrentDocument {
+        QMdiSubWindow *window = nullptr;
+        DocumentKind kind = DocumentKind::None;
+        DataFile *file = nullptr;
+        MyTableView *table = nullptr;
+        Plot *plot = nullptr;
+    };
+    CurrentDocument currentDocument() const;
+
+    QMdiSubWindow *addDocumentWindow(QWidget *widget, const QString &title);
+    void createTableWindow(DataFile *file);
+    void createPlotWindow(DataFile *file);
+    bool activateTableWindow(const QString &path);
+    bool activatePlotWindow(const QString &path);
+    // The first sub-window with this title, leaving out one that is being
+    // destroyed.
+    QMdiSubWindow *findSubWindow(const QString &title, const QObject *except = nullptr) const;
+    void showDocument(DataFile *file);
+    void documentWindowClosed(QObject *window, const QString &otherSuffix);
+    void releaseDocuments(const QString &path);
+    void tileSubWindows(Qt::Orientation orientation);
+    void showLoadProgress(int percent);
+
     void createVersionLabel();
     void setUpMdiArea();
     void setUpRecentFilesMenu();
     void connectActions();
     void readSettings();
     void writeSettings();
-    bool isTableWindow(const QMdiSubWindow *window) const;
     void stopAcquisitionForShutdown();
 
     std::unique_ptr<Ui::MainWindow> ui;

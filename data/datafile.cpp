@@ -522,3 +522,14 @@ int readRecords(DataFile *file, const std::function<void(int percent)> &progress
         file->count = quint32(read);
     return read;
 }
+
+std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<void(int percent)> &progress)
+{
+    const int count = countRecords(path);
+    if (count < 0)
+        return nullptr;
+    auto file = std::make_unique<DataFile>(path, quint32(count));
+    if (readRecords(file.get(), progress) < 0)
+        return nullptr;
+    return file;
+}

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 // One loaded data file: its records in file order, as read by readRecords.
 class DataFile
@@ -39,3 +40,8 @@ int countRecords(const QString &path);
 // number read. progress receives the share of the file read so far, 0..100,
 // each time that figure changes.
 int readRecords(DataFile *file, const std::function<void(int percent)> &progress = {});
+
+// The whole open of a file: countRecords, a DataFile of that size, and
+// readRecords into it. Null when the file is refused (it cannot be read or
+// holds no record).
+std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<void(int percent)> &progress = {});

@@ -6,6 +6,7 @@
 // a fresh temporary directory too.
 
 #include "app/appinfo.h"
+#include "data/datafile.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -17,6 +18,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 namespace zeptest {
 
@@ -90,6 +93,42 @@ private:
     QTimer timer;
     QList<QPointer<QMessageBox>> handled;
 };
+
+// The samples of the data files tests write: record i is at start + i *
+// step seconds, and value k (1..31) varies with both, at the column's
+// written decimals, so a file read back holds exactly these values.
+inline double sampleValue(int i, int column)
+{
+    const int decimals = columnDecimals(column);
+    const double unit = decimals == 1 ? 0.1 : decimals == 2 ? 0.01 : 0.001;
+    return double((i * 37 + column * 101) % 2000 - 500) * unit + column;
+}
+
+inline bool writeSampleFile(const QString &path, int count, uint32_t start = 1525586601u, uint32_t step = 5)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    double values[kValueCount];
+    for (int i = 0; i < count; ++i) {
+        for (int k = 1; k <= kValueCount; ++k)
+            values[k - 1] = sampleValue(i, k);
+        writeRecord(file, start + uint32_t(i) * step, values);
+    }
+    return file.flush();
+}
+
+// Records made in memory, for views that need no file on disk.
+inline std::unique_ptr<DataFile> sampleDataFile(int count, uint32_t start = 1525586601u, uint32_t step = 5)
+{
+    auto file = std::make_unique<DataFile>(QStringLiteral("memory.txt"), quint32(count));
+    for (int i = 0; i < count; ++i) {
+        file->records[i].time = start + uint32_t(i) * step;
+        for (int k = 1; k <= kValueCount; ++k)
+            file->records[i].setValue(k, float(sampleValue(i, k)));
+    }
+    return file;
+}
 
 } // namespace zeptest
 

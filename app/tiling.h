@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QRect>
+#include <QVector>
+
+// The places of count windows tiled in an area of the given size: rows as
+// wide as the area, one above the other (Qt::Horizontal), or columns as tall
+// as the area, side by side (Qt::Vertical). The last one takes the pixels
+// that do not divide evenly.
+QVector<QRect> tiledRects(int count, const QSize &area, Qt::Orientation orientation);

@@ -1,0 +1,371 @@
+#include "app/mainwindow.h"
+#include "app/recentfiles.h"
+#include "app/tiling.h"
+#include "data/appconfig.h"
+#include "views/mytableview.h"
+#include "views/plot.h"
+#include "testsupport.h"
+#include "../data/datafiletestutil.h"
+
+#include <QClipboard>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QProcess>
+#include <QSettings>
+#include <QStatusBar>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(Qt::Orientation)
+
+class TestDocuments : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<MainWindow> window;
+
+    QString path(const QString &name) const { return dir->filePath(name); }
+    QString sampleFile(const QString &name, int count = 20)
+    {
+        const QString p = path(name);
+        if (!zeptest::writeSampleFile(p, count))
+            qWarning("cannot write %s", qPrintable(p));
+        return p;
+    }
+    QAction *action(const char *name) const { return window->findChild<QAction *>(QLatin1String(name)); }
+    QMdiArea *area() const { return window->documentArea(); }
+    QStringList titles() const
+    {
+        QStringList out;
+        for (QMdiSubWindow *w : area()->subWindowList())
+            out << w->windowTitle();
+        return out;
+    }
+    QString activeTitle() const
+    {
+        return area()->activeSubWindow() ? area()->activeSubWindow()->windowTitle() : QString();
+    }
+    QMdiSubWindow *subWindow(const QString &title) const
+    {
+        for (QMdiSubWindow *w : area()->subWindowList()) {
+            if (w->windowTitle() == title)
+                return w;
+        }
+        return nullptr;
+    }
+    void closeWindow(const QString &title)
+    {
+        QMdiSubWindow *w = subWindow(title);
+        QVERIFY(w);
+        QPointer<QMdiSubWindow> guard(w);
+        w->close();
+        QTRY_VERIFY(guard.isNull());
+    }
+    QStringList recentFiles() const
+    {
+        QSettings settings;
+        return readRecentFiles(settings);
+    }
+
+private slots:
+    void init()
+    {
+        QSettings().clear();
+        AppConfig = AppConfigRecord{};
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(dir->path()));
+        window = std::make_unique<MainWindow>();
+        window->resize(1200, 800);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        QSettings().clear();
+    }
+
+    void openShowsBothWindows()
+    {
+        const QString file = sampleFile(QStringLiteral("a.txt"));
+        window->loadFile(file);
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("提示：打开成功！"));
+        QCOMPARE(titles(), QStringList({file + " - 数据列表", file + " - 趋势图"}));
+        QCOMPARE(activeTitle(), file + " - 趋势图");
+        QVERIFY(area()->activeSubWindow()->isMaximized());
+        QCOMPARE(window->openDocuments().size(), 1);
+        QCOMPARE(int(window->openDocuments().first()->count), 20);
+        QCOMPARE(recentFiles(), QStringList({file}));
+        for (const char *name : {"action_showPlot", "action_Stat", "action_Copy", "action_Restrict"})
+            QVERIFY(action(name)->isEnabled());
+        QVERIFY(!action("action_Find")->isEnabled());
+    }
+
+    void reopenReadsNothing()
+    {
+        const QString a = sampleFile(QStringLiteral("a.txt"));
+        const QString b = sampleFile(QStringLiteral("b.txt"));
+        window->loadFile(a);
+        window->loadFile(b);
+        DataFile *open = window->openDocuments().first();
+        closeWindow(a + " - 趋势图");
+        // Gone from the disk: only the document in memory can serve it.
+        QVERIFY(QFile::remove(a));
+        window->loadFile(a);
+        QCOMPARE(window->openDocuments().size(), 2);
+        QCOMPARE(window->openDocuments().first(), open);
+        QCOMPARE(titles().count(a + " - 数据列表"), 1);
+        QCOMPARE(titles().count(a + " - 趋势图"), 1);
+        QCOMPARE(activeTitle(), a + " - 趋势图");
+        QCOMPARE(recentFiles(), QStringList({a, b}));
+    }
+
+    void closingWindows()
+    {
+        const QString a = sampleFile(QStringLiteral("a.txt"));
+        window->loadFile(a);
+        closeWindow(a + " - 趋势图");
+        QCOMPARE(activeTitle(), a + " - 数据列表");
+        QCOMPARE(window->openDocuments().size(), 1);
+        closeWindow(a + " - 数据列表");
+        QVERIFY(window->openDocuments().isEmpty());
+        for (const char *name : {"action_showPlot", "action_Stat", "action_Copy", "action_Print", "action_close"})
+            QVERIFY2(!action(name)->isEnabled(), name);
+    }
+
+    void failedOpens_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("empty") << QByteArray("");
+        QTest::newRow("no record") << QByteArray(" UA  = 220.50 V    \nno time here\n");
+    }
+
+    void failedOpens()
+    {
+        QFETCH(QByteArray, content);
+        const QString good = sampleFile(QStringLiteral("good.txt"));
+        window->loadFile(good);
+        const QString bad = path(QStringLiteral("bad.txt"));
+        if (!content.isNull())
+            QVERIFY(zeptest::writeBytes(bad, content));
+        const QStringList before = titles();
+        window->loadFile(bad);
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("错误：不支持该文件！"));
+        QCOMPARE(titles(), before);
+        QCOMPARE(window->openDocuments().size(), 1);
+        QCOMPARE(recentFiles(), QStringList({good}));
+    }
+
+    void windowMenu()
+    {
+        QStringList files;
+        for (int i = 0; i < 5; ++i) {
+            files << sampleFile(QStringLiteral("f%1.txt").arg(i));
+            window->loadFile(files.last());
+        }
+        QMenu *menu = window->findChild<QMenu *>(QStringLiteral("menu_window"));
+        emit menu->aboutToShow();
+        QList<QAction *> entries;
+        for (QAction *a : menu->actions()) {
+            if (a->isCheckable() && a->objectName().isEmpty())
+                entries << a;
+        }
+        QCOMPARE(entries.size(), 10);
+        QCOMPARE(entries.at(0)->text(), "&1 " + files.at(0) + " - 数据列表");
+        QCOMPARE(entries.at(8)->text(), "&9 " + files.at(4) + " - 数据列表");
+        QCOMPARE(entries.at(9)->text(), "10 " + files.at(4) + " - 趋势图");
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(entries.at(i)->isChecked(), i == 9);
+        entries.at(2)->trigger();
+        QCOMPARE(activeTitle(), files.at(1) + " - 数据列表");
+        // Cancelled or changed menus never pile up entries.
+        emit menu->aboutToShow();
+        QCOMPARE(menu->actions().size(), 6 + 1 + 10);
+    }
+
+    void tiling_data()
+    {
+        QTest::addColumn<Qt::Orientation>("orientation");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QSize>("area");
+        QTest::addColumn<QList<QRect>>("rects");
+        QTest::newRow("columns") << Qt::Vertical << 3 << QSize(900, 500)
+                                 << QList<QRect>{{0, 0, 300, 500}, {300, 0, 300, 500}, {600, 0, 300, 500}};
+        QTest::newRow("rows") << Qt::Horizontal << 2 << QSize(900, 500)
+                              << QList<QRect>{{0, 0, 900, 250}, {0, 250, 900, 250}};
+        QTest::newRow("remainder to the last") << Qt::Vertical << 3 << QSize(1000, 10)
+                                               << QList<QRect>{{0, 0, 333, 10}, {333, 0, 333, 10}, {666, 0, 334, 10}};
+        QTest::newRow("none") << Qt::Vertical << 0 << QSize(900, 500) << QList<QRect>{};
+    }
+
+    void tiling()
+    {
+        QFETCH(Qt::Orientation, orientation);
+        QFETCH(int, count);
+        QFETCH(QSize, area);
+        QFETCH(QList<QRect>, rects);
+        QCOMPARE(tiledRects(count, area, orientation).toList(), rects);
+    }
+
+    void tilingMovesWindows_data()
+    {
+        QTest::addColumn<QByteArray>("actionName");
+        QTest::addColumn<Qt::Orientation>("orientation");
+        QTest::newRow("horizontal") << QByteArray("action_tileh") << Qt::Horizontal;
+        QTest::newRow("vertical") << QByteArray("action_tilev") << Qt::Vertical;
+    }
+
+    void tilingMovesWindows()
+    {
+        QFETCH(QByteArray, actionName);
+        QFETCH(Qt::Orientation, orientation);
+        window->loadFile(sampleFile(QStringLiteral("a.txt")));
+        action("action_ReadCom")->trigger();
+        action(actionName.constData())->trigger();
+        const QList<QMdiSubWindow *> windows = area()->subWindowList();
+        const QVector<QRect> places = tiledRects(3, area()->viewport()->size(), orientation);
+        QCOMPARE(windows.size(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(windows.at(i)->geometry(), places.at(i));
+    }
+
+    void switchBetweenWindows_data()
+    {
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("closed");
+        QTest::addColumn<QByteArray>("actionName");
+        QTest::addColumn<QString>("active");
+        QTest::newRow("table to plot") << "数据列表" << "" << QByteArray("action_showPlot") << "趋势图";
+        QTest::newRow("table to closed plot") << "数据列表" << "趋势图" << QByteArray("action_showPlot") << "趋势图";
+        QTest::newRow("plot to table") << "趋势图" << "" << QByteArray("action_showTable") << "数据列表";
+        QTest::newRow("plot to closed table") << "趋势图" << "数据列表" << QByteArray("action_showTable") << "数据列表";
+        QTest::newRow("plot stays") << "趋势图" << "" << QByteArray("action_showPlot") << "趋势图";
+    }
+
+    void switchBetweenWindows()
+    {
+        QFETCH(QString, current);
+        QFETCH(QString, closed);
+        QFETCH(QByteArray, actionName);
+        QFETCH(QString, active);
+        const QString a = sampleFile(QStringLiteral("a.txt"));
+        window->loadFile(sampleFile(QStringLiteral("b.txt")));
+        window->loadFile(a);
+        if (!closed.isEmpty())
+            closeWindow(a + " - " + closed);
+        area()->setActiveSubWindow(subWindow(a + " - " + current));
+        action(actionName.constData())->trigger();
+        QCOMPARE(activeTitle(), a + " - " + active);
+        QCOMPARE(titles().size(), 4);
+    }
+
+    void switchingIgnoresRealTimeWindow()
+    {
+        window->loadFile(sampleFile(QStringLiteral("a.txt")));
+        action("action_ReadCom")->trigger();
+        const QStringList before = titles();
+        for (const char *name : {"action_showPlot", "action_showTable"}) {
+            action(name)->trigger();
+            QCOMPARE(activeTitle(), QStringLiteral("实时通讯 - 趋势图"));
+        }
+        QCOMPARE(titles(), before);
+    }
+
+    void copyFromEachKind()
+    {
+        const QString a = sampleFile(QStringLiteral("a.txt"), 3);
+        window->loadFile(a);
+        QApplication::clipboard()->clear();
+        action("action_Copy")->trigger();
+        QVERIFY(!QApplication::clipboard()->image().isNull());
+        QCOMPARE(QApplication::clipboard()->image().size(), subWindow(a + " - 趋势图")->size());
+
+        area()->setActiveSubWindow(subWindow(a + " - 数据列表"));
+        QVERIFY(action("action_Selectall")->isEnabled());
+        QVERIFY(!action("action_FindNext")->isEnabled());
+        action("action_Selectall")->trigger();
+        action("action_Copy")->trigger();
+        const QStringList lines = QApplication::clipboard()->text().split('\n');
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines.first().startsWith(QStringLiteral("TIME\tUA(V)\tUB(V)")));
+    }
+
+    void findNextFollowsTheTable()
+    {
+        const QString a = sampleFile(QStringLiteral("a.txt"));
+        window->loadFile(a);
+        area()->setActiveSubWindow(subWindow(a + " - 数据列表"));
+        auto *table = qobject_cast<MyTableView *>(subWindow(a + " - 数据列表")->widget());
+        // The search compares the shown text, so look for exactly that.
+        const double shown = QString::number(double(table->dataFile()->records[3].value(2)), 'g', 6).toDouble();
+        table->find(shown, 0.0, 2);
+        window->updateMenus();
+        QVERIFY(action("action_FindNext")->isEnabled());
+        QVERIFY(action("action_FindPrevious")->isEnabled());
+        QCOMPARE(table->currentIndex().row(), 3);
+        action("action_FindPrevious")->trigger();
+        QVERIFY(table->selectionModel()->selectedIndexes().isEmpty());
+        QCOMPARE(table->currentIndex().row(), 3);
+    }
+
+    void destroyedWithWindowsOpen()
+    {
+        window->loadFile(sampleFile(QStringLiteral("a.txt")));
+        window->loadFile(sampleFile(QStringLiteral("b.txt")));
+        action("action_ReadCom")->trigger();
+        // The sanitizer build sees any read of a released record here.
+        window.reset();
+    }
+
+    void openActionEndToEnd()
+    {
+#ifdef ZEP_METER_SIM
+        const QString file = path(QStringLiteral("sim.txt"));
+        QCOMPARE(QProcess::execute(QStringLiteral(ZEP_METER_SIM),
+                                   {"--write-file", file, "--records", "50", "--interval", "5", "--start",
+                                    "2024/03/01 08:00:00"}),
+                 0);
+        // Answer the file dialog as a user would: type the name, press Open.
+        QTimer::singleShot(0, [file] {
+            QTRY_VERIFY(qobject_cast<QFileDialog *>(QApplication::activeModalWidget()));
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QCOMPARE(dialog->nameFilters(), QStringList({QStringLiteral("数据文件(*.txt)")}));
+            dialog->selectFile(file);
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        });
+        action("action_open")->trigger();
+        QCOMPARE(titles(), QStringList({file + " - 数据列表", file + " - 趋势图"}));
+        QCOMPARE(activeTitle(), file + " - 趋势图");
+        for (const char *name : {"action_showTable", "action_Stat", "action_excel", "action_pdf"})
+            QVERIFY(action(name)->isEnabled());
+
+        area()->setActiveSubWindow(subWindow(file + " - 数据列表"));
+        action("action_Selectall")->trigger();
+        action("action_Copy")->trigger();
+        const QStringList lines = QApplication::clipboard()->text().split('\n');
+        DataFile reference(file, 50);
+        QCOMPARE(readRecords(&reference), 50);
+        QCOMPARE(lines.size(), 51);
+        for (int i = 0; i < 50; ++i) {
+            const QStringList cells = lines.at(i + 1).split('\t');
+            QCOMPARE(cells.size(), 32);
+            QCOMPARE(cells.at(0), QDateTime::fromSecsSinceEpoch(reference.records[i].time)
+                                      .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+            for (int k = 1; k <= 31; ++k)
+                QCOMPARE(cells.at(k), QString::number(double(reference.records[i].value(k)), 'g', 6));
+        }
+        QVERIFY(lines.at(1).startsWith(QStringLiteral("2024-03-01 08:00:00\t")));
+#else
+        QSKIP("the meter simulator is not built");
+#endif
+    }
+};
+
+ZEP_TEST_MAIN(TestDocuments)
+#include "tst_documents.moc"
