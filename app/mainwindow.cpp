@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -381,7 +382,9 @@ void MainWindow::loadFile(const QString &path)
     // A file that is open already is shown again, not read a second time.
     DataFile *file = findDocument(documents, path);
     if (!file) {
-        std::unique_ptr<DataFile> loaded = loadDataFile(path, [this](int percent) { showLoadProgress(percent); });
+        QElapsedTimer sincePaint;
+        std::unique_ptr<DataFile> loaded =
+            loadDataFile(path, [this, &sincePaint](int percent) { showLoadProgress(percent, sincePaint); });
         if (!loaded) {
             ui->statusBar->showMessage(QStringLiteral("错误：不支持该文件！"), 2000);
             return;
@@ -395,11 +398,15 @@ void MainWindow::loadFile(const QString &path)
     updateMenus();
 }
 
-void MainWindow::showLoadProgress(int percent)
+void MainWindow::showLoadProgress(int percent, QElapsedTimer &sincePaint)
 {
-    // The load runs in this thread: paint the figure now, not after it.
     ui->statusBar->showMessage(QStringLiteral("%1%").arg(percent));
-    ui->statusBar->repaint();
+    // The load runs in this thread, so nothing is painted unless it is done
+    // here; a few times a second is enough to see it move.
+    if (!sincePaint.isValid() || sincePaint.elapsed() >= 100) {
+        ui->statusBar->repaint();
+        sincePaint.start();
+    }
 }
 
 void MainWindow::showDocument(DataFile *file)

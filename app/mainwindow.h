@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class QElapsedTimer;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -111,7 +112,7 @@ private:
     void documentWindowClosed(QObject *window, const QString &otherSuffix);
     void releaseDocuments(const QString &path);
     void tileSubWindows(Qt::Orientation orientation);
-    void showLoadProgress(int percent);
+    void showLoadProgress(int percent, QElapsedTimer &sincePaint);
 
     void createVersionLabel();
     void setUpMdiArea();

@@ -14,6 +14,8 @@ MyTableView::MyTableView(DataFile *file, QWidget *parent)
 {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::ContiguousSelection);
+    // Qt would keep rows as tall as the font asks for.
+    verticalHeader()->setMinimumSectionSize(20);
     verticalHeader()->setDefaultSectionSize(20);
     loadRows(-1, -1);
 }

@@ -6,41 +6,48 @@
 
 RecordColumns::RecordColumns(const SampleRecord *records, int count)
     : m_count(qMax(count, 0))
-    , m_times(size_t(m_count))
-    , m_values(size_t(m_count) * kValueCount)
+    , m_times(new double[size_t(m_count)])
+    , m_values(new float[size_t(m_count) * kValueCount])
     , m_bounds(kValueCount)
 {
     if (m_count == 0)
         return;
-    double minTime = records[0].time;
-    double maxTime = minTime;
+    const size_t n = size_t(m_count);
     const float infinity = std::numeric_limits<float>::infinity();
     float low[kValueCount];
     float high[kValueCount];
     std::fill(low, low + kValueCount, infinity);
     std::fill(high, high + kValueCount, -infinity);
-    const size_t n = size_t(m_count);
-    for (size_t i = 0; i < n; ++i) {
-        const SampleRecord &r = records[i];
-        const double t = r.time;
-        m_times[i] = t;
-        minTime = qMin(minTime, t);
-        maxTime = qMax(maxTime, t);
+    // Block by block, so that the records being spread over 31 columns,
+    // and the column pieces being searched for their bounds, stay in the
+    // cache.
+    constexpr size_t kBlock = 2048;
+    for (size_t begin = 0; begin < n; begin += kBlock) {
+        const size_t end = qMin(n, begin + kBlock);
+        for (size_t i = begin; i < end; ++i)
+            m_times[i] = records[i].time;
         for (int k = 0; k < kValueCount; ++k) {
-            const float v = r.values[k];
-            m_values[size_t(k) * n + i] = v;
-            // A file may spell out "inf" or "nan": such values are drawn
-            // where they fall but never widen the autoscaled axis.
-            if (std::isfinite(v)) {
-                low[k] = qMin(low[k], v);
-                high[k] = qMax(high[k], v);
+            float *column = m_values.get() + size_t(k) * n;
+            float lo = low[k];
+            float hi = high[k];
+            for (size_t i = begin; i < end; ++i) {
+                const float v = records[i].values[k];
+                column[i] = v;
+                // A file may spell out "inf" or "nan": such values are
+                // drawn where they fall but never widen the autoscaled axis.
+                const bool finite = std::fabs(v) <= std::numeric_limits<float>::max();
+                lo = finite && v < lo ? v : lo;
+                hi = finite && v > hi ? v : hi;
             }
+            low[k] = lo;
+            high[k] = hi;
         }
     }
+    const auto [minTime, maxTime] = std::minmax_element(m_times.get(), m_times.get() + n);
     for (int k = 0; k < kValueCount; ++k) {
         if (low[k] > high[k])
             low[k] = high[k] = 0.0f;
-        m_bounds[size_t(k)] = QRectF(QPointF(minTime, low[k]), QPointF(maxTime, high[k]));
+        m_bounds[size_t(k)] = QRectF(QPointF(*minTime, low[k]), QPointF(*maxTime, high[k]));
     }
 }
 

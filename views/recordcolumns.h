@@ -19,15 +19,16 @@ public:
     RecordColumns(const SampleRecord *records, int count);
 
     int size() const { return m_count; }
-    const double *times() const { return m_times.data(); }
+    const double *times() const { return m_times.get(); }
     // Column 1..31.
-    const float *values(int column) const { return m_values.data() + size_t(column - 1) * size_t(m_count); }
+    const float *values(int column) const { return m_values.get() + size_t(column - 1) * size_t(m_count); }
     QRectF boundingRect(int column) const { return m_bounds[size_t(column - 1)]; }
 
 private:
     int m_count;
-    std::vector<double> m_times;
-    std::vector<float> m_values;
+    // Filled once, so never zeroed first.
+    std::unique_ptr<double[]> m_times;
+    std::unique_ptr<float[]> m_values;
     std::vector<QRectF> m_bounds;
 };
 

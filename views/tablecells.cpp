@@ -13,14 +13,101 @@ QString headerLabel(int column)
     return parameterLabel(column);
 }
 
+namespace {
+
+int putText(char *out, const char *text)
+{
+    const int n = int(strlen(text));
+    memcpy(out, text, size_t(n));
+    return n;
+}
+
+// Whether rounding |value| to six significant digits goes up, given its
+// first nine digits. Exact halves go up, as in Qt's own formatting (the C
+// library would round them to even).
+bool roundsUp(double magnitude, const char *nine)
+{
+    if (memcmp(nine + 6, "500", 3) != 0)
+        return nine[6] >= '5';
+    // Nine digits cannot tell 0.4999... from 0.5 from 0.5000...1: look at
+    // all of them (a double has at most 767).
+    char exact[800];
+    std::to_chars(exact, exact + sizeof exact, magnitude, std::chars_format::scientific, 770);
+    // "d.ddd...": the seventh significant digit is at index 7.
+    return exact[7] >= '5';
+}
+
+} // namespace
+
 int writeValueText(double value, char *out)
 {
-    if (std::isnan(value)) {
-        memcpy(out, "nan", 3);
-        return 3;
+    if (std::isnan(value))
+        return putText(out, "nan");
+    if (std::isinf(value))
+        return putText(out, value < 0 ? "-inf" : "inf");
+    if (value == 0)
+        return putText(out, "0");
+
+    const double magnitude = std::fabs(value);
+    // "d.ddddddddde+XX": nine significant digits and the exponent.
+    char scientific[32];
+    const std::to_chars_result r =
+        std::to_chars(scientific, scientific + sizeof scientific, magnitude, std::chars_format::scientific, 8);
+    *r.ptr = '\0';
+    char digits[10];
+    digits[0] = scientific[0];
+    memcpy(digits + 1, scientific + 2, 8);
+    int exponent = atoi(scientific + 11);
+
+    if (roundsUp(magnitude, digits)) {
+        int i = 5;
+        while (i >= 0 && digits[i] == '9')
+            digits[i--] = '0';
+        if (i >= 0) {
+            ++digits[i];
+        } else {
+            digits[0] = '1';
+            ++exponent;
+        }
     }
-    const std::to_chars_result r = std::to_chars(out, out + kMaxValueText, value, std::chars_format::general, 6);
-    return int(r.ptr - out);
+    int kept = 6;
+    while (kept > 1 && digits[kept - 1] == '0')
+        --kept;
+
+    char *p = out;
+    if (value < 0)
+        *p++ = '-';
+    if (exponent < -4 || exponent >= 6) {
+        *p++ = digits[0];
+        if (kept > 1) {
+            *p++ = '.';
+            memcpy(p, digits + 1, size_t(kept - 1));
+            p += kept - 1;
+        }
+        *p++ = 'e';
+        *p++ = exponent < 0 ? '-' : '+';
+        const int e = exponent < 0 ? -exponent : exponent;
+        if (e >= 100)
+            *p++ = char('0' + e / 100);
+        *p++ = char('0' + e / 10 % 10);
+        *p++ = char('0' + e % 10);
+    } else if (exponent < 0) {
+        *p++ = '0';
+        *p++ = '.';
+        for (int i = -1; i > exponent; --i)
+            *p++ = '0';
+        memcpy(p, digits, size_t(kept));
+        p += kept;
+    } else {
+        for (int i = 0; i <= exponent; ++i)
+            *p++ = i < kept ? digits[i] : '0';
+        if (kept > exponent + 1) {
+            *p++ = '.';
+            memcpy(p, digits + exponent + 1, size_t(kept - exponent - 1));
+            p += kept - exponent - 1;
+        }
+    }
+    return int(p - out);
 }
 
 QString valueText(double value)

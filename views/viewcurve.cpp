@@ -82,6 +82,22 @@ void columnExtremes(int from, int to, XAt xAt, YAt yAt, const QwtScaleMap &xMap,
 
 } // namespace
 
+QVector<int> thinnedSamples(const QwtSeriesData<QPointF> &series, int from, int to, const QwtScaleMap &xMap)
+{
+    QVector<int> picked;
+    if (const auto *arrays = dynamic_cast<const ContiguousSeries *>(&series)) {
+        const double *xs = arrays->xValues();
+        const float *ys = arrays->yValues();
+        columnExtremes(
+            from, to, [xs](int i) { return xs[i]; }, [ys](int i) { return ys[i]; }, xMap, picked);
+    } else {
+        columnExtremes(
+            from, to, [&series](int i) { return series.sample(size_t(i)).x(); },
+            [&series](int i) { return series.sample(size_t(i)).y(); }, xMap, picked);
+    }
+    return picked;
+}
+
 void ViewCurve::drawSeries(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
                            const QRectF &canvasRect, int from, int to) const
 {
@@ -114,17 +130,7 @@ void ViewCurve::drawThinned(QPainter *painter, const QwtScaleMap &xMap, const Qw
                             const QRectF &canvasRect, int from, int to) const
 {
     const QwtSeriesData<QPointF> &series = *data();
-    if (const auto *arrays = dynamic_cast<const ContiguousSeries *>(&series)) {
-        const double *xs = arrays->xValues();
-        const float *ys = arrays->yValues();
-        columnExtremes(
-            from, to, [xs](int i) { return xs[i]; }, [ys](int i) { return ys[i]; }, xMap, picked);
-    } else {
-        columnExtremes(
-            from, to, [&series](int i) { return series.sample(size_t(i)).x(); },
-            [&series](int i) { return series.sample(size_t(i)).y(); }, xMap, picked);
-    }
-
+    const QVector<int> picked = thinnedSamples(series, from, to, xMap);
     QVector<QPointF> points;
     points.reserve(picked.size());
     for (int i : picked)

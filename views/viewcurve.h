@@ -36,6 +36,11 @@ public:
     virtual const float *yValues() const = 0;
 };
 
+// The samples from..to (ascending x) that the thinned drawing keeps: for
+// each pixel column of xMap, the first, lowest, highest and last sample
+// that falls in it, in ascending order without repeats.
+QVector<int> thinnedSamples(const QwtSeriesData<QPointF> &series, int from, int to, const QwtScaleMap &xMap);
+
 // A curve that draws only the samples in view, plus one on each side so
 // that the line runs to the canvas edges, and, when they outnumber the
 // pixel columns, only the extremes of each column. What it draws is the
@@ -58,5 +63,4 @@ private:
                      int from, int to) const;
 
     bool thinning = true;
-    mutable QVector<int> picked;
 };

@@ -1,0 +1,36 @@
+#pragma once
+
+// Resident memory of this process in MB, from /proc/self/status: now
+// (VmRSS) and the peak so far (VmHWM). 0 where /proc is not there.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+inline double procStatusMb(const char *key)
+{
+    FILE *f = fopen("/proc/self/status", "r");
+    if (!f)
+        return 0;
+    char line[256];
+    double kb = 0;
+    const size_t n = strlen(key);
+    while (fgets(line, sizeof line, f)) {
+        if (strncmp(line, key, n) == 0 && line[n] == ':') {
+            kb = atof(line + n + 1);
+            break;
+        }
+    }
+    fclose(f);
+    return kb / 1024.0;
+}
+
+inline double residentMb()
+{
+    return procStatusMb("VmRSS");
+}
+
+inline double peakResidentMb()
+{
+    return procStatusMb("VmHWM");
+}

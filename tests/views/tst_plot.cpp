@@ -1,0 +1,197 @@
+#include "data/appconfig.h"
+#include "views/curvetracker.h"
+#include "views/plot.h"
+#include "views/viewcurve.h"
+#include "testsupport.h"
+#include "../data/datafiletestutil.h"
+
+#include <qwt_painter.h>
+#include <qwt_plot_canvas.h>
+#include <qwt_plot_curve.h>
+#include <qwt_plot_panner.h>
+#include <qwt_plot_zoomer.h>
+#include <qwt_scale_div.h>
+
+#include <QRandomGenerator>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+QPair<double, double> xSpan(const Plot &plot)
+{
+    const QwtScaleDiv &div = plot.axisScaleDiv(QwtPlot::xBottom);
+    return {div.lowerBound(), div.upperBound()};
+}
+
+QImage canvasImage(Plot &plot)
+{
+    plot.replot();
+    return plot.canvas()->grab().toImage();
+}
+
+// A random walk with far more samples than the canvas has pixels, spikes
+// included, so that every pixel column has its own extremes.
+std::vector<SampleRecord> walk(int count)
+{
+    std::vector<SampleRecord> records(size_t(count), SampleRecord{});
+    QRandomGenerator random(5);
+    float y[kValueCount] = {};
+    for (int i = 0; i < count; ++i) {
+        records[size_t(i)].time = 1000000u + uint32_t(i);
+        for (int k = 0; k < kValueCount; ++k) {
+            y[k] += float(random.generateDouble() - 0.5) * (k + 1);
+            const bool spike = random.bounded(5000) == 0;
+            records[size_t(i)].values[k] = spike ? y[k] + 400.0f : y[k];
+        }
+    }
+    return records;
+}
+
+} // namespace
+
+class TestPlot : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { zeptest::useZone("Asia/Shanghai"); }
+
+    void init()
+    {
+        defaultDisplayConfig(AppConfig.disp);
+    }
+
+    void titles_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<float>("value");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("padded name, unit") << 1 << 220.5f << " UA  (V):220.5 ";
+        QTest::newRow("blank unit") << 16 << 0.973f << "COS  :0.973    ";
+        QTest::newRow("cut to 15") << 5 << 381.125f << " UAB (V):381.12";
+    }
+
+    void titles()
+    {
+        QFETCH(int, column);
+        QFETCH(float, value);
+        auto file = zeptest::sampleDataFile(3);
+        file->records[2].setValue(column, value);
+        Plot plot(file->records, 3);
+        QTEST(plot.curves().at(column - 1)->title().text(), "title");
+    }
+
+    void construction()
+    {
+        auto file = zeptest::sampleDataFile(3, 1525586601, 60);
+        Plot plot(file->records, 3);
+        QCOMPARE(plot.footer().text(), QStringLiteral("时间范围： 2018-05-06 14:03:21 -> 2018-05-06 14:05:21"));
+        QCOMPARE(plot.curves().size(), 31);
+        QVERIFY(plot.curves().first()->testRenderHint(QwtPlotItem::RenderAntialiased));
+        QCOMPARE(plot.curves().at(4)->dataSize(), size_t(3));
+        QCOMPARE(plot.curves().at(4)->sample(1).y(), double(file->records[1].value(5)));
+        QCOMPARE(plot.tracker()->rubberBandPen(), QPen(QColor(QStringLiteral("MediumOrchid")), 2));
+        QCOMPARE(plot.zoomer()->trackerPen().color().alpha(), 0);
+        QVector<QwtEventPattern::MousePattern> patterns = plot.zoomer()->mousePattern();
+        QCOMPARE(patterns[QwtEventPattern::MouseSelect2].button, Qt::RightButton);
+        QCOMPARE(patterns[QwtEventPattern::MouseSelect2].modifiers, Qt::ControlModifier);
+        QCOMPARE(patterns[QwtEventPattern::MouseSelect3].modifiers, Qt::NoModifier);
+        Qt::MouseButton button;
+        Qt::KeyboardModifiers modifiers;
+        plot.canvas()->findChild<QwtPlotPanner *>()->getMouseButton(button, modifiers);
+        QCOMPARE(button, Qt::MiddleButton);
+        QCOMPARE(modifiers, Qt::NoModifier);
+        QCOMPARE(xSpan(plot), qMakePair(1525586601.0, 1525586721.0));
+    }
+
+    void oneRecord()
+    {
+        auto file = zeptest::sampleDataFile(1);
+        Plot plot(file->records, 1);
+        QCOMPARE(xSpan(plot).first, xSpan(plot).second);
+        QVERIFY(plot.footer().text().endsWith(QStringLiteral("2018-05-06 14:03:21 -> 2018-05-06 14:03:21")));
+    }
+
+    void rangeAndZoom()
+    {
+        auto file = zeptest::sampleDataFile(100, 1000, 10);
+        Plot plot(file->records, 100);
+        const QString footer = plot.footer().text();
+        const QRectF base = plot.zoomer()->zoomBase();
+        plot.setxRange(5000, 9000); // past the file's end
+        QCOMPARE(xSpan(plot), qMakePair(5000.0, 9000.0));
+        QCOMPARE(plot.footer().text(), footer);
+        QCOMPARE(plot.zoomer()->zoomBase(), base);
+
+        plot.zoomer()->zoom(QRectF(1100, -100, 100, 500));
+        QCOMPARE(plot.zoomer()->zoomRectIndex(), 1u);
+        plot.applySettings();
+        QCOMPARE(plot.zoomer()->zoomRectIndex(), 0u);
+        QCOMPARE(xSpan(plot), qMakePair(1000.0, 1990.0));
+    }
+
+    void curvesSwitchedOff()
+    {
+        auto file = zeptest::sampleDataFile(5);
+        AppConfig.disp.para_on[3] = false;
+        Plot plot(file->records, 5);
+        QVERIFY(!plot.curves().at(3)->isVisible());
+        QVERIFY(plot.curves().at(4)->isVisible());
+        AppConfig.disp.para_on[3] = true;
+        AppConfig.disp.para_red[3] = 12;
+        plot.applySettings();
+        QVERIFY(plot.curves().at(3)->isVisible());
+        QCOMPARE(plot.curves().at(3)->pen().color(), QColor(12, AppConfig.disp.para_green[3], AppConfig.disp.para_blue[3]));
+    }
+
+    void thinnedDrawingLooksTheSame_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("zoom"); // share of the file in view, from 30 % on
+        QTest::newRow("line ends in view") << 20000 << 1.0;
+        QTest::newRow("a half") << 60000 << 0.5;
+        QTest::newRow("a tenth") << 60000 << 0.1;
+        QTest::newRow("few samples") << 60000 << 0.002;
+    }
+
+    void thinnedDrawingLooksTheSame()
+    {
+        QFETCH(int, count);
+        QFETCH(double, zoom);
+        const std::vector<SampleRecord> records = walk(count);
+        // Only the curve on a plain background, so that every pixel is
+        // either the line or not.
+        AppConfig.disp.gridlinetype = Qt::NoPen;
+        // Qwt draws a long line in pieces of 20 points, each with its own
+        // caps, so the two lines would get caps at different places; drawn
+        // whole, they must give the same image. (Beyond some 30,000 points
+        // Qt strokes a line differently again, so the full reference stays
+        // below that.)
+        QwtPainter::setPolylineSplitting(false);
+        auto restore = qScopeGuard([] { QwtPainter::setPolylineSplitting(true); });
+        Plot plot(records.data(), count);
+        // The image must match pixel for pixel, so no antialiasing.
+        for (QwtPlotCurve *curve : plot.curves())
+            curve->setRenderHint(QwtPlotItem::RenderAntialiased, false);
+        plot.resize(900, 500);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        plot.setxRange(1000000u + uint32_t(count * 0.3), 1000000u + uint32_t(count * (0.3 + zoom)));
+        // One curve at a time, so that no other curve hides what is compared.
+        for (int shown : {0, 12, 30}) {
+            for (int k = 0; k < kValueCount; ++k) {
+                plot.curves().at(k)->setVisible(k == shown);
+                static_cast<ViewCurve *>(plot.curves().at(k))->setThinning(true);
+            }
+            const QImage thinned = canvasImage(plot);
+            static_cast<ViewCurve *>(plot.curves().at(shown))->setThinning(false);
+            const QImage full = canvasImage(plot);
+            QCOMPARE(thinned, full);
+        }
+    }
+};
+
+ZEP_TEST_MAIN(TestPlot)
+#include "tst_plot.moc"
