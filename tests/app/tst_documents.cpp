@@ -21,6 +21,8 @@
 
 Q_DECLARE_METATYPE(Qt::Orientation)
 
+Q_DECLARE_METATYPE(DocumentKind)
+
 class TestDocuments : public QObject
 {
     Q_OBJECT
@@ -88,6 +90,34 @@ private slots:
     {
         window.reset();
         QSettings().clear();
+    }
+
+    void windowTitles_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<DocumentKind>("kind");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("document"); // index in the list, -1: none
+        QTest::newRow("table") << "/d/a.txt - 数据列表" << DocumentKind::Table << "/d/a.txt" << 0;
+        QTest::newRow("plot") << "/d/b.txt - 趋势图" << DocumentKind::Plot << "/d/b.txt" << 1;
+        QTest::newRow("first of two") << "/d/a.txt - 趋势图" << DocumentKind::Plot << "/d/a.txt" << 0;
+        QTest::newRow("real-time window") << "实时通讯 - 趋势图" << DocumentKind::Plot << "实时通讯" << -1;
+        QTest::newRow("table mark first") << "/d/x - 趋势图 - 数据列表" << DocumentKind::Table << "/d/x - 趋势图" << -1;
+        QTest::newRow("every suffix removed") << "/d/a.txt - 数据列表 - 数据列表" << DocumentKind::Table << "/d/a.txt" << 0;
+        QTest::newRow("letter case") << "/D/A.TXT - 数据列表" << DocumentKind::Table << "/D/A.TXT" << -1;
+        QTest::newRow("neither") << "/d/a.txt" << DocumentKind::None << "" << -1;
+    }
+
+    void windowTitles()
+    {
+        QFETCH(QString, title);
+        QFETCH(int, document);
+        DataFile a(QStringLiteral("/d/a.txt"), 1), b(QStringLiteral("/d/b.txt"), 1), again(QStringLiteral("/d/a.txt"), 1);
+        const QList<DataFile *> documents{&a, &b, &again};
+        const DocumentRef ref = documentForTitle(title, documents);
+        QTEST(ref.kind, "kind");
+        QTEST(ref.path, "path");
+        QCOMPARE(ref.file, document < 0 ? nullptr : documents.at(document));
     }
 
     void openShowsBothWindows()
@@ -328,7 +358,7 @@ private slots:
 #ifdef ZEP_METER_SIM
         const QString file = path(QStringLiteral("sim.txt"));
         QCOMPARE(QProcess::execute(QStringLiteral(ZEP_METER_SIM),
-                                   {"--write-file", file, "--records", "50", "--interval", "5", "--start",
+                                   {"--write-file", file, "--records", "720", "--interval", "5", "--start",
                                     "2024/03/01 08:00:00"}),
                  0);
         // Answer the file dialog as a user would: type the name, press Open.
@@ -349,10 +379,10 @@ private slots:
         action("action_Selectall")->trigger();
         action("action_Copy")->trigger();
         const QStringList lines = QApplication::clipboard()->text().split('\n');
-        DataFile reference(file, 50);
-        QCOMPARE(readRecords(&reference), 50);
-        QCOMPARE(lines.size(), 51);
-        for (int i = 0; i < 50; ++i) {
+        DataFile reference(file, 720);
+        QCOMPARE(readRecords(&reference), 720);
+        QCOMPARE(lines.size(), 721);
+        for (int i = 0; i < 720; ++i) {
             const QStringList cells = lines.at(i + 1).split('\t');
             QCOMPARE(cells.size(), 32);
             QCOMPARE(cells.at(0), QDateTime::fromSecsSinceEpoch(reference.records[i].time)
@@ -361,6 +391,15 @@ private slots:
                 QCOMPARE(cells.at(k), QString::number(double(reference.records[i].value(k)), 'g', 6));
         }
         QVERIFY(lines.at(1).startsWith(QStringLiteral("2024-03-01 08:00:00\t")));
+
+        // The picture of the two windows side by side that the README shows.
+        qobject_cast<MyTableView *>(subWindow(file + " - 数据列表")->widget())->clearSelection();
+        window->showNormal();
+        window->resize(1400, 760);
+        action("action_tilev")->trigger();
+        QTest::qWait(50);
+        QDir().mkpath(QStringLiteral(ZEP_SCREENSHOT_DIR));
+        QVERIFY(window->grab().save(QStringLiteral(ZEP_SCREENSHOT_DIR "/review.png")));
 #else
         QSKIP("the meter simulator is not built");
 #endif
