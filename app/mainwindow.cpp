@@ -66,7 +66,9 @@ MainWindow::~MainWindow()
     // The tables read their files' records until they are gone, so the
     // windows go first, while this window and its form are still whole to
     // take their farewells.
-    qDeleteAll(mdiArea->subWindowList());
+    // A window closed just before (deleted later, no longer listed by the
+    // area) goes too, before its farewell could reach a half-gone window.
+    qDeleteAll(mdiArea->findChildren<QMdiSubWindow *>());
     disconnect(mdiArea, nullptr, this, nullptr);
     ui.reset();
     qDeleteAll(documents);
@@ -362,10 +364,13 @@ MainWindow::CurrentDocument MainWindow::currentDocument() const
     const DocumentRef ref = documentForTitle(doc.window->windowTitle(), documents);
     doc.kind = ref.kind;
     doc.file = ref.file;
+    // Asked for while a sub-window is being destroyed too (its widget's
+    // farewell updates the menus), when it is no longer a QMdiSubWindow:
+    // only what any object offers may be used on it.
     if (doc.kind == DocumentKind::Table)
-        doc.table = qobject_cast<MyTableView *>(doc.window->widget());
+        doc.table = doc.window->findChild<MyTableView *>(QString(), Qt::FindDirectChildrenOnly);
     else if (doc.kind == DocumentKind::Plot)
-        doc.plot = qobject_cast<Plot *>(doc.window->widget());
+        doc.plot = doc.window->findChild<Plot *>(QString(), Qt::FindDirectChildrenOnly);
     return doc;
 }
 
