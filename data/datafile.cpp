@@ -258,7 +258,17 @@ constexpr double kInversePow10[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e
                                     1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
                                     1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
 
-// QString::toFloat of the token that starts at p: a lone '=', or the bytes
+// A value that does not convert is 0.0. Qt's toFloat gives +-inf for one
+// beyond the float range ("1e39", "3.4028235e38"), but says so with ok =
+// false: that is no conversion either.
+float textToFloat(const QString &text)
+{
+    bool ok = false;
+    const float value = text.toFloat(&ok);
+    return ok ? value : 0.0f;
+}
+
+// textToFloat of the token that starts at p: a lone '=', or the bytes
 // up to the first of class 1 or 2 (see CharClasses) or to limit. Plain decimals
 // ("-05.10", "220.50", "7") whose digits fit in 53 bits are converted here:
 // an exact integer divided by an exact power of ten is the correctly rounded
@@ -292,7 +302,7 @@ float toFloat(const char *p, const char *limit, const unsigned char *classOf)
             ++e;
         while (e < limit && classOf[static_cast<unsigned char>(*e)] == 0)
             ++e;
-        return QString::fromLatin1(p, int(e - p)).toFloat();
+        return textToFloat(QString::fromLatin1(p, int(e - p)));
     }
     // Multiplying by the reciprocal is several times cheaper than dividing
     // but may miss the correctly rounded double by a unit or two. That only
@@ -456,7 +466,7 @@ private:
                 continue;
             const int k = m_names.find(tokens[j - 1]);
             if (k)
-                m_records[m_index].setValue(k, tokens[j + 1].toFloat());
+                m_records[m_index].setValue(k, textToFloat(tokens[j + 1]));
         }
         return true;
     }
