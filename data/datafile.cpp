@@ -11,7 +11,11 @@
 #include <cstring>
 #include <memory>
 
-#ifdef __SSE2__
+// The scan of a piece uses SSE2 where the processor has it, unless the build
+// asks for the portable loop (CI builds it that way once, so that the loop
+// other processors run is tested too).
+#if defined(__SSE2__) && !defined(ZEP_DATAFILE_SCALAR)
+#define ZEP_DATAFILE_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -135,7 +139,7 @@ ChunkFacts examine(const char *chunk, int length)
 {
     ChunkFacts f{length, 0, 0, true, {0, 0, 0, 0}};
     int i = 0;
-#ifdef __SSE2__
+#ifdef ZEP_DATAFILE_SSE2
     const __m128i slash = _mm_set1_epi8('/');
     const __m128i colon = _mm_set1_epi8(':');
     const __m128i equals = _mm_set1_epi8('=');
@@ -542,4 +546,13 @@ std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<
     if (readRecords(file.get(), progress) < 0)
         return nullptr;
     return file;
+}
+
+bool dataFileReaderUsesSse2()
+{
+#ifdef ZEP_DATAFILE_SSE2
+    return true;
+#else
+    return false;
+#endif
 }
