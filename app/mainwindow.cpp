@@ -66,7 +66,9 @@ MainWindow::~MainWindow()
     // The tables read their files' records until they are gone, so the
     // windows go first, while this window and its form are still whole to
     // take their farewells.
-    qDeleteAll(mdiArea->subWindowList());
+    // Closed windows still waiting for their deferred deletion are no longer
+    // listed by the area, and their farewells would come after the form.
+    qDeleteAll(mdiArea->findChildren<QMdiSubWindow *>());
     disconnect(mdiArea, nullptr, this, nullptr);
     ui.reset();
     qDeleteAll(documents);
