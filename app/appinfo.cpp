@@ -1,7 +1,9 @@
 #include "app/appinfo.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QTextCodec>
+#include <QTranslator>
 
 #include <mutex>
 
@@ -21,6 +23,17 @@ void initZepResources()
 {
     static std::once_flag once;
     std::call_once(once, registerZepResources);
+}
+
+bool installQtTranslation(QCoreApplication &app)
+{
+    auto *translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::location(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    app.installTranslator(translator);
+    return true;
 }
 
 bool installLocaleCodec()

@@ -14,6 +14,12 @@ void setApplicationIdentity(QCoreApplication &app);
 // otherwise drop; safe to call more than once.
 void initZepResources();
 
+// Installs Qt's own Chinese texts (qtbase_zh_CN.qm of Debian's
+// qttranslations5-l10n: OK, Cancel, Yes, No, the file, colour and print
+// dialogs), whatever the system's language: the program's own texts are
+// Chinese. Returns whether the translation was found and installed.
+bool installQtTranslation(QCoreApplication &app);
+
 // Makes GBK the locale codec where that cannot break file access (see the
 // definition); returns whether the codec was installed.
 bool installLocaleCodec();

@@ -3,6 +3,7 @@
 #include "ui_eventview.h"
 
 #include <QDateTime>
+#include <QHeaderView>
 #include <QStandardItemModel>
 #include <QThread>
 
@@ -24,6 +25,9 @@ EventView::EventView(QWidget *parent, std::function<bool()> acquiring)
     ui->tableView->setColumnWidth(0, 70);
     ui->tableView->setColumnWidth(1, 50);
     ui->tableView->setColumnWidth(2, 350);
+    // A reply frame is far wider than 350 pixels: the Message column takes
+    // whatever width the window gives it.
+    ui->tableView->horizontalHeader()->setStretchLastSection(true);
 }
 
 EventView::~EventView() = default;

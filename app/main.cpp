@@ -7,6 +7,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     setApplicationIdentity(app);
+    installQtTranslation(app);
     MainWindow window;
     window.show();
     return app.exec();

@@ -201,6 +201,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    // From here on the window goes: a warning of the poll that the stop
+    // below waits for would come up with no window behind it.
+    shuttingDown = true;
     stopAcquisitionForShutdown();
     writeSettings();
     event->accept();
@@ -305,6 +308,9 @@ void MainWindow::actionReadComm()
     connect(realPlot, &QObject::destroyed, this, &MainWindow::CloseReadCommPlot);
     connect(this, &MainWindow::update_discfg, realPlot, &RealPlot::applySettings);
     addDocumentWindow(realPlot, kRealTimeTitle);
+    // Opened again while the thread still polls: show the acquisition.
+    if (acquiring)
+        realPlot->startRefresh();
     updateMenus();
 }
 
@@ -332,8 +338,12 @@ void MainWindow::actionStopRead()
 {
     if (!samplingThread)
         return;
+    // A poll in progress runs to its end, up to about 9 s with a silent
+    // meter: a busy cursor says the program is waiting, not hanging.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     samplingThread->stop();
     samplingThread->wait();
+    QApplication::restoreOverrideCursor();
     acquiring = false;
     if (realPlot)
         realPlot->stopRefresh();
@@ -352,6 +362,8 @@ void MainWindow::thread_finished()
 
 void MainWindow::showRealComErr(SamplingThread::ComErrType kind)
 {
+    if (shuttingDown)
+        return;
     QMessageBox::warning(this, QStringLiteral("错误"), SamplingThread::errorText(kind), QMessageBox::Ok);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/documenttitle.h"
+#include "app/recentfiles.h"
 #include "comm/samplingthread.h"
 
 #include <QList>
@@ -126,9 +127,11 @@ private:
     QMdiArea *mdiArea = nullptr;
     QLabel *versionLabel = nullptr;
     QAction *recentFileSubMenuAct = nullptr;
-    QAction *recentFileActs[5] = {};
+    QAction *recentFileActs[MaxRecentFiles] = {};
     RealPlot *realPlot = nullptr;
     SamplingThread *samplingThread = nullptr;
     bool acquiring = false;
+    // Set once the close has been accepted: warnings are no longer shown.
+    bool shuttingDown = false;
     QList<DataFile *> documents;
 };

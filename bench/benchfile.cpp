@@ -12,7 +12,7 @@
 namespace {
 
 // Typical readings, in units of each column's last decimal.
-const int64_t kBase[31] = {22050, 22100, 21987, 22046, 38190, 38240, 38070, 38167, 520, 510, 530,
+const int64_t kBase[kValueCount] = {22050, 22100, 21987, 22046, 38190, 38240, 38070, 38167, 520, 510, 530,
                            520,   34125, 8123,  35079, 973,   50000, 250,   261,   248,  810, 790,
                            830,   141,   141,   142,   160,   158,   161,   41,    190};
 
@@ -58,9 +58,9 @@ int64_t BenchFileWriter::scaled(int i, int k) const
     return v;
 }
 
-void BenchFileWriter::values(int i, double out[31]) const
+void BenchFileWriter::values(int i, double out[kValueCount]) const
 {
-    for (int k = 1; k <= 31; ++k)
+    for (int k = 1; k <= kValueCount; ++k)
         out[k - 1] = double(scaled(i, k)) / double(kPow10[columnDecimals(k)]);
 }
 
@@ -84,7 +84,7 @@ int BenchFileWriter::format(int i, char *out) const
     *p++ = ':';
     p = putDigits(p, local.tm_sec, 2);
     *p++ = '\n';
-    for (int k = 1; k <= 31; ++k) {
+    for (int k = 1; k <= kValueCount; ++k) {
         memcpy(p, ParamTable[k].name, 5);
         p += 5;
         *p++ = '=';
@@ -125,7 +125,7 @@ bool BenchFileWriter::write(const QString &path, int count) const
         QFile check(checkPath);
         if (!check.open(QIODevice::WriteOnly | QIODevice::Text))
             return false;
-        double v[31];
+        double v[kValueCount];
         values(i, v);
         writeRecord(check, time(i), v);
         check.close();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/paramtable.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -19,7 +21,7 @@ public:
 
     // The sample of record i, as writeRecord takes it.
     uint32_t time(int i) const;
-    void values(int i, double out[31]) const;
+    void values(int i, double out[kValueCount]) const;
 
 private:
     // Value of column k (1..31) of record i in units of the column's last

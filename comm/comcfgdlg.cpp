@@ -3,14 +3,24 @@
 #include "ui_comcfgdlg.h"
 #include "views/widgetbrush.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPortInfo>
 
 namespace {
 
+// Selects the item that reads text. A stored value that the list lacks (a
+// /dev/serial/by-id/... port, a baud rate of 115200) becomes an extra item,
+// selected, so that OK keeps it instead of storing an empty text.
 void selectText(QComboBox *combo, const char *text)
 {
-    combo->setCurrentIndex(combo->findText(QString::fromLatin1(text), Qt::MatchExactly | Qt::MatchCaseSensitive));
+    const QString value = QString::fromLatin1(text);
+    int index = combo->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0 && !value.isEmpty()) {
+        combo->addItem(value);
+        index = combo->count() - 1;
+    }
+    combo->setCurrentIndex(index);
 }
 
 } // namespace
@@ -45,6 +55,11 @@ ComCfgDlg::ComCfgDlg(QWidget *parent, bool acquiring)
         if (ui->combo_com->findText(port.portName(), Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
             ui->combo_com->addItem(port.portName());
     }
+    // The port combo is editable (the form), so that a device path can be
+    // typed: the pseudo-terminal of a simulator, a by-id name. It and the IP
+    // field take as much as their settings hold.
+    ui->combo_com->lineEdit()->setMaxLength(fieldCapacity(AppConfig.comm.com));
+    ui->lineEdit_ip->setMaxLength(fieldCapacity(AppConfig.comm.IP));
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(!acquiring);
     setUpDecoration();
     loadSettings(AppConfig.comm);

@@ -11,7 +11,7 @@ namespace {
 
 const char *const kConfigDir = "config";
 
-const int kDefaultColours[31][3] = {
+const int kDefaultColours[kValueCount][3] = {
     {255, 0, 0},     {0, 153, 51},    {0, 51, 255},    {119, 51, 204},
     {153, 51, 0},    {255, 153, 51},  {153, 204, 51},  {119, 170, 221},
     {204, 102, 204}, {153, 153, 153}, {102, 255, 0},   {0, 255, 255},
@@ -27,78 +27,156 @@ int toInt(const QString &text)
     return text.toInt(nullptr, 10);
 }
 
-void setIndexed(const QString &key, const QString &prefix, const QString &value, int *ints, bool *flags)
+// A number that does not convert, overflow included (Qt then gives +-inf
+// with ok false), is 0.0.
+double toReal(const QString &text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok ? value : 0.0;
+}
+
+// The one list of the settings keys: the reader matches against it and the
+// writer writes in its order, so a key is named once.
+enum class FieldType { Int, Real, Text };
+
+struct SettingKey {
+    const char *name;
+    FieldType type;
+    void *field;
+    size_t size;   // of a text field, its terminating NUL included
+};
+
+template <size_t N>
+constexpr SettingKey textKey(const char *name, char (&field)[N])
+{
+    return {name, FieldType::Text, field, N};
+}
+
+constexpr SettingKey intKey(const char *name, int &field)
+{
+    return {name, FieldType::Int, &field, sizeof field};
+}
+
+constexpr SettingKey realKey(const char *name, double &field)
+{
+    return {name, FieldType::Real, &field, sizeof field};
+}
+
+constexpr ComConfig &cfgComm = AppConfig.comm;
+constexpr DisplayConfig &cfgDisp = AppConfig.disp;
+
+// "[COM Setting]", in file order.
+constexpr SettingKey kComKeys[] = {
+    intKey("comtype", cfgComm.comtype),
+    textKey("com", cfgComm.com),
+    textKey("baud", cfgComm.baud),
+    textKey("parity", cfgComm.parity),
+    textKey("stopbit", cfgComm.stopbit),
+    intKey("addr", cfgComm.addr),
+    textKey("IP", cfgComm.IP),
+    textKey("interval", cfgComm.interval),
+    intKey("metertype", cfgComm.metertype),
+};
+
+// "[Disp Setting]", in file order.
+constexpr SettingKey kDispKeys[] = {
+    intKey("timeformat", cfgDisp.timeformat),
+    intKey("yAxis_scale", cfgDisp.yAxis_scale),
+    realKey("yLow", cfgDisp.yLow),
+    realKey("yHigh", cfgDisp.yHigh),
+    intKey("gridlinetype", cfgDisp.gridlinetype),
+    intKey("xMaxMajor", cfgDisp.xMaxMajor),
+    intKey("xMaxMinor", cfgDisp.xMaxMinor),
+    intKey("yMaxMajor", cfgDisp.yMaxMajor),
+    intKey("yMaxMinor", cfgDisp.yMaxMinor),
+    intKey("grid_red", cfgDisp.grid_red),
+    intKey("grid_green", cfgDisp.grid_green),
+    intKey("grid_blue", cfgDisp.grid_blue),
+    intKey("back_red", cfgDisp.back_red),
+    intKey("back_green", cfgDisp.back_green),
+    intKey("back_blue", cfgDisp.back_blue),
+};
+
+// The per-column keys "prefix[k]", in the order the reader checks the
+// prefixes and the writer writes them for each k.
+struct IndexedKey {
+    const char *prefix;
+    int *ints;     // or
+    bool *flags;
+};
+
+constexpr IndexedKey kIndexedKeys[] = {
+    {"para_red", cfgDisp.para_red, nullptr},
+    {"para_green", cfgDisp.para_green, nullptr},
+    {"para_blue", cfgDisp.para_blue, nullptr},
+    {"para_on", nullptr, cfgDisp.para_on},
+};
+
+void store(const SettingKey &k, const QString &value)
+{
+    switch (k.type) {
+    case FieldType::Int:
+        *static_cast<int *>(k.field) = toInt(value);
+        return;
+    case FieldType::Real:
+        *static_cast<double *>(k.field) = toReal(value);
+        return;
+    case FieldType::Text: {
+        // A value cut to fit would silently mean something else (the port
+        // 1 of "host:1502"): one that does not fit is refused, and the field
+        // keeps what it held.
+        const QByteArray latin1 = value.toLatin1();
+        if (size_t(latin1.size()) < k.size)
+            copyToField(static_cast<char *>(k.field), k.size, latin1);
+        return;
+    }
+    }
+}
+
+QString text(const SettingKey &k)
+{
+    switch (k.type) {
+    case FieldType::Int:
+        return QString::number(*static_cast<const int *>(k.field));
+    case FieldType::Real:
+        return QString::number(*static_cast<const double *>(k.field), 'g', 6);
+    case FieldType::Text: {
+        const char *field = static_cast<const char *>(k.field);
+        return QString::fromLatin1(field, int(qstrnlen(field, uint(k.size))));
+    }
+    }
+    return QString();
+}
+
+void setIndexed(const QString &key, const IndexedKey &k, const QString &value)
 {
     // The index sits between "prefix[" and the closing character.
-    const int from = prefix.size() + 1;
+    const int from = int(qstrlen(k.prefix)) + 1;
     const int len = key.size() - from - 1;
     const int index = len > 0 ? toInt(key.mid(from, len)) : 0;
-    if (index < 0 || index > 30)
+    if (index < 0 || index >= kValueCount)
         return;
-    if (ints)
-        ints[index] = toInt(value);
+    if (k.ints)
+        k.ints[index] = toInt(value);
     else
-        flags[index] = toInt(value) != 0;
+        k.flags[index] = toInt(value) != 0;
 }
 
 void storeValue(const QString &key, const QString &value)
 {
-    ComConfig &c = AppConfig.comm;
-    DisplayConfig &d = AppConfig.disp;
-    struct IntKey {
-        const char *key;
-        int *field;
-    };
-    const IntKey intKeys[] = {
-        {"comtype", &c.comtype},         {"addr", &c.addr},
-        {"metertype", &c.metertype},     {"timeformat", &d.timeformat},
-        {"yAxis_scale", &d.yAxis_scale}, {"gridlinetype", &d.gridlinetype},
-        {"xMaxMajor", &d.xMaxMajor},     {"xMaxMinor", &d.xMaxMinor},
-        {"yMaxMajor", &d.yMaxMajor},     {"yMaxMinor", &d.yMaxMinor},
-        {"grid_red", &d.grid_red},       {"grid_green", &d.grid_green},
-        {"grid_blue", &d.grid_blue},     {"back_red", &d.back_red},
-        {"back_green", &d.back_green},   {"back_blue", &d.back_blue},
-    };
-    for (const IntKey &k : intKeys) {
-        if (key == QLatin1String(k.key)) {
-            *k.field = toInt(value);
-            return;
-        }
+    for (const SettingKey &k : kComKeys) {
+        if (key == QLatin1String(k.name))
+            return store(k, value);
     }
-    if (key == QLatin1String("yLow")) {
-        d.yLow = value.toDouble();
-        return;
+    for (const SettingKey &k : kDispKeys) {
+        if (key == QLatin1String(k.name))
+            return store(k, value);
     }
-    if (key == QLatin1String("yHigh")) {
-        d.yHigh = value.toDouble();
-        return;
+    for (const IndexedKey &k : kIndexedKeys) {
+        if (key.startsWith(QLatin1String(k.prefix)))
+            return setIndexed(key, k, value);
     }
-    const QByteArray latin1 = value.toLatin1();
-    if (key == QLatin1String("com"))
-        return copyToField(c.com, latin1);
-    if (key == QLatin1String("baud"))
-        return copyToField(c.baud, latin1);
-    if (key == QLatin1String("parity"))
-        return copyToField(c.parity, latin1);
-    if (key == QLatin1String("stopbit"))
-        return copyToField(c.stopbit, latin1);
-    if (key == QLatin1String("IP"))
-        return copyToField(c.IP, latin1);
-    if (key == QLatin1String("interval"))
-        return copyToField(c.interval, latin1);
-
-    const QString red = QStringLiteral("para_red");
-    const QString green = QStringLiteral("para_green");
-    const QString blue = QStringLiteral("para_blue");
-    const QString on = QStringLiteral("para_on");
-    if (key.startsWith(red))
-        setIndexed(key, red, value, d.para_red, nullptr);
-    else if (key.startsWith(green))
-        setIndexed(key, green, value, d.para_green, nullptr);
-    else if (key.startsWith(blue))
-        setIndexed(key, blue, value, d.para_blue, nullptr);
-    else if (key.startsWith(on))
-        setIndexed(key, on, value, nullptr, d.para_on);
 }
 
 } // namespace
@@ -143,7 +221,7 @@ void defaultDisplayConfig(DisplayConfig &disp)
     disp.yMaxMinor = 5;
     disp.grid_red = disp.grid_green = disp.grid_blue = 185;
     disp.back_red = disp.back_green = disp.back_blue = 255;
-    for (int k = 0; k < 31; ++k) {
+    for (int k = 0; k < kValueCount; ++k) {
         disp.para_red[k] = kDefaultColours[k][0];
         disp.para_green[k] = kDefaultColours[k][1];
         disp.para_blue[k] = kDefaultColours[k][2];
@@ -185,8 +263,6 @@ void writeConfig()
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return;
 
-    const ComConfig &c = AppConfig.comm;
-    const DisplayConfig &d = AppConfig.disp;
     QString out;
     out.reserve(4096);
     auto line = [&out](const QString &key, const QString &value) {
@@ -195,42 +271,19 @@ void writeConfig()
         out += value;
         out += QLatin1Char('\n');
     };
-    auto field = [](const char *text) { return QString::fromLatin1(text); };
-    auto real = [](double v) { return QString::number(v, 'g', 6); };
-    auto num = [](int v) { return QString::number(v); };
 
     out += QLatin1String("[ZEP Config]\n[COM Setting]\n");
-    line(QStringLiteral("comtype"), num(c.comtype));
-    line(QStringLiteral("com"), field(c.com));
-    line(QStringLiteral("baud"), field(c.baud));
-    line(QStringLiteral("parity"), field(c.parity));
-    line(QStringLiteral("stopbit"), field(c.stopbit));
-    line(QStringLiteral("addr"), num(c.addr));
-    line(QStringLiteral("IP"), field(c.IP));
-    line(QStringLiteral("interval"), field(c.interval));
-    line(QStringLiteral("metertype"), num(c.metertype));
+    for (const SettingKey &k : kComKeys)
+        line(QLatin1String(k.name), text(k));
     out += QLatin1String("\n[Disp Setting]\n");
-    line(QStringLiteral("timeformat"), num(d.timeformat));
-    line(QStringLiteral("yAxis_scale"), num(d.yAxis_scale));
-    line(QStringLiteral("yLow"), real(d.yLow));
-    line(QStringLiteral("yHigh"), real(d.yHigh));
-    line(QStringLiteral("gridlinetype"), num(d.gridlinetype));
-    line(QStringLiteral("xMaxMajor"), num(d.xMaxMajor));
-    line(QStringLiteral("xMaxMinor"), num(d.xMaxMinor));
-    line(QStringLiteral("yMaxMajor"), num(d.yMaxMajor));
-    line(QStringLiteral("yMaxMinor"), num(d.yMaxMinor));
-    line(QStringLiteral("grid_red"), num(d.grid_red));
-    line(QStringLiteral("grid_green"), num(d.grid_green));
-    line(QStringLiteral("grid_blue"), num(d.grid_blue));
-    line(QStringLiteral("back_red"), num(d.back_red));
-    line(QStringLiteral("back_green"), num(d.back_green));
-    line(QStringLiteral("back_blue"), num(d.back_blue));
-    for (int k = 0; k < 31; ++k) {
-        const QString idx = QString::number(k);
-        line(QStringLiteral("para_red[%1]").arg(idx), num(d.para_red[k]));
-        line(QStringLiteral("para_green[%1]").arg(idx), num(d.para_green[k]));
-        line(QStringLiteral("para_blue[%1]").arg(idx), num(d.para_blue[k]));
-        line(QStringLiteral("para_on[%1]").arg(idx), num(d.para_on[k] ? 1 : 0));
+    for (const SettingKey &k : kDispKeys)
+        line(QLatin1String(k.name), text(k));
+    for (int index = 0; index < kValueCount; ++index) {
+        const QString suffix = QStringLiteral("[%1]").arg(index);
+        for (const IndexedKey &k : kIndexedKeys) {
+            const int value = k.ints ? k.ints[index] : (k.flags[index] ? 1 : 0);
+            line(QLatin1String(k.prefix) + suffix, QString::number(value));
+        }
     }
     out += QLatin1Char('\n');
     file.write(out.toUtf8());

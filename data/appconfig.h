@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "data/paramtable.h"
+
 #include <cstring>
 
 // Communication settings. Copied and compared as one block by the
@@ -12,11 +14,14 @@ struct ComConfig {
     // Linux device names (/dev/serial/by-id/...) are far longer than "COM32",
     // so the port name gets room for 63 characters.
     char com[64];
-    char baud[6];
+    // Room for 115200, 230400, 1000000.
+    char baud[8];
     char parity[6];       // "No", "Odd", "Even"
     char stopbit[6];      // "1", "1.5", "2"
     int addr;             // slave address (RTU) or unit identifier (TCP)
-    char IP[16];          // host, or host:port
+    // host, or host:port: "192.168.100.200:1502" needs 20 characters, a
+    // host name more; widened like com.
+    char IP[64];
     char interval[8];     // number + unit letter: "5s", "10m", "2h"
     int metertype;        // kept and written back; nothing depends on it
 };
@@ -37,10 +42,10 @@ struct DisplayConfig {
     int yMaxMinor;
     int grid_red, grid_green, grid_blue;
     int back_red, back_green, back_blue;
-    int para_red[31];     // index k: column k + 1
-    int para_green[31];
-    int para_blue[31];
-    bool para_on[31];
+    int para_red[kValueCount];     // index k: column k + 1
+    int para_green[kValueCount];
+    int para_blue[kValueCount];
+    bool para_on[kValueCount];
 };
 
 struct AppConfigRecord {
@@ -65,11 +70,24 @@ void defaultComConfig(ComConfig &comm);
 // can never make the sampling loop or the refresh timer spin.
 unsigned int intervalSeconds();
 
-// Copies text into a fixed-size field, cut to fit and always NUL-terminated.
+// Copies text into a fixed-size field of size bytes, cut to fit and always
+// NUL-terminated.
+inline void copyToField(char *field, size_t size, const QByteArray &text)
+{
+    const size_t n = qMin(static_cast<size_t>(text.size()), size - 1);
+    memcpy(field, text.constData(), n);
+    memset(field + n, 0, size - n);
+}
+
 template <size_t N>
 void copyToField(char (&field)[N], const QByteArray &text)
 {
-    const size_t n = qMin(static_cast<size_t>(text.size()), N - 1);
-    memcpy(field, text.constData(), n);
-    memset(field + n, 0, N - n);
+    copyToField(field, N, text);
+}
+
+// The longest text a field of N bytes holds (one byte is the NUL).
+template <size_t N>
+constexpr int fieldCapacity(const char (&)[N])
+{
+    return int(N - 1);
 }

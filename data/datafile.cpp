@@ -11,7 +11,11 @@
 #include <cstring>
 #include <memory>
 
-#ifdef __SSE2__
+// The scan of a piece uses SSE2 where the processor has it, unless the build
+// asks for the portable loop (CI builds it that way once, so that the loop
+// other processors run is tested too).
+#if defined(__SSE2__) && !defined(ZEP_DATAFILE_SCALAR)
+#define ZEP_DATAFILE_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -135,7 +139,7 @@ ChunkFacts examine(const char *chunk, int length)
 {
     ChunkFacts f{length, 0, 0, true, {0, 0, 0, 0}};
     int i = 0;
-#ifdef __SSE2__
+#ifdef ZEP_DATAFILE_SSE2
     const __m128i slash = _mm_set1_epi8('/');
     const __m128i colon = _mm_set1_epi8(':');
     const __m128i equals = _mm_set1_epi8('=');
@@ -258,7 +262,17 @@ constexpr double kInversePow10[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e
                                     1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
                                     1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
 
-// QString::toFloat of the token that starts at p: a lone '=', or the bytes
+// A value that does not convert is 0.0. Qt's toFloat gives +-inf for one
+// beyond the float range ("1e39", "3.4028235e38"), but says so with ok =
+// false: that is no conversion either.
+float textToFloat(const QString &text)
+{
+    bool ok = false;
+    const float value = text.toFloat(&ok);
+    return ok ? value : 0.0f;
+}
+
+// textToFloat of the token that starts at p: a lone '=', or the bytes
 // up to the first of class 1 or 2 (see CharClasses) or to limit. Plain decimals
 // ("-05.10", "220.50", "7") whose digits fit in 53 bits are converted here:
 // an exact integer divided by an exact power of ten is the correctly rounded
@@ -292,7 +306,7 @@ float toFloat(const char *p, const char *limit, const unsigned char *classOf)
             ++e;
         while (e < limit && classOf[static_cast<unsigned char>(*e)] == 0)
             ++e;
-        return QString::fromLatin1(p, int(e - p)).toFloat();
+        return textToFloat(QString::fromLatin1(p, int(e - p)));
     }
     // Multiplying by the reciprocal is several times cheaper than dividing
     // but may miss the correctly rounded double by a unit or two. That only
@@ -456,7 +470,7 @@ private:
                 continue;
             const int k = m_names.find(tokens[j - 1]);
             if (k)
-                m_records[m_index].setValue(k, tokens[j + 1].toFloat());
+                m_records[m_index].setValue(k, textToFloat(tokens[j + 1]));
         }
         return true;
     }
@@ -532,4 +546,13 @@ std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<
     if (readRecords(file.get(), progress) < 0)
         return nullptr;
     return file;
+}
+
+bool dataFileReaderUsesSse2()
+{
+#ifdef ZEP_DATAFILE_SSE2
+    return true;
+#else
+    return false;
+#endif
 }

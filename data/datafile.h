@@ -45,3 +45,6 @@ int readRecords(DataFile *file, const std::function<void(int percent)> &progress
 // readRecords into it. Null when the file is refused (it cannot be read or
 // holds no record).
 std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<void(int percent)> &progress = {});
+
+// Whether the reader scans with SSE2 or with its portable loop, as built.
+bool dataFileReaderUsesSse2();

@@ -48,7 +48,7 @@ RealPlot::RealPlot(QWidget *parent)
     grid->enableXMin(true);
     grid->attach(this);
 
-    setAxisScaleDraw(QwtPlot::xBottom, new TimeScaleDraw());
+    setUpTimeAxis(this);
     setFooter(QStringLiteral("时间范围："));
 
     legend = new QwtLegend();
@@ -155,8 +155,12 @@ void RealPlot::refreshTick()
     const double rangeStart = rows > canvasWidth ? double(last) - canvasWidth : double(firstSample);
     setAxisScale(QwtPlot::xBottom, rangeStart, last);
     setFooter(QStringLiteral("时间范围：") + localTimeText(firstSample) + QStringLiteral(" -> ") + localTimeText(last));
-    timeBadge->move(canvasWidth - kBadgeWidth, 2);
+    // As wide as its text needs in the fonts at hand (at least the specified
+    // 172 pixels), its right edge on the canvas's right edge.
     timeBadge->setText(localTimeText(last));
+    const int badgeWidth = qMax(kBadgeWidth, timeBadge->sizeHint().width());
+    timeBadge->resize(badgeWidth, kBadgeHeight);
+    timeBadge->move(canvasWidth - badgeWidth, 2);
     timeBadge->show();
     replot();
 }

@@ -2,7 +2,9 @@
 # Installs what is missing, builds and runs the whole test suite with the
 # offscreen Qt platform. Exits non-zero on any failure.
 #
-#   scripts/test.sh            the normal build (build/)
+#   scripts/test.sh            the normal build (build/), warnings as errors
+#   scripts/test.sh scalar     the data file tests with the reader's portable scan
+#                              instead of SSE2 (build-scalar/, those tests only)
 #   scripts/test.sh asan       AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)
 #   scripts/test.sh tsan       ThreadSanitizer, tests labelled "threads" only (build-tsan/)
 #   scripts/test.sh fuzz       libFuzzer targets built with clang, about 60 s each (build-fuzz/)
@@ -14,9 +16,22 @@ export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 case "$mode" in
 plain)
-    "$root/scripts/build.sh" build
+    "$root/scripts/build.sh" build -DZEP_WERROR=ON
     cd "$root/build"
     ctest --output-on-failure --parallel "$jobs"
+    ;;
+scalar)
+    # Only what the data file tests need: the library and the two tests.
+    dir="$root/build-scalar"
+    generator=()
+    if command -v ninja >/dev/null 2>&1 && [[ ! -f "$dir/CMakeCache.txt" ]]; then
+        generator=(-G Ninja)
+    fi
+    cmake -S "$root" -B "$dir" "${generator[@]}" -DZEP_DATAFILE_SCALAR=ON -DZEP_BUILD_TOOLS=OFF \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$dir" --parallel "$jobs" --target tst_datafile tst_datafile_reference
+    cd "$dir"
+    ctest --output-on-failure --parallel "$jobs" -R '^tst_datafile'
     ;;
 asan)
     "$root/scripts/build.sh" build-asan -DZEP_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug

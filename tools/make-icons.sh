@@ -171,6 +171,8 @@ cat >"$TMP/zep.svg" <<EOF
 EOF
 for s in 16 24 32 48 64 128; do rsvg-convert -w $s -h $s "$TMP/zep.svg" -o "$TMP/zep-$s.png"; done
 convert "$TMP"/zep-{16,24,32,48,64,128}.png "$OUT/ZEPIcon.ico"
+# The same picture for the desktop's menu entry (cmake --install).
+cp "$TMP/zep-128.png" "$OUT/zep.png"
 
 # ------------------------------------------------ side picture for dialogs
 cat >"$TMP/side.svg" <<EOF

@@ -119,6 +119,8 @@ public:
         case FaultKind::WrongUnit:
         case FaultKind::Function:
         case FaultKind::Protocol:
+        case FaultKind::Split:
+        case FaultKind::Garbage:
             if (readsMap)
                 sendSpoiled(req, kind, address, count);
             else
@@ -155,7 +157,7 @@ private:
     void sendSpoiled(const uint8_t *req, FaultKind kind, int address, int count)
     {
         const int hl = modbus_get_header_length(ctx);
-        uint8_t frame[300];
+        uint8_t frame[320];
         int n = 0;
         if (tcp) {
             frame[n++] = req[0];  // transaction identifier echoed
@@ -185,10 +187,34 @@ private:
             --n;
         if (kind == FaultKind::Long)
             frame[n++] = 0;
+        if (kind == FaultKind::Garbage) {
+            // Line noise just ahead of the reply: the frame reaches the
+            // master with three stray bytes in front.
+            static const uint8_t noise[] = {0xff, 0x00, 0xff};
+            memmove(frame + sizeof noise, frame, size_t(n));
+            memcpy(frame, noise, sizeof noise);
+            n += int(sizeof noise);
+        }
+        if (kind == FaultKind::Split) {
+            // A correct reply whose second half comes 200 ms after the first.
+            const int first = n / 2;
+            if (!sendBytes(frame, first) || !sleepMs(200))
+                return;
+            sendBytes(frame + first, n - first);
+            return;
+        }
+        sendBytes(frame, n);
+    }
+
+    bool sendBytes(const uint8_t *bytes, int n)
+    {
         const int fd = modbus_get_socket(ctx);
-        const ssize_t written = tcp ? send(fd, frame, n, MSG_NOSIGNAL) : write(fd, frame, n);
-        if (written != n)
+        const ssize_t written = tcp ? send(fd, bytes, size_t(n), MSG_NOSIGNAL) : write(fd, bytes, size_t(n));
+        if (written != n) {
             fprintf(stderr, "short write of a reply: %s\n", strerror(errno));
+            return false;
+        }
+        return true;
     }
 
     const SimOptions &opt;

@@ -25,6 +25,8 @@ QString faultName(FaultKind kind)
     case FaultKind::Function: return QStringLiteral("function");
     case FaultKind::Protocol: return QStringLiteral("protocol");
     case FaultKind::DropAfter: return QStringLiteral("drop-after");
+    case FaultKind::Split: return QStringLiteral("split");
+    case FaultKind::Garbage: return QStringLiteral("garbage");
     }
     return QString();
 }
@@ -48,7 +50,8 @@ bool parseFault(const QString &text, SimOptions *o)
     const bool hasArg = text.contains(QLatin1Char('='));
     static const FaultKind plain[] = {FaultKind::Silent, FaultKind::Crc, FaultKind::Short,
                                       FaultKind::Long, FaultKind::Exception, FaultKind::WrongUnit,
-                                      FaultKind::Function, FaultKind::Protocol};
+                                      FaultKind::Function, FaultKind::Protocol, FaultKind::Split,
+                                      FaultKind::Garbage};
     for (FaultKind k : plain) {
         if (name == faultName(k) && !hasArg) {
             o->fault = k;
@@ -197,6 +200,10 @@ bool parseSimOptions(const QStringList &arguments, SimOptions *o, QString *error
     }
     if (!o->rtu && o->fault == FaultKind::Crc) {
         *error = QStringLiteral("--fault crc applies to --rtu only (TCP frames carry no CRC)");
+        return false;
+    }
+    if (!o->rtu && (o->fault == FaultKind::Split || o->fault == FaultKind::Garbage)) {
+        *error = QStringLiteral("--fault %1 applies to --rtu only").arg(faultName(o->fault));
         return false;
     }
     return true;

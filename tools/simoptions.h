@@ -19,6 +19,8 @@ enum class FaultKind {
     Function,      // reply carrying function code 0x84, full length
     Protocol,      // non-zero protocol identifier (TCP only)
     DropAfter,     // closes the connection after faultArg requests (TCP only)
+    Split,         // the reply in two pieces, 200 ms apart (serial only)
+    Garbage,       // three stray bytes just before the reply (serial only)
 };
 
 struct SimOptions {

@@ -21,7 +21,7 @@ const char kUsage[] =
     "  --rtu PATH        serve Modbus RTU on a new pseudo-terminal; PATH becomes a link to it\n"
     "  --unit N          slave address or unit identifier to answer (default 1)\n"
     "  --fault KIND      silent, slow=MS, crc, short, long, exception, wrong-unit,\n"
-    "                    function, protocol, drop-after=N\n"
+    "                    function, protocol, drop-after=N, split, garbage\n"
     "  --fault-every N   only every N-th request is faulty\n"
     "  --fault-on LIST   only these requests (counted from 1, e.g. 2,3) are faulty\n"
     "  --write-file PATH write N records of the simulated supply to a data file instead,\n"

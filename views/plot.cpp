@@ -24,7 +24,7 @@ Plot::Plot(const SampleRecord *records, int count, QWidget *parent)
     m_grid->enableXMin(true);
     m_grid->attach(this);
 
-    setAxisScaleDraw(QwtPlot::xBottom, new TimeScaleDraw());
+    setUpTimeAxis(this);
 
     m_startTime = records[0].time;
     m_endTime = records[count - 1].time;

@@ -2,6 +2,8 @@
 
 #include "data/appconfig.h"
 
+#include <qwt_plot.h>
+
 #include <QDateTime>
 
 #include <cmath>
@@ -52,4 +54,20 @@ QString localTimeText(uint32_t seconds)
 QwtText TimeScaleDraw::label(double value) const
 {
     return QwtText(timeLabelText(value, AppConfig.disp.timeformat), QwtText::AutoText);
+}
+
+QwtScaleDiv TimeScaleEngine::divideScale(double x1, double x2, int maxMajorSteps, int maxMinorSteps,
+                                         double stepSize) const
+{
+    // The step Qwt's linear engine would take, raised to one second.
+    stepSize = qAbs(stepSize);
+    if (stepSize == 0.0)
+        stepSize = divideInterval(qAbs(x2 - x1), qMax(maxMajorSteps, 1));
+    return QwtLinearScaleEngine::divideScale(x1, x2, maxMajorSteps, maxMinorSteps, qMax(stepSize, kMinimumStep));
+}
+
+void setUpTimeAxis(QwtPlot *plot)
+{
+    plot->setAxisScaleDraw(QwtPlot::xBottom, new TimeScaleDraw());
+    plot->setAxisScaleEngine(QwtPlot::xBottom, new TimeScaleEngine());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <qwt_scale_draw.h>
+#include <qwt_scale_engine.h>
 
 #include <cstdint>
 
@@ -21,3 +22,19 @@ public:
     TimeScaleDraw() = default;
     QwtText label(double value) const override;
 };
+
+// Linear divisions whose major ticks are never closer than one second: a
+// time axis labels whole seconds, and early in an acquisition Qwt's own step
+// would put ten ticks with the same label inside a second or two.
+class TimeScaleEngine : public QwtLinearScaleEngine
+{
+public:
+    static constexpr double kMinimumStep = 1.0;
+
+    QwtScaleDiv divideScale(double x1, double x2, int maxMajorSteps, int maxMinorSteps,
+                            double stepSize = 0.0) const override;
+};
+
+class QwtPlot;
+// Gives the plot's bottom axis the time labels and the time divisions.
+void setUpTimeAxis(QwtPlot *plot);

@@ -12,6 +12,11 @@
 #include <qwt_plot_curve.h>
 #include <qwt_text.h>
 
+#include <algorithm>
+#include <atomic>
+
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -38,6 +43,13 @@ QVector<QVector<float>> servedReadings(const QString &log)
         }
     }
     return readings;
+}
+
+// The shape of the application's override cursor, -1 for none.
+int overrideCursorShape()
+{
+    const QCursor *cursor = QGuiApplication::overrideCursor();
+    return cursor ? int(cursor->shape()) : -1;
 }
 
 QString hexOf(const uint8_t *bytes, int n)
@@ -268,7 +280,14 @@ private slots:
         action("action_ReadCom")->trigger();
         action("action_Start")->trigger();
         QVERIFY(sim->waitForLog(QStringLiteral("#1 ")));
+        // The wait shows a busy cursor, seen from the sampling thread as
+        // it ends (the user interface thread is blocked meanwhile).
+        std::atomic<int> cursorAtEnd{-1};
+        connect(window->currentSamplingThread(), &QThread::finished, window->currentSamplingThread(),
+                [&cursorAtEnd] { cursorAtEnd = overrideCursorShape(); }, Qt::DirectConnection);
         action("action_Stop")->trigger();
+        QCOMPARE(cursorAtEnd.load(), int(Qt::WaitCursor));
+        QCOMPARE(overrideCursorShape(), -1);
         SamplingThread *thread = window->currentSamplingThread();
         QVERIFY(thread);
         QVERIFY(thread->isFinished());
@@ -303,10 +322,14 @@ private slots:
         QVERIFY(!window->currentSamplingThread()->isFinished());
         QVERIFY(!startEnabled() && !stopEnabled());
 
+        // Opened again while the thread polls, the window shows the
+        // acquisition at once.
         action("action_ReadCom")->trigger();
         QVERIFY(window->realTimeWindow());
-        QVERIFY(!window->realTimeWindow()->isRefreshing());
+        QVERIFY(window->realTimeWindow()->isRefreshing());
         QVERIFY(!startEnabled() && stopEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(window->realTimeWindow()->footer().text() != QStringLiteral("时间范围："), 5000);
+        QVERIFY(window->realTimeWindow()->canvas()->findChild<QLabel *>()->isVisible());
         boxes.start();
         action("action_Stop")->trigger();
         QTRY_VERIFY(window->currentSamplingThread() == nullptr);
@@ -335,6 +358,57 @@ private slots:
         QVERIFY(thread && thread->isFinished());
         window.reset();
         QVERIFY(thread.isNull());
+    }
+
+    // Quitting while a poll hangs on a silent meter: the program waits for
+    // the poll's attempts under a busy cursor, and the poll's time-out
+    // warning, which arrives as the window goes, is not shown.
+    void quitWhilePollHangs_data()
+    {
+        QTest::addColumn<bool>("exitAction");
+        QTest::newRow("close") << false;
+        QTest::newRow("exit action") << true;
+    }
+
+    void quitWhilePollHangs()
+    {
+        QFETCH(bool, exitAction);
+        // Poll 1 is requests 1 and 2; poll 2's block A meets silence on all
+        // of its three attempts.
+        startSimulator(true, {"--fault", "silent", "--fault-on", "3,4,5"});
+        action("action_ReadCom")->trigger();
+        action("action_Start")->trigger();
+        QVERIFY(sim->waitForLog(QStringLiteral("#3 unit"), 10000));
+        QPointer<SamplingThread> thread = window->currentSamplingThread();
+        std::atomic<int> cursorAtWarning{-1};
+        connect(thread, &SamplingThread::warning, thread,
+                [&cursorAtWarning] { cursorAtWarning = overrideCursorShape(); }, Qt::DirectConnection);
+
+        zeptest::MessageBoxLog boxes;
+        boxes.answers = {QMessageBox::No};
+        boxes.start();
+        QElapsedTimer clock;
+        clock.start();
+        if (exitAction)
+            action("action_Exit")->trigger();
+        else
+            QVERIFY(window->close());
+        const qint64 waited = clock.elapsed();
+        QVERIFY(!window->isVisible());
+        QVERIFY(thread && thread->isFinished());
+        // Within the poll's three 3-second time-outs.
+        QVERIFY2(waited < 3 * 3000 + 1000, qPrintable(QString::number(waited)));
+        QCOMPARE(cursorAtWarning.load(), int(Qt::WaitCursor));
+        QCOMPARE(overrideCursorShape(), -1);
+        // Queued events of the ended thread are handled: no box comes up.
+        QTest::qWait(500);
+        boxes.stop();
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen.at(0).text, QStringLiteral("需要保存数据吗？"));
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QVERIFY(std::none_of(windows.cbegin(), windows.cend(), [](QWidget *w) { return w->isVisible(); }));
+        QVERIFY(window->currentSamplingThread() == nullptr);
+        QVERIFY(sim->log().contains(QStringLiteral("#5 unit")));
     }
 };
 

@@ -38,6 +38,24 @@ private slots:
         QCOMPARE(model->rowCount(), 0);
     }
 
+    // The last column stretches with the window; the others keep their widths.
+    void messageColumnStretches()
+    {
+        EventView view;
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        auto *table = view.findChild<QTableView *>(QStringLiteral("tableView"));
+        QVERIFY(table->horizontalHeader()->stretchLastSection());
+        const int viewport = table->viewport()->width();
+        QTRY_COMPARE(table->columnWidth(2), viewport - 70 - 50);
+        QVERIFY(table->columnWidth(2) >= 340);
+        view.resize(1200, 235);
+        QTRY_COMPARE(table->viewport()->width(), viewport + 1200 - 476);
+        QTRY_COMPARE(table->columnWidth(2), table->viewport()->width() - 70 - 50);
+        QCOMPARE(table->columnWidth(0), 70);
+        QCOMPARE(table->columnWidth(1), 50);
+    }
+
     void rows_data()
     {
         QTest::addColumn<bool>("acquiring");

@@ -104,15 +104,84 @@ private slots:
         QCOMPARE(intervalSeconds(), 600u);
     }
 
-    void unknownPortStoredEmpty()
+    // A stored value that no item reads is shown as an extra item, selected,
+    // and OK keeps it: the file stays as it was.
+    void unlistedValuesKept_data()
     {
-        copyToField(AppConfig.comm.com, "COM40");
+        QTest::addColumn<QByteArray>("com");
+        QTest::addColumn<QByteArray>("baud");
+        QTest::newRow("COM40") << QByteArray("COM40") << QByteArray("9600");
+        QTest::newRow("by-id port, 115200")
+            << QByteArray("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0") << QByteArray("115200");
+        QTest::newRow("pseudo-terminal") << QByteArray("/tmp/zep-meter") << QByteArray("1000000");
+    }
+
+    void unlistedValuesKept()
+    {
+        QFETCH(QByteArray, com);
+        QFETCH(QByteArray, baud);
+        QFile file(configFilePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("comtype=0\ncom=" + com + "\nbaud=" + baud + "\nparity=No\nstopbit=1\naddr=1\nIP=\n"
+                   "interval=5s\nmetertype=0\n");
+        file.close();
+        readConfig();
+        const QByteArray before = configText();
+        QCOMPARE(QByteArray(AppConfig.comm.com), com);
+        QCOMPARE(QByteArray(AppConfig.comm.baud), baud);
+
+        ComCfgDlg dlg;
+        auto *ports = child<QComboBox>(dlg, "combo_com");
+        auto *bauds = child<QComboBox>(dlg, "combo_baud");
+        QCOMPARE(ports->currentText(), QString::fromLatin1(com));
+        QCOMPARE(ports->itemText(ports->currentIndex()), QString::fromLatin1(com));
+        QCOMPARE(ports->findText(QString::fromLatin1(com)), ports->currentIndex());
+        QCOMPARE(bauds->currentText(), QString::fromLatin1(baud));
+        QCOMPARE(bauds->itemText(bauds->currentIndex()), QString::fromLatin1(baud));
+        pressOk(dlg);
+        QCOMPARE(QByteArray(AppConfig.comm.com), com);
+        QCOMPARE(QByteArray(AppConfig.comm.baud), baud);
+        QCOMPARE(configText(), before);
+    }
+
+    // A listed value adds no item.
+    void listedValueAddsNothing()
+    {
+        ComCfgDlg dlg;
+        const int ports = child<QComboBox>(dlg, "combo_com")->count();
+        copyToField(AppConfig.comm.com, "COM7");
+        ComCfgDlg again;
+        QCOMPARE(child<QComboBox>(again, "combo_com")->count(), ports);
+        QCOMPARE(child<QComboBox>(again, "combo_com")->currentIndex(), 6);
+        QCOMPARE(child<QComboBox>(again, "combo_baud")->count(), 6);
+    }
+
+    // The port combo takes a typed device path, as long as the setting holds.
+    void typedPortStored()
+    {
+        ComCfgDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        auto *ports = child<QComboBox>(dlg, "combo_com");
+        QVERIFY(ports->isEditable());
+        ports->lineEdit()->clear();
+        QTest::keyClicks(ports->lineEdit(), QStringLiteral("/dev/pts/7"));
+        pressOk(dlg);
+        QCOMPARE(QByteArray(AppConfig.comm.com), QByteArray("/dev/pts/7"));
+        QVERIFY(configText().contains("\ncom=/dev/pts/7\n"));
+        QCOMPARE(ports->lineEdit()->maxLength(), int(sizeof AppConfig.comm.com) - 1);
+    }
+
+    // An empty stored port stays empty, and OK stores it empty.
+    void emptyPortStaysEmpty()
+    {
+        copyToField(AppConfig.comm.com, "");
         ComCfgDlg dlg;
         QCOMPARE(child<QComboBox>(dlg, "combo_com")->currentIndex(), -1);
         QCOMPARE(child<QComboBox>(dlg, "combo_com")->currentText(), QString());
         pressOk(dlg);
         QCOMPARE(QByteArray(AppConfig.comm.com), QByteArray());
-        QVERIFY(configText().contains("\ncom=\n"));
+        QVERIFY(!QFile::exists(configFilePath()));
     }
 
     void meterTypeResetToZero()
@@ -165,13 +234,21 @@ private slots:
         QVERIFY(!child<QLineEdit>(dlg, "lineEdit_ip")->isEnabled());
     }
 
+    // host:port up to 63 characters, the room of the IP setting.
     void ipLengthLimited()
     {
         ComCfgDlg dlg;
         child<QRadioButton>(dlg, "radioButton_ip")->click();
         auto *edit = child<QLineEdit>(dlg, "lineEdit_ip");
-        QTest::keyClicks(edit, QStringLiteral("192.168.100.200:502"));
-        QCOMPARE(edit->text(), QStringLiteral("192.168.100.200"));
+        QTest::keyClicks(edit, QStringLiteral("192.168.100.200:1502"));
+        QCOMPARE(edit->text(), QStringLiteral("192.168.100.200:1502"));
+        edit->clear();
+        const QString host = QString(58, QLatin1Char('h')) + QStringLiteral(":1502");
+        QTest::keyClicks(edit, host + QStringLiteral("9"));
+        QCOMPARE(edit->text(), host);
+        pressOk(dlg);
+        QCOMPARE(QByteArray(AppConfig.comm.IP), host.toLatin1());
+        QVERIFY(configText().contains("\nIP=" + host.toLatin1() + "\n"));
     }
 
     void acquiringDisablesOk()

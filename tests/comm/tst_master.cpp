@@ -4,6 +4,8 @@
 #include "simprocess.h"
 #include "testsupport.h"
 
+#include <QElapsedTimer>
+
 #include <fcntl.h>
 #include <stdlib.h>
 #include <termios.h>
@@ -98,6 +100,13 @@ private slots:
         QTest::newRow("other address") << QStringList{"--fault", "wrong-unit"} << int(ComReceiveError) << "AAA";
         QTest::newRow("function 0x84") << QStringList{"--fault", "function"} << int(ComReceiveError) << "AAA";
         QTest::newRow("slow within the time-out") << QStringList{"--fault", "slow=300"} << int(ComOk) << "AB";
+        // A reply that arrives in two pieces is waited for whole.
+        QTest::newRow("reply in two pieces") << QStringList{"--fault", "split"} << int(ComOk) << "AB";
+        // Bytes ahead of the reply make it one of the wrong length, never
+        // a wrong header: the length is checked first.
+        QTest::newRow("bytes before the reply") << QStringList{"--fault", "garbage"} << int(ComLengthError) << "AAA";
+        QTest::newRow("bytes before the reply, then a clean one")
+            << QStringList{"--fault", "garbage", "--fault-on", "1"} << int(ComOk) << "AAB";
         QTest::newRow("retry of A") << QStringList{"--fault", "crc", "--fault-on", "1"} << int(ComOk) << "AAB";
         QTest::newRow("retry of B") << QStringList{"--fault", "crc", "--fault-every", "2"} << int(ComOk) << "ABB";
         QTest::newRow("B fails twice") << QStringList{"--fault", "wrong-unit", "--fault-on", "2,3"}
@@ -127,6 +136,38 @@ private slots:
         else if (requests.endsWith(QLatin1Char('B')))
             for (int k = 18; k < kPollBufferSize; ++k)
                 QCOMPARE(r.values[k], kUntouched);
+    }
+
+    // What the pieces and the stray bytes look like in the reports: the
+    // whole reply in one report, the stray bytes in front of a good reply.
+    void piecesAndStrayBytesReported()
+    {
+        SimProcess sim;
+        QVERIFY(sim.startRtu({"--fault", "garbage", "--fault-on", "1"}));
+        setSerialConfig(sim.linkPath);
+        Master master;
+        QCOMPARE(master.openPort(), int(ComOk));
+        const PollResult r = pollOnce(master);
+        QCOMPARE(r.code, int(ComOk));
+        const QByteArray stray = reportBytes(r.reports.at(1));
+        QCOMPARE(stray.size(), 3 + 121);
+        QCOMPARE(stray.left(3), QByteArray("\xff\x00\xff", 3));
+        QCOMPARE(checkRtuReply(reinterpret_cast<const uint8_t *>(stray.constData()) + 3, 121, 1, MeterBlock::A),
+                 int(ComOk));
+
+        SimProcess split;
+        QVERIFY(split.startRtu({"--fault", "split"}));
+        setSerialConfig(split.linkPath);
+        Master second;
+        QCOMPARE(second.openPort(), int(ComOk));
+        QElapsedTimer clock;
+        clock.start();
+        const PollResult pieces = pollOnce(second);
+        QCOMPARE(pieces.code, int(ComOk));
+        // Each block's second piece came 200 ms after its first.
+        QVERIFY2(clock.elapsed() >= 2 * 200 - 20, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(reportBytes(pieces.reports.at(1)).size(), 121);
+        QCOMPARE(reportBytes(pieces.reports.at(3)).size(), 61);
     }
 
     void address200()

@@ -149,6 +149,8 @@ private slots:
         QTest::newRow("unknown fault") << QStringList{"--fault", "melt"};
         QTest::newRow("slow without time") << QStringList{"--fault", "slow"};
         QTest::newRow("crc over tcp") << QStringList{"--fault", "crc"};
+        QTest::newRow("split over tcp") << QStringList{"--fault", "split"};
+        QTest::newRow("garbage over tcp") << QStringList{"--fault", "garbage"};
         QTest::newRow("drop over rtu") << QStringList{"--rtu", "/tmp/x", "--fault", "drop-after=2"};
         QTest::newRow("both links") << QStringList{"--rtu", "/tmp/x", "--tcp", "127.0.0.1:0"};
         QTest::newRow("bad port") << QStringList{"--tcp", "127.0.0.1:70000"};

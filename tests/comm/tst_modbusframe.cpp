@@ -225,6 +225,15 @@ private slots:
         QByteArray count = b;
         count[2] = 55;
         QTest::newRow("byte count") << withCrc(count.left(59)) << 1 << MeterBlock::B << int(ComReceiveError);
+        // The checks come in a fixed order: length, then header, then CRC.
+        QByteArray headerAndCrc = a;
+        headerAndCrc[0] = 2;   // CRC left as computed for address 1
+        QTest::newRow("wrong header and wrong crc") << headerAndCrc << 1 << MeterBlock::A << int(ComReceiveError);
+        QByteArray countAndCrc = b;
+        countAndCrc[2] = 55;
+        QTest::newRow("wrong count and wrong crc") << countAndCrc << 1 << MeterBlock::B << int(ComReceiveError);
+        QTest::newRow("wrong length, header and crc") << QByteArray(1, '\x02') + a << 1 << MeterBlock::A
+                                                      << int(ComLengthError);
         QByteArray crcLow = a;
         crcLow[119] = char(crcLow[119] ^ 1);
         QTest::newRow("crc low byte") << crcLow << 1 << MeterBlock::A << int(ComCrcError);

@@ -317,6 +317,50 @@ private slots:
             QVERIFY2(QRegularExpression(QStringLiteral("^([0-9a-f]{2} )+$")).match(r).hasMatch(), qPrintable(r));
     }
 
+    // The interval runs from the start of one poll to the start of the
+    // next, so the exchange is part of it: with 5 s and exchanges of about
+    // 300 ms polls start 5 s apart, and an exchange longer than the interval
+    // is followed by the next poll at once.
+    void intervalFromPollStart_data()
+    {
+        QTest::addColumn<QByteArray>("interval");
+        QTest::addColumn<int>("replyDelayMs");   // per request; a poll is two
+        QTest::addColumn<int>("expectedGapMs");  // from poll start to poll start
+        QTest::newRow("5 s, 300 ms exchanges") << QByteArray("5s") << 150 << 5000;
+        QTest::newRow("1 s, 1.5 s exchanges") << QByteArray("1s") << 750 << 1500;
+    }
+
+    void intervalFromPollStart()
+    {
+        QFETCH(QByteArray, interval);
+        QFETCH(int, replyDelayMs);
+        QFETCH(int, expectedGapMs);
+        SimProcess sim;
+        QVERIFY(startSimulator(sim, true, {"--fault", "slow=" + QString::number(replyDelayMs)}));
+        useInterval(interval.constData());
+        SamplingThread thread;
+        QueuedWarnings warnings(&thread);
+        QElapsedTimer clock;
+        clock.start();
+        thread.start();
+        // Requests 1 and 3 open polls 1 and 2; 5 opens poll 3.
+        QVERIFY(sim.waitForLog(QStringLiteral("#1 unit"), 10000));
+        const qint64 first = clock.elapsed();
+        QVERIFY(sim.waitForLog(QStringLiteral("#3 unit"), expectedGapMs + 5000));
+        const qint64 second = clock.elapsed();
+        QVERIFY(sim.waitForLog(QStringLiteral("#5 unit"), expectedGapMs + 5000));
+        const qint64 third = clock.elapsed();
+        thread.stop();
+        QVERIFY(thread.wait(5000));
+        QCOMPARE(warnings.size(), 0);
+        // Counting from the end of a poll would add the exchange (300 ms) to
+        // every gap, or a pause of 1 s after a long exchange. The log is
+        // watched from here, which leaves some 50 ms of jitter.
+        for (const qint64 gap : {second - first, third - second})
+            QVERIFY2(gap >= expectedGapMs - 150 && gap < expectedGapMs + 150,
+                     qPrintable(QStringLiteral("%1 ms between poll starts, %2 expected").arg(gap).arg(expectedGapMs)));
+    }
+
     // A stop request in the middle of a long wait ends the run without
     // waiting for the interval or polling again.
     void stopDuringLongWait_data() { pollsUntilStopped_data(); }
@@ -414,7 +458,10 @@ private slots:
         clock.start();
         QVERIFY2(!thread.wait(3000), "the poll in progress was cut short");
         QVERIFY2(thread.wait(15000), "the run did not end after the poll's attempts");
-        QVERIFY2(clock.elapsed() >= 3 * 3000 - 1000, qPrintable(QString::number(clock.elapsed())));
+        // Three 3-second time-outs, counted from a moment just after the
+        // first request: no less, and not much more.
+        QVERIFY2(clock.elapsed() >= 3 * 3000 - 1000 && clock.elapsed() < 3 * 3000 + 1000,
+                 qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(warnings.size(), 1);
         QCOMPARE(warnings.at(0), SamplingThread::ComTimeout);
         QTRY_COMPARE(requestsServed(sim), 5);

@@ -100,7 +100,10 @@ inline Result readRecords(const QString &path, quint32 allocated)
             const QString &name = tokens.at(at - 1);
             for (int k = 1; k <= kValueCount; ++k) {
                 if (name == QString::fromLatin1(ParamTable[k].name).simplified()) {
-                    r.records[size_t(index)].setValue(k, tokens.at(at + 1).toFloat());
+                    // What does not convert (overflow included) is 0.
+                    bool ok = false;
+                    const float value = tokens.at(at + 1).toFloat(&ok);
+                    r.records[size_t(index)].setValue(k, ok ? value : 0.0f);
                     break;
                 }
             }

@@ -186,6 +186,10 @@ private slots:
         QTest::newRow("negative") << QByteArray("-0.25") << -0.25 << QByteArray("-0.25");
         QTest::newRow("six digits") << QByteArray("1234567") << 1234567.0 << QByteArray("1.23457e+06");
         QTest::newRow("garbage") << QByteArray("abc") << 0.0 << QByteArray("0");
+        // Beyond the double range toDouble says ok = false (and gives inf):
+        // no conversion, so 0.
+        QTest::newRow("overflow") << QByteArray("1e999") << 0.0 << QByteArray("0");
+        QTest::newRow("negative overflow") << QByteArray("-1e999") << 0.0 << QByteArray("0");
     }
 
     void doubles()
@@ -209,13 +213,23 @@ private slots:
         QTest::newRow("linux device") << QByteArray("com=/dev/ttyUSB0") << QByteArray("com") << QByteArray("/dev/ttyUSB0");
         const QByteArray byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0X";
         QTest::newRow("com 63 characters") << QByteArray("com=" + byId) << QByteArray("com") << byId;
-        QTest::newRow("com cut at 63") << QByteArray("com=" + byId + "YZ") << QByteArray("com") << byId;
-        QTest::newRow("baud cut at 5") << QByteArray("baud=1152000") << QByteArray("baud") << QByteArray("11520");
-        QTest::newRow("parity cut at 5") << QByteArray("parity=Evenish") << QByteArray("parity") << QByteArray("Evenis").left(5);
+        // A value longer than its field is refused, not cut: the field keeps
+        // its default.
+        QTest::newRow("com of 64 refused") << QByteArray("com=" + byId + "Y") << QByteArray("com") << QByteArray("COM1");
+        QTest::newRow("baud 115200") << QByteArray("baud=115200") << QByteArray("baud") << QByteArray("115200");
+        QTest::newRow("baud of 7") << QByteArray("baud=1000000") << QByteArray("baud") << QByteArray("1000000");
+        QTest::newRow("baud of 8 refused") << QByteArray("baud=10000000") << QByteArray("baud") << QByteArray("9600");
+        QTest::newRow("parity of 6 refused") << QByteArray("parity=Evenish") << QByteArray("parity") << QByteArray("No");
         QTest::newRow("stopbit") << QByteArray("stopbit=1.5") << QByteArray("stopbit") << QByteArray("1.5");
         QTest::newRow("IP 15 kept") << QByteArray("IP=127.0.0.1:150") << QByteArray("IP") << QByteArray("127.0.0.1:150");
-        QTest::newRow("IP cut at 15") << QByteArray("IP=192.168.100.200:502") << QByteArray("IP") << QByteArray("192.168.100.200");
-        QTest::newRow("interval cut at 7") << QByteArray("interval=123456789s") << QByteArray("interval") << QByteArray("1234567");
+        QTest::newRow("IP host:port") << QByteArray("IP=192.168.100.200:1502") << QByteArray("IP")
+                                      << QByteArray("192.168.100.200:1502");
+        const QByteArray host63 = QByteArray(58, 'h') + ":1502";
+        QTest::newRow("IP of 63") << QByteArray("IP=" + host63) << QByteArray("IP") << host63;
+        QTest::newRow("IP of 64 refused") << QByteArray("IP=h" + host63) << QByteArray("IP") << QByteArray("");
+        QTest::newRow("interval of 7") << QByteArray("interval=123456s") << QByteArray("interval") << QByteArray("123456s");
+        QTest::newRow("interval of 8 refused") << QByteArray("interval=1234567s") << QByteArray("interval")
+                                               << QByteArray("5s");
         QTest::newRow("inner blanks collapse") << QByteArray("IP=  a   b  ") << QByteArray("IP") << QByteArray("a b");
     }
 
@@ -233,7 +247,7 @@ private slots:
                           : field == "stopbit" ? c.stopbit
                           : field == "IP" ? c.IP : c.interval;
         QCOMPARE(QByteArray(value), expected);
-        // The neighbours of a cut field keep their defaults.
+        // The neighbours of the field keep their defaults.
         QCOMPARE(c.addr, 1);
         QCOMPARE(c.comtype, 0);
         if (field != "interval")
@@ -260,8 +274,59 @@ private slots:
                 continue;
             QCOMPARE(after.at(i), before.at(i));
         }
-        QCOMPARE(QByteArray(c.IP), QByteArray(15, 'x'));
+        QCOMPARE(QByteArray(c.IP), QByteArray(63, 'x'));
         QCOMPARE(QByteArray(c.com), QByteArray(63, 'y'));
+    }
+
+    // Reader and writer share one list of keys: a record with a distinct
+    // value in every field comes back whole.
+    void everyFieldRoundTrips()
+    {
+        AppConfigRecord written{};
+        ComConfig &c = written.comm;
+        c.comtype = 1;
+        copyToField(c.com, "/dev/serial/by-id/usb-1");
+        copyToField(c.baud, "115200");
+        copyToField(c.parity, "Odd");
+        copyToField(c.stopbit, "1.5");
+        c.addr = 17;
+        copyToField(c.IP, "192.168.100.200:1502");
+        copyToField(c.interval, "10m");
+        c.metertype = 3;
+        DisplayConfig &d = written.disp;
+        int next = 1;
+        for (int *field : {&d.timeformat, &d.yAxis_scale, &d.gridlinetype, &d.xMaxMajor, &d.xMaxMinor,
+                           &d.yMaxMajor, &d.yMaxMinor, &d.grid_red, &d.grid_green, &d.grid_blue, &d.back_red,
+                           &d.back_green, &d.back_blue})
+            *field = next++;
+        d.yLow = -2.5;
+        d.yHigh = 12345.6;
+        for (int k = 0; k < kValueCount; ++k) {
+            d.para_red[k] = next++;
+            d.para_green[k] = next++;
+            d.para_blue[k] = next++;
+            d.para_on[k] = k % 3 == 0;
+        }
+        AppConfig = written;
+        writeConfig();
+        AppConfig = AppConfigRecord{};
+        readConfig();
+        QVERIFY(AppConfig.comm == written.comm);
+        const DisplayConfig &r = AppConfig.disp;
+        const int *readInts[] = {&r.timeformat, &r.yAxis_scale, &r.gridlinetype, &r.xMaxMajor, &r.xMaxMinor,
+                                 &r.yMaxMajor, &r.yMaxMinor, &r.grid_red, &r.grid_green, &r.grid_blue,
+                                 &r.back_red, &r.back_green, &r.back_blue};
+        for (int i = 0; i < 13; ++i)
+            QCOMPARE(*readInts[i], i + 1);
+        QCOMPARE(r.yLow, -2.5);
+        QCOMPARE(r.yHigh, 12345.6);
+        QVERIFY(memcmp(r.para_red, d.para_red, sizeof d.para_red) == 0);
+        QVERIFY(memcmp(r.para_green, d.para_green, sizeof d.para_green) == 0);
+        QVERIFY(memcmp(r.para_blue, d.para_blue, sizeof d.para_blue) == 0);
+        QVERIFY(memcmp(r.para_on, d.para_on, sizeof d.para_on) == 0);
+        // 9 + 15 keys, 4 per column, 3 section lines and 2 empty ones.
+        const QByteArray file = readAll(QStringLiteral("config/config.ini"));
+        QCOMPARE(file.count('\n'), 9 + 15 + 4 * kValueCount + 3 + 2);
     }
 
     void intervals_data()

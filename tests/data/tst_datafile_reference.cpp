@@ -256,6 +256,17 @@ private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
     void cleanup() { zeptest::useZone("UTC"); }
 
+    // The build reads with the scan it asked for: the portable loop when
+    // configured with ZEP_DATAFILE_SCALAR, SSE2 wherever the compiler has it.
+    void scanAsBuilt()
+    {
+#if defined(ZEP_DATAFILE_SCALAR) || !defined(__SSE2__)
+        QVERIFY(!dataFileReaderUsesSse2());
+#else
+        QVERIFY(dataFileReaderUsesSse2());
+#endif
+    }
+
     void zoneIsHonoured()
     {
         zeptest::useZone("Europe/Berlin");

@@ -6,6 +6,7 @@
 
 #include <qwt_plot_curve.h>
 #include <qwt_scale_div.h>
+#include <qwt_scale_draw.h>
 #include <qwt_text.h>
 
 #include <QLabel>
@@ -132,7 +133,54 @@ private slots:
         auto *badge = plot.canvas()->findChild<QLabel *>();
         QVERIFY(badge->isVisible());
         QCOMPARE(badge->text(), QStringLiteral("2018-05-06 06:03:21"));
-        QCOMPARE(badge->pos(), QPoint(canvasWidth - 172, 2));
+        // As wide as its text (at least 172), its right edge on the canvas's.
+        QVERIFY(badge->width() >= 172);
+        QVERIFY2(badge->width() >= badge->sizeHint().width(),
+                 qPrintable(QStringLiteral("%1 < %2").arg(badge->width()).arg(badge->sizeHint().width())));
+        QVERIFY(badge->width() >= badge->fontMetrics().horizontalAdvance(badge->text()));
+        QCOMPARE(badge->height(), 16);
+        QCOMPARE(badge->pos(), QPoint(canvasWidth - badge->width(), 2));
+        QCOMPARE(badge->geometry().right() + 1, canvasWidth);
+    }
+
+    // A text wider than 172 pixels widens the badge, which keeps its right
+    // edge on the canvas's right edge.
+    void badgeWidensForItsText()
+    {
+        TestablePlot plot;
+        plot.resize(1000, 600);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        auto *badge = plot.canvas()->findChild<QLabel *>();
+        QFont wide = badge->font();
+        wide.setLetterSpacing(QFont::AbsoluteSpacing, 4);
+        badge->setFont(wide);
+        appendRow(1525586601, 220.5);
+        plot.refreshTick();
+        QVERIFY2(badge->sizeHint().width() > 172, qPrintable(QString::number(badge->sizeHint().width())));
+        QCOMPARE(badge->width(), badge->sizeHint().width());
+        QCOMPARE(badge->geometry().right() + 1, plot.canvas()->width());
+    }
+
+    // Early in an acquisition the range spans a few seconds: no two major
+    // ticks closer than a second, so no two labels alike.
+    void timeTicksAtLeastOneSecondApart()
+    {
+        TestablePlot plot;
+        plot.resize(1000, 600);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        for (int i = 0; i < 3; ++i)
+            appendRow(1525586601 + i, 220.5);
+        plot.refreshTick();
+        const QList<double> ticks = plot.axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
+        QVERIFY(ticks.size() >= 2);
+        for (int i = 1; i < ticks.size(); ++i)
+            QVERIFY2(ticks[i] - ticks[i - 1] >= 1.0, qPrintable(QString::number(ticks[i] - ticks[i - 1])));
+        QStringList labels;
+        for (double t : ticks)
+            labels << plot.axisScaleDraw(QwtPlot::xBottom)->label(t).text();
+        QCOMPARE(labels.removeDuplicates(), 0);
     }
 
     void timeRangeScrollsOncePixelsAreUsedUp()

@@ -106,6 +106,18 @@ private slots:
         QCOMPARE(xSpan(plot), qMakePair(1525586601.0, 1525586721.0));
     }
 
+    // A file of a few seconds gets no two major time ticks within a second.
+    void timeTicksAtLeastOneSecondApart()
+    {
+        auto file = zeptest::sampleDataFile(3, 1525586601, 1);
+        Plot plot(file->records, 3);
+        plot.replot();
+        const QList<double> ticks = plot.axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
+        QVERIFY(ticks.size() >= 2);
+        for (int i = 1; i < ticks.size(); ++i)
+            QVERIFY2(ticks[i] - ticks[i - 1] >= 1.0, qPrintable(QString::number(ticks[i] - ticks[i - 1])));
+    }
+
     void oneRecord()
     {
         auto file = zeptest::sampleDataFile(1);

@@ -91,6 +91,47 @@ private slots:
         QCOMPARE(fitLegendTitle(parameterLabel(8)), QStringLiteral("UVavr(V)       "));
         QCOMPARE(fitLegendTitle(parameterLabel(24)), QStringLiteral("KbfUa          "));
     }
+
+    // Major ticks of a time axis are never closer than one second; wider
+    // ranges keep the linear engine's own steps.
+    void divisions_data()
+    {
+        QTest::addColumn<double>("from");
+        QTest::addColumn<double>("to");
+        QTest::addColumn<int>("maxMajor");
+        QTest::addColumn<double>("step");
+        const double t = 1525586601;
+        QTest::newRow("2 s, 10 ticks") << t << t + 2 << 10 << 1.0;
+        QTest::newRow("half a second") << t << t + 0.5 << 10 << 1.0;
+        QTest::newRow("reversed") << t + 3 << t << 10 << 1.0;
+        QTest::newRow("100 s") << t << t + 100 << 10 << 10.0;
+        QTest::newRow("800 s") << t << t + 800 << 10 << 100.0;
+    }
+
+    void divisions()
+    {
+        QFETCH(double, from);
+        QFETCH(double, to);
+        QFETCH(int, maxMajor);
+        QFETCH(double, step);
+        TimeScaleEngine engine;
+        const QwtScaleDiv div = engine.divideScale(from, to, maxMajor, 5);
+        const QList<double> ticks = div.ticks(QwtScaleDiv::MajorTick);
+        for (int i = 1; i < ticks.size(); ++i)
+            QCOMPARE(qAbs(ticks[i] - ticks[i - 1]), step);
+        QCOMPARE(div.lowerBound(), from);
+        QCOMPARE(div.upperBound(), to);
+        // A step asked for below a second is raised as well.
+        const QList<double> asked = engine.divideScale(from, to, maxMajor, 5, 0.25).ticks(QwtScaleDiv::MajorTick);
+        for (int i = 1; i < asked.size(); ++i)
+            QVERIFY(qAbs(asked[i] - asked[i - 1]) >= 1.0);
+    }
+
+    void zeroWidthHasNoTicks()
+    {
+        TimeScaleEngine engine;
+        QVERIFY(engine.divideScale(100, 100, 10, 5).ticks(QwtScaleDiv::MajorTick).isEmpty());
+    }
 };
 
 ZEP_TEST_MAIN_CORE(TestTimeAxis)
