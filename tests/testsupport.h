@@ -10,6 +10,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPointer>
@@ -129,6 +131,50 @@ inline std::unique_ptr<DataFile> sampleDataFile(int count, uint32_t start = 1525
     }
     return file;
 }
+
+// Answers the file dialogs that come up while it runs, as a user typing a
+// name would, and remembers each dialog's caption and filters.
+class FileDialogLog
+{
+public:
+    struct Dialog {
+        QString caption;
+        QStringList filters;
+    };
+
+    // Names to type, in order (absolute paths); an empty name, or none left,
+    // cancels the dialog.
+    QStringList answers;
+    QList<Dialog> seen;
+
+    void start()
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] { poll(); });
+        timer.start(10);
+    }
+    void stop() { timer.stop(); }
+
+private:
+    void poll()
+    {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || handled.contains(dialog))
+            return;
+        handled.append(dialog);
+        seen.append({dialog->windowTitle(), dialog->nameFilters()});
+        const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
+        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        if (answer.isEmpty() || !edit) {
+            QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
+            return;
+        }
+        edit->setText(answer);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    }
+
+    QTimer timer;
+    QList<QPointer<QFileDialog>> handled;
+};
 
 } // namespace zeptest
 

@@ -1,0 +1,210 @@
+#include "analysis/excelexport.h"
+
+#include "analysis/automation.h"
+#include "data/datafile.h"
+#include "views/timespan.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+#include <charconv>
+#include <memory>
+
+namespace {
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QFileInfo fa(a);
+    const QFileInfo fb(b);
+    return fa.exists() && fb.exists() && fa.canonicalFilePath() == fb.canonicalFilePath();
+}
+
+char *putNumber(char *p, int value, int width)
+{
+    for (int i = width - 1; i >= 0; --i) {
+        p[i] = char('0' + value % 10);
+        value /= 10;
+    }
+    return p + width;
+}
+
+int offsetAt(int64_t seconds)
+{
+    return QDateTime::fromSecsSinceEpoch(seconds).offsetFromUtc();
+}
+
+} // namespace
+
+QStringList exportHeader()
+{
+    QStringList names;
+    for (const ParamEntry &entry : ParamTable)
+        names.append(QString::fromLatin1(entry.name).simplified());
+    return names;
+}
+
+QString exportRangeText(int samples)
+{
+    return QStringLiteral("A1:AF%1").arg(samples + 1);
+}
+
+double sheetNumber(float value)
+{
+    char text[32];
+    const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
+    double number = double(value);
+    std::from_chars(text, written.ptr, number);
+    return number;
+}
+
+int exportPercent(qint64 position, qint64 samples)
+{
+    if (samples <= 1)
+        return 100;
+    return int(position * 100 / (samples - 1));
+}
+
+QList<int> sheetSampleCounts(int samples, int perSheet)
+{
+    perSheet = qMax(perSheet, 1);
+    QList<int> counts;
+    do {
+        counts.append(qMin(samples, perSheet));
+        samples -= counts.last();
+    } while (samples > 0);
+    return counts;
+}
+
+QString SheetTimeText::text(uint32_t time)
+{
+    // A change of offset inside the hour (twice within one hour never
+    // happens) leaves that hour to QDateTime.
+    const int64_t h = int64_t(time) / 3600;
+    if (h != hour) {
+        hour = h;
+        offset = offsetAt(h * 3600);
+        steady = offset == offsetAt(h * 3600 + 3599);
+    }
+    if (!steady)
+        return QDateTime::fromSecsSinceEpoch(time).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const int64_t local = int64_t(time) + offset;
+    int64_t days = local / 86400;
+    int64_t second = local % 86400;
+    if (second < 0) {
+        second += 86400;
+        --days;
+    }
+    const QDate date = QDate(1970, 1, 1).addDays(days);
+    char buffer[19];
+    char *p = putNumber(buffer, date.year(), 4);
+    *p++ = '-';
+    p = putNumber(p, date.month(), 2);
+    *p++ = '-';
+    p = putNumber(p, date.day(), 2);
+    *p++ = ' ';
+    p = putNumber(p, int(second / 3600), 2);
+    *p++ = ':';
+    p = putNumber(p, int(second / 60 % 60), 2);
+    *p++ = ':';
+    putNumber(p, int(second % 60), 2);
+    return QString::fromLatin1(buffer, int(sizeof buffer));
+}
+
+ExportResult exportSpan(const DataFile &file, const SpanDecision &span, const QString &fileName,
+                        const std::function<void(int percent)> &progress, int perSheet)
+{
+    ExportResult result;
+    if (sameFile(fileName, file.fileName)) {
+        result.status = ExportResult::WouldOverwriteData;
+        return result;
+    }
+    const int samples = qMax(span.size(), 0);
+    const QStringList header = exportHeader();
+    SheetTimeText times;
+    int shownPercent = -1;
+
+    bool failed = false;
+    auto watch = [&](AxObject *object) {
+        if (!object || object->isNull()) {
+            failed = true;
+            return object;
+        }
+        QObject::connect(object, &AxObject::exception,
+                         [&](int, const QString &source, const QString &description, const QString &) {
+                             if (!failed)
+                                 result.reason = QStringLiteral("%1: %2").arg(source, description);
+                             failed = true;
+                         });
+        return object;
+    };
+    // Every sub-object belongs to the application object and goes with it.
+    std::unique_ptr<AxObject> excel(new AxObject(QStringLiteral("Excel.Application")));
+    watch(excel.get());
+    excel->dynamicCall("SetVisible (bool Visible)", false);
+    excel->setProperty("DisplayAlerts", false);
+    AxObject *workbooks = watch(excel->querySubObject("WorkBooks"));
+    if (workbooks)
+        workbooks->dynamicCall("Add");
+    AxObject *workbook = watch(excel->querySubObject("ActiveWorkBook"));
+    AxObject *sheets = workbook ? watch(workbook->querySubObject("Sheets")) : nullptr;
+    AxObject *sheet = sheets ? watch(sheets->querySubObject("Item(int)", 1)) : nullptr;
+
+    int first = span.first;
+    const QList<int> counts = sheetSampleCounts(samples, perSheet);
+    for (int part = 0; part < counts.size() && sheet && !failed; ++part) {
+        if (part > 0)
+            sheet = watch(sheets->querySubObject("Add(QVariant, QVariant)", QVariant(), sheet->asVariant()));
+        const int n = counts.at(part);
+        AxObject *range = sheet ? watch(sheet->querySubObject("Range(const QString )", exportRangeText(n))) : nullptr;
+        if (!range)
+            break;
+        RowStream rows;
+        rows.rows = n + 1;
+        rows.fill = [&, first](int row, QVariantList &cells) {
+            if (row == 0) {
+                for (int c = 0; c < kColumnCount; ++c)
+                    cells[c] = header.at(c);
+                return;
+            }
+            const int i = first + row - 1;
+            const SampleRecord &record = file.records[i];
+            cells[0] = times.text(record.time);
+            for (int c = 1; c < kColumnCount; ++c)
+                cells[c] = sheetNumber(record.value(c));
+            const int percent = exportPercent(i - span.first, samples);
+            if (percent != shownPercent) {
+                shownPercent = percent;
+                if (progress)
+                    progress(percent);
+            }
+        };
+        range->dynamicCall("SetValue(const QVariant&)", QVariant::fromValue(rows));
+        first += n;
+    }
+    if (workbook && !failed)
+        workbook->dynamicCall("SaveAs(const QString&)", QDir::toNativeSeparators(fileName));
+    if (workbook)
+        workbook->dynamicCall("Close()");
+    excel->dynamicCall("Quit()");
+    if (failed)
+        result.status = ExportResult::NotWritten;
+    return result;
+}
+
+QString exportFailureText(const ExportResult &result, const QString &fileName)
+{
+    const QString name = QDir::toNativeSeparators(fileName);
+    switch (result.status) {
+    case ExportResult::WouldOverwriteData:
+        return QStringLiteral("不能导出到正在查看的数据文件：%1").arg(name);
+    case ExportResult::NotWritten:
+        if (result.reason.isEmpty())
+            return QStringLiteral("无法写入文件：%1").arg(name);
+        return QStringLiteral("无法写入文件：%1\n%2").arg(name, result.reason);
+    case ExportResult::Saved:
+        break;
+    }
+    return QString();
+}

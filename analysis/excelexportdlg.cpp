@@ -1,0 +1,82 @@
+#include "analysis/excelexportdlg.h"
+
+#include "analysis/excelexport.h"
+#include "data/datafile.h"
+#include "ui_excelexportdlg.h"
+#include "views/timespan.h"
+#include "views/widgetbrush.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+ExcelExportDlg::ExcelExportDlg(QWidget *parent, DataFile *file)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::ExcelExportDlg>())
+    , dataFile(file)
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
+    setFixedSize(size());
+    setUpDecoration();
+    ui->label_period->setText(periodText(*dataFile));
+    on_pushButton_leftend_clicked();
+    on_pushButton_rightend_clicked();
+}
+
+ExcelExportDlg::~ExcelExportDlg() = default;
+
+void ExcelExportDlg::setUpDecoration()
+{
+    fillBackground(ui->widget, QBrush(QPixmap(QStringLiteral(":/png/sidepanel.jpg"))));
+    auto *icon = new QWidget(ui->widget);
+    icon->setGeometry(29, height() / 2, 64, 64);
+    fillBackground(icon, QBrush(QPixmap(QStringLiteral(":/png/excel.png")).scaledToHeight(64, Qt::SmoothTransformation)));
+    ui->widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+    icon->show();
+}
+
+SpanDecision ExcelExportDlg::formSpan() const
+{
+    return decideSpan(*dataFile, editsTime(ui->dateEdit_start, ui->timeEdit_start),
+                      editsTime(ui->dateEdit_end, ui->timeEdit_end));
+}
+
+void ExcelExportDlg::on_pushButton_export_clicked()
+{
+    const SpanDecision span = formSpan();
+    if (!span.ok()) {
+        QMessageBox::warning(this, QStringLiteral("错误"), spanMessage(span.check), QMessageBox::Ok);
+        return;
+    }
+    const QString fileName =
+        QFileDialog::getSaveFileName(this, tr("Excel导出文件"), QString(), QStringLiteral("*.xls;;*.xlsx"));
+    if (fileName.isEmpty())
+        return;
+    exportTo(span, fileName);
+}
+
+void ExcelExportDlg::exportTo(const SpanDecision &span, const QString &fileName)
+{
+    ui->progressBar->setValue(0);
+    const ExportResult result = exportSpan(*dataFile, span, fileName, [this](int percent) { ui->progressBar->setValue(percent); });
+    if (!result.ok()) {
+        QMessageBox::warning(this, QStringLiteral("错误"), exportFailureText(result, fileName), QMessageBox::Ok);
+        return;
+    }
+    QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("数据已导出。"), QMessageBox::Ok);
+}
+
+void ExcelExportDlg::on_pushButton_leftend_clicked()
+{
+    setEditsTime(ui->dateEdit_start, ui->timeEdit_start, dataFile->records[0].time);
+}
+
+void ExcelExportDlg::on_pushButton_rightend_clicked()
+{
+    setEditsTime(ui->dateEdit_end, ui->timeEdit_end, dataFile->records[dataFile->count - 1].time);
+}
+
+void ExcelExportDlg::on_pushButton_exit_clicked()
+{
+    close();
+}

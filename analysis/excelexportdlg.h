@@ -1,0 +1,43 @@
+#pragma once
+
+#include "views/timespan.h"
+
+#include <QDialog>
+
+#include <cstdint>
+#include <memory>
+
+class DataFile;
+
+namespace Ui {
+class ExcelExportDlg;
+}
+
+// Exports a span of a loaded data file to a workbook. The dialog stays open
+// after an export so that another span can follow.
+class ExcelExportDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    ExcelExportDlg(QWidget *parent, DataFile *file);
+    ~ExcelExportDlg() override;
+
+    // The span as the form shows it now, checked against the file.
+    SpanDecision formSpan() const;
+
+private slots:
+    void on_pushButton_export_clicked();
+    void on_pushButton_leftend_clicked();
+    void on_pushButton_rightend_clicked();
+    void on_pushButton_exit_clicked();
+
+private:
+    void setUpDecoration();
+    // Writes the span to fileName with the bar following; the message box
+    // that ends an export.
+    void exportTo(const SpanDecision &span, const QString &fileName);
+
+    std::unique_ptr<Ui::ExcelExportDlg> ui;
+    DataFile *dataFile;
+};

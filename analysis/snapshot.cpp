@@ -1,0 +1,133 @@
+#include "analysis/snapshot.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPageSize>
+#include <QPainter>
+#include <QPixmap>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+namespace {
+
+qreal factor(int viewport, int image)
+{
+    if (image <= 0 || viewport <= 0)
+        return 1;
+    if (viewport < image)
+        return qreal(viewport) / image;
+    return viewport / image;
+}
+
+void warn(QWidget *parent, const QString &text)
+{
+    QMessageBox::warning(parent, QStringLiteral("错误"), text, QMessageBox::Ok);
+}
+
+} // namespace
+
+void setUpSnapshotPage(QPrinter &printer, const QSize &windowSize, bool landscape)
+{
+    // Exact match: a window that happens to be about A4 must not become A4.
+    printer.setPageSize(QPageSize(QSizeF(windowSize.height(), windowSize.width()), QPageSize::Point, QString(),
+                                  QPageSize::ExactMatch));
+    if (landscape)
+        printer.setPageOrientation(QPageLayout::Landscape);
+}
+
+QPixmap grabSnapshot(QWidget *window)
+{
+    return window->grab(QRect(QPoint(0, 0), window->size()));
+}
+
+SnapshotScale snapshotScale(const QSize &viewport, const QSize &image)
+{
+    return SnapshotScale{factor(viewport.width(), image.width()), factor(viewport.height(), image.height())};
+}
+
+void drawSnapshot(QPainter &painter, const QPixmap &image)
+{
+    const SnapshotScale scale = snapshotScale(painter.viewport().size(), image.size());
+    painter.scale(scale.x, scale.y);
+    painter.drawPixmap(0, 0, image);
+}
+
+bool renderSnapshot(QPrinter *printer, const QPixmap &image)
+{
+    QPainter painter;
+    if (!painter.begin(printer))
+        return false;
+    drawSnapshot(painter, image);
+    return painter.end();
+}
+
+QString pdfFileName(const QString &chosen)
+{
+    if (QFileInfo(chosen).suffix().isEmpty())
+        return chosen + QStringLiteral(".pdf");
+    return chosen;
+}
+
+bool writeSnapshotPdf(QWidget *window, const QString &fileName)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    // The format first: changing it later starts a new print engine.
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(fileName);
+    setUpSnapshotPage(printer, window->size());
+    return renderSnapshot(&printer, grabSnapshot(window));
+}
+
+QString printerTarget(const QPrinter &printer)
+{
+    if (printer.outputFormat() == QPrinter::PdfFormat || !printer.outputFileName().isEmpty())
+        return QDir::toNativeSeparators(printer.outputFileName());
+    return printer.printerName();
+}
+
+void setUpSnapshotPreview(QPrintPreviewDialog &dialog)
+{
+    dialog.setWindowTitle(QStringLiteral("打印预览"));
+    dialog.setMinimumSize(1000, 600);
+    dialog.setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+}
+
+void printSnapshot(QWidget *window, QWidget *parent)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    setUpSnapshotPage(printer, window->size());
+    QPrintDialog dialog(&printer, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!renderSnapshot(&printer, grabSnapshot(window)))
+        warn(parent, QStringLiteral("无法打印到：%1").arg(printerTarget(printer)));
+}
+
+void previewSnapshot(QWidget *window, QWidget *parent, const std::function<void(QPrinter *)> &paint)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    setUpSnapshotPage(printer, window->size(), false);
+    QPrintPreviewDialog dialog(&printer, parent);
+    setUpSnapshotPreview(dialog);
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, paint);
+    dialog.exec();
+}
+
+void paintPreviewPage(QPrinter *printer, QWidget *window)
+{
+    printer->setPageOrientation(QPageLayout::Landscape);
+    renderSnapshot(printer, grabSnapshot(window));
+}
+
+void saveSnapshotPdf(QWidget *window, QWidget *parent)
+{
+    const QString chosen = QFileDialog::getSaveFileName(parent, QObject::tr("导出PDF文件"), QString(), QStringLiteral("*.pdf"));
+    if (chosen.isEmpty())
+        return;
+    const QString fileName = pdfFileName(chosen);
+    if (!writeSnapshotPdf(window, fileName))
+        warn(parent, QStringLiteral("无法写入文件：%1").arg(QDir::toNativeSeparators(fileName)));
+}
