@@ -10,6 +10,7 @@
 int loadBenchmark(const QStringList &args);
 int realtimeBenchmark(const QStringList &args);
 int reviewBenchmark(const QStringList &args);
+int exportBenchmark(const QStringList &args);
 
 namespace {
 
@@ -23,6 +24,7 @@ const Command kCommands[] = {
     {"load", "count + read a 1,000,000-record data file against wc -l [--records N]", loadBenchmark},
     {"realtime", "refresh of the real-time window over a week of 1 s samples [--samples N]", realtimeBenchmark},
     {"review", "open, plot, table, find and copy of a 1,000,000-record file [--records N]", reviewBenchmark},
+    {"export", "spreadsheet export of 100,000 samples against libxlsxwriter alone [--samples N]", exportBenchmark},
 };
 
 void usage()

@@ -1,0 +1,144 @@
+// Spreadsheet export of generated samples through the dialog's export path
+// (without the file dialog), against libxlsxwriter writing the same cells on
+// its own, and the resident memory the export adds at its peak.
+
+#include "analysis/excelexport.h"
+#include "bench/benchfile.h"
+#include "data/datafile.h"
+#include "views/timespan.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <xlsxwriter.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// A field of /proc/self/status in kB, or -1.
+long statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// Starts the peak (VmHWM) afresh from the current resident size.
+bool resetPeak()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}
+
+// The same cells written by libxlsxwriter alone: the time texts made
+// beforehand, the values as they are.
+double writeDirectly(const DataFile &file, const QString &path)
+{
+    std::vector<QByteArray> times;
+    times.reserve(file.count);
+    SheetTimeText texts;
+    for (quint32 i = 0; i < file.count; ++i)
+        times.push_back(texts.text(file.records[i].time).toLatin1());
+    const QStringList header = exportHeader();
+
+    QElapsedTimer timer;
+    timer.start();
+    lxw_workbook_options options = {};
+    options.constant_memory = LXW_TRUE;
+    lxw_workbook *book = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+    lxw_worksheet *sheet = nullptr;
+    lxw_row_t row = LXW_ROW_MAX;
+    for (quint32 i = 0; i < file.count; ++i, ++row) {
+        if (row == LXW_ROW_MAX) {
+            sheet = workbook_add_worksheet(book, nullptr);
+            for (int c = 0; c < kColumnCount; ++c)
+                worksheet_write_string(sheet, 0, lxw_col_t(c), header.at(c).toUtf8().constData(), nullptr);
+            row = 1;
+        }
+        worksheet_write_string(sheet, row, 0, times[i].constData(), nullptr);
+        for (int c = 1; c < kColumnCount; ++c)
+            worksheet_write_number(sheet, row, lxw_col_t(c), double(file.records[i].value(c)), nullptr);
+    }
+    if (workbook_close(book) != LXW_NO_ERROR)
+        return -1;
+    return timer.nsecsElapsed() / 1e6;
+}
+
+} // namespace
+
+int exportBenchmark(const QStringList &args)
+{
+    int samples = 100000;
+    const int at = args.indexOf(QStringLiteral("--samples"));
+    if (at >= 0 && at + 1 < args.size())
+        samples = qMax(1, args.at(at + 1).toInt());
+
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        fprintf(stderr, "no temporary directory\n");
+        return 1;
+    }
+    // Five-second samples from the start of 2026, local time.
+    const BenchFileWriter writer(uint32_t(QDateTime(QDate(2026, 1, 1), QTime(0, 0)).toSecsSinceEpoch()), 5);
+    DataFile file(dir.filePath(QStringLiteral("samples.txt")), quint32(samples));
+    if (!file.records) {
+        fprintf(stderr, "cannot hold %d samples\n", samples);
+        return 1;
+    }
+    for (int i = 0; i < samples; ++i) {
+        double values[kValueCount];
+        writer.values(i, values);
+        file.records[i].time = writer.time(i);
+        for (int c = 1; c < kColumnCount; ++c)
+            file.records[i].setValue(c, float(values[c - 1]));
+    }
+
+    const double direct = writeDirectly(file, dir.filePath(QStringLiteral("direct.xlsx")));
+    if (direct < 0) {
+        fprintf(stderr, "libxlsxwriter could not write its workbook\n");
+        return 1;
+    }
+    QFile::remove(dir.filePath(QStringLiteral("direct.xlsx")));
+
+    const QString target = dir.filePath(QStringLiteral("export.xls"));
+    const SpanDecision span = decideSpan(file, file.records[0].time, file.records[samples - 1].time);
+    int updates = 0;
+    int shown = 0;
+    if (!resetPeak()) {
+        fprintf(stderr, "cannot reset the peak resident size\n");
+        return 1;
+    }
+    const long before = statusKb("VmRSS");
+    QElapsedTimer timer;
+    timer.start();
+    const ExportResult result = exportSpan(file, span, target, [&](int percent) {
+        ++updates;
+        shown = percent;
+    });
+    const double exported = timer.nsecsElapsed() / 1e6;
+    const long peak = statusKb("VmHWM");
+    if (!result.ok() || shown != 100) {
+        fprintf(stderr, "export failed: %s\n", qPrintable(exportFailureText(result, target)));
+        return 1;
+    }
+    const double growth = (peak - before) / 1024.0;
+
+    printf("samples: %d on %d sheet(s), workbook %.1f MB, %d progress updates\n", samples,
+           int(sheetSampleCounts(samples).size()), QFile(target).size() / 1e6, updates);
+    printf("libxlsxwriter alone: %.0f ms\n", direct);
+    printf("export:              %.0f ms (%.0f%% of libxlsxwriter alone)\n", exported, 100.0 * exported / direct);
+    printf("resident: %.1f MB before, peak %.1f MB during the export\n", before / 1024.0, peak / 1024.0);
+    printf("export_ms=%.0f rss_growth_mb=%.1f\n", exported, growth);
+    return 0;
+}
