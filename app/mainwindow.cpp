@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include "analysis/excelexportdlg.h"
+#include "analysis/snapshot.h"
 #include "app/appinfo.h"
 #include "app/documenttitle.h"
 #include "app/eventview.h"
@@ -598,15 +600,43 @@ void MainWindow::actionFindPreviousriggered()
         table->findNext(false);
 }
 
+void MainWindow::actionExcelExportTriggered()
+{
+    const CurrentDocument doc = currentDocument();
+    if (!doc.file)
+        return;
+    ExcelExportDlg dialog(doc.window, doc.file);
+    dialog.exec();
+}
+
+void MainWindow::actionPrintTriggered()
+{
+    if (QMdiSubWindow *window = mdiArea->currentSubWindow())
+        printSnapshot(window, this);
+}
+
+void MainWindow::actionPrintPreviewTriggered()
+{
+    if (QMdiSubWindow *window = mdiArea->currentSubWindow())
+        previewSnapshot(window, this, [this](QPrinter *printer) { printPreviewSlot(printer); });
+}
+
+void MainWindow::printPreviewSlot(QPrinter *printer)
+{
+    if (QMdiSubWindow *window = mdiArea->currentSubWindow())
+        paintPreviewPage(printer, window);
+}
+
+void MainWindow::actionConvertoPdfTriggered()
+{
+    if (QMdiSubWindow *window = mdiArea->currentSubWindow())
+        saveSnapshotPdf(window, this);
+}
+
 // The actions below belong to features that join the program step by step;
 // until a feature is present its action does nothing.
 void MainWindow::actionDisCfgTriggered() {}
 void MainWindow::actionStatTriggered() {}
 void MainWindow::actionRestrictTriggered() {}
 void MainWindow::actionTurntoTriggered() {}
-void MainWindow::actionExcelExportTriggered() {}
 void MainWindow::actionFindTriggered() {}
-void MainWindow::actionPrintPreviewTriggered() {}
-void MainWindow::actionPrintTriggered() {}
-void MainWindow::actionConvertoPdfTriggered() {}
-void MainWindow::printPreviewSlot(QPrinter *) {}

@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 namespace zeptest {
@@ -174,6 +175,32 @@ private:
 
     QTimer timer;
     QList<QPointer<QFileDialog>> handled;
+};
+
+// Runs act on the first modal dialog of class T that comes up while it
+// lives; seen tells whether one came.
+template <typename T>
+class ModalWatch
+{
+public:
+    explicit ModalWatch(std::function<void(T *)> act)
+        : act(std::move(act))
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible() || seen)
+                return;
+            seen = true;
+            this->act(dialog);
+        });
+        timer.start(10);
+    }
+
+    bool seen = false;
+
+private:
+    std::function<void(T *)> act;
+    QTimer timer;
 };
 
 } // namespace zeptest

@@ -14,33 +14,9 @@
 
 using zeptest::FileDialogLog;
 using zeptest::MessageBoxLog;
+using zeptest::ModalWatch;
 
 namespace {
-
-// Runs act on the first modal dialog of class T that comes up.
-template <typename T>
-class ModalWatch
-{
-public:
-    explicit ModalWatch(std::function<void(T *)> act)
-        : act(std::move(act))
-    {
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible() || seen)
-                return;
-            seen = true;
-            this->act(dialog);
-        });
-        timer.start(10);
-    }
-
-    bool seen = false;
-
-private:
-    std::function<void(T *)> act;
-    QTimer timer;
-};
 
 struct PdfInfo {
     int pages = 0;
