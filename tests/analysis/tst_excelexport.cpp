@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QTimeEdit>
 
+#include <clocale>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -433,6 +434,34 @@ private slots:
         QCOMPARE(row.at(2).toString(), QStringLiteral("inf"));
         QCOMPARE(row.at(3).toString(), QStringLiteral("-inf"));
         QCOMPARE(row.at(4).toDouble(), 1.5);
+    }
+
+    // The program runs in the user's locale; where that writes numbers with
+    // a decimal comma, the workbook must still hold numbers.
+    void numbersUnderADecimalCommaLocale()
+    {
+        if (zeptest::openpyxlPython().isEmpty())
+            QSKIP("python3 with openpyxl is not installed");
+        QTemporaryDir locales;
+        QProcess localedef;
+        localedef.start(QStringLiteral("localedef"),
+                        {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"), QStringLiteral("UTF-8"),
+                         locales.filePath(QStringLiteral("de_DE.UTF-8"))});
+        QVERIFY(localedef.waitForFinished(120000));
+        QCOMPARE(localedef.exitCode(), 0);
+        qputenv("LOCPATH", locales.path().toLocal8Bit());
+        const QByteArray previous = setlocale(LC_NUMERIC, nullptr);
+        QVERIFY(setlocale(LC_NUMERIC, "de_DE.UTF-8"));
+        QCOMPARE(localeconv()->decimal_point, ",");
+        const QString target = path(QStringLiteral("comma.xlsx"));
+        const bool saved = exportSpan(*file, decideSpan(*file, sampleTime(2), sampleTime(3)), target).ok();
+        setlocale(LC_NUMERIC, previous.constData());
+        qunsetenv("LOCPATH");
+        QVERIFY(saved);
+        QString error;
+        const QJsonArray book = zeptest::readWorkbook(target, &error);
+        QVERIFY2(!book.isEmpty(), qPrintable(error));
+        compareSheet(zeptest::sheetRows(book, 0), 2, 3);
     }
 
     void timeTextsMatchLocalTime_data()
