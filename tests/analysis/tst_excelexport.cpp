@@ -1,3 +1,4 @@
+#include "analysis/automation.h"
 #include "analysis/excelexport.h"
 #include "analysis/excelexportdlg.h"
 #include "data/datafile.h"
@@ -392,6 +393,26 @@ private slots:
             compareSheet(zeptest::sheetRows(book, s), from, from + sheets.at(s) - 1);
             from += sheets.at(s);
         }
+    }
+
+    void failedSaveKeepsTheEarlierWorkbook()
+    {
+        const QString target = path(QStringLiteral("kept.xlsx"));
+        QVERIFY(zeptest::writeBytes(target, "an earlier workbook"));
+        AxObject excel(QStringLiteral("Excel.Application"));
+        QStringList reports;
+        excel.querySubObject("WorkBooks")->dynamicCall("Add");
+        AxObject *book = excel.querySubObject("ActiveWorkBook");
+        QObject::connect(book, &AxObject::exception,
+                         [&](int, const QString &source, const QString &) { reports.append(source); });
+        AxObject *sheet = book->querySubObject("Sheets")->querySubObject("Item(int)", 1);
+        sheet->querySubObject("Range(const QString )", QStringLiteral("A1:B1"))
+            ->dynamicCall("SetValue(const QVariant&)", QVariantList{QVariantList{1.5, QStringLiteral("x")}});
+        // libxlsxwriter refuses this sheet name when it writes the file.
+        QVERIFY(sheet->setProperty("Name", QStringLiteral("a/b")));
+        book->dynamicCall("SaveAs(const QString&)", target);
+        QCOMPARE(reports, QStringList{QStringLiteral("SaveAs")});
+        QCOMPARE(zeptest::readBytes(target), QByteArray("an earlier workbook"));
     }
 
     void numbersReadBackAsTheirShortestDecimal_data()
