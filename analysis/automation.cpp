@@ -362,8 +362,8 @@ QVariant AxObject::dynamicCall(const char *function, const QVariant &var1, const
         return saveAs(var1.toString());
     if (kind == Kind::Workbook && is(member, "Close")) {
         Server &s = server();
-        s.books.erase(std::remove_if(s.books.begin(), s.books.end(), [this](const WorkbookModel &b) { return b.id == book; }),
-                      s.books.end());
+        const auto closed = [this](const WorkbookModel &b) { return b.id == book; };
+        s.books.erase(std::remove_if(s.books.begin(), s.books.end(), closed), s.books.end());
         if (s.activeBook == book)
             s.activeBook = s.books.empty() ? -1 : s.books.back().id;
         return QVariant();

@@ -17,23 +17,13 @@ ExcelExportDlg::ExcelExportDlg(QWidget *parent, DataFile *file)
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
     setFixedSize(size());
-    setUpDecoration();
+    decorateSidePanel(ui->widget, QStringLiteral(":/png/excel.png"), 29, height() / 2);
     ui->label_period->setText(periodText(*dataFile));
     on_pushButton_leftend_clicked();
     on_pushButton_rightend_clicked();
 }
 
 ExcelExportDlg::~ExcelExportDlg() = default;
-
-void ExcelExportDlg::setUpDecoration()
-{
-    fillBackground(ui->widget, QBrush(QPixmap(QStringLiteral(":/png/sidepanel.jpg"))));
-    auto *icon = new QWidget(ui->widget);
-    icon->setGeometry(29, height() / 2, 64, 64);
-    fillBackground(icon, QBrush(QPixmap(QStringLiteral(":/png/excel.png")).scaledToHeight(64, Qt::SmoothTransformation)));
-    ui->widget->setAttribute(Qt::WA_TransparentForMouseEvents);
-    icon->show();
-}
 
 SpanDecision ExcelExportDlg::formSpan() const
 {
@@ -58,7 +48,8 @@ void ExcelExportDlg::on_pushButton_export_clicked()
 void ExcelExportDlg::exportTo(const SpanDecision &span, const QString &fileName)
 {
     ui->progressBar->setValue(0);
-    const ExportResult result = exportSpan(*dataFile, span, fileName, [this](int percent) { ui->progressBar->setValue(percent); });
+    const ExportResult result =
+        exportSpan(*dataFile, span, fileName, [this](int percent) { ui->progressBar->setValue(percent); });
     if (!result.ok()) {
         QMessageBox::warning(this, QStringLiteral("错误"), exportFailureText(result, fileName), QMessageBox::Ok);
         return;

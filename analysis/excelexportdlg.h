@@ -33,7 +33,6 @@ private slots:
     void on_pushButton_exit_clicked();
 
 private:
-    void setUpDecoration();
     // Writes the span to fileName with the bar following; the message box
     // that ends an export.
     void exportTo(const SpanDecision &span, const QString &fileName);

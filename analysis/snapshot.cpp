@@ -124,7 +124,8 @@ void paintPreviewPage(QPrinter *printer, QWidget *window)
 
 void saveSnapshotPdf(QWidget *window, QWidget *parent)
 {
-    const QString chosen = QFileDialog::getSaveFileName(parent, QObject::tr("导出PDF文件"), QString(), QStringLiteral("*.pdf"));
+    const QString chosen =
+        QFileDialog::getSaveFileName(parent, QObject::tr("导出PDF文件"), QString(), QStringLiteral("*.pdf"));
     if (chosen.isEmpty())
         return;
     const QString fileName = pdfFileName(chosen);

@@ -69,12 +69,7 @@ ComCfgDlg::~ComCfgDlg() = default;
 
 void ComCfgDlg::setUpDecoration()
 {
-    fillBackground(ui->widget, QBrush(QPixmap(QStringLiteral(":/png/sidepanel.jpg"))));
-    auto *icon = new QWidget(ui->widget);
-    icon->setGeometry(32, height() / 2, 64, 64);
-    fillBackground(icon, QBrush(QPixmap(QStringLiteral(":/png/config.png")).scaledToHeight(64, Qt::SmoothTransformation)));
-    ui->widget->setAttribute(Qt::WA_TransparentForMouseEvents);
-    icon->show();
+    decorateSidePanel(ui->widget, QStringLiteral(":/png/config.png"), 32, height() / 2);
 }
 
 void ComCfgDlg::selectLink(bool serial)
