@@ -191,10 +191,11 @@ QString writeWorkbook(const WorkbookModel &book, const QString &path)
         return QStringLiteral("cannot start the workbook");
 
     lxw_error error = LXW_NO_ERROR;
+    QString refusedSheet;
     for (const SheetModel &model : book.sheets) {
         lxw_worksheet *sheet = workbook_add_worksheet(workbook, model.name.toUtf8().constData());
         if (!sheet) {
-            error = LXW_ERROR_MEMORY_MALLOC_FAILED;
+            refusedSheet = model.name;
             break;
         }
         // Constant-memory mode writes rows in order only.
@@ -214,9 +215,9 @@ QString writeWorkbook(const WorkbookModel &book, const QString &path)
     const lxw_error closed = workbook_close(workbook);
     if (error == LXW_NO_ERROR)
         error = closed;
-    if (error != LXW_NO_ERROR) {
+    if (!refusedSheet.isEmpty() || error != LXW_NO_ERROR) {
         QFile::remove(scratch);
-        return xlsxError(error);
+        return refusedSheet.isEmpty() ? xlsxError(error) : QStringLiteral("sheet name refused: %1").arg(refusedSheet);
     }
     if (std::rename(scratchBytes.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
         const QString reason = QString::fromLocal8Bit(strerror(errno));
