@@ -4,6 +4,7 @@
 
 #include "analysis/excelexport.h"
 #include "bench/benchfile.h"
+#include "bench/benchmemory.h"
 #include "data/datafile.h"
 #include "views/timespan.h"
 
@@ -25,20 +26,6 @@ double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-// A field of /proc/self/status in kB, or -1.
-long statusKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
 }
 
 // Starts the peak (VmHWM) afresh from the current resident size.
@@ -137,7 +124,7 @@ int exportBenchmark(const QStringList &args)
             fprintf(stderr, "cannot reset the peak resident size\n");
             return 1;
         }
-        const long before = statusKb("VmRSS");
+        const double before = residentMb();
         QElapsedTimer timer;
         timer.start();
         const ExportResult result = exportSpan(file, span, target, [&](int percent) {
@@ -145,12 +132,12 @@ int exportBenchmark(const QStringList &args)
             shown = percent;
         });
         exported.push_back(timer.nsecsElapsed() / 1e6);
-        const long peak = statusKb("VmHWM");
+        const double peak = peakResidentMb();
         if (!result.ok() || shown != 100) {
             fprintf(stderr, "export failed: %s\n", qPrintable(exportFailureText(result, target)));
             return 1;
         }
-        growth = qMax(growth, (peak - before) / 1024.0);
+        growth = qMax(growth, peak - before);
     }
     const double alone = median(direct);
     const double ours = median(exported);
