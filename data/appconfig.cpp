@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 AppConfigRecord AppConfig;
 
@@ -188,6 +190,17 @@ bool operator==(const ComConfig &a, const ComConfig &b)
         && same(a.parity, b.parity, sizeof a.parity) && same(a.stopbit, b.stopbit, sizeof a.stopbit)
         && a.addr == b.addr && same(a.IP, b.IP, sizeof a.IP) && same(a.interval, b.interval, sizeof a.interval)
         && a.metertype == b.metertype;
+}
+
+bool operator==(const DisplayConfig &a, const DisplayConfig &b)
+{
+    auto same = [](const auto &x, const auto &y) { return std::equal(std::begin(x), std::end(x), std::begin(y)); };
+    return a.timeformat == b.timeformat && a.yAxis_scale == b.yAxis_scale && a.yLow == b.yLow && a.yHigh == b.yHigh
+        && a.gridlinetype == b.gridlinetype && a.xMaxMajor == b.xMaxMajor && a.xMaxMinor == b.xMaxMinor
+        && a.yMaxMajor == b.yMaxMajor && a.yMaxMinor == b.yMaxMinor && a.grid_red == b.grid_red
+        && a.grid_green == b.grid_green && a.grid_blue == b.grid_blue && a.back_red == b.back_red
+        && a.back_green == b.back_green && a.back_blue == b.back_blue && same(a.para_red, b.para_red)
+        && same(a.para_green, b.para_green) && same(a.para_blue, b.para_blue) && same(a.para_on, b.para_on);
 }
 
 QString configFilePath()

@@ -48,6 +48,10 @@ struct DisplayConfig {
     bool para_on[kValueCount];
 };
 
+// Field by field, so that padding never counts.
+bool operator==(const DisplayConfig &a, const DisplayConfig &b);
+inline bool operator!=(const DisplayConfig &a, const DisplayConfig &b) { return !(a == b); }
+
 struct AppConfigRecord {
     ComConfig comm;
     DisplayConfig disp;
