@@ -1,0 +1,80 @@
+#include "analysis/spanstatistics.h"
+
+#include <QStandardItemModel>
+
+SpanStatistics spanStatistics(const SampleRecord *records, int first, int last,
+                              const std::function<void(int percent)> &progress)
+{
+    SpanStatistics stats;
+    const int n = last - first + 1;
+    if (n <= 0)
+        return stats;
+    stats.samples = n;
+
+    double sum[kValueCount] = {};
+    for (int k = 0; k < kValueCount; ++k)
+        stats.minimum[k] = stats.maximum[k] = records[first].values[k];
+
+    // Only the changes of the percentage are reported: a per-record call would
+    // cost more than the work itself on long files.
+    qint64 nextReport = 0;
+    for (int pos = 0; pos < n; ++pos) {
+        const float *values = records[first + pos].values;
+        for (int k = 0; k < kValueCount; ++k) {
+            const float v = values[k];
+            if (v > stats.maximum[k])
+                stats.maximum[k] = v;
+            if (v < stats.minimum[k])
+                stats.minimum[k] = v;
+            sum[k] += double(v);
+        }
+        if (progress && pos >= nextReport) {
+            const int percent = n == 1 ? 100 : int(qint64(pos) * 100 / (n - 1));
+            progress(percent);
+            nextReport = percent >= 100 ? qint64(n) : (qint64(percent + 1) * (n - 1) + 99) / 100;
+        }
+    }
+    for (int k = 0; k < kValueCount; ++k)
+        stats.average[k] = float(sum[k] / n);
+    return stats;
+}
+
+void setUpStatisticsModel(QStandardItemModel *model)
+{
+    model->setColumnCount(4);
+    model->setHorizontalHeaderLabels({QStringLiteral("参数"), QStringLiteral("最小值"), QStringLiteral("最大值"),
+                                      QStringLiteral("平均值")});
+}
+
+void fillStatisticsModel(QStandardItemModel *model, const SpanStatistics &stats)
+{
+    auto number = [](float v) { return new QStandardItem(QString::number(double(v), 'g', 6)); };
+    for (int k = 0; k < kValueCount; ++k) {
+        auto *name = new QStandardItem(QString::fromLatin1(ParamTable[k + 1].name).simplified());
+        name->setTextAlignment(Qt::AlignCenter);
+        model->setItem(k, 0, name);
+        model->setItem(k, 1, number(stats.minimum[k]));
+        model->setItem(k, 2, number(stats.maximum[k]));
+        model->setItem(k, 3, number(stats.average[k]));
+    }
+}
+
+QString modelText(const QAbstractItemModel &model)
+{
+    QString text;
+    auto appendLine = [&text](const QStringList &fields) {
+        text += fields.join(QLatin1Char('\t'));
+        text += QLatin1Char('\n');
+    };
+    QStringList fields;
+    for (int c = 0; c < model.columnCount(); ++c)
+        fields << model.headerData(c, Qt::Horizontal).toString();
+    appendLine(fields);
+    for (int r = 0; r < model.rowCount(); ++r) {
+        fields.clear();
+        for (int c = 0; c < model.columnCount(); ++c)
+            fields << model.index(r, c).data().toString();
+        appendLine(fields);
+    }
+    return text;
+}

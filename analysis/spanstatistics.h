@@ -1,0 +1,35 @@
+#pragma once
+
+#include "data/samplerecord.h"
+
+#include <QString>
+
+#include <functional>
+
+class QAbstractItemModel;
+class QStandardItemModel;
+
+// Minimum, maximum and average of each measured quantity over the records
+// first..last, both included; index k is column k + 1.
+struct SpanStatistics {
+    int samples = 0;
+    float minimum[kValueCount] = {};
+    float maximum[kValueCount] = {};
+    // The sum is kept in double; the average is rounded to single precision.
+    float average[kValueCount] = {};
+};
+
+// An empty span (last < first) gives samples == 0 and reports no progress.
+// progress receives the share of the span done, 0..100, each time that
+// figure changes; it reaches 100 with the last record, also for a span of
+// one record.
+SpanStatistics spanStatistics(const SampleRecord *records, int first, int last,
+                              const std::function<void(int percent)> &progress = {});
+
+// The result table: header "参数", "最小值", "最大值", "平均值" and one row per
+// quantity. Rows that exist already are overwritten.
+void setUpStatisticsModel(QStandardItemModel *model);
+void fillStatisticsModel(QStandardItemModel *model, const SpanStatistics &stats);
+
+// Header and rows, fields separated by tabs, every line ending with "\n".
+QString modelText(const QAbstractItemModel &model);
