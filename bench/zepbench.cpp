@@ -11,6 +11,7 @@ int loadBenchmark(const QStringList &args);
 int realtimeBenchmark(const QStringList &args);
 int reviewBenchmark(const QStringList &args);
 int exportBenchmark(const QStringList &args);
+int statsBenchmark(const QStringList &args);
 
 namespace {
 
@@ -25,6 +26,7 @@ const Command kCommands[] = {
     {"realtime", "refresh of the real-time window over a week of 1 s samples [--samples N]", realtimeBenchmark},
     {"review", "open, plot, table, find and copy of a 1,000,000-record file [--records N]", reviewBenchmark},
     {"export", "spreadsheet export of 100,000 samples against libxlsxwriter alone [--samples N]", exportBenchmark},
+    {"stats", "statistics dialog over the whole span of a 1,000,000-record file [--records N]", statsBenchmark},
 };
 
 void usage()
@@ -38,7 +40,7 @@ void usage()
 
 int main(int argc, char *argv[])
 {
-    // The real-time benchmark draws a window; without a display it draws
+    // The real-time and statistics benchmarks draw windows; without a display it draws
     // offscreen.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,0 +1,96 @@
+// Statistics over the whole span of a 1,000,000-record file: once through
+// the plain computation, once as the dialog runs it when 统计(&S) is
+// pressed, with its progress bar and its result table.
+
+#include "analysis/spanstatistics.h"
+#include "analysis/statdlg.h"
+#include "bench/benchfile.h"
+#include "data/datafile.h"
+#include "views/timespan.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QStringList>
+#include <QTableView>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// The records a data file of the load benchmark holds once it is read.
+bool fill(DataFile &file, uint32_t start)
+{
+    if (!file.records)
+        return false;
+    const BenchFileWriter samples(start, 5);
+    double values[kValueCount];
+    for (quint32 i = 0; i < file.count; ++i) {
+        file.records[i].time = samples.time(int(i));
+        samples.values(int(i), values);
+        for (int k = 0; k < kValueCount; ++k)
+            file.records[i].values[k] = float(values[k]);
+    }
+    return true;
+}
+
+} // namespace
+
+int statsBenchmark(const QStringList &args)
+{
+    int records = 1000000;
+    const int at = args.indexOf(QStringLiteral("--records"));
+    if (at >= 0 && at + 1 < args.size())
+        records = qMax(1, args.at(at + 1).toInt());
+
+    const uint32_t start = uint32_t(QDateTime(QDate(2026, 1, 1), QTime(0, 0)).toSecsSinceEpoch());
+    DataFile file(QStringLiteral("stats.txt"), quint32(records));
+    if (!fill(file, start)) {
+        fprintf(stderr, "no memory for %d records\n", records);
+        return 1;
+    }
+    printf("file: %d records in memory\n", records);
+
+    std::vector<double> plain;
+    int reports = 0;
+    for (int run = 0; run < 5; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        const SpanDecision span = decideSpan(file, file.records[0].time, file.records[records - 1].time);
+        const SpanStatistics s = spanStatistics(file.records, span.first, span.last, [&reports](int) { ++reports; });
+        plain.push_back(timer.nsecsElapsed() / 1e6);
+        if (s.samples != records) {
+            fprintf(stderr, "span holds %d records, not %d\n", s.samples, records);
+            return 1;
+        }
+    }
+    printf("computation alone: %.1f ms (median of 5, %d progress reports per run)\n", median(plain), reports / 5);
+
+    StatDlg dialog(nullptr, &file);
+    dialog.show();
+    auto *stat = dialog.findChild<QPushButton *>(QStringLiteral("pushButton_stat"));
+    const QAbstractItemModel *results = dialog.findChild<QTableView *>(QStringLiteral("tableView"))->model();
+    std::vector<double> dialogRuns;
+    for (int run = 0; run < 5; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        stat->click();
+        dialogRuns.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    if (results->rowCount() != kValueCount) {
+        fprintf(stderr, "the dialog shows %d rows\n", results->rowCount());
+        return 1;
+    }
+    printf("dialog, with progress bar and results: %.1f ms (median of 5)\n", median(dialogRuns));
+    printf("stats_ms=%.1f\n", median(dialogRuns));
+    return 0;
+}
