@@ -35,6 +35,7 @@ StatDlg::StatDlg(QWidget *parent, DataFile *file)
     ui->tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ui->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->tableView->setSelectionMode(QAbstractItemView::SingleSelection);
+    ui->tableView->horizontalHeader()->setStretchLastSection(true);
     setUpStatisticsModel(model);
     ui->tableView->setModel(model);
 }

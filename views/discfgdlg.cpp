@@ -24,6 +24,22 @@ void readColor(const ColorSelButton *button, int &red, int &green, int &blue)
     blue = c.blue();
 }
 
+// The name labels are 41 pixels wide; fonts wider than the one the form was
+// drawn with are made smaller until every name fits.
+QFont nameFont(QFont font)
+{
+    auto widest = [](const QFont &f) {
+        const QFontMetrics metrics(f);
+        int w = 0;
+        for (int column = 1; column < kColumnCount; ++column)
+            w = qMax(w, metrics.horizontalAdvance(QString::fromLatin1(ParamTable[column].name).simplified()));
+        return w;
+    };
+    while (font.pointSizeF() > 6 && widest(font) > 40)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    return font;
+}
+
 } // namespace
 
 bool storeDisplaySettings(const DisplayConfig &settings)
@@ -73,10 +89,12 @@ void DisCfgDlg::setUpDecoration()
 void DisCfgDlg::createParameterRows()
 {
     // Two columns side by side: rows 16..30 stand beside rows 0..14.
+    const QFont font = nameFont(ui->groupBox_para->font());
     for (int k = 0; k < kValueCount; ++k) {
         const int g = 26 + 22 * k;
         const bool left = k < 16;
         auto *label = new QLabel(QString::fromLatin1(ParamTable[k + 1].name).simplified(), ui->groupBox_para);
+        label->setFont(font);
         auto *button = new ColorSelButton(ui->groupBox_para, Qt::white);
         auto *check = new QCheckBox(ui->groupBox_para);
         if (left) {
