@@ -7,13 +7,18 @@
 #include "app/eventview.h"
 #include "app/recentfiles.h"
 #include "app/tiling.h"
+#include "analysis/statdlg.h"
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
 #include "data/appconfig.h"
 #include "data/datafile.h"
 #include "realtime/realplot.h"
+#include "views/discfgdlg.h"
+#include "views/finddlg.h"
 #include "views/mytableview.h"
 #include "views/plot.h"
+#include "views/rangesetdlg.h"
+#include "views/turntodlg.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -633,10 +638,52 @@ void MainWindow::actionConvertoPdfTriggered()
         saveSnapshotPdf(window, this);
 }
 
-// The actions below belong to features that join the program step by step;
-// until a feature is present its action does nothing.
-void MainWindow::actionDisCfgTriggered() {}
-void MainWindow::actionStatTriggered() {}
-void MainWindow::actionRestrictTriggered() {}
-void MainWindow::actionTurntoTriggered() {}
-void MainWindow::actionFindTriggered() {}
+void MainWindow::actionDisCfgTriggered()
+{
+    // The dialog deletes itself when it closes.
+    auto *dialog = new DisCfgDlg(this);
+    dialog->exec();
+}
+
+void MainWindow::actionStatTriggered()
+{
+    const CurrentDocument doc = currentDocument();
+    if (!doc.file)
+        return;
+    StatDlg dialog(this, doc.file);
+    dialog.exec();
+}
+
+void MainWindow::actionRestrictTriggered()
+{
+    const CurrentDocument doc = currentDocument();
+    if (!doc.file || (!doc.table && !doc.plot))
+        return;
+    RangeSetDlg dialog(this, doc.file);
+    const ShownSpan span = doc.table ? tableSpan(*doc.table) : plotSpan(*doc.plot);
+    if (doc.table)
+        connect(&dialog, &RangeSetDlg::setRangeTime, doc.table, &MyTableView::setxRange);
+    else
+        connect(&dialog, &RangeSetDlg::setRangeTime, doc.plot, &Plot::setxRange);
+    dialog.setRange(span.start, span.end);
+    dialog.exec();
+}
+
+void MainWindow::actionTurntoTriggered()
+{
+    const CurrentDocument doc = currentDocument();
+    if (!doc.file || !doc.table)
+        return;
+    TurntoDlg dialog(doc.window, doc.file);
+    dialog.exec();
+}
+
+void MainWindow::actionFindTriggered()
+{
+    const CurrentDocument doc = currentDocument();
+    if (!doc.file || !doc.table)
+        return;
+    // After the table's own search, so that Find Next sees it started.
+    FindDlg *dialog = openFindDlg(doc.window, doc.table);
+    connect(dialog, &FindDlg::find, this, &MainWindow::updateMenus);
+}
