@@ -218,8 +218,6 @@ private slots:
         QTest::addColumn<int>("offset");        // seconds after the first sample
         QTest::addColumn<int>("row");           // -1: refused
         QTest::newRow("between two samples: the later") << -1 << 0 << 17 << 4;
-        QTest::newRow("the first") << -1 << 0 << 0 << 0;
-        QTest::newRow("the last") << -1 << 0 << 95 << 19;
         QTest::newRow("after the file") << -1 << 0 << 96 << -1;
         QTest::newRow("restricted: among the rows shown") << 5 << 10 << 35 << 2;
         QTest::newRow("restricted: outside the rows shown") << 5 << 10 << 60 << -1;

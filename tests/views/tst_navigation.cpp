@@ -2,7 +2,6 @@
 #include "views/finddlg.h"
 #include "views/mytableview.h"
 #include "views/rangesetdlg.h"
-#include "views/timescaledraw.h"
 #include "views/timespan.h"
 #include "views/turntodlg.h"
 #include "testsupport.h"
@@ -201,30 +200,6 @@ private slots:
         QCOMPARE(w.table->findValue(), 22.0);
     }
 
-    void findDialogsTalkToTheirOwnTable()
-    {
-        auto fileA = testFile();
-        auto fileB = testFile();
-        TableWindow a(fileA.get());
-        TableWindow b(fileB.get());
-        QPointer<FindDlg> dlgA = openFindDlg(a.window, a.table);
-        QPointer<FindDlg> dlgB = openFindDlg(b.window, b.table);
-        child<QLineEdit>(dlgB, "lineEditValue")->setText(QStringLiteral("14"));
-        child<QPushButton>(dlgB, "pushButton_ok")->click();
-        settle();
-        QVERIFY(dlgA);
-        QVERIFY(b.table->findStarted());
-        QVERIFY(!a.table->findStarted());
-        QCOMPARE(b.table->currentIndex(), b.table->model()->index(4, 1));
-        QCOMPARE(a.table->findDlgX(), -255);
-        child<QLineEdit>(dlgA, "lineEditValue")->setText(QStringLiteral("20"));
-        child<QPushButton>(dlgA, "pushButton_ok")->click();
-        settle();
-        QCOMPARE(a.table->findValue(), 20.0);
-        QCOMPARE(b.table->findValue(), 14.0);
-        QCOMPARE(a.table->currentIndex(), a.table->model()->index(0, 2));
-    }
-
     void findDialogGoesWithItsWindow()
     {
         auto file = testFile();
@@ -282,57 +257,6 @@ private slots:
         QCOMPARE(child<QLabel>(&dlg, "label_period")->text(),
                  QStringLiteral("2018/04/20 15:30:20 -> 2018/04/20 16:30:50"));
         QCOMPARE(editsTime(child<QDateEdit>(&dlg, "dateEdit"), child<QTimeEdit>(&dlg, "timeEdit")), t0());
-    }
-
-    void turnToSelects_data()
-    {
-        QTest::addColumn<int>("restrictFrom"); // -1: the whole file
-        QTest::addColumn<int>("restrictTo");
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<int>("row");         // -1: refused
-        QTest::addColumn<QString>("message");
-        QTest::newRow("between two samples") << -1 << 0 << 15 << 2 << QString();
-        QTest::newRow("the first") << -1 << 0 << 0 << 0 << QString();
-        QTest::newRow("the last") << -1 << 0 << 3630 << 4 << QString();
-        QTest::newRow("outside the file") << -1 << 0 << 3700 << -1 << "时间超出了文件时间范围！";
-        QTest::newRow("restricted table") << 10 << 30 << 30 << 2 << QString();
-        QTest::newRow("restricted, before its rows") << 10 << 30 << 0 << -1 << turnToMessage(TurnToCheck::OutsideShown);
-        QTest::newRow("restricted to a gap") << 100 << 200 << 3630 << -1 << turnToMessage(TurnToCheck::OutsideShown);
-    }
-
-    void turnToSelects()
-    {
-        QFETCH(int, restrictFrom);
-        QFETCH(int, restrictTo);
-        QFETCH(int, offset);
-        QFETCH(int, row);
-        QFETCH(QString, message);
-        auto file = testFile();
-        TableWindow w(file.get());
-        if (restrictFrom >= 0)
-            w.table->setxRange(t0() + uint32_t(restrictFrom), t0() + uint32_t(restrictTo));
-        TurntoDlg dlg(w.window, file.get());
-        dlg.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        setEditsTime(child<QDateEdit>(&dlg, "dateEdit"), child<QTimeEdit>(&dlg, "timeEdit"), uint32_t(qint64(t0()) + offset));
-        zeptest::MessageBoxLog boxes;
-        boxes.start();
-        child<QPushButton>(&dlg, "pushButton_ok")->click();
-        if (row < 0) {
-            QCOMPARE(boxes.seen.size(), 1);
-            QCOMPARE(boxes.seen[0].title, QStringLiteral("错误"));
-            QCOMPARE(boxes.seen[0].text, message);
-            QVERIFY(dlg.isVisible());
-            QVERIFY(w.table->selectionModel()->selectedIndexes().isEmpty());
-            return;
-        }
-        QVERIFY(boxes.seen.isEmpty());
-        QVERIFY(!dlg.isVisible());
-        QCOMPARE(dlg.result(), int(QDialog::Accepted));
-        QCOMPARE(w.table->currentIndex().row(), row);
-        QVERIFY(w.table->selectionModel()->isRowSelected(row, QModelIndex()));
-        QCOMPARE(w.table->selectionModel()->selectedRows().size(), 1);
-        QCOMPARE(w.table->timeText(row), localTimeText(file->records[w.table->firstRecord() + row].time));
     }
 
     // ---- Time range
