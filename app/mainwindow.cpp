@@ -2,12 +2,12 @@
 
 #include "analysis/excelexportdlg.h"
 #include "analysis/snapshot.h"
+#include "analysis/statdlg.h"
 #include "app/appinfo.h"
 #include "app/documenttitle.h"
 #include "app/eventview.h"
 #include "app/recentfiles.h"
 #include "app/tiling.h"
-#include "analysis/statdlg.h"
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
 #include "data/appconfig.h"
@@ -72,9 +72,8 @@ MainWindow::~MainWindow()
     stopAcquisitionForShutdown();
     // The tables read their files' records until they are gone, so the
     // windows go first, while this window and its form are still whole to
-    // take their farewells.
-    // A window closed just before (deleted later, no longer listed by the
-    // area) goes too, before its farewell could reach a half-gone window.
+    // take their farewells; so do windows closed just before, which wait
+    // for a later deletion and are no longer listed by the area.
     qDeleteAll(mdiArea->findChildren<QMdiSubWindow *>());
     disconnect(mdiArea, nullptr, this, nullptr);
     ui.reset();
