@@ -40,8 +40,7 @@ void usage()
 
 int main(int argc, char *argv[])
 {
-    // The real-time and statistics benchmarks draw windows; without a display it draws
-    // offscreen.
+    // Some benchmarks draw windows; without a display they draw offscreen.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
