@@ -60,7 +60,7 @@ DisCfgDlg::DisCfgDlg(QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
     setFixedSize(size());
-    setUpDecoration();
+    decorateSidePanel(ui->widget, QStringLiteral(":/png/monitor.png"), 32, height() / 2);
 
     gridButton = new ColorSelButton(ui->groupBox_grid, Qt::white);
     gridButton->setGeometry(130, 140, 75, 23);
@@ -75,16 +75,6 @@ DisCfgDlg::DisCfgDlg(QWidget *parent)
 }
 
 DisCfgDlg::~DisCfgDlg() = default;
-
-void DisCfgDlg::setUpDecoration()
-{
-    fillBackground(ui->widget, QBrush(QPixmap(QStringLiteral(":/png/sidepanel.jpg"))));
-    auto *icon = new QWidget(ui->widget);
-    icon->setGeometry(32, height() / 2, 64, 64);
-    fillBackground(icon, QBrush(QPixmap(QStringLiteral(":/png/monitor.png")).scaledToHeight(64, Qt::SmoothTransformation)));
-    ui->widget->setAttribute(Qt::WA_TransparentForMouseEvents);
-    icon->show();
-}
 
 void DisCfgDlg::createParameterRows()
 {

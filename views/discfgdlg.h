@@ -49,7 +49,6 @@ private slots:
     void on_buttonBox_accepted();
 
 private:
-    void setUpDecoration();
     void createParameterRows();
     void connectColorButtons();
     void loadSettings(const DisplayConfig &settings);
