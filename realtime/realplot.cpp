@@ -155,8 +155,8 @@ void RealPlot::refreshTick()
     const double rangeStart = rows > canvasWidth ? double(last) - canvasWidth : double(firstSample);
     setAxisScale(QwtPlot::xBottom, rangeStart, last);
     setFooter(QStringLiteral("时间范围：") + localTimeText(firstSample) + QStringLiteral(" -> ") + localTimeText(last));
-    // As wide as its text needs in the fonts at hand (at least the specified
-    // 172 pixels), its right edge on the canvas's right edge.
+    // As wide as its text needs in the fonts at hand, and never narrower
+    // than 172 pixels, its right edge on the canvas's right edge.
     timeBadge->setText(localTimeText(last));
     const int badgeWidth = qMax(kBadgeWidth, timeBadge->sizeHint().width());
     timeBadge->resize(badgeWidth, kBadgeHeight);
