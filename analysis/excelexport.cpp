@@ -2,6 +2,7 @@
 
 #include "analysis/automation.h"
 #include "data/datafile.h"
+#include "data/localtimetext.h"
 #include "views/timespan.h"
 
 #include <QDate>
@@ -19,20 +20,6 @@ bool sameFile(const QString &a, const QString &b)
     const QFileInfo fa(a);
     const QFileInfo fb(b);
     return fa.exists() && fb.exists() && fa.canonicalFilePath() == fb.canonicalFilePath();
-}
-
-char *putNumber(char *p, int value, int width)
-{
-    for (int i = width - 1; i >= 0; --i) {
-        p[i] = char('0' + value % 10);
-        value /= 10;
-    }
-    return p + width;
-}
-
-int offsetAt(int64_t seconds)
-{
-    return QDateTime::fromSecsSinceEpoch(seconds).offsetFromUtc();
 }
 
 } // namespace
@@ -77,41 +64,6 @@ QList<int> sheetSampleCounts(int samples, int perSheet)
     return counts;
 }
 
-QString SheetTimeText::text(uint32_t time)
-{
-    // A change of offset inside the hour (twice within one hour never
-    // happens) leaves that hour to QDateTime.
-    const int64_t h = int64_t(time) / 3600;
-    if (h != hour) {
-        hour = h;
-        offset = offsetAt(h * 3600);
-        steady = offset == offsetAt(h * 3600 + 3599);
-    }
-    if (!steady)
-        return QDateTime::fromSecsSinceEpoch(time).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    const int64_t local = int64_t(time) + offset;
-    int64_t days = local / 86400;
-    int64_t second = local % 86400;
-    if (second < 0) {
-        second += 86400;
-        --days;
-    }
-    const QDate date = QDate(1970, 1, 1).addDays(days);
-    char buffer[19];
-    char *p = putNumber(buffer, date.year(), 4);
-    *p++ = '-';
-    p = putNumber(p, date.month(), 2);
-    *p++ = '-';
-    p = putNumber(p, date.day(), 2);
-    *p++ = ' ';
-    p = putNumber(p, int(second / 3600), 2);
-    *p++ = ':';
-    p = putNumber(p, int(second / 60 % 60), 2);
-    *p++ = ':';
-    putNumber(p, int(second % 60), 2);
-    return QString::fromLatin1(buffer, int(sizeof buffer));
-}
-
 ExportResult exportSpan(const DataFile &file, const SpanDecision &span, const QString &fileName,
                         const std::function<void(int percent)> &progress, int perSheet)
 {
@@ -122,7 +74,7 @@ ExportResult exportSpan(const DataFile &file, const SpanDecision &span, const QS
     }
     const int samples = qMax(span.size(), 0);
     const QStringList header = exportHeader();
-    SheetTimeText times;
+    LocalTimeFormatter times;
     int shownPercent = -1;
 
     bool failed = false;

@@ -34,19 +34,6 @@ int exportPercent(qint64 position, qint64 samples);
 // alone).
 QList<int> sheetSampleCounts(int samples, int perSheet = kSheetSamples);
 
-// Local time as "yyyy-MM-dd hh:mm:ss", the text QDateTime gives, without its
-// cost per row: the offset from UTC is looked up once per hour of samples.
-class SheetTimeText
-{
-public:
-    QString text(uint32_t time);
-
-private:
-    int64_t hour = -1;
-    int offset = 0;
-    bool steady = false;
-};
-
 struct ExportResult {
     enum Status { Saved, NotWritten, WouldOverwriteData };
     Status status = Saved;

@@ -3,6 +3,7 @@
 // its own, and the resident memory the export adds at its peak.
 
 #include "analysis/excelexport.h"
+#include "data/localtimetext.h"
 #include "bench/benchfile.h"
 #include "bench/benchmemory.h"
 #include "data/datafile.h"
@@ -43,7 +44,7 @@ double writeDirectly(const DataFile &file, const QString &path)
     std::vector<double> numbers;
     times.reserve(file.count);
     numbers.reserve(size_t(file.count) * kValueCount);
-    SheetTimeText texts;
+    LocalTimeFormatter texts;
     for (quint32 i = 0; i < file.count; ++i) {
         times.push_back(texts.text(file.records[i].time).toLatin1());
         for (int c = 1; c < kColumnCount; ++c)

@@ -1,5 +1,6 @@
 #include "analysis/automation.h"
 #include "analysis/excelexport.h"
+#include "data/localtimetext.h"
 #include "analysis/excelexportdlg.h"
 #include "data/datafile.h"
 #include "data/datafiletestutil.h"
@@ -510,7 +511,7 @@ private slots:
         QFETCH(QDateTime, from);
         QFETCH(int, step);
         const ZoneForTest inZone(zone);
-        SheetTimeText texts;
+        LocalTimeFormatter texts;
         const uint32_t start = uint32_t(from.toSecsSinceEpoch());
         for (uint32_t t = start; t < start + 24 * 3600; t += uint32_t(step))
             QCOMPARE(texts.text(t), timeText(t));
