@@ -2,7 +2,7 @@
 // window's actions on files opened through loadFile.
 
 #include "analysis/statdlg.h"
-#include "app/mainwindow.h"
+#include "mainwindowtest.h"
 #include "data/appconfig.h"
 #include "realtime/realplot.h"
 #include "views/colorselbutton.h"
@@ -72,14 +72,11 @@ void settle()
 
 } // namespace
 
-class TestDocumentDialogs : public QObject
+class TestDocumentDialogs : public zeptest::MainWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<MainWindow> window;
 
-    QAction *action(const char *name) const { return window->findChild<QAction *>(QLatin1String(name)); }
 
     QString open(const QString &name, int count = 20)
     {
@@ -123,21 +120,10 @@ class TestDocumentDialogs : public QObject
 private slots:
     void init()
     {
-        QSettings().clear();
-        AppConfig = AppConfigRecord{};
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(dir->path()));
-        window = std::make_unique<MainWindow>();
-        window->resize(1200, 800);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        startWindow();
     }
 
-    void cleanup()
-    {
-        window.reset();
-        QSettings().clear();
-    }
+    void cleanup() { stopWindow(); }
 
     void findWalksTheMatches()
     {

@@ -1,4 +1,4 @@
-#include "app/mainwindow.h"
+#include "mainwindowtest.h"
 #include "app/recentfiles.h"
 #include "app/tiling.h"
 #include "data/appconfig.h"
@@ -23,14 +23,11 @@ Q_DECLARE_METATYPE(Qt::Orientation)
 
 Q_DECLARE_METATYPE(DocumentKind)
 
-class TestDocuments : public QObject
+class TestDocuments : public zeptest::MainWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<MainWindow> window;
 
-    QString path(const QString &name) const { return dir->filePath(name); }
     QString sampleFile(const QString &name, int count = 20)
     {
         const QString p = path(name);
@@ -38,7 +35,6 @@ class TestDocuments : public QObject
             qWarning("cannot write %s", qPrintable(p));
         return p;
     }
-    QAction *action(const char *name) const { return window->findChild<QAction *>(QLatin1String(name)); }
     QMdiArea *area() const { return window->documentArea(); }
     QStringList titles() const
     {
@@ -76,21 +72,10 @@ class TestDocuments : public QObject
 private slots:
     void init()
     {
-        QSettings().clear();
-        AppConfig = AppConfigRecord{};
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(dir->path()));
-        window = std::make_unique<MainWindow>();
-        window->resize(1200, 800);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        startWindow();
     }
 
-    void cleanup()
-    {
-        window.reset();
-        QSettings().clear();
-    }
+    void cleanup() { stopWindow(); }
 
     void windowTitles_data()
     {

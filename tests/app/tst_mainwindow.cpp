@@ -1,4 +1,4 @@
-#include "app/mainwindow.h"
+#include "mainwindowtest.h"
 #include "app/recentfiles.h"
 #include "app/zepabout.h"
 #include "data/appconfig.h"
@@ -34,36 +34,19 @@ QStringList entries(const QList<QAction *> &actions)
 
 } // namespace
 
-class TestMainWindow : public QObject
+class TestMainWindow : public zeptest::MainWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<MainWindow> window;
 
-    QAction *action(const char *name) const
-    {
-        auto *a = window->findChild<QAction *>(QLatin1String(name));
-        if (!a)
-            qWarning("no action %s", name);
-        return a;
-    }
 
 private slots:
     void init()
     {
-        QSettings().clear();
-        AppConfig = AppConfigRecord{};
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(dir->path()));
-        window = std::make_unique<MainWindow>();
+        startWindow(false);
     }
 
-    void cleanup()
-    {
-        window.reset();
-        QSettings().clear();
-    }
+    void cleanup() { stopWindow(); }
 
     void identity()
     {

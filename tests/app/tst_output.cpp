@@ -2,7 +2,7 @@
 // them: spreadsheet export, PDF, print preview.
 
 #include "analysis/excelexportdlg.h"
-#include "app/mainwindow.h"
+#include "mainwindowtest.h"
 #include "data/appconfig.h"
 #include "data/datafile.h"
 #include "testsupport.h"
@@ -23,16 +23,12 @@ using zeptest::FileDialogLog;
 using zeptest::MessageBoxLog;
 using zeptest::ModalWatch;
 
-class TestOutput : public QObject
+class TestOutput : public zeptest::MainWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<MainWindow> window;
     QString file;
 
-    QString path(const QString &name) const { return dir->filePath(name); }
-    QAction *action(const char *name) const { return window->findChild<QAction *>(QLatin1String(name)); }
     QMdiSubWindow *subWindow(const QString &suffix) const
     {
         for (QMdiSubWindow *w : window->documentArea()->subWindowList()) {
@@ -63,25 +59,14 @@ class TestOutput : public QObject
 private slots:
     void init()
     {
-        QSettings().clear();
-        AppConfig = AppConfigRecord{};
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(dir->path()));
+        startWindow();
         file = path(QStringLiteral("day.txt"));
         QVERIFY(zeptest::writeSampleFile(file, 20));
-        window = std::make_unique<MainWindow>();
-        window->resize(1200, 800);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         window->loadFile(file);
         QCOMPARE(window->openDocuments().size(), 1);
     }
 
-    void cleanup()
-    {
-        window.reset();
-        QSettings().clear();
-    }
+    void cleanup() { stopWindow(); }
 
     void exportFromEitherWindow_data()
     {

@@ -1,0 +1,59 @@
+#pragma once
+
+// The base of the tests that drive a whole main window: each test function
+// gets a fresh settings store, settings record and working directory, and a
+// window of its own.
+
+#include "app/mainwindow.h"
+#include "data/appconfig.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace zeptest {
+
+class MainWindowTest : public QObject
+{
+protected:
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<MainWindow> window;
+
+    // From init(). A shown window is exposed at 1200 x 800 before the test
+    // begins; an unshown one keeps the state its constructor gives it.
+    void startWindow(bool shown = true)
+    {
+        QSettings().clear();
+        AppConfig = AppConfigRecord{};
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(dir->path()));
+        window = std::make_unique<MainWindow>();
+        if (!shown)
+            return;
+        window->resize(1200, 800);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    // From cleanup().
+    void stopWindow()
+    {
+        window.reset();
+        QSettings().clear();
+    }
+
+    QString path(const QString &name) const { return dir->filePath(name); }
+
+    QAction *action(const char *name) const
+    {
+        auto *a = window->findChild<QAction *>(QLatin1String(name));
+        if (!a)
+            qWarning("no action %s", name);
+        return a;
+    }
+};
+
+} // namespace zeptest
