@@ -33,11 +33,10 @@ SpanDecision ExcelExportDlg::formSpan() const
 
 void ExcelExportDlg::on_pushButton_export_clicked()
 {
-    const SpanDecision span = formSpan();
-    if (!span.ok()) {
-        QMessageBox::warning(this, QStringLiteral("错误"), spanMessage(span.check), QMessageBox::Ok);
+    const SpanDecision span =
+        askedSpan(this, *dataFile, ui->dateEdit_start, ui->timeEdit_start, ui->dateEdit_end, ui->timeEdit_end);
+    if (!span.ok())
         return;
-    }
     const QString fileName =
         QFileDialog::getSaveFileName(this, tr("Excel导出文件"), QString(), QStringLiteral("*.xls;;*.xlsx"));
     if (fileName.isEmpty())

@@ -44,13 +44,10 @@ StatDlg::~StatDlg() = default;
 
 void StatDlg::on_pushButton_stat_clicked()
 {
-    const uint32_t start = editsTime(ui->dateEdit_start, ui->timeEdit_start);
-    const uint32_t end = editsTime(ui->dateEdit_end, ui->timeEdit_end);
-    const SpanDecision span = decideSpan(*dataFile, start, end);
-    if (!span.ok()) {
-        QMessageBox::warning(this, QStringLiteral("错误"), spanMessage(span.check), QMessageBox::Ok);
+    const SpanDecision span =
+        askedSpan(this, *dataFile, ui->dateEdit_start, ui->timeEdit_start, ui->dateEdit_end, ui->timeEdit_end);
+    if (!span.ok())
         return;
-    }
     // A span between two samples would average nothing; the last results
     // stay as they were.
     if (span.size() <= 0) {

@@ -66,14 +66,11 @@ void RangeSetDlg::setRange(uint32_t start, uint32_t end)
 
 void RangeSetDlg::on_pushButton_ok_clicked()
 {
-    const uint32_t start = editsTime(ui->dateEdit_start, ui->timeEdit_start);
-    const uint32_t end = editsTime(ui->dateEdit_end, ui->timeEdit_end);
-    const SpanDecision span = decideSpan(*dataFile, start, end);
-    if (!span.ok()) {
-        QMessageBox::warning(this, QStringLiteral("错误"), spanMessage(span.check), QMessageBox::Ok);
+    const SpanDecision span =
+        askedSpan(this, *dataFile, ui->dateEdit_start, ui->timeEdit_start, ui->dateEdit_end, ui->timeEdit_end);
+    if (!span.ok())
         return;
-    }
-    emit setRangeTime(start, end);
+    emit setRangeTime(span.start, span.end);
     accept();
 }
 

@@ -4,6 +4,7 @@
 
 #include <QDateEdit>
 #include <QDateTime>
+#include <QMessageBox>
 #include <QTimeEdit>
 
 #include <algorithm>
@@ -24,6 +25,8 @@ int lastRecordAtOrBefore(const SampleRecord *records, int count, uint32_t time)
 SpanDecision decideSpan(const SampleRecord *records, int count, uint32_t start, uint32_t end)
 {
     SpanDecision d;
+    d.start = start;
+    d.end = end;
     if (count <= 0) {
         d.check = SpanCheck::StartOutside;
         return d;
@@ -90,4 +93,13 @@ void setEditsTime(QDateEdit *date, QTimeEdit *time, uint32_t seconds)
     const QDateTime t = QDateTime::fromSecsSinceEpoch(seconds);
     date->setDate(t.date());
     time->setTime(t.time());
+}
+
+SpanDecision askedSpan(QWidget *dialog, const DataFile &file, const QDateEdit *startDate, const QTimeEdit *startTime,
+                       const QDateEdit *endDate, const QTimeEdit *endTime)
+{
+    const SpanDecision span = decideSpan(file, editsTime(startDate, startTime), editsTime(endDate, endTime));
+    if (!span.ok())
+        QMessageBox::warning(dialog, QStringLiteral("错误"), spanMessage(span.check), QMessageBox::Ok);
+    return span;
 }

@@ -8,6 +8,7 @@ class QDate;
 class QDateEdit;
 class QTime;
 class QTimeEdit;
+class QWidget;
 class DataFile;
 struct SampleRecord;
 
@@ -21,6 +22,10 @@ struct SpanDecision {
     // lies inside a gap between two samples has last == first - 1.
     int first = 0;
     int last = -1;
+
+    // The span as asked for.
+    uint32_t start = 0;
+    uint32_t end = 0;
 
     bool ok() const { return check == SpanCheck::Ok; }
     int size() const { return last - first + 1; }
@@ -48,3 +53,8 @@ QString periodText(const DataFile &file);
 uint32_t editsTime(const QDate &date, const QTime &time);
 uint32_t editsTime(const QDateEdit *date, const QTimeEdit *time);
 void setEditsTime(QDateEdit *date, QTimeEdit *time, uint32_t seconds);
+
+// The span of a dialog's start and end edits. A refused one has been
+// reported to the user in a warning over the dialog.
+SpanDecision askedSpan(QWidget *dialog, const DataFile &file, const QDateEdit *startDate, const QTimeEdit *startTime,
+                       const QDateEdit *endDate, const QTimeEdit *endTime);
