@@ -31,13 +31,13 @@ void SamplingThread::stop()
 
 void SamplingThread::setJournal(std::shared_ptr<LiveJournal> journal)
 {
-    QMutexLocker locker(&journalMutex);
+    std::lock_guard<std::mutex> locker(journalMutex);
     this->journal = std::move(journal);
 }
 
 std::shared_ptr<LiveJournal> SamplingThread::currentJournal() const
 {
-    QMutexLocker locker(&journalMutex);
+    std::lock_guard<std::mutex> locker(journalMutex);
     return journal;
 }
 

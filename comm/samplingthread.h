@@ -4,11 +4,11 @@
 #include "data/paramtable.h"
 #include "data/samplerecord.h"
 
-#include <QMutex>
 #include <QThread>
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 class Client;
 class LiveJournal;
@@ -71,6 +71,6 @@ private:
     Client *client = nullptr;
     Master *master = nullptr;
     float pollBuffer[kColumnCount] = {};
-    mutable QMutex journalMutex;
+    mutable std::mutex journalMutex;
     std::shared_ptr<LiveJournal> journal;
 };

@@ -71,7 +71,7 @@ QString LiveJournal::lockFileFor(const QString &journalPath)
 
 QString LiveJournal::path() const
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     return filePath;
 }
 
@@ -109,7 +109,7 @@ LiveJournal::AppendResult LiveJournal::append(uint32_t time, const double values
 {
     std::shared_ptr<OpenFile> toSync;
     {
-        QMutexLocker locker(&mutex);
+        std::lock_guard<std::mutex> locker(mutex);
         if (state == State::Failed || state == State::Ended)
             return AppendResult::Off;
         if (state == State::Waiting) {
@@ -153,7 +153,7 @@ void LiveJournal::sync()
 {
     std::shared_ptr<OpenFile> toSync;
     {
-        QMutexLocker locker(&mutex);
+        std::lock_guard<std::mutex> locker(mutex);
         if (!file || !unsynced)
             return;
         toSync = file;
@@ -165,7 +165,7 @@ void LiveJournal::sync()
 
 void LiveJournal::remove()
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     state = State::Ended;
     file.reset();
     if (ownsFile)
@@ -174,7 +174,7 @@ void LiveJournal::remove()
 
 void LiveJournal::close()
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     state = State::Ended;
     file.reset();
 }

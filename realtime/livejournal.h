@@ -3,11 +3,11 @@
 #include "data/samplerecord.h"
 
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 // The crash copy of one real-time window's series: every poll that goes into
 // the live stores is also appended here, as a record of a data file, so that
@@ -68,7 +68,8 @@ private:
 
     const QString folder;
     const int syncIntervalMs;
-    mutable QMutex mutex;
+    // A standard mutex, which ThreadSanitizer sees, unlike Qt's futexes.
+    mutable std::mutex mutex;
     State state = State::Waiting;
     QString filePath;
     // Whether filePath is a file this journal created.
