@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
@@ -10,5 +11,6 @@ int main(int argc, char *argv[])
     installQtTranslation(app);
     MainWindow window;
     window.show();
+    QTimer::singleShot(0, &window, [&window] { window.offerLeftJournals(); });
     return app.exec();
 }

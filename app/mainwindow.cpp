@@ -6,12 +6,14 @@
 #include "app/appinfo.h"
 #include "app/documenttitle.h"
 #include "app/eventview.h"
+#include "app/journalrecovery.h"
 #include "app/recentfiles.h"
 #include "app/tiling.h"
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
 #include "data/appconfig.h"
 #include "data/datafile.h"
+#include "realtime/livejournal.h"
 #include "realtime/realplot.h"
 #include "views/discfgdlg.h"
 #include "views/finddlg.h"
@@ -317,12 +319,16 @@ void MainWindow::actionReadComm()
     // Opened again while the thread still polls: show the acquisition.
     if (acquiring)
         realPlot->startRefresh();
+    if (samplingThread)
+        samplingThread->setJournal(realPlot->journal());
     updateMenus();
 }
 
 void MainWindow::CloseReadCommPlot()
 {
     realPlot = nullptr;
+    if (samplingThread)
+        samplingThread->setJournal(nullptr);
     updateMenus();
 }
 
@@ -333,6 +339,9 @@ void MainWindow::actionStartRead()
     samplingThread = new SamplingThread(this);
     connect(samplingThread, &QThread::finished, this, &MainWindow::thread_finished);
     connect(samplingThread, &SamplingThread::warning, this, &MainWindow::showRealComErr);
+    connect(samplingThread, &SamplingThread::journalFailed, this, &MainWindow::showJournalError);
+    if (realPlot)
+        samplingThread->setJournal(realPlot->journal());
     samplingThread->start();
     if (realPlot)
         realPlot->startRefresh();
@@ -371,6 +380,19 @@ void MainWindow::showRealComErr(SamplingThread::ComErrType kind)
     if (shuttingDown)
         return;
     QMessageBox::warning(this, QStringLiteral("错误"), SamplingThread::errorText(kind), QMessageBox::Ok);
+}
+
+void MainWindow::showJournalError(const QString &path)
+{
+    if (shuttingDown)
+        return;
+    QMessageBox::warning(this, QStringLiteral("错误"), journalFailureText(path), QMessageBox::Ok);
+}
+
+void MainWindow::offerLeftJournals(const std::function<QString()> &askFileName)
+{
+    offerJournals(this, LiveJournal::defaultFolder(),
+                  askFileName ? askFileName : std::function<QString()>([this] { return askDataFileSaveName(this); }));
 }
 
 MainWindow::CurrentDocument MainWindow::currentDocument() const

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 class QElapsedTimer;
@@ -39,6 +40,9 @@ public:
     void prependToRecentFiles(const QString &path);
     const QList<DataFile *> &openDocuments() const { return documents; }
     QMdiArea *documentArea() const { return mdiArea; }
+    // The start-up step that offers journals an earlier run left behind.
+    // askFileName replaces the save dialog; empty for the dialog.
+    void offerLeftJournals(const std::function<QString()> &askFileName = {});
 
 signals:
     void update_discfg();
@@ -50,6 +54,7 @@ public slots:
 
 private slots:
     void showRealComErr(SamplingThread::ComErrType kind);
+    void showJournalError(const QString &path);
     void actionComCfgTriggered();
     void actionDisCfgTriggered();
     void actionAboutTriggered();

@@ -1,9 +1,11 @@
 // The real-time window after a week of 1-second samples in every store: how
 // long one refresh tick with its redraw takes at 1600 x 900, and how long
-// the sampling thread's appends take while the window draws.
+// the sampling thread's appends take while the window draws, and what the
+// journal adds to each poll.
 
 #include "data/appconfig.h"
 #include "data/paramtable.h"
+#include "realtime/livejournal.h"
 #include "realtime/realplot.h"
 #include "realtime/signaldata.h"
 
@@ -11,6 +13,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <qwt_plot_canvas.h>
@@ -99,6 +102,29 @@ AppendStats appendWhile(double firstX, Work work)
     return stats;
 }
 
+// What appending one poll to the journal costs the sampling thread, fsync
+// every few seconds included, over 10,000 polls in a temporary folder.
+bool journalAppendTimes(std::vector<double> &micros)
+{
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return false;
+    LiveJournal journal(dir.path());
+    const uint32_t start = uint32_t(QDateTime::currentSecsSinceEpoch());
+    micros.clear();
+    micros.reserve(10000);
+    for (int i = 0; i < 10000; ++i) {
+        const SampleRecord poll = pollAt(i);
+        QElapsedTimer t;
+        t.start();
+        if (journal.appendPoll(start + uint32_t(i), poll) != LiveJournal::AppendResult::Written)
+            return false;
+        micros.push_back(t.nsecsElapsed() / 1e3);
+    }
+    journal.remove();
+    return true;
+}
+
 } // namespace
 
 int realtimeBenchmark(const QStringList &args)
@@ -154,6 +180,15 @@ int realtimeBenchmark(const QStringList &args)
     printf("appends alone: %zu, 99.9%% under %.1f us, %d over 1 ms, longest %.1f us\n", alone.count, alone.p999,
            alone.overMs, alone.longest);
     printf("longest_append_while_drawing_us=%.1f\n", drawn.longest);
-    printf("realtime_tick_ms=%.1f\n", median(ticks));
+
+    std::vector<double> journalMicros;
+    if (!journalAppendTimes(journalMicros)) {
+        fprintf(stderr, "the journal could not be written\n");
+        return 1;
+    }
+    printf("journal appends: %zu polls, median %.1f us, slowest %.1f us\n", journalMicros.size(),
+           median(journalMicros), *std::max_element(journalMicros.begin(), journalMicros.end()));
+    printf("journal_us=%.1f journal_max_us=%.1f realtime_tick_ms=%.1f\n", median(journalMicros),
+           *std::max_element(journalMicros.begin(), journalMicros.end()), median(ticks));
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "comm/client.h"
 #include "comm/master.h"
 #include "data/appconfig.h"
+#include "realtime/livejournal.h"
 #include "realtime/signaldata.h"
 
 #include <QCoreApplication>
@@ -26,6 +27,25 @@ SamplingThread::~SamplingThread()
 void SamplingThread::stop()
 {
     stopRequested = true;
+}
+
+void SamplingThread::setJournal(std::shared_ptr<LiveJournal> journal)
+{
+    std::lock_guard<std::mutex> locker(journalMutex);
+    this->journal = std::move(journal);
+}
+
+std::shared_ptr<LiveJournal> SamplingThread::currentJournal() const
+{
+    std::lock_guard<std::mutex> locker(journalMutex);
+    return journal;
+}
+
+void SamplingThread::journalPoll(uint32_t time, const SampleRecord &poll)
+{
+    const std::shared_ptr<LiveJournal> target = currentJournal();
+    if (target && target->appendPoll(time, poll) == LiveJournal::AppendResult::Failed)
+        emit journalFailed(target->path());
 }
 
 QString SamplingThread::errorText(int kind)
@@ -110,10 +130,14 @@ void SamplingThread::run()
         SampleRecord poll;
         static_assert(sizeof poll == sizeof pollBuffer, "the poll buffer has the record's layout");
         memcpy(&poll, pollBuffer, sizeof poll);
-        appendPollValues(poll);
+        journalPoll(appendPollValues(poll), poll);
         if (!waitForNextPoll(pollStart, period, clock))
             break;
     }
+    // Stopped or failed, the window may sit idle for long: the last
+    // seconds go to disk now rather than with the next poll.
+    if (const std::shared_ptr<LiveJournal> target = currentJournal())
+        target->sync();
 
     delete master;
     master = nullptr;

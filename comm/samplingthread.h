@@ -2,12 +2,16 @@
 
 #include "comm/comerror.h"
 #include "data/paramtable.h"
+#include "data/samplerecord.h"
 
 #include <QThread>
 
 #include <atomic>
+#include <memory>
+#include <mutex>
 
 class Client;
+class LiveJournal;
 class Master;
 class QElapsedTimer;
 
@@ -42,20 +46,31 @@ public:
 
     void stop();
 
+    // Where every stored poll is also appended; null for none. May be
+    // changed from any thread while the run goes on.
+    void setJournal(std::shared_ptr<LiveJournal> journal);
+
     // The warning text of a code, in the main window's translation context.
     static QString errorText(int kind);
 
 signals:
     void warning(SamplingThread::ComErrType kind);
+    // The journal could not be written; emitted once per journal. The
+    // acquisition goes on without it.
+    void journalFailed(const QString &path);
 
 protected:
     void run() override;
 
 private:
     bool waitForNextPoll(qint64 pollStartMs, unsigned int periodSeconds, const QElapsedTimer &clock);
+    std::shared_ptr<LiveJournal> currentJournal() const;
+    void journalPoll(uint32_t time, const SampleRecord &poll);
 
     std::atomic<bool> stopRequested{false};
     Client *client = nullptr;
     Master *master = nullptr;
     float pollBuffer[kColumnCount] = {};
+    mutable std::mutex journalMutex;
+    std::shared_ptr<LiveJournal> journal;
 };

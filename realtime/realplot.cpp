@@ -3,6 +3,7 @@
 #include "data/appconfig.h"
 #include "data/datafile.h"
 #include "data/paramtable.h"
+#include "realtime/livejournal.h"
 #include "realtime/signaldata.h"
 #include "views/legendtitle.h"
 #include "views/plotsettings.h"
@@ -39,8 +40,14 @@ public:
 
 } // namespace
 
-RealPlot::RealPlot(QWidget *parent)
+QString askDataFileSaveName(QWidget *parent)
+{
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("数据保存为"), QString(), QStringLiteral("数据文件(*.txt)"));
+}
+
+RealPlot::RealPlot(QWidget *parent, const QString &journalFolder)
     : QwtPlot(parent)
+    , liveJournal(std::make_shared<LiveJournal>(journalFolder.isEmpty() ? LiveJournal::defaultFolder() : journalFolder))
 {
     setCanvas(new QwtPlotCanvas());
 
@@ -78,6 +85,9 @@ RealPlot::RealPlot(QWidget *parent)
 
 RealPlot::~RealPlot()
 {
+    // Gone without its samples being saved or given up (the save dialog was
+    // cancelled after Yes): the journal stays for the next start to offer.
+    liveJournal->close();
     for (int k = 0; k < kValueCount; ++k)
         SignalData::instance(k).clearValues();
 }
@@ -194,7 +204,7 @@ QString RealPlot::askSaveFileName()
 {
     if (saveFileNameProvider)
         return saveFileNameProvider();
-    return QFileDialog::getSaveFileName(this, QStringLiteral("数据保存为"), QString(), QStringLiteral("数据文件(*.txt)"));
+    return askDataFileSaveName(this);
 }
 
 RealPlot::SaveResult RealPlot::saveData()
@@ -231,6 +241,7 @@ RealPlot::SaveResult RealPlot::saveData()
 void RealPlot::closeEvent(QCloseEvent *event)
 {
     if (savedSampleCount >= liveSamples()) {
+        liveJournal->remove();
         event->accept();
         return;
     }
@@ -242,9 +253,12 @@ void RealPlot::closeEvent(QCloseEvent *event)
     }
     // A save that failed keeps the window, and with it the samples, so the
     // user can try another file.
-    if (answer == QMessageBox::Yes && saveData() == SaveResult::Failed) {
+    const SaveResult saved = answer == QMessageBox::Yes ? saveData() : SaveResult::Cancelled;
+    if (saved == SaveResult::Failed) {
         event->ignore();
         return;
     }
+    if (answer == QMessageBox::No || saved == SaveResult::Saved)
+        liveJournal->remove();
     event->accept();
 }

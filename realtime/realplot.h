@@ -5,7 +5,9 @@
 #include <QVector>
 
 #include <functional>
+#include <memory>
 
+class LiveJournal;
 class QLabel;
 class QwtLegend;
 class QwtPlotCurve;
@@ -14,6 +16,10 @@ class QwtPlotGrid;
 // The live trend window: one curve per measured quantity over the live
 // stores, the latest values in the legend, a time axis that scrolls with the
 // acquisition, and the offer to save the series when it closes.
+// The dialog that asks where to save live samples as a data file; empty when
+// the user cancels.
+QString askDataFileSaveName(QWidget *parent);
+
 class RealPlot : public QwtPlot
 {
     Q_OBJECT
@@ -21,7 +27,8 @@ class RealPlot : public QwtPlot
 public:
     enum class SaveResult { Saved, Cancelled, Failed };
 
-    explicit RealPlot(QWidget *parent = nullptr);
+    // The journal of the window's samples is kept in journalFolder.
+    explicit RealPlot(QWidget *parent = nullptr, const QString &journalFolder = QString());
     ~RealPlot() override;
 
     void startRefresh();
@@ -32,6 +39,9 @@ public:
     // be written is reported, and the samples count as unsaved.
     SaveResult saveData();
     int savedSamples() const { return savedSampleCount; }
+
+    // The crash copy of this window's series, for the sampling thread.
+    std::shared_ptr<LiveJournal> journal() const { return liveJournal; }
 
     // Replaces the save dialog, for callers that already know the file.
     void setSaveFileNameProvider(std::function<QString()> provider);
@@ -62,6 +72,7 @@ private:
     QwtPlotGrid *grid = nullptr;
     QVector<QwtPlotCurve *> curves;
     std::function<QString()> saveFileNameProvider;
+    std::shared_ptr<LiveJournal> liveJournal;
     // Set while replot() holds the store locks, so that an immediate repaint
     // inside it does not take them a second time.
     mutable bool storesLocked = false;

@@ -244,9 +244,11 @@ QRectF CurveData::boundingRect() const
     return SignalData::instance(m_index).boundingRect();
 }
 
-void appendPollValues(const SampleRecord &poll)
+uint32_t appendPollValues(const SampleRecord &poll)
 {
-    const double x = double(QDateTime::currentDateTime().toTime_t());
+    const uint32_t time = QDateTime::currentDateTime().toTime_t();
+    const double x = double(time);
     for (int k = 0; k < kValueCount; ++k)
         SignalData::instance(k).append(QPointF(x, double(poll.values[k])));
+    return time;
 }

@@ -90,5 +90,6 @@ private:
 
 // Called by the sampling thread after every successful poll: one sample with
 // the current time (whole seconds since the epoch) and value k + 1 of the
-// poll buffer goes into store k, for k = 0..30. Cell 0 is not read.
-void appendPollValues(const SampleRecord &poll);
+// poll buffer goes into store k, for k = 0..30. Cell 0 is not read. Returns
+// the time the samples got.
+uint32_t appendPollValues(const SampleRecord &poll);

@@ -108,6 +108,27 @@ private:
     QString output;
 };
 
+// The readings the simulator served, one per poll: the reading it logged
+// last before each request for block A.
+inline QVector<QVector<float>> servedReadings(const QString &log)
+{
+    QVector<QVector<float>> readings;
+    const QRegularExpression reading(QStringLiteral("^reading \\d+:((?: \\S+){31})$"));
+    const QRegularExpression blockA(QStringLiteral("^#\\d+ unit \\d+ function 4 address 30001 "));
+    QVector<float> last;
+    for (const QString &line : log.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch m = reading.match(line);
+        if (m.hasMatch()) {
+            last.clear();
+            for (const QString &p : m.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                last.append(p.toFloat());
+        } else if (blockA.match(line).hasMatch()) {
+            readings.append(last);
+        }
+    }
+    return readings;
+}
+
 // What a real three-phase supply would show, with room for float rounding
 // and the meter's own noise.
 inline void checkPlausibleReading(const float *v)

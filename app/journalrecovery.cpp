@@ -1,0 +1,179 @@
+#include "app/journalrecovery.h"
+
+#include "realtime/livejournal.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// The writer's record: a time line and seven value lines.
+constexpr int kLinesPerRecord = 8;
+
+bool isTimeLine(const QByteArray &line)
+{
+    return line.count('/') == 2 && line.count(':') == 2;
+}
+
+uint32_t timeOfLine(const QByteArray &line)
+{
+    return QDateTime::fromString(QString::fromLatin1(line).simplified(), QStringLiteral("yyyy/MM/dd hh:mm:ss"))
+        .toTime_t();
+}
+
+QString spanTime(uint32_t time)
+{
+    return QDateTime::fromTime_t(time).toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+}
+
+struct LeftJournal {
+    JournalSummary summary;
+    std::unique_ptr<QLockFile> lock;
+};
+
+// Takes the lock of every journal no running instance holds, so that a
+// second instance started meanwhile leaves them alone too.
+std::vector<LeftJournal> lockLeftJournals(const QString &folder)
+{
+    std::vector<LeftJournal> found;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList({LiveJournal::fileNamePattern()}, QDir::Files, QDir::Name)) {
+        const QString path = dir.filePath(name);
+        auto lock = std::make_unique<QLockFile>(LiveJournal::lockFileFor(path));
+        // A lock counts as left behind only when its process is gone, not
+        // because it is old: acquisitions run for weeks.
+        lock->setStaleLockTime(0);
+        if (!lock->tryLock(0))
+            continue;
+        found.push_back({inspectJournal(path), std::move(lock)});
+    }
+    std::stable_sort(found.begin(), found.end(), [](const LeftJournal &a, const LeftJournal &b) {
+        return a.summary.firstTime < b.summary.firstTime;
+    });
+    return found;
+}
+
+} // namespace
+
+JournalSummary inspectJournal(const QString &path)
+{
+    JournalSummary summary;
+    summary.path = path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return summary;
+    qint64 offset = 0;
+    int linesInRecord = -1;
+    QByteArray recordTimeLine;
+    QByteArray lastTimeLine;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine();
+        if (line.isEmpty())
+            break;
+        offset += line.size();
+        // A line without its break is where the writer stopped.
+        if (!line.endsWith('\n'))
+            break;
+        if (isTimeLine(line)) {
+            linesInRecord = 1;
+            recordTimeLine = line;
+        } else if (linesInRecord > 0) {
+            ++linesInRecord;
+        }
+        if (linesInRecord == kLinesPerRecord) {
+            if (summary.records == 0)
+                summary.firstTime = timeOfLine(recordTimeLine);
+            lastTimeLine = recordTimeLine;
+            ++summary.records;
+            summary.completeBytes = offset;
+            linesInRecord = -1;
+        }
+    }
+    if (summary.records > 0)
+        summary.lastTime = timeOfLine(lastTimeLine);
+    return summary;
+}
+
+QStringList leftJournals(const QString &folder)
+{
+    QStringList paths;
+    for (const LeftJournal &j : lockLeftJournals(folder))
+        paths.append(j.summary.path);
+    return paths;
+}
+
+bool writeRecoveredJournal(const JournalSummary &journal, const QString &target)
+{
+    const QFileInfo source(journal.path);
+    const QFileInfo destination(target);
+    if (destination.exists() && destination.canonicalFilePath() == source.canonicalFilePath())
+        return false;
+    QFile in(journal.path);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    qint64 left = journal.completeBytes;
+    while (left > 0) {
+        const QByteArray block = in.read(qMin<qint64>(left, 1 << 20));
+        if (block.isEmpty() || out.write(block) != block.size())
+            return false;
+        left -= block.size();
+    }
+    return out.flush() && out.error() == QFileDevice::NoError;
+}
+
+QString recoveryQuestionText(const JournalSummary &journal)
+{
+    return QStringLiteral("上次运行留下了未保存的实时数据：%1条记录，%2 -> %3。\n需要保存数据吗？")
+        .arg(journal.records)
+        .arg(spanTime(journal.firstTime), spanTime(journal.lastTime));
+}
+
+QString journalFailureText(const QString &path)
+{
+    return QStringLiteral("无法写入实时数据备份文件%1，采集继续进行，但程序意外退出时这些数据无法恢复。")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+void offerJournals(QWidget *parent, const QString &folder, const std::function<QString()> &askFileName)
+{
+    for (const LeftJournal &journal : lockLeftJournals(folder)) {
+        const JournalSummary &j = journal.summary;
+        if (j.records == 0) {
+            QFile::remove(j.path);
+            continue;
+        }
+        QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), recoveryQuestionText(j),
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Ignore, parent);
+        box.button(QMessageBox::Ignore)->setText(QStringLiteral("以后再说"));
+        box.setDefaultButton(QMessageBox::Save);
+        box.setEscapeButton(QMessageBox::Ignore);
+        box.exec();
+        const QAbstractButton *clicked = box.clickedButton();
+        if (clicked == box.button(QMessageBox::Discard)) {
+            QFile::remove(j.path);
+        } else if (clicked == box.button(QMessageBox::Save)) {
+            const QString target = askFileName();
+            if (target.isEmpty())
+                continue;
+            if (writeRecoveredJournal(j, target)) {
+                QFile::remove(j.path);
+            } else {
+                QMessageBox::warning(parent, QStringLiteral("错误"),
+                                     QStringLiteral("无法写入文件%1，数据未保存。").arg(QDir::toNativeSeparators(target)),
+                                     QMessageBox::Ok);
+            }
+        }
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+
+class QWidget;
+
+// What a journal left by an earlier run holds: only its complete records
+// count, since the program may have died while writing the last one.
+struct JournalSummary {
+    QString path;
+    int records = 0;
+    // Length in bytes of the complete records, from the start of the file.
+    qint64 completeBytes = 0;
+    uint32_t firstTime = 0;
+    uint32_t lastTime = 0;
+};
+
+// Reads a journal; records is 0 when it holds no complete record or cannot
+// be read.
+JournalSummary inspectJournal(const QString &path);
+
+// The journals in the folder, oldest first, leaving out those that a
+// running instance is still writing.
+QStringList leftJournals(const QString &folder);
+
+// Writes the complete records of the journal to target, the bytes as they
+// are in the journal, so the file opens like any data file. False when the
+// file cannot be written (or is the journal itself).
+bool writeRecoveredJournal(const JournalSummary &journal, const QString &target);
+
+QString recoveryQuestionText(const JournalSummary &journal);
+QString journalFailureText(const QString &path);
+
+// The start-up step: each journal left in the folder is offered in turn,
+// oldest first: Save asks for a file (askFileName) and writes the records
+// there, Discard removes the journal, Later keeps it for the next start. A
+// journal is removed only once its records are safely elsewhere or the user
+// discarded them; a journal without a complete record goes silently.
+void offerJournals(QWidget *parent, const QString &folder, const std::function<QString()> &askFileName);

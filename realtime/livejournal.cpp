@@ -1,0 +1,180 @@
+#include "realtime/livejournal.h"
+
+#include "data/datafile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QStandardPaths>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+struct LiveJournal::OpenFile {
+    explicit OpenFile(const QString &path)
+        : file(path)
+        , lock(lockFileFor(path))
+    {
+    }
+    QFile file;
+    QLockFile lock;
+};
+
+namespace {
+
+void syncToDisk(QFile &file)
+{
+#ifdef Q_OS_WIN
+    _commit(file.handle());
+#else
+    ::fsync(file.handle());
+#endif
+}
+
+} // namespace
+
+LiveJournal::LiveJournal(const QString &folder, int syncIntervalMs)
+    : folder(folder)
+    , syncIntervalMs(syncIntervalMs)
+{
+}
+
+LiveJournal::~LiveJournal()
+{
+    close();
+}
+
+QString LiveJournal::defaultFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+QString LiveJournal::fileNameFor(uint32_t firstTime)
+{
+    return QStringLiteral("journal-") + QDateTime::fromTime_t(firstTime).toString(QStringLiteral("yyyyMMdd-hhmmss"))
+           + QStringLiteral(".txt");
+}
+
+QString LiveJournal::fileNamePattern()
+{
+    return QStringLiteral("journal-*.txt");
+}
+
+QString LiveJournal::lockFileFor(const QString &journalPath)
+{
+    return journalPath + QStringLiteral(".lock");
+}
+
+QString LiveJournal::path() const
+{
+    std::lock_guard<std::mutex> locker(mutex);
+    return filePath;
+}
+
+bool LiveJournal::openFile(uint32_t firstTime)
+{
+    const QString base = fileNameFor(firstTime);
+    // Named in a failure report even when it could not be made.
+    filePath = QDir(folder).filePath(base);
+    if (!QDir().mkpath(folder))
+        return false;
+    // Two windows can start in the same second, and an earlier run may have
+    // left a journal of that name: never append to someone else's samples.
+    for (int n = 1; n < 100; ++n) {
+        const QString name = n == 1 ? base : base.chopped(4) + QStringLiteral("-%1.txt").arg(n);
+        const QString candidatePath = QDir(folder).filePath(name);
+        auto candidate = std::make_shared<OpenFile>(candidatePath);
+        candidate->lock.setStaleLockTime(0);
+        // Locked before the file exists, so another instance starting up
+        // never takes a journal being written for one left behind.
+        if (!candidate->lock.tryLock(0))
+            continue;
+        if (candidate->file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Text)) {
+            file = std::move(candidate);
+            filePath = candidatePath;
+            ownsFile = true;
+            return true;
+        }
+        if (!QFile::exists(candidatePath))
+            return false;
+    }
+    return false;
+}
+
+LiveJournal::AppendResult LiveJournal::append(uint32_t time, const double values[kValueCount])
+{
+    std::shared_ptr<OpenFile> toSync;
+    {
+        std::lock_guard<std::mutex> locker(mutex);
+        if (state == State::Failed || state == State::Ended)
+            return AppendResult::Off;
+        if (state == State::Waiting) {
+            if (!openFile(time)) {
+                state = State::Failed;
+                file.reset();
+                return AppendResult::Failed;
+            }
+            state = State::Open;
+            sinceSync.start();
+        }
+        writeRecord(file->file, time, values);
+        if (!file->file.flush() || file->file.error() != QFileDevice::NoError) {
+            state = State::Failed;
+            file.reset();
+            return AppendResult::Failed;
+        }
+        unsynced = true;
+        if (sinceSync.elapsed() >= syncIntervalMs) {
+            toSync = file;
+            unsynced = false;
+            sinceSync.restart();
+        }
+    }
+    // The file stays open while toSync holds it, even if the journal is
+    // ended meanwhile.
+    if (toSync)
+        syncToDisk(toSync->file);
+    return AppendResult::Written;
+}
+
+LiveJournal::AppendResult LiveJournal::appendPoll(uint32_t time, const SampleRecord &poll)
+{
+    double values[kValueCount];
+    for (int k = 0; k < kValueCount; ++k)
+        values[k] = double(poll.values[k]);
+    return append(time, values);
+}
+
+void LiveJournal::sync()
+{
+    std::shared_ptr<OpenFile> toSync;
+    {
+        std::lock_guard<std::mutex> locker(mutex);
+        if (!file || !unsynced)
+            return;
+        toSync = file;
+        unsynced = false;
+        sinceSync.restart();
+    }
+    syncToDisk(toSync->file);
+}
+
+void LiveJournal::remove()
+{
+    std::lock_guard<std::mutex> locker(mutex);
+    state = State::Ended;
+    file.reset();
+    if (ownsFile)
+        QFile::remove(filePath);
+}
+
+void LiveJournal::close()
+{
+    std::lock_guard<std::mutex> locker(mutex);
+    state = State::Ended;
+    file.reset();
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "data/samplerecord.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+// The crash copy of one real-time window's series: every poll that goes into
+// the live stores is also appended here, as a record of a data file, so that
+// a program that is killed or loses power leaves its samples on disk.
+//
+// The sampling thread appends; the user interface thread ends the journal
+// (remove or close). The file is created with the first sample, named after
+// its time, and kept open while the window lives, so Stop and Start continue
+// it. Each record reaches the operating system as soon as it is written;
+// fsync follows at most every syncIntervalMs, outside the lock, so a slow
+// disk never holds up the user interface thread.
+class LiveJournal
+{
+public:
+    enum class AppendResult {
+        Written,
+        // The first failure of this journal: the caller reports it once.
+        Failed,
+        // Nothing done: the journal failed earlier or has been ended.
+        Off,
+    };
+
+    explicit LiveJournal(const QString &folder, int syncIntervalMs = 5000);
+    ~LiveJournal();
+    LiveJournal(const LiveJournal &) = delete;
+    LiveJournal &operator=(const LiveJournal &) = delete;
+
+    AppendResult append(uint32_t time, const double values[kValueCount]);
+    // The poll's values as the live stores get them: cell k widened to double.
+    AppendResult appendPoll(uint32_t time, const SampleRecord &poll);
+    // fsync now, when something was written since the last one.
+    void sync();
+
+    // The file, once the first sample has chosen its name; empty before.
+    QString path() const;
+
+    // The samples were saved or given up: the file goes, and later appends
+    // do nothing.
+    void remove();
+    // The window is gone with samples nobody saved: the file stays for the
+    // next start to offer, and later appends do nothing.
+    void close();
+
+    // Where the program keeps its journals: the per-user data folder.
+    static QString defaultFolder();
+    // "journal-yyyyMMdd-hhmmss.txt", the local time of the first sample.
+    static QString fileNameFor(uint32_t firstTime);
+    // The name filter that finds journals in the folder.
+    static QString fileNamePattern();
+    // The lock a journal's writer holds while the file is open.
+    static QString lockFileFor(const QString &journalPath);
+
+private:
+    struct OpenFile;
+    enum class State { Waiting, Open, Failed, Ended };
+
+    bool openFile(uint32_t firstTime);
+
+    const QString folder;
+    const int syncIntervalMs;
+    // A standard mutex, which ThreadSanitizer sees, unlike Qt's futexes.
+    mutable std::mutex mutex;
+    State state = State::Waiting;
+    QString filePath;
+    // Whether filePath is a file this journal created.
+    bool ownsFile = false;
+    std::shared_ptr<OpenFile> file;
+    QElapsedTimer sinceSync;
+    bool unsynced = false;
+};

@@ -1,0 +1,256 @@
+#include "../comm/simprocess.h"
+#include "app/journalrecovery.h"
+#include "app/mainwindow.h"
+#include "data/appconfig.h"
+#include "data/datafile.h"
+#include "realtime/livejournal.h"
+#include "realtime/realplot.h"
+#include "realtime/signaldata.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include <csignal>
+
+Q_DECLARE_METATYPE(QList<QMessageBox::StandardButton>)
+
+namespace {
+
+int storeSize(int k)
+{
+    SignalData &s = SignalData::instance(k);
+    s.lock();
+    const int n = s.size();
+    s.unlock();
+    return n;
+}
+
+QStringList journalsIn(const QString &folder)
+{
+    return QDir(folder).entryList({LiveJournal::fileNamePattern()}, QDir::Files);
+}
+
+// The journal holds exactly the stored samples: same times, values at the
+// written decimals. Called with the acquisition stopped.
+void checkJournalMatchesStores(const QString &path)
+{
+    const int n = storeSize(0);
+    const std::unique_ptr<DataFile> file = loadDataFile(path);
+    QVERIFY(file);
+    QCOMPARE(int(file->count), n);
+    SignalData::lockAll();
+    for (int i = 0; i < n; ++i) {
+        QCOMPARE(double(file->records[i].time), SignalData::instance(0).value(i).x());
+        for (int c = 1; c <= kValueCount; ++c) {
+            const double y = SignalData::instance(c - 1).value(i).y();
+            QCOMPARE(file->records[i].value(c), QString::number(y, 'f', columnDecimals(c)).toFloat());
+        }
+    }
+    SignalData::unlockAll();
+}
+
+} // namespace
+
+class TestJournal : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<MainWindow> window;
+    QString folder;
+
+    QAction *action(const char *name) const { return window->findChild<QAction *>(QLatin1String(name)); }
+
+    QMdiSubWindow *realTimeSubWindow() const
+    {
+        for (QMdiSubWindow *w : window->findChild<QMdiArea *>()->subWindowList())
+            if (w->windowTitle() == QStringLiteral("实时通讯 - 趋势图"))
+                return w;
+        return nullptr;
+    }
+
+    void startSimulator()
+    {
+        sim = std::make_unique<SimProcess>();
+        QVERIFY(sim->startTcp());
+        AppConfig.comm.comtype = 1;
+        copyToField(AppConfig.comm.IP, sim->address());
+    }
+
+    // Starts, lets the stores reach n samples, stops.
+    void acquireUntil(int n)
+    {
+        action("action_Start")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= n, 20000);
+        action("action_Stop")->trigger();
+        QTRY_VERIFY(window->currentSamplingThread() == nullptr);
+    }
+
+private slots:
+    void init()
+    {
+        AppConfig = AppConfigRecord{};
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(dir->path()));
+        folder = LiveJournal::defaultFolder();
+        QDir(folder).removeRecursively();
+        QFile::remove(folder);
+        for (int k = 0; k < kValueCount; ++k)
+            SignalData::instance(k).clearValues();
+        window = std::make_unique<MainWindow>();
+        copyToField(AppConfig.comm.interval, "1s");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        sim.reset();
+        QFile::remove(folder);
+        QDir(folder).removeRecursively();
+    }
+
+    // How the journal ends when the window closes.
+    void journalFollowsTheWindow_data()
+    {
+        QTest::addColumn<QList<QMessageBox::StandardButton>>("answers");
+        QTest::addColumn<QString>("saveTo");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("no") << QList<QMessageBox::StandardButton>{QMessageBox::No} << "" << false;
+        QTest::newRow("yes, saved") << QList<QMessageBox::StandardButton>{QMessageBox::Yes} << "saved.txt" << false;
+        // The failed save keeps the window open; the warning is answered.
+        QTest::newRow("yes, save fails")
+            << QList<QMessageBox::StandardButton>{QMessageBox::Yes, QMessageBox::Ok} << "no/dir/saved.txt" << true;
+    }
+
+    void journalFollowsTheWindow()
+    {
+        QFETCH(QList<QMessageBox::StandardButton>, answers);
+        QFETCH(QString, saveTo);
+        QFETCH(bool, kept);
+        startSimulator();
+        action("action_ReadCom")->trigger();
+        RealPlot *plot = window->realTimeWindow();
+        QVERIFY(plot);
+        QVERIFY(journalsIn(folder).isEmpty());
+
+        acquireUntil(2);
+        const QString path = plot->journal()->path();
+        QCOMPARE(QFileInfo(path).absolutePath(), QFileInfo(folder).absoluteFilePath());
+        QCOMPARE(QFileInfo(path).fileName(), LiveJournal::fileNameFor(uint32_t(SignalData::instance(0).value(0).x())));
+        checkJournalMatchesStores(path);
+        // Stop and Start continue the same journal.
+        acquireUntil(storeSize(0) + 1);
+        QCOMPARE(journalsIn(folder), QStringList{QFileInfo(path).fileName()});
+        checkJournalMatchesStores(path);
+
+        plot->setSaveFileNameProvider([this, saveTo] { return dir->filePath(saveTo); });
+        zeptest::MessageBoxLog boxes;
+        boxes.answers = answers;
+        boxes.start();
+        realTimeSubWindow()->close();
+        QTRY_COMPARE(boxes.seen.size(), answers.size());
+        boxes.stop();
+        QCOMPARE(QFile::exists(path), kept);
+        QTRY_COMPARE(window->realTimeWindow() == nullptr, !kept);
+        if (kept) {
+            // Still the journal of the open window; No then gives it up.
+            boxes.answers = {QMessageBox::No};
+            boxes.start();
+            realTimeSubWindow()->close();
+            QTRY_VERIFY(window->realTimeWindow() == nullptr);
+            boxes.stop();
+            QVERIFY(!QFile::exists(path));
+        }
+        QVERIFY(journalsIn(folder).isEmpty());
+    }
+
+    void unwritableFolderWarnsOnce()
+    {
+        // A file where the data folder should be.
+        QDir().mkpath(QFileInfo(folder).absolutePath());
+        QVERIFY(zeptest::writeSampleFile(folder, 1));
+        startSimulator();
+        action("action_ReadCom")->trigger();
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
+        action("action_Start")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 3, 20000);
+        QVERIFY(window->isAcquiring());
+        action("action_Stop")->trigger();
+        QTRY_VERIFY(window->currentSamplingThread() == nullptr);
+        // Started again in the same window: no second warning.
+        action("action_Start")->trigger();
+        const int before = storeSize(30);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) > before, 20000);
+        action("action_Stop")->trigger();
+        boxes.stop();
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen.at(0).title, QStringLiteral("错误"));
+        QVERIFY(boxes.seen.at(0).text.contains(QDir::toNativeSeparators(folder)));
+        QVERIFY(boxes.seen.at(0).text.contains(QStringLiteral("journal-")));
+        QCOMPARE(boxes.seen.at(0).buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(storeSize(0), storeSize(30));
+    }
+
+    // The program killed while it acquires; started again, it offers the
+    // samples back.
+    void recoveredAfterKill()
+    {
+        startSimulator();
+        QProcess child;
+        child.setProgram(QStringLiteral(ZEP_JOURNAL_CHILD));
+        child.setArguments({QString::fromLatin1(sim->address())});
+        child.setWorkingDirectory(dir->path());
+        child.start();
+        QVERIFY(child.waitForStarted(5000));
+        int records = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(journalsIn(folder).size() == 1
+                                     && (records = inspectJournal(QDir(folder).filePath(journalsIn(folder).at(0))).records) >= 3,
+                                 30000);
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished(5000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        const QString journal = QDir(folder).filePath(journalsIn(folder).at(0));
+        records = inspectJournal(journal).records;
+        QVERIFY(records >= 3);
+        const QVector<QVector<float>> served = servedReadings(sim->log());
+        QVERIFY(served.size() >= records);
+
+        const QString target = dir->filePath(QStringLiteral("recovered.txt"));
+        zeptest::MessageBoxLog boxes;
+        boxes.answers = {QMessageBox::Save};
+        boxes.start();
+        window->offerLeftJournals([target] { return target; });
+        boxes.stop();
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen.at(0).title, QStringLiteral("提示"));
+        QVERIFY2(boxes.seen.at(0).text.contains(QStringLiteral("%1条记录").arg(records)),
+                 qPrintable(boxes.seen.at(0).text));
+        QVERIFY(!QFile::exists(journal));
+
+        QCOMPARE(countRecords(target), records);
+        DataFile file(target, quint32(records));
+        QCOMPARE(readRecords(&file), records);
+        for (int i = 0; i < records; ++i) {
+            if (i > 0)
+                QVERIFY(file.records[i].time >= file.records[i - 1].time);
+            for (int c = 1; c <= kValueCount; ++c) {
+                const float expected = QString::number(double(served[i][c - 1]), 'f', columnDecimals(c)).toFloat();
+                QCOMPARE(file.records[i].value(c), expected);
+            }
+        }
+        // Nothing is left to offer at the next start.
+        boxes.start();
+        window->offerLeftJournals([] { return QString(); });
+        boxes.stop();
+        QCOMPARE(boxes.seen.size(), 1);
+    }
+};
+
+ZEP_TEST_MAIN(TestJournal)
+#include "tst_journal.moc"
