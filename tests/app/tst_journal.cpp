@@ -1,6 +1,6 @@
 #include "../comm/simprocess.h"
 #include "app/journalrecovery.h"
-#include "app/mainwindow.h"
+#include "mainwindowtest.h"
 #include "data/appconfig.h"
 #include "data/datafile.h"
 #include "realtime/livejournal.h"
@@ -53,16 +53,13 @@ void checkJournalMatchesStores(const QString &path)
 
 } // namespace
 
-class TestJournal : public QObject
+class TestJournal : public zeptest::MainWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<MainWindow> window;
     QString folder;
 
-    QAction *action(const char *name) const { return window->findChild<QAction *>(QLatin1String(name)); }
 
     QMdiSubWindow *realTimeSubWindow() const
     {
@@ -92,18 +89,10 @@ class TestJournal : public QObject
 private slots:
     void init()
     {
-        AppConfig = AppConfigRecord{};
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(dir->path()));
         folder = LiveJournal::defaultFolder();
         QDir(folder).removeRecursively();
         QFile::remove(folder);
-        for (int k = 0; k < kValueCount; ++k)
-            SignalData::instance(k).clearValues();
-        window = std::make_unique<MainWindow>();
-        copyToField(AppConfig.comm.interval, "1s");
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        startLiveWindow();
     }
 
     void cleanup()
@@ -218,8 +207,9 @@ private slots:
         const QString journal = QDir(folder).filePath(journalsIn(folder).at(0));
         records = inspectJournal(journal).records;
         QVERIFY(records >= 3);
+        // The simulator's log reaches this process only as events run.
+        QTRY_VERIFY_WITH_TIMEOUT(servedReadings(sim->log()).size() >= records, 5000);
         const QVector<QVector<float>> served = servedReadings(sim->log());
-        QVERIFY(served.size() >= records);
 
         const QString target = dir->filePath(QStringLiteral("recovered.txt"));
         zeptest::MessageBoxLog boxes;
