@@ -53,9 +53,40 @@ inline void enterWorkDir()
     QDir::setCurrent(work);
 }
 
-// Answers the message boxes that come up while it runs (they are modal and
-// would block the test) and remembers what each one said.
-class MessageBoxLog
+// Watches, while it runs, for modal dialogs of class T (they would block
+// the test) and hands each new one to answer().
+template <typename T>
+class ModalLog
+{
+public:
+    virtual ~ModalLog() = default;
+
+    void start()
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] { poll(); });
+        timer.start(10);
+    }
+    void stop() { timer.stop(); }
+
+protected:
+    virtual void answer(T *dialog) = 0;
+
+private:
+    void poll()
+    {
+        auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || handled.contains(dialog))
+            return;
+        handled.append(dialog);
+        answer(dialog);
+    }
+
+    QTimer timer;
+    QList<QPointer<T>> handled;
+};
+
+// Answers the message boxes and remembers what each one said.
+class MessageBoxLog : public ModalLog<QMessageBox>
 {
 public:
     struct Box {
@@ -69,20 +100,9 @@ public:
     QList<QMessageBox::StandardButton> answers;
     QList<Box> seen;
 
-    void start()
+protected:
+    void answer(QMessageBox *box) override
     {
-        QObject::connect(&timer, &QTimer::timeout, [this] { poll(); });
-        timer.start(10);
-    }
-    void stop() { timer.stop(); }
-
-private:
-    void poll()
-    {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible() || handled.contains(box))
-            return;
-        handled.append(box);
         seen.append({box->windowTitle(), box->text(), box->standardButtons()});
         QAbstractButton *button = nullptr;
         if (!answers.isEmpty())
@@ -92,9 +112,6 @@ private:
         if (button)
             QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
     }
-
-    QTimer timer;
-    QList<QPointer<QMessageBox>> handled;
 };
 
 // The samples of the data files tests write: record i is at start + i *
@@ -133,9 +150,9 @@ inline std::unique_ptr<DataFile> sampleDataFile(int count, uint32_t start = 1525
     return file;
 }
 
-// Answers the file dialogs that come up while it runs, as a user typing a
-// name would, and remembers each dialog's caption and filters.
-class FileDialogLog
+// Answers the file dialogs as a user typing a name would, and remembers
+// each dialog's caption and filters.
+class FileDialogLog : public ModalLog<QFileDialog>
 {
 public:
     struct Dialog {
@@ -148,33 +165,19 @@ public:
     QStringList answers;
     QList<Dialog> seen;
 
-    void start()
+protected:
+    void answer(QFileDialog *dialog) override
     {
-        QObject::connect(&timer, &QTimer::timeout, [this] { poll(); });
-        timer.start(10);
-    }
-    void stop() { timer.stop(); }
-
-private:
-    void poll()
-    {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible() || handled.contains(dialog))
-            return;
-        handled.append(dialog);
         seen.append({dialog->windowTitle(), dialog->nameFilters()});
-        const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
+        const QString name = answers.isEmpty() ? QString() : answers.takeFirst();
         auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        if (answer.isEmpty() || !edit) {
+        if (name.isEmpty() || !edit) {
             QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
             return;
         }
-        edit->setText(answer);
+        edit->setText(name);
         QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
     }
-
-    QTimer timer;
-    QList<QPointer<QFileDialog>> handled;
 };
 
 // Runs act on the first modal dialog of class T that comes up while it

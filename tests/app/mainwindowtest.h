@@ -6,6 +6,7 @@
 
 #include "app/mainwindow.h"
 #include "data/appconfig.h"
+#include "realtime/signaldata.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -34,6 +35,18 @@ protected:
         if (!shown)
             return;
         window->resize(1200, 800);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    // From init() of the tests that acquire: empty live stores, one poll a
+    // second, and the window as it first shows.
+    void startLiveWindow()
+    {
+        startWindow(false);
+        for (int k = 0; k < kValueCount; ++k)
+            SignalData::instance(k).clearValues();
+        copyToField(AppConfig.comm.interval, "1s");
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }

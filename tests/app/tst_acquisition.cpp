@@ -1,6 +1,6 @@
 #include "../comm/simprocess.h"
 #include "app/eventview.h"
-#include "app/mainwindow.h"
+#include "mainwindowtest.h"
 #include "comm/modbusframe.h"
 #include "data/appconfig.h"
 #include "data/datafile.h"
@@ -38,15 +38,12 @@ QString hexOf(const uint8_t *bytes, int n)
 
 } // namespace
 
-class TestAcquisition : public QObject
+class TestAcquisition : public zeptest::MainWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<MainWindow> window;
 
-    QAction *action(const char *name) const { return window->findChild<QAction *>(QLatin1String(name)); }
     bool startEnabled() const { return action("action_Start")->isEnabled(); }
     bool stopEnabled() const { return action("action_Stop")->isEnabled(); }
 
@@ -81,15 +78,7 @@ class TestAcquisition : public QObject
 private slots:
     void init()
     {
-        AppConfig = AppConfigRecord{};
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(dir->path()));
-        for (int k = 0; k < kValueCount; ++k)
-            SignalData::instance(k).clearValues();
-        window = std::make_unique<MainWindow>();
-        copyToField(AppConfig.comm.interval, "1s");
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        startLiveWindow();
     }
 
     void cleanup()

@@ -347,14 +347,13 @@ private slots:
                                     "2024/03/01 08:00:00"}),
                  0);
         // Answer the file dialog as a user would: type the name, press Open.
-        QTimer::singleShot(0, [file] {
-            QTRY_VERIFY(qobject_cast<QFileDialog *>(QApplication::activeModalWidget()));
-            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            QCOMPARE(dialog->nameFilters(), QStringList({QStringLiteral("数据文件(*.txt)")}));
-            dialog->selectFile(file);
-            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-        });
+        zeptest::FileDialogLog dialogs;
+        dialogs.answers << file;
+        dialogs.start();
         action("action_open")->trigger();
+        dialogs.stop();
+        QCOMPARE(dialogs.seen.size(), 1);
+        QCOMPARE(dialogs.seen.first().filters, QStringList({QStringLiteral("数据文件(*.txt)")}));
         QCOMPARE(titles(), QStringList({file + " - 数据列表", file + " - 趋势图"}));
         QCOMPARE(activeTitle(), file + " - 趋势图");
         for (const char *name : {"action_showTable", "action_Stat", "action_excel", "action_pdf"})
