@@ -6,6 +6,7 @@
 // a fresh temporary directory too.
 
 #include "app/appinfo.h"
+#include "data/appconfig.h"
 #include "data/datafile.h"
 
 #include <QAbstractButton>
@@ -51,6 +52,19 @@ inline void enterWorkDir()
     const QString work = sandbox().path() + QStringLiteral("/work");
     QDir().mkpath(work);
     QDir::setCurrent(work);
+}
+
+// A working directory of its own (kept in dir) with the default settings
+// read into the record; with noFile, the settings file they were written to
+// is removed again, so a test sees whether anything writes one.
+inline void freshSettings(std::unique_ptr<QTemporaryDir> &dir, bool noFile = false)
+{
+    AppConfig = AppConfigRecord{};
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir::setCurrent(dir->path()));
+    readConfig();
+    if (noFile)
+        QVERIFY(QFile::remove(configFilePath()));
 }
 
 // Watches, while it runs, for modal dialogs of class T (they would block

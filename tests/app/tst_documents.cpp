@@ -311,24 +311,6 @@ private slots:
         QVERIFY(lines.first().startsWith(QStringLiteral("TIME\tUA(V)\tUB(V)")));
     }
 
-    void findNextFollowsTheTable()
-    {
-        const QString a = sampleFile(QStringLiteral("a.txt"));
-        window->loadFile(a);
-        area()->setActiveSubWindow(subWindow(a + " - 数据列表"));
-        auto *table = qobject_cast<MyTableView *>(subWindow(a + " - 数据列表")->widget());
-        // The search compares the shown text, so look for exactly that.
-        const double shown = QString::number(double(table->dataFile()->records[3].value(2)), 'g', 6).toDouble();
-        table->find(shown, 0.0, 2);
-        window->updateMenus();
-        QVERIFY(action("action_FindNext")->isEnabled());
-        QVERIFY(action("action_FindPrevious")->isEnabled());
-        QCOMPARE(table->currentIndex().row(), 3);
-        action("action_FindPrevious")->trigger();
-        QVERIFY(table->selectionModel()->selectedIndexes().isEmpty());
-        QCOMPARE(table->currentIndex().row(), 3);
-    }
-
     void destroyedWithWindowsOpen()
     {
         window->loadFile(sampleFile(QStringLiteral("a.txt")));

@@ -35,14 +35,7 @@ class TestComCfgDlg : public QObject
     }
 
 private slots:
-    void init()
-    {
-        AppConfig = AppConfigRecord{};
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(dir->path()));
-        readConfig();
-        QVERIFY(QFile::remove(configFilePath()));
-    }
+    void init() { zeptest::freshSettings(dir, true); }
 
     void showsDefaults()
     {

@@ -56,10 +56,7 @@ private slots:
 
     void init()
     {
-        AppConfig = AppConfigRecord{};
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(dir->path()));
-        readConfig();
+        zeptest::freshSettings(dir);
         for (int k = 0; k < kValueCount; ++k)
             SignalData::instance(k).clearValues();
     }

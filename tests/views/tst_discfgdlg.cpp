@@ -51,14 +51,7 @@ class TestDisCfgDlg : public QObject
     }
 
 private slots:
-    void init()
-    {
-        AppConfig = AppConfigRecord{};
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(dir->path()));
-        readConfig();
-        QVERIFY(QFile::remove(configFilePath()));
-    }
+    void init() { zeptest::freshSettings(dir, true); }
 
     void okWithoutChangeStoresNothing()
     {

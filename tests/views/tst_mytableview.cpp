@@ -92,14 +92,6 @@ private slots:
         }
     }
 
-    void headerLabels()
-    {
-        QCOMPARE(headerLabel(0), QStringLiteral("TIME"));
-        QCOMPARE(headerLabel(1), QStringLiteral("UA(V)"));
-        QCOMPARE(headerLabel(16), QStringLiteral("COS"));
-        QCOMPARE(headerLabel(31), QStringLiteral("UnbI(%)"));
-    }
-
     void fastMatchAgreesWithFormatting()
     {
         QRandomGenerator random(3);
