@@ -85,8 +85,8 @@ RealPlot::RealPlot(QWidget *parent, const QString &journalFolder)
 
 RealPlot::~RealPlot()
 {
-    // Gone without its samples being saved or given up (the save dialog was
-    // cancelled after Yes): the journal stays for the next start to offer.
+    // Gone without a close that saved or gave up its samples: the journal
+    // stays for the next start to offer.
     liveJournal->close();
     for (int k = 0; k < kValueCount; ++k)
         SignalData::instance(k).clearValues();
@@ -251,14 +251,12 @@ void RealPlot::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    // A save that failed keeps the window, and with it the samples, so the
-    // user can try another file.
-    const SaveResult saved = answer == QMessageBox::Yes ? saveData() : SaveResult::Cancelled;
-    if (saved == SaveResult::Failed) {
+    // A save that failed or whose file dialog was cancelled keeps the
+    // window, and with it the samples, so the user can try again.
+    if (answer == QMessageBox::Yes && saveData() != SaveResult::Saved) {
         event->ignore();
         return;
     }
-    if (answer == QMessageBox::No || saved == SaveResult::Saved)
-        liveJournal->remove();
+    liveJournal->remove();
     event->accept();
 }

@@ -306,7 +306,7 @@ private slots:
         QTest::newRow("cancel keeps the window") << int(QMessageBox::Cancel) << "x.txt" << false << false;
         QTest::newRow("no closes") << int(QMessageBox::No) << "x.txt" << true << false;
         QTest::newRow("yes saves and closes") << int(QMessageBox::Yes) << "x.txt" << true << false;
-        QTest::newRow("yes then cancelled dialog closes") << int(QMessageBox::Yes) << "" << true << false;
+        QTest::newRow("yes then cancelled dialog keeps the window") << int(QMessageBox::Yes) << "" << false << false;
         QTest::newRow("yes with unwritable file keeps the window")
             << int(QMessageBox::Yes) << "no-such-dir/x.txt" << false << true;
     }
