@@ -71,6 +71,8 @@ JournalSummary inspectJournal(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return summary;
+    const LiveJournal::SavedNote saved = LiveJournal::readSavedNote(path);
+    int allRecords = 0;
     qint64 offset = 0;
     int linesInRecord = -1;
     QByteArray recordTimeLine;
@@ -90,12 +92,21 @@ JournalSummary inspectJournal(const QString &path)
             ++linesInRecord;
         }
         if (linesInRecord == kLinesPerRecord) {
+            ++allRecords;
+            summary.completeBytes = offset;
+            linesInRecord = -1;
+            if (allRecords == saved.records && timeOfLine(recordTimeLine) == saved.lastTime) {
+                // Everything so far is in the saved file.
+                summary.savedRecords = allRecords;
+                summary.savedTo = saved.savedTo;
+                summary.startBytes = offset;
+                summary.records = 0;
+                continue;
+            }
             if (summary.records == 0)
                 summary.firstTime = timeOfLine(recordTimeLine);
             lastTimeLine = recordTimeLine;
             ++summary.records;
-            summary.completeBytes = offset;
-            linesInRecord = -1;
         }
     }
     if (summary.records > 0)
@@ -118,12 +129,12 @@ bool writeRecoveredJournal(const JournalSummary &journal, const QString &target)
     if (destination.exists() && destination.canonicalFilePath() == source.canonicalFilePath())
         return false;
     QFile in(journal.path);
-    if (!in.open(QIODevice::ReadOnly))
+    if (!in.open(QIODevice::ReadOnly) || !in.seek(journal.startBytes))
         return false;
     QFile out(target);
     if (!out.open(QIODevice::WriteOnly))
         return false;
-    qint64 left = journal.completeBytes;
+    qint64 left = journal.completeBytes - journal.startBytes;
     while (left > 0) {
         const QByteArray block = in.read(qMin<qint64>(left, 1 << 20));
         if (block.isEmpty() || out.write(block) != block.size())
@@ -135,9 +146,15 @@ bool writeRecoveredJournal(const JournalSummary &journal, const QString &target)
 
 QString recoveryQuestionText(const JournalSummary &journal)
 {
-    return QStringLiteral("上次运行留下了未保存的实时数据：%1条记录，%2 -> %3。\n需要保存数据吗？")
-        .arg(journal.records)
-        .arg(spanTime(journal.firstTime), spanTime(journal.lastTime));
+    QString text = QStringLiteral("上次运行留下了未保存的实时数据：%1条记录，%2 -> %3。\n")
+                       .arg(journal.records)
+                       .arg(spanTime(journal.firstTime), spanTime(journal.lastTime));
+    if (journal.savedRecords > 0) {
+        text += QStringLiteral("（此前的%1条记录已保存到%2，不在其中。）\n")
+                    .arg(journal.savedRecords)
+                    .arg(QDir::toNativeSeparators(journal.savedTo));
+    }
+    return text + QStringLiteral("需要保存数据吗？");
 }
 
 QString journalFailureText(const QString &path)
@@ -151,7 +168,7 @@ void offerJournals(QWidget *parent, const QString &folder, const std::function<Q
     for (const LeftJournal &journal : lockLeftJournals(folder)) {
         const JournalSummary &j = journal.summary;
         if (j.records == 0) {
-            QFile::remove(j.path);
+            LiveJournal::removeFiles(j.path);
             continue;
         }
         QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), recoveryQuestionText(j),
@@ -162,13 +179,13 @@ void offerJournals(QWidget *parent, const QString &folder, const std::function<Q
         box.exec();
         const QAbstractButton *clicked = box.clickedButton();
         if (clicked == box.button(QMessageBox::Discard)) {
-            QFile::remove(j.path);
+            LiveJournal::removeFiles(j.path);
         } else if (clicked == box.button(QMessageBox::Save)) {
             const QString target = askFileName();
             if (target.isEmpty())
                 continue;
             if (writeRecoveredJournal(j, target)) {
-                QFile::remove(j.path);
+                LiveJournal::removeFiles(j.path);
             } else {
                 QMessageBox::warning(parent, QStringLiteral("错误"),
                                      QStringLiteral("无法写入文件%1，数据未保存。").arg(QDir::toNativeSeparators(target)),

@@ -8,26 +8,34 @@
 
 class QWidget;
 
-// What a journal left by an earlier run holds: only its complete records
-// count, since the program may have died while writing the last one.
+// What a journal left by an earlier run holds to offer: only its complete
+// records count, since the program may have died while writing the last
+// one, and of those only the ones after the last save of the series.
 struct JournalSummary {
     QString path;
+    // The records to offer, from startBytes to completeBytes in the file,
+    // taken from firstTime to lastTime.
     int records = 0;
-    // Length in bytes of the complete records, from the start of the file.
+    qint64 startBytes = 0;
     qint64 completeBytes = 0;
     uint32_t firstTime = 0;
     uint32_t lastTime = 0;
+    // The records before them, which a save during the acquisition wrote
+    // to savedTo.
+    int savedRecords = 0;
+    QString savedTo;
 };
 
-// Reads a journal; records is 0 when it holds no complete record or cannot
-// be read.
+// Reads a journal; records is 0 when it holds no complete record to offer
+// or cannot be read. A note of a save counts only when the journal's record
+// at that count has the time the note gives.
 JournalSummary inspectJournal(const QString &path);
 
 // The journals in the folder, oldest first, leaving out those that a
 // running instance is still writing.
 QStringList leftJournals(const QString &folder);
 
-// Writes the complete records of the journal to target, the bytes as they
+// Writes the records to offer of the journal to target, the bytes as they
 // are in the journal, so the file opens like any data file. False when the
 // file cannot be written (or is the journal itself).
 bool writeRecoveredJournal(const JournalSummary &journal, const QString &target);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 #ifdef Q_OS_WIN
@@ -69,6 +70,58 @@ QString LiveJournal::lockFileFor(const QString &journalPath)
     return journalPath + QStringLiteral(".lock");
 }
 
+QString LiveJournal::savedNoteFor(const QString &journalPath)
+{
+    return journalPath + QStringLiteral(".saved");
+}
+
+void LiveJournal::removeFiles(const QString &journalPath)
+{
+    QFile::remove(journalPath);
+    QFile::remove(savedNoteFor(journalPath));
+}
+
+LiveJournal::SavedNote LiveJournal::readSavedNote(const QString &journalPath)
+{
+    SavedNote note;
+    QFile file(savedNoteFor(journalPath));
+    if (!file.open(QIODevice::ReadOnly))
+        return note;
+    const QList<QByteArray> lines = file.read(64 * 1024).split('\n');
+    if (lines.size() < 3)
+        return note;
+    bool countRead = false;
+    bool timeRead = false;
+    const int records = lines.at(0).toInt(&countRead);
+    const uint lastTime = lines.at(1).toUInt(&timeRead);
+    if (!countRead || !timeRead || records <= 0)
+        return note;
+    note.records = records;
+    note.lastTime = lastTime;
+    note.savedTo = QString::fromUtf8(lines.at(2));
+    return note;
+}
+
+void LiveJournal::markSaved(const SavedNote &note)
+{
+    QString journalPath;
+    {
+        std::lock_guard<std::mutex> locker(mutex);
+        if (state != State::Open)
+            return;
+        journalPath = filePath;
+    }
+    // Written whole or not at all (and synced by the commit): a note cut
+    // short must never count more records as saved than were. The sampling
+    // thread goes on meanwhile; only this thread ends the journal.
+    QSaveFile file(savedNoteFor(journalPath));
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.write(QByteArray::number(note.records) + '\n' + QByteArray::number(note.lastTime) + '\n'
+               + note.savedTo.toUtf8() + '\n');
+    file.commit();
+}
+
 QString LiveJournal::path() const
 {
     std::lock_guard<std::mutex> locker(mutex);
@@ -94,6 +147,9 @@ bool LiveJournal::openFile(uint32_t firstTime)
         if (!candidate->lock.tryLock(0))
             continue;
         if (candidate->file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Text)) {
+            // A note left by an earlier journal of this name would count
+            // these new samples as saved.
+            QFile::remove(savedNoteFor(candidatePath));
             file = std::move(candidate);
             filePath = candidatePath;
             ownsFile = true;
@@ -169,7 +225,7 @@ void LiveJournal::remove()
     state = State::Ended;
     file.reset();
     if (ownsFile)
-        QFile::remove(filePath);
+        removeFiles(filePath);
 }
 
 void LiveJournal::close()

@@ -51,6 +51,25 @@ public:
     // next start to offer, and later appends do nothing.
     void close();
 
+    // What a save of the series wrote: its first `records` samples, the
+    // last of them taken at lastTime, into the file savedTo.
+    struct SavedNote {
+        int records = 0;
+        uint32_t lastTime = 0;
+        QString savedTo;
+    };
+    // Notes beside the journal that its first records are saved, so that a
+    // recovery offers only what came after. The journal itself stays a
+    // plain data file; without the note (not written, or lost) everything
+    // is offered again, which duplicates but never loses samples.
+    void markSaved(const SavedNote &note);
+    // The note of a journal; records is 0 when there is none or it cannot
+    // be read.
+    static SavedNote readSavedNote(const QString &journalPath);
+    static QString savedNoteFor(const QString &journalPath);
+    // Deletes a journal with its note.
+    static void removeFiles(const QString &journalPath);
+
     // Where the program keeps its journals: the per-user data folder.
     static QString defaultFolder();
     // "journal-yyyyMMdd-hhmmss.txt", the local time of the first sample.

@@ -20,6 +20,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 
@@ -216,6 +217,7 @@ RealPlot::SaveResult RealPlot::saveData()
     QFile file(name);
     bool written = file.open(QIODevice::WriteOnly | QIODevice::Text);
     int rows = 0;
+    uint32_t lastTime = 0;
     if (written) {
         AllStoresReadLocker locker;
         rows = SignalData::commonSize();
@@ -223,7 +225,8 @@ RealPlot::SaveResult RealPlot::saveData()
         for (int r = 0; r < rows; ++r) {
             for (int k = 0; k < kValueCount; ++k)
                 values[k] = SignalData::instance(k).value(r).y();
-            writeRecord(file, axisSeconds(SignalData::instance(0).value(r).x()), values);
+            lastTime = axisSeconds(SignalData::instance(0).value(r).x());
+            writeRecord(file, lastTime, values);
         }
         written = file.flush() && file.error() == QFileDevice::NoError;
         file.close();
@@ -235,6 +238,8 @@ RealPlot::SaveResult RealPlot::saveData()
         return SaveResult::Failed;
     }
     savedSampleCount = rows;
+    if (rows > 0)
+        liveJournal->markSaved({rows, lastTime, QFileInfo(name).absoluteFilePath()});
     return SaveResult::Saved;
 }
 

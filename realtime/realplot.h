@@ -42,6 +42,8 @@ public:
 
     // The crash copy of this window's series, for the sampling thread.
     std::shared_ptr<LiveJournal> journal() const { return liveJournal; }
+    // Samples in store 0, the live series' length.
+    static int liveSamples();
 
     // Replaces the save dialog, for callers that already know the file.
     void setSaveFileNameProvider(std::function<QString()> provider);
@@ -61,8 +63,6 @@ protected:
     void refreshTick();
 
 private:
-    // Samples in store 0, the live series' length.
-    static int liveSamples();
     QString askSaveFileName();
 
     int refreshTimerId = -1;

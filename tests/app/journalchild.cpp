@@ -1,14 +1,17 @@
 // The program as a test runs it in a child process: it acquires from the
-// meter simulator at the address given until it is killed. It inherits the
+// meter simulator at the address given until it is killed; with a file name,
+// it saves there once, as File → 保存 does, after two polls. It inherits the
 // test's isolated environment and working directory.
 
 #include "app/appinfo.h"
 #include "app/mainwindow.h"
 #include "data/appconfig.h"
+#include "realtime/realplot.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -18,7 +21,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     setApplicationIdentity(app);
     if (argc < 2) {
-        fprintf(stderr, "usage: journalchild host:port\n");
+        fprintf(stderr, "usage: journalchild host:port [save-file]\n");
         return 2;
     }
     MainWindow window;
@@ -28,6 +31,15 @@ int main(int argc, char *argv[])
     window.show();
     window.findChild<QAction *>(QStringLiteral("action_ReadCom"))->trigger();
     window.findChild<QAction *>(QStringLiteral("action_Start"))->trigger();
+    RealPlot *plot = window.realTimeWindow();
+    plot->setSaveFileNameProvider([&] { return QString::fromLocal8Bit(argv[2]); });
+    QTimer saveOnce;
+    QObject::connect(&saveOnce, &QTimer::timeout, [&] {
+        if (RealPlot::liveSamples() >= 2 && plot->saveData() == RealPlot::SaveResult::Saved)
+            saveOnce.stop();
+    });
+    if (argc > 2)
+        saveOnce.start(100);
     fprintf(stderr, "acquiring\n");
     return app.exec();
 }

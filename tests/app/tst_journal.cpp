@@ -186,29 +186,41 @@ private slots:
         QCOMPARE(storeSize(0), storeSize(30));
     }
 
+    void recoveredAfterKill_data()
+    {
+        QTest::addColumn<bool>("savedFirst");
+        QTest::newRow("nothing saved") << false;
+        QTest::newRow("saved during the acquisition") << true;
+    }
+
     // The program killed while it acquires; started again, it offers the
     // samples back.
     void recoveredAfterKill()
     {
+        QFETCH(bool, savedFirst);
         startSimulator();
+        const QString savedFile = dir->filePath(QStringLiteral("saved.txt"));
         QProcess child;
         child.setProgram(QStringLiteral(ZEP_JOURNAL_CHILD));
-        child.setArguments({QString::fromLatin1(sim->address())});
+        child.setArguments(QStringList{QString::fromLatin1(sim->address())} + QStringList{savedFile}.mid(savedFirst ? 0 : 1));
         child.setWorkingDirectory(dir->path());
         child.start();
         QVERIFY(child.waitForStarted(5000));
-        int records = 0;
+        JournalSummary left;
         QTRY_VERIFY_WITH_TIMEOUT(journalsIn(folder).size() == 1
-                                     && (records = inspectJournal(QDir(folder).filePath(journalsIn(folder).at(0))).records) >= 3,
+                                     && (left = inspectJournal(QDir(folder).filePath(journalsIn(folder).at(0)))).records >= 3
+                                     && (left.savedRecords > 0) == savedFirst,
                                  30000);
         ::kill(pid_t(child.processId()), SIGKILL);
         QVERIFY(child.waitForFinished(5000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
         const QString journal = QDir(folder).filePath(journalsIn(folder).at(0));
-        records = inspectJournal(journal).records;
+        left = inspectJournal(journal);
+        const int records = left.records, saved = left.savedRecords;
         QVERIFY(records >= 3);
+        QCOMPARE(saved, savedFirst ? countRecords(savedFile) : 0);
         // The simulator's log reaches this process only as events run.
-        QTRY_VERIFY_WITH_TIMEOUT(servedReadings(sim->log()).size() >= records, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(servedReadings(sim->log()).size() >= saved + records, 5000);
         const QVector<QVector<float>> served = servedReadings(sim->log());
 
         const QString target = dir->filePath(QStringLiteral("recovered.txt"));
@@ -221,7 +233,8 @@ private slots:
         QCOMPARE(boxes.seen.at(0).title, QStringLiteral("提示"));
         QVERIFY2(boxes.seen.at(0).text.contains(QStringLiteral("%1条记录").arg(records)),
                  qPrintable(boxes.seen.at(0).text));
-        QVERIFY(!QFile::exists(journal));
+        QCOMPARE(boxes.seen.at(0).text.contains(QStringLiteral("此前的%1条记录已保存到%2").arg(saved).arg(savedFile)), savedFirst);
+        QVERIFY(!QFile::exists(journal) && !QFile::exists(LiveJournal::savedNoteFor(journal)));
 
         QCOMPARE(countRecords(target), records);
         DataFile file(target, quint32(records));
@@ -230,7 +243,7 @@ private slots:
             if (i > 0)
                 QVERIFY(file.records[i].time >= file.records[i - 1].time);
             for (int c = 1; c <= kValueCount; ++c) {
-                const float expected = QString::number(double(served[i][c - 1]), 'f', columnDecimals(c)).toFloat();
+                const float expected = QString::number(double(served[saved + i][c - 1]), 'f', columnDecimals(c)).toFloat();
                 QCOMPARE(file.records[i].value(c), expected);
             }
         }
