@@ -204,6 +204,10 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // Samples acquired since the real-time window closed are asked about as
+    // that window asks: it opens again to show them.
+    if (!realPlot && RealPlot::liveSamples() > 0)
+        actionReadComm();
     mdiArea->closeAllSubWindows();
     if (mdiArea->currentSubWindow()) {
         event->ignore();
@@ -313,9 +317,15 @@ void MainWindow::actionReadComm()
         return;
     }
     realPlot = new RealPlot();
+    if (windowlessJournal)
+        realPlot->adoptJournal(std::move(windowlessJournal));
     connect(realPlot, &QObject::destroyed, this, &MainWindow::CloseReadCommPlot);
+    connect(realPlot, &RealPlot::seriesEnding, this, &MainWindow::keepJournalingWithoutWindow);
     connect(this, &MainWindow::update_discfg, realPlot, &RealPlot::applySettings);
     addDocumentWindow(realPlot, kRealTimeTitle);
+    // Samples polled while no window was open show at once, not only after
+    // a refresh interval (or never, when the acquisition has ended).
+    realPlot->refreshTick();
     // Opened again while the thread still polls: show the acquisition.
     if (acquiring)
         realPlot->startRefresh();
@@ -327,9 +337,18 @@ void MainWindow::actionReadComm()
 void MainWindow::CloseReadCommPlot()
 {
     realPlot = nullptr;
-    if (samplingThread)
-        samplingThread->setJournal(nullptr);
     updateMenus();
+}
+
+void MainWindow::keepJournalingWithoutWindow()
+{
+    // The thread goes on polling into the stores the window is about to
+    // empty. Switched before they are emptied, a poll of that moment lands
+    // in the new journal rather than in none.
+    if (samplingThread && samplingThread->isRunning()) {
+        windowlessJournal = std::make_shared<LiveJournal>(LiveJournal::defaultFolder());
+        samplingThread->setJournal(windowlessJournal);
+    }
 }
 
 void MainWindow::actionStartRead()

@@ -17,6 +17,7 @@ class QMdiSubWindow;
 class QPrinter;
 
 class DataFile;
+class LiveJournal;
 class MyTableView;
 class Plot;
 class RealPlot;
@@ -73,6 +74,7 @@ private slots:
     void actionStartRead();
     void actionStopRead();
     void thread_finished();
+    void keepJournalingWithoutWindow();
     void CloseTableWindow(QObject *window);
     void ClosePlotWindow(QObject *window);
     void actionShowPlotTriggered();
@@ -136,6 +138,9 @@ private:
     RealPlot *realPlot = nullptr;
     SamplingThread *samplingThread = nullptr;
     bool acquiring = false;
+    // The journal of the polls made while no real-time window is open; the
+    // next window takes it over with the samples it shows.
+    std::shared_ptr<LiveJournal> windowlessJournal;
     // Set once the close has been accepted: warnings are no longer shown.
     bool shuttingDown = false;
     QList<DataFile *> documents;

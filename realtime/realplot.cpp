@@ -86,11 +86,18 @@ RealPlot::RealPlot(QWidget *parent, const QString &journalFolder)
 
 RealPlot::~RealPlot()
 {
+    emit seriesEnding();
     // Gone without a close that saved or gave up its samples: the journal
     // stays for the next start to offer.
     liveJournal->close();
     for (int k = 0; k < kValueCount; ++k)
         SignalData::instance(k).clearValues();
+}
+
+void RealPlot::adoptJournal(std::shared_ptr<LiveJournal> journal)
+{
+    liveJournal->remove();
+    liveJournal = std::move(journal);
 }
 
 void RealPlot::applySettings()

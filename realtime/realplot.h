@@ -33,6 +33,8 @@ public:
 
     void startRefresh();
     void stopRefresh();
+    // The refresh timer's work: latest values, time range, footer, badge.
+    void refreshTick();
     bool isRefreshing() const { return refreshTimerId >= 0; }
     bool hasData() const;
     // Asks for a file and writes every live sample to it. A file that cannot
@@ -42,6 +44,9 @@ public:
 
     // The crash copy of this window's series, for the sampling thread.
     std::shared_ptr<LiveJournal> journal() const { return liveJournal; }
+    // For a window that opens on samples already journaled: they and the
+    // ones to come go on in that journal.
+    void adoptJournal(std::shared_ptr<LiveJournal> journal);
     // Samples in store 0, the live series' length.
     static int liveSamples();
 
@@ -53,14 +58,15 @@ public:
 public slots:
     void applySettings();
 
+signals:
+    // The window is going and empties the live stores right after: polls
+    // that come later need a journal of their own.
+    void seriesEnding();
+
 protected:
     void timerEvent(QTimerEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void drawItems(QPainter *painter, const QRectF &rect, const QwtScaleMap maps[axisCnt]) const override;
-
-
-    // The refresh timer's work: latest values, time range, footer, badge.
-    void refreshTick();
 
 private:
     QString askSaveFileName();

@@ -186,6 +186,30 @@ private slots:
         QCOMPARE(storeSize(0), storeSize(30));
     }
 
+    // Polls after the window closed go to a journal that the next window
+    // (here the one quitting opens to ask about them) goes on with.
+    void pollsWithoutWindowAreJournaled()
+    {
+        startSimulator();
+        action("action_ReadCom")->trigger();
+        action("action_Start")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 1, 20000);
+        zeptest::MessageBoxLog boxes;
+        boxes.answers = {QMessageBox::No, QMessageBox::Cancel};
+        boxes.start();
+        realTimeSubWindow()->close();
+        QTRY_VERIFY(window->realTimeWindow() == nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 2, 20000);
+        QVERIFY(!window->close());
+        boxes.stop();
+        QCOMPARE(boxes.seen.size(), 2);
+        QCOMPARE(boxes.seen.at(1).text, QStringLiteral("需要保存数据吗？"));
+        action("action_Stop")->trigger();
+        QTRY_VERIFY(window->currentSamplingThread() == nullptr);
+        QCOMPARE(journalsIn(folder).size(), 1);
+        checkJournalMatchesStores(window->realTimeWindow()->journal()->path());
+    }
+
     void recoveredAfterKill_data()
     {
         QTest::addColumn<bool>("savedFirst");
