@@ -119,6 +119,28 @@ private slots:
         for (const char *name : {"action_showPlot", "action_Stat", "action_Copy", "action_Restrict"})
             QVERIFY(action(name)->isEnabled());
         QVERIFY(!action("action_Find")->isEnabled());
+        // Restored, a window keeps a useful share of the area.
+        area()->activeSubWindow()->showNormal();
+        QVERIFY(area()->activeSubWindow()->width() > area()->viewport()->width() / 2);
+        QVERIFY(area()->activeSubWindow()->height() > area()->viewport()->height() / 2);
+    }
+
+    void patchedRecordsReported()
+    {
+        const QString file = sampleFile(QStringLiteral("patched.txt"));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::Append));
+        out.write("2024/13/01 00:00:00\nUA=1\n");
+        out.close();
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
+        window->loadFile(file);
+        window->loadFile(file);
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("提示：打开成功！"));
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen.first().title, QStringLiteral("提示"));
+        QVERIFY(boxes.seen.first().text.startsWith(QStringLiteral("1 条记录的时间无法识别")));
+        QVERIFY(boxes.seen.first().text.contains(QStringLiteral("\n1 条记录不完整")));
     }
 
     void reopenReadsNothing()
