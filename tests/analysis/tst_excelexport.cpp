@@ -416,6 +416,14 @@ private slots:
         QCOMPARE(zeptest::readBytes(target), QByteArray("an earlier workbook"));
     }
 
+    void failureTextInChinese()
+    {
+        const QString target = path(QStringLiteral("missing/export.xlsx"));
+        const ExportResult result = exportSpan(*file, decideSpan(*file, sampleTime(0), sampleTime(1)), target);
+        QCOMPARE(exportFailureText(result, target),
+                 QStringLiteral("无法写入文件：%1\n文件夹不存在").arg(QDir::toNativeSeparators(target)));
+    }
+
     void numbersReadBackAsTheirShortestDecimal_data()
     {
         QTest::addColumn<float>("value");
