@@ -247,32 +247,6 @@ private slots:
         QCOMPARE(ref.returned, returned);
     }
 
-    void patchedRecordsCounted_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<uint>("unreadableTimes");
-        QTest::addColumn<uint>("incompleteRecords");
-        const QByteArray whole(kExampleRecord);
-        const QByteArray badTime = QByteArray(kExampleRecord).replace("2018/05/06", "2018/13/06");
-        const QByteArray cut = whole.left(whole.indexOf(" IA "));
-        QTest::newRow("whole records") << whole + whole << 0u << 0u;
-        QTest::newRow("cut off in the last record") << whole + cut << 0u << 1u;
-        QTest::newRow("cut off in the middle") << cut + whole + cut << 0u << 2u;
-        QTest::newRow("an unreadable time") << whole + badTime + whole << 1u << 0u;
-        QTest::newRow("both") << badTime + cut << 1u << 1u;
-    }
-
-    void patchedRecordsCounted()
-    {
-        QFETCH(QByteArray, content);
-        const QString p = path(QStringLiteral("patched.txt"));
-        QVERIFY(zeptest::writeBytes(p, content));
-        const std::unique_ptr<DataFile> file = loadDataFile(p);
-        QVERIFY(file);
-        QTEST(uint(file->unreadableTimes), "unreadableTimes");
-        QTEST(uint(file->incompleteRecords), "incompleteRecords");
-    }
-
     void unopenable()
     {
         const QString p = path(QStringLiteral("missing.txt"));
