@@ -55,11 +55,8 @@ private slots:
             rs[size_t(i)].time = times[i];
         const bool ascending = timesAscending(rs.data(), int(rs.size()));
         const SpanDecision d = decideSpan(rs.data(), int(rs.size()), start, end, ascending);
-        if (ascending) {
-            const SpanDecision scanned = decideSpan(rs.data(), int(rs.size()), start, end, false);
-            QCOMPARE(scanned.first, d.first);
-            QCOMPARE(scanned.last, d.last);
-        }
+        // On ascending times the scans agree with the bisection.
+        QCOMPARE(decideSpan(rs.data(), int(rs.size()), start, end, false).last, d.last);
         QCOMPARE(d.check, check);
         if (check == SpanCheck::Ok) {
             QTEST(d.first, "first");
