@@ -81,7 +81,39 @@ private:
 
 QString xlsxError(lxw_error error)
 {
-    return QString::fromLatin1(lxw_strerror(error));
+    switch (error) {
+    case LXW_ERROR_MEMORY_MALLOC_FAILED:
+        return QStringLiteral("内存不足");
+    case LXW_ERROR_CREATING_XLSX_FILE:
+    case LXW_ERROR_CREATING_TMPFILE:
+        return QStringLiteral("无法创建文件");
+    case LXW_ERROR_READING_TMPFILE:
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        return QStringLiteral("写入文件时出错，磁盘可能已满");
+    default:
+        return QStringLiteral("电子表格写入错误（代码 %1）").arg(int(error));
+    }
+}
+
+// The system's reason for a failed rename, in the program's language.
+QString systemError(int code)
+{
+    switch (code) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有写入权限");
+    case ENOSPC:
+        return QStringLiteral("磁盘空间不足");
+    case EROFS:
+        return QStringLiteral("文件系统是只读的");
+    case EBUSY:
+    case ETXTBSY:
+        return QStringLiteral("文件正被使用");
+    default:
+        return QStringLiteral("系统错误（代码 %1）").arg(code);
+    }
 }
 
 // Spreadsheets hold no NaN or infinity; written as numbers they would make
@@ -175,11 +207,11 @@ QString writeWorkbook(const WorkbookModel &book, const QString &path)
 {
     const QFileInfo target(path);
     if (target.fileName().isEmpty())
-        return QStringLiteral("no file name");
+        return QStringLiteral("没有文件名");
     if (!QFileInfo(target.absolutePath()).isDir())
-        return QStringLiteral("folder does not exist");
+        return QStringLiteral("文件夹不存在");
     if (target.isDir())
-        return QStringLiteral("a folder has that name");
+        return QStringLiteral("已有同名的文件夹");
 
     const NumericCLocale cNumbers;
     const QString scratch = scratchName(target);
@@ -188,7 +220,7 @@ QString writeWorkbook(const WorkbookModel &book, const QString &path)
     options.constant_memory = LXW_TRUE;
     lxw_workbook *workbook = workbook_new_opt(scratchBytes.constData(), &options);
     if (!workbook)
-        return QStringLiteral("cannot start the workbook");
+        return QStringLiteral("无法创建工作簿");
 
     lxw_error error = LXW_NO_ERROR;
     QString refusedSheet;
@@ -217,10 +249,10 @@ QString writeWorkbook(const WorkbookModel &book, const QString &path)
         error = closed;
     if (!refusedSheet.isEmpty() || error != LXW_NO_ERROR) {
         QFile::remove(scratch);
-        return refusedSheet.isEmpty() ? xlsxError(error) : QStringLiteral("sheet name refused: %1").arg(refusedSheet);
+        return refusedSheet.isEmpty() ? xlsxError(error) : QStringLiteral("工作表名称无效：%1").arg(refusedSheet);
     }
     if (std::rename(scratchBytes.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
-        const QString reason = QString::fromLocal8Bit(strerror(errno));
+        const QString reason = systemError(errno);
         QFile::remove(scratch);
         return reason;
     }
@@ -339,7 +371,7 @@ QVariant AxObject::dynamicCall(const char *function, const QVariant &var1, const
 {
     const QString member = memberName(function);
     if (isNull()) {
-        fail(member, QStringLiteral("no automation server"));
+        fail(member, QStringLiteral("没有可用的电子表格程序"));
         return QVariant();
     }
     if (kind == Kind::Application && is(member, "SetVisible")) {
@@ -372,7 +404,7 @@ QVariant AxObject::dynamicCall(const char *function, const QVariant &var1, const
     if (kind == Kind::Range && is(member, "SetValue")) {
         SheetModel *target = server().findSheet(book, sheet);
         if (!target) {
-            fail(member, QStringLiteral("the sheet is gone"));
+            fail(member, QStringLiteral("工作表已不存在"));
             return QVariant();
         }
         target->blocks.push_back(Block{cells, var1});
@@ -380,7 +412,7 @@ QVariant AxObject::dynamicCall(const char *function, const QVariant &var1, const
     }
     if (kind != Kind::Null && is(member, "Count"))
         return property("Count");
-    fail(member, QStringLiteral("unknown member"));
+    fail(member, QStringLiteral("不支持的操作"));
     return QVariant();
 }
 
@@ -388,21 +420,21 @@ AxObject *AxObject::querySubObject(const char *name, const QVariant &var1, const
 {
     const QString member = memberName(name);
     if (isNull()) {
-        fail(member, QStringLiteral("no automation server"));
+        fail(member, QStringLiteral("没有可用的电子表格程序"));
         return nullptr;
     }
     if (kind == Kind::Application && is(member, "WorkBooks"))
         return child(Kind::Workbooks, -1);
     if (kind == Kind::Application && is(member, "ActiveWorkBook")) {
         if (server().activeBook < 0) {
-            fail(member, QStringLiteral("no workbook is open"));
+            fail(member, QStringLiteral("没有打开的工作簿"));
             return nullptr;
         }
         return child(Kind::Workbook, server().activeBook);
     }
     if (kind == Kind::Workbook && is(member, "Sheets")) {
         if (!server().findBook(book)) {
-            fail(member, QStringLiteral("the workbook is closed"));
+            fail(member, QStringLiteral("工作簿已关闭"));
             return nullptr;
         }
         return child(Kind::Sheets, book);
@@ -411,7 +443,7 @@ AxObject *AxObject::querySubObject(const char *name, const QVariant &var1, const
         WorkbookModel *b = server().findBook(book);
         const int index = var1.toInt() - 1;
         if (!b || index < 0 || index >= int(b->sheets.size())) {
-            fail(member, QStringLiteral("no such sheet"));
+            fail(member, QStringLiteral("没有这个工作表"));
             return nullptr;
         }
         return child(Kind::Sheet, book, b->sheets[size_t(index)].id);
@@ -421,12 +453,12 @@ AxObject *AxObject::querySubObject(const char *name, const QVariant &var1, const
     if (kind == Kind::Sheet && is(member, "Range")) {
         const QRect range = parseRange(var1.toString());
         if (range.isNull() || !server().findSheet(book, sheet)) {
-            fail(member, QStringLiteral("not a range: %1").arg(var1.toString()));
+            fail(member, QStringLiteral("无效的单元格区域：%1").arg(var1.toString()));
             return nullptr;
         }
         return child(Kind::Range, book, sheet, range);
     }
-    fail(member, QStringLiteral("unknown member"));
+    fail(member, QStringLiteral("不支持的操作"));
     return nullptr;
 }
 
@@ -434,7 +466,7 @@ AxObject *AxObject::addSheet(const QVariant &before, const QVariant &after)
 {
     WorkbookModel *b = server().findBook(book);
     if (!b) {
-        fail(QStringLiteral("Add"), QStringLiteral("the workbook is closed"));
+        fail(QStringLiteral("Add"), QStringLiteral("工作簿已关闭"));
         return nullptr;
     }
     auto position = [b](const QVariant &v) -> int {
@@ -462,7 +494,7 @@ QVariant AxObject::saveAs(const QString &fileName)
 {
     const WorkbookModel *b = server().findBook(book);
     if (!b) {
-        fail(QStringLiteral("SaveAs"), QStringLiteral("the workbook is closed"));
+        fail(QStringLiteral("SaveAs"), QStringLiteral("工作簿已关闭"));
         return QVariant();
     }
     const QString error = writeWorkbook(*b, QDir::fromNativeSeparators(fileName));
@@ -475,7 +507,7 @@ bool AxObject::setProperty(const char *name, const QVariant &value)
 {
     const QString member = memberName(name);
     if (isNull()) {
-        fail(member, QStringLiteral("no automation server"));
+        fail(member, QStringLiteral("没有可用的电子表格程序"));
         return false;
     }
     if (kind == Kind::Application && is(member, "DisplayAlerts")) {
@@ -492,7 +524,7 @@ bool AxObject::setProperty(const char *name, const QVariant &value)
             return true;
         }
     }
-    fail(member, QStringLiteral("cannot set this property"));
+    fail(member, QStringLiteral("不能设置这个属性"));
     return false;
 }
 

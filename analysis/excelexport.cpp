@@ -84,9 +84,9 @@ ExportResult exportSpan(const DataFile &file, const SpanDecision &span, const QS
             return object;
         }
         QObject::connect(object, &AxObject::exception,
-                         [&](int, const QString &source, const QString &description, const QString &) {
+                         [&](int, const QString &, const QString &description, const QString &) {
                              if (!failed)
-                                 result.reason = QStringLiteral("%1: %2").arg(source, description);
+                                 result.reason = description;
                              failed = true;
                          });
         return object;

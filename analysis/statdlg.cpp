@@ -58,6 +58,9 @@ void StatDlg::on_pushButton_stat_clicked()
         spanStatistics(dataFile->records, span.first, span.last, [this](int percent) { ui->progressBar->setValue(percent); });
     fillStatisticsModel(model, stats);
     ui->pushButton_copy->setEnabled(true);
+    // Away from the date edits, whose own Ctrl+C would copy their text
+    // instead of the copy button's shortcut taking all the results.
+    ui->tableView->setFocus();
 }
 
 void StatDlg::on_pushButton_copy_clicked()

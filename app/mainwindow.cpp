@@ -7,6 +7,7 @@
 #include "app/documenttitle.h"
 #include "app/eventview.h"
 #include "app/journalrecovery.h"
+#include "app/openreport.h"
 #include "app/recentfiles.h"
 #include "app/tiling.h"
 #include "app/zepabout.h"
@@ -445,6 +446,7 @@ void MainWindow::loadFile(const QString &path)
 {
     // A file that is open already is shown again, not read a second time.
     DataFile *file = findDocument(documents, path);
+    QString problems;
     if (!file) {
         QElapsedTimer sincePaint;
         std::unique_ptr<DataFile> loaded =
@@ -455,11 +457,14 @@ void MainWindow::loadFile(const QString &path)
         }
         file = loaded.release();
         documents.append(file);
+        problems = openProblemsText(*file);
     }
     ui->statusBar->showMessage(QStringLiteral("提示：打开成功！"), 2000);
     showDocument(file);
     prependToRecentFiles(path);
     updateMenus();
+    if (!problems.isEmpty())
+        QMessageBox::information(this, QStringLiteral("提示"), problems, QMessageBox::Ok);
 }
 
 void MainWindow::showLoadProgress(int percent, QElapsedTimer &sincePaint)
@@ -489,6 +494,7 @@ QMdiSubWindow *MainWindow::addDocumentWindow(QWidget *widget, const QString &tit
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(title);
     window->setWindowIcon(QIcon(QStringLiteral(":/png/ZEPIcon.ico")));
+    window->resize(restoredWindowSize(mdiArea->viewport()->size()));
     window->showMaximized();
     return window;
 }

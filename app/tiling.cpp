@@ -15,3 +15,8 @@ QVector<QRect> tiledRects(int count, const QSize &area, Qt::Orientation orientat
     }
     return rects;
 }
+
+QSize restoredWindowSize(const QSize &area)
+{
+    return QSize(area.width() * 2 / 3, area.height() * 2 / 3);
+}

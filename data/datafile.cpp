@@ -31,6 +31,22 @@ DataFile::~DataFile()
     free(records);
 }
 
+bool DataFile::timesAscending() const
+{
+    if (m_ascending < 0)
+        m_ascending = ::timesAscending(records, int(count)) ? 1 : 0;
+    return m_ascending == 1;
+}
+
+bool timesAscending(const SampleRecord *records, int count)
+{
+    for (int i = 1; i < count; ++i) {
+        if (records[i].time < records[i - 1].time)
+            return false;
+    }
+    return true;
+}
+
 void writeRecord(QFile &file, uint32_t time, const double values[kValueCount])
 {
     QByteArray out = QDateTime::fromTime_t(time).toString(QStringLiteral("yyyy/MM/dd hh:mm:ss\n")).toLocal8Bit();
@@ -368,15 +384,38 @@ public:
 
     int index() const { return m_index; }
 
+    // Call once after the last piece.
+    void finish() { closeRecord(); }
+    quint32 unreadableTimes() const { return m_unreadableTimes; }
+    quint32 incompleteRecords() const { return m_incompleteRecords; }
+
 private:
+    static constexpr uint32_t kAllNamed = (uint32_t(1) << kValueCount) - 1;
+
     bool startRecord(uint32_t time)
     {
         if (quint32(m_index + 1) >= m_count)
             return false;
+        closeRecord();
         ++m_index;
         m_records[m_index].time = time;
+        m_unreadableTimes += time == SampleRecord::kInvalidTime;
+        m_named = 0;
         m_hint = 1;
         return true;
+    }
+
+    void closeRecord()
+    {
+        if (m_index >= 0 && m_named != kAllNamed)
+            ++m_incompleteRecords;
+        m_named = kAllNamed;
+    }
+
+    void setValue(int k, float value)
+    {
+        m_records[m_index].setValue(k, value);
+        m_named |= uint32_t(1) << (k - 1);
     }
 
     uint32_t timeOf(const char *chunk, int length)
@@ -446,7 +485,7 @@ private:
                     ++v;
                 if (v == f.length)
                     continue;
-                m_records[m_index].setValue(k, toFloat(chunk + v, chunk + f.length, cls));
+                setValue(k, toFloat(chunk + v, chunk + f.length, cls));
                 m_hint = k + 1;
             }
         }
@@ -470,7 +509,7 @@ private:
                 continue;
             const int k = m_names.find(tokens[j - 1]);
             if (k)
-                m_records[m_index].setValue(k, textToFloat(tokens[j + 1]));
+                setValue(k, textToFloat(tokens[j + 1]));
         }
         return true;
     }
@@ -479,6 +518,9 @@ private:
     quint32 m_count;
     int m_index = -1;
     int m_hint = 1;
+    uint32_t m_named = kAllNamed;
+    quint32 m_unreadableTimes = 0;
+    quint32 m_incompleteRecords = 0;
     LocalTimeCache m_times;
     const NameTable &m_names = names();
     const CharClasses &m_classes = classes();
@@ -529,9 +571,12 @@ int readRecords(DataFile *file, const std::function<void(int percent)> &progress
         if (!parser.feed(chunk, length))
             break;
     }
+    parser.finish();
     const int read = parser.index() + 1;
     if (read == 0)
         return -1;
+    file->unreadableTimes = parser.unreadableTimes();
+    file->incompleteRecords = parser.incompleteRecords();
     if (quint32(read) < file->count)
         file->count = quint32(read);
     return read;

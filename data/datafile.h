@@ -24,7 +24,22 @@ public:
     QString fileName;
     SampleRecord *records;
     quint32 count;
+
+    // What readRecords had to fill in: records whose time line did not parse
+    // (their time is 4294967295) and records whose lines did not name all 31
+    // values (a file cut off inside a record; the missing values are 0).
+    quint32 unreadableTimes = 0;
+    quint32 incompleteRecords = 0;
+
+    // Whether no record's time is below the one before it. Found on the
+    // first call, once the records are filled, and kept.
+    bool timesAscending() const;
+
+private:
+    mutable int m_ascending = -1;
 };
+
+bool timesAscending(const SampleRecord *records, int count);
 
 // Appends one record (a time line and seven value lines) to a file that the
 // caller opened WriteOnly | Text.

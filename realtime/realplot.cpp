@@ -3,6 +3,7 @@
 #include "data/appconfig.h"
 #include "data/datafile.h"
 #include "data/paramtable.h"
+#include "data/savename.h"
 #include "realtime/livejournal.h"
 #include "realtime/signaldata.h"
 #include "views/legendtitle.h"
@@ -43,7 +44,20 @@ public:
 
 QString askDataFileSaveName(QWidget *parent)
 {
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("数据保存为"), QString(), QStringLiteral("数据文件(*.txt)"));
+    for (;;) {
+        const QString chosen = QFileDialog::getSaveFileName(parent, QStringLiteral("数据保存为"), QString(),
+                                                            QStringLiteral("数据文件(*.txt)"));
+        const QString name = withDefaultSuffix(chosen, QStringLiteral("txt"));
+        // The dialog asked before replacing the name typed, not the one
+        // completed here.
+        if (name == chosen || !QFileInfo::exists(name))
+            return name;
+        const QString question = QStringLiteral("%1 已存在。\n要替换它吗？").arg(QFileInfo(name).fileName());
+        if (QMessageBox::question(parent, QStringLiteral("数据保存为"), question, QMessageBox::Yes | QMessageBox::No,
+                                  QMessageBox::No)
+            == QMessageBox::Yes)
+            return name;
+    }
 }
 
 RealPlot::RealPlot(QWidget *parent, const QString &journalFolder)

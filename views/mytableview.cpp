@@ -17,6 +17,9 @@ MyTableView::MyTableView(DataFile *file, QWidget *parent)
     // Qt would keep rows as tall as the font asks for.
     verticalHeader()->setMinimumSectionSize(20);
     verticalHeader()->setDefaultSectionSize(20);
+    // A row holds one line: a text too wide would wrap out of sight, and
+    // be measured wrapped at the view's width.
+    setWordWrap(false);
     loadRows(-1, -1);
 }
 
@@ -37,9 +40,19 @@ void MyTableView::loadRows(int first, int last)
     delete oldSelection;
     delete oldModel;
 
-    setColumnWidth(0, 140);
-    for (int c = 1; c < kColumnCount; ++c)
-        setColumnWidth(c, 60);
+    fitColumns();
+}
+
+void MyTableView::fitColumns()
+{
+    const QVector<int> widths = fittedColumnWidths(
+        m_model->rowCount(), [this](int column) { return horizontalHeader()->sectionSizeHint(column); },
+        [this](int row, int column) {
+            // The grid line takes the last pixel of each cell.
+            return sizeHintForIndex(m_model->index(row, column)).width() + (showGrid() ? 1 : 0);
+        });
+    for (int c = 0; c < kColumnCount; ++c)
+        setColumnWidth(c, widths[c]);
 }
 
 int MyTableView::firstRecord() const

@@ -48,6 +48,8 @@ public slots:
     void recFindDlgPos(int x, int y);
 
 private:
+    void fitColumns();
+
     DataFile *m_dataFile;
     RecordTableModel *m_model = nullptr;
     double m_findValue = 0;

@@ -39,6 +39,20 @@ bool roundsUp(double magnitude, const char *nine)
 
 } // namespace
 
+QVector<int> fittedColumnWidths(int rowCount, const std::function<int(int column)> &headerWidth,
+                                const std::function<int(int row, int column)> &cellWidth)
+{
+    QVector<int> widths(kColumnCount);
+    const int rows = qBound(0, rowCount, kWidthRows);
+    for (int c = 0; c < kColumnCount; ++c) {
+        int width = qMax(c == 0 ? 140 : 60, headerWidth(c));
+        for (int r = 0; r < rows; ++r)
+            width = qMax(width, cellWidth(r, c));
+        widths[c] = width;
+    }
+    return widths;
+}
+
 int writeValueText(double value, char *out)
 {
     if (std::isnan(value))

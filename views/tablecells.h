@@ -4,6 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVector>
+
+#include <functional>
 
 class LocalTimeFormatter;
 
@@ -23,6 +26,15 @@ QString valueText(double value);
 
 // Column 0 is the local time "yyyy-MM-dd hh:mm:ss", columns 1..31 the values.
 QString cellText(const SampleRecord &record, int column, LocalTimeFormatter &times);
+
+// The widths of the 32 columns: column 0 at least 140 pixels, the others at
+// least 60, and each at least as wide as its header and the cells of the
+// first kWidthRows rows need (headerWidth and cellWidth measure with the
+// view's fonts and margins). Rows further down are not looked at, so a
+// million rows cost no more than a screenful; a wider value there is cut.
+constexpr int kWidthRows = 100;
+QVector<int> fittedColumnWidths(int rowCount, const std::function<int(int column)> &headerWidth,
+                                const std::function<int(int row, int column)> &cellWidth);
 
 // The number a value's cell shows, read back as a search reads it.
 double displayedValue(float value);

@@ -9,20 +9,28 @@
 
 #include <algorithm>
 
-int firstRecordAtOrAfter(const SampleRecord *records, int count, uint32_t time)
+int firstRecordAtOrAfter(const SampleRecord *records, int count, uint32_t time, bool ascending)
 {
     const SampleRecord *end = records + qMax(count, 0);
-    return int(std::partition_point(records, end, [time](const SampleRecord &r) { return r.time < time; }) - records);
+    auto before = [time](const SampleRecord &r) { return r.time < time; };
+    if (ascending)
+        return int(std::partition_point(records, end, before) - records);
+    return int(std::find_if_not(records, end, before) - records);
 }
 
-int lastRecordAtOrBefore(const SampleRecord *records, int count, uint32_t time)
+int lastRecordAtOrBefore(const SampleRecord *records, int count, uint32_t time, bool ascending)
 {
     const SampleRecord *end = records + qMax(count, 0);
-    return int(std::partition_point(records, end, [time](const SampleRecord &r) { return r.time <= time; }) - records)
-           - 1;
+    if (ascending)
+        return int(std::partition_point(records, end, [time](const SampleRecord &r) { return r.time <= time; }) - records)
+               - 1;
+    int last = qMax(count, 0) - 1;
+    while (last >= 0 && records[last].time > time)
+        --last;
+    return last;
 }
 
-SpanDecision decideSpan(const SampleRecord *records, int count, uint32_t start, uint32_t end)
+SpanDecision decideSpan(const SampleRecord *records, int count, uint32_t start, uint32_t end, bool ascending)
 {
     SpanDecision d;
     d.start = start;
@@ -41,14 +49,14 @@ SpanDecision decideSpan(const SampleRecord *records, int count, uint32_t start, 
         d.check = SpanCheck::Reversed;
     if (!d.ok())
         return d;
-    d.first = firstRecordAtOrAfter(records, count, start);
-    d.last = qMax(lastRecordAtOrBefore(records, count, end), d.first - 1);
+    d.first = firstRecordAtOrAfter(records, count, start, ascending);
+    d.last = qMax(lastRecordAtOrBefore(records, count, end, ascending), d.first - 1);
     return d;
 }
 
 SpanDecision decideSpan(const DataFile &file, uint32_t start, uint32_t end)
 {
-    return decideSpan(file.records, int(file.count), start, end);
+    return decideSpan(file.records, int(file.count), start, end, file.timesAscending());
 }
 
 QString spanMessage(SpanCheck check)

@@ -31,19 +31,22 @@ struct SpanDecision {
     int size() const { return last - first + 1; }
 };
 
-// Equal start and end are accepted. The records are taken to be in
-// ascending time, as the writer leaves them; a file that is not still gives
-// indexes inside it.
-SpanDecision decideSpan(const SampleRecord *records, int count, uint32_t start, uint32_t end);
+// Equal start and end are accepted. In records of ascending time the span
+// is found by bisection; otherwise (a file recorded across the autumn clock
+// change, after the clock was set back, or with an unreadable time) by the
+// scans below, which give the same span on ascending records.
+SpanDecision decideSpan(const SampleRecord *records, int count, uint32_t start, uint32_t end, bool ascending);
 SpanDecision decideSpan(const DataFile &file, uint32_t start, uint32_t end);
 
 // The warning text of a refused span, empty for Ok.
 QString spanMessage(SpanCheck check);
 
-// Index of the first record at or after time (count when there is none).
-int firstRecordAtOrAfter(const SampleRecord *records, int count, uint32_t time);
-// Index of the last record at or before time (-1 when there is none).
-int lastRecordAtOrBefore(const SampleRecord *records, int count, uint32_t time);
+// Index of the first record at or after time, counted from the start
+// (count when there is none).
+int firstRecordAtOrAfter(const SampleRecord *records, int count, uint32_t time, bool ascending);
+// Index of the last record at or before time, counted from the end: the
+// records after it are all later than time (-1 when there is none).
+int lastRecordAtOrBefore(const SampleRecord *records, int count, uint32_t time, bool ascending);
 
 // "%1 -> %2" with the first and last records' local times as
 // "yyyy/MM/dd hh:mm:ss".

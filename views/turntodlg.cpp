@@ -8,14 +8,15 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 
-TurnToDecision decideTurnTo(const SampleRecord *records, int count, int firstShown, int shownCount, uint32_t time)
+TurnToDecision decideTurnTo(const SampleRecord *records, int count, int firstShown, int shownCount, uint32_t time,
+                            bool ascending)
 {
     TurnToDecision d;
     if (count <= 0 || time < records[0].time || time > records[count - 1].time) {
         d.check = TurnToCheck::OutsideFile;
         return d;
     }
-    const int index = firstRecordAtOrAfter(records, count, time);
+    const int index = firstRecordAtOrAfter(records, count, time, ascending);
     if (index < firstShown || index >= firstShown + shownCount) {
         d.check = TurnToCheck::OutsideShown;
         return d;
@@ -63,7 +64,7 @@ void TurntoDlg::on_pushButton_ok_clicked()
     const int firstShown = view ? view->firstRecord() : 0;
     const int shown = view ? view->shownRecords() : int(dataFile->count);
     const TurnToDecision d = decideTurnTo(dataFile->records, int(dataFile->count), firstShown, shown,
-                                          editsTime(ui->dateEdit, ui->timeEdit));
+                                          editsTime(ui->dateEdit, ui->timeEdit), dataFile->timesAscending());
     if (d.check != TurnToCheck::Ok) {
         QMessageBox::warning(this, QStringLiteral("错误"), turnToMessage(d.check), QMessageBox::Ok);
         return;

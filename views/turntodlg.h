@@ -24,7 +24,8 @@ struct TurnToDecision {
 // Go-to picks the first sample at or after time. A table restricted to a
 // span shows records firstShown .. firstShown + shownCount - 1; a sample
 // outside them has no row to select.
-TurnToDecision decideTurnTo(const SampleRecord *records, int count, int firstShown, int shownCount, uint32_t time);
+TurnToDecision decideTurnTo(const SampleRecord *records, int count, int firstShown, int shownCount, uint32_t time,
+                            bool ascending);
 QString turnToMessage(TurnToCheck check);
 
 // Jumps the table of its parent sub-window to a moment of the file.

@@ -109,6 +109,13 @@ void ViewCurve::drawSeries(QPainter *painter, const QwtScaleMap &xMap, const Qwt
         from = 0;
     if (from > to)
         return;
+    // Times that go back (the repeated hour of the autumn clock change, a
+    // clock set back, an unreadable time) leave no run of indexes that is
+    // the view, nor columns to thin: every sample is drawn, in record order.
+    if (!seriesAscending()) {
+        QwtPlotCurve::drawSeries(painter, xMap, yMap, canvasRect, from, to);
+        return;
+    }
     // The canvas reaches a little beyond the scale's ends.
     const double left = xMap.invTransform(canvasRect.left());
     const double right = xMap.invTransform(canvasRect.right());
@@ -124,6 +131,35 @@ void ViewCurve::drawSeries(QPainter *painter, const QwtScaleMap &xMap, const Qwt
         drawThinned(painter, xMap, yMap, canvasRect, first, last);
     else
         QwtPlotCurve::drawSeries(painter, xMap, yMap, canvasRect, first, last);
+}
+
+bool ViewCurve::seriesAscending() const
+{
+    const QwtSeriesData<QPointF> *series = data();
+    const auto *arrays = dynamic_cast<const ContiguousSeries *>(series);
+    auto xAt = [series, arrays](size_t i) { return arrays ? arrays->xValues()[i] : series->sample(i).x(); };
+    const size_t size = series->size();
+    // A series that shrank or whose last checked sample changed was filled
+    // anew.
+    if (size < order.checked || (order.checked > 0 && xAt(order.checked - 1) != order.lastX))
+        order = Order();
+    if (size == order.checked)
+        return order.ascending;
+    double previous = order.checked > 0 ? order.lastX : xAt(0);
+    for (size_t i = order.checked; i < size && order.ascending; ++i) {
+        const double x = xAt(i);
+        order.ascending = !(x < previous);
+        previous = x;
+    }
+    order.checked = size;
+    order.lastX = xAt(size - 1);
+    return order.ascending;
+}
+
+void ViewCurve::dataChanged()
+{
+    order = Order();
+    QwtPlotCurve::dataChanged();
 }
 
 void ViewCurve::drawThinned(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,

@@ -58,9 +58,24 @@ public:
     // the thinned drawing.
     void setThinning(bool on) { thinning = on; }
 
+    // Whether the series' x never goes down from one sample to the next.
+    // Found once for a series and, as a live series grows, only over the
+    // samples added since the last call.
+    bool seriesAscending() const;
+
+protected:
+    void dataChanged() override;
+
 private:
     void drawThinned(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &canvasRect,
                      int from, int to) const;
 
     bool thinning = true;
+
+    struct Order {
+        size_t checked = 0;
+        double lastX = 0;
+        bool ascending = true;
+    };
+    mutable Order order;
 };

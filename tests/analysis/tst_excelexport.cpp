@@ -416,6 +416,13 @@ private slots:
         QCOMPARE(zeptest::readBytes(target), QByteArray("an earlier workbook"));
     }
 
+    void failureTextInChinese()
+    {
+        const QString target = path(QStringLiteral("missing/export.xlsx"));
+        const ExportResult result = exportSpan(*file, decideSpan(*file, sampleTime(0), sampleTime(1)), target);
+        QVERIFY(exportFailureText(result, target).endsWith(QStringLiteral("\n文件夹不存在")));
+    }
+
     void numbersReadBackAsTheirShortestDecimal_data()
     {
         QTest::addColumn<float>("value");

@@ -119,6 +119,24 @@ private slots:
         for (const char *name : {"action_showPlot", "action_Stat", "action_Copy", "action_Restrict"})
             QVERIFY(action(name)->isEnabled());
         QVERIFY(!action("action_Find")->isEnabled());
+        area()->activeSubWindow()->showNormal(); // and keeps a useful share of the area
+        QVERIFY(area()->activeSubWindow()->height() > area()->viewport()->height() / 2);
+    }
+
+    void patchedRecordsReported()
+    {
+        const QString file = sampleFile(QStringLiteral("patched.txt"));
+        // After the first record, one whose time does not read and that names one value only.
+        QByteArray bytes = zeptest::readBytes(file);
+        QVERIFY(zeptest::writeBytes(file, bytes.insert(bytes.indexOf("\n20") + 1, "2024/13/01 00:00:00\nUA=1\n")));
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
+        window->loadFile(file);
+        window->loadFile(file);
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("提示：打开成功！"));
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen.first().title, QStringLiteral("提示"));
+        QVERIFY(boxes.seen.first().text.contains(QStringLiteral("1 条记录的时间无法识别。\n1 条记录不完整")));
     }
 
     void reopenReadsNothing()

@@ -297,6 +297,22 @@ private slots:
         QCOMPARE(file.records[1].value(17), QString::number(-5.1 + 16, 'f', 3).toFloat());
     }
 
+    void savedNameGetsTheDataSuffix()
+    {
+        const QString typed = dir->filePath(QStringLiteral("live1"));
+        const QString taken = dir->filePath(QStringLiteral("live2"));
+        QVERIFY(QFile(taken + QStringLiteral(".txt")).open(QIODevice::WriteOnly));
+        zeptest::FileDialogLog dialogs;
+        zeptest::MessageBoxLog boxes;
+        dialogs.answers = QStringList{typed, taken, taken};
+        boxes.answers = {QMessageBox::No, QMessageBox::Yes};
+        dialogs.start();
+        boxes.start();
+        QCOMPARE(askDataFileSaveName(nullptr), typed + QStringLiteral(".txt"));
+        // Replacing live2.txt is asked about; No asks for another name.
+        QCOMPARE(askDataFileSaveName(nullptr), taken + QStringLiteral(".txt"));
+    }
+
     void closeQuestion_data()
     {
         QTest::addColumn<int>("answer");

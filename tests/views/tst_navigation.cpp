@@ -241,7 +241,7 @@ private slots:
         QFETCH(TurnToCheck, check);
         auto file = testFile();
         const TurnToDecision d = ::decideTurnTo(file->records, int(file->count), firstShown, shownCount,
-                                                uint32_t(qint64(t0()) + offset));
+                                                uint32_t(qint64(t0()) + offset), true);
         QCOMPARE(d.check, check);
         QTEST(d.row, "row");
         QCOMPARE(turnToMessage(d.check).isEmpty(), check == TurnToCheck::Ok);

@@ -203,6 +203,32 @@ private slots:
             QCOMPARE(thinned, full);
         }
     }
+
+    // Times that go back: drawn in record order, as a plain curve draws them.
+    void backwardTimesDrawnLikeAPlainCurve()
+    {
+        QVector<QPointF> points;
+        for (const SampleRecord &r : walk(9000))
+            points.append(QPointF(r.time - (points.size() >= 6000 ? 3600 : 0), double(r.value(13))));
+        points[7000].rx() = SampleRecord::kInvalidTime;
+        ViewCurve viewCurve;
+        QwtPlotCurve plain;
+        viewCurve.setSamples(points);
+        plain.setSamples(points);
+        QwtScaleMap xMap, yMap;
+        xMap.setPaintInterval(0, 400);
+        xMap.setScaleInterval(1004000, 1005000);
+        yMap.setPaintInterval(300, 0);
+        yMap.setScaleInterval(-2000, 2000);
+        QImage images[2] = {QImage(400, 300, QImage::Format_RGB32), QImage(400, 300, QImage::Format_RGB32)};
+        for (QwtPlotCurve *curve : {static_cast<QwtPlotCurve *>(&viewCurve), &plain}) {
+            QImage &image = images[curve == &plain];
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            curve->drawSeries(&painter, xMap, yMap, image.rect(), 0, -1);
+        }
+        QCOMPARE(images[0], images[1]);
+    }
 };
 
 ZEP_TEST_MAIN(TestPlot)

@@ -36,6 +36,12 @@ private slots:
         QTest::newRow("inside a gap") << file << 130u << 190u << SpanCheck::Ok << 3 << 2;
         QTest::newRow("one-record file") << QList<uint>{50} << 50u << 50u << SpanCheck::Ok << 0 << 0;
         QTest::newRow("repeated times") << QList<uint>{10, 20, 20, 30} << 20u << 20u << SpanCheck::Ok << 1 << 2;
+        // Not ascending: the first record at or after the start counted from
+        // the beginning, the last one at or before the end from the end.
+        QTest::newRow("clock set back") << QList<uint>{100, 300, 150, 160, 170, 180, 400} << 170u << 250u
+                                        << SpanCheck::Ok << 1 << 5;
+        QTest::newRow("an unreadable time") << QList<uint>{100, 110, 120, 0xFFFFFFFFu, 130, 600} << 110u << 300u
+                                            << SpanCheck::Ok << 1 << 4;
     }
 
     void decide()
@@ -47,7 +53,10 @@ private slots:
         std::vector<SampleRecord> rs(size_t(times.size()), SampleRecord{});
         for (int i = 0; i < times.size(); ++i)
             rs[size_t(i)].time = times[i];
-        const SpanDecision d = decideSpan(rs.data(), int(rs.size()), start, end);
+        const bool ascending = timesAscending(rs.data(), int(rs.size()));
+        const SpanDecision d = decideSpan(rs.data(), int(rs.size()), start, end, ascending);
+        // On ascending times the scans agree with the bisection.
+        QCOMPARE(decideSpan(rs.data(), int(rs.size()), start, end, false).last, d.last);
         QCOMPARE(d.check, check);
         if (check == SpanCheck::Ok) {
             QTEST(d.first, "first");
