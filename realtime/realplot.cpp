@@ -8,6 +8,7 @@
 #include "views/legendtitle.h"
 #include "views/plotsettings.h"
 #include "views/timescaledraw.h"
+#include "views/trendlegend.h"
 #include "views/viewcurve.h"
 #include "views/widgetbrush.h"
 
@@ -58,7 +59,7 @@ RealPlot::RealPlot(QWidget *parent, const QString &journalFolder)
     setUpTimeAxis(this);
     setFooter(QStringLiteral("时间范围："));
 
-    legend = new QwtLegend();
+    legend = new TrendLegend();
     legend->setDefaultItemMode(QwtLegendData::ReadOnly);
     insertLegend(legend, QwtPlot::RightLegend, -1);
 

@@ -8,6 +8,8 @@
 #include "../data/datafiletestutil.h"
 
 #include <QClipboard>
+#include <QCursor>
+#include <qwt_legend.h>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -318,6 +320,25 @@ private slots:
         action("action_ReadCom")->trigger();
         // The sanitizer build sees any read of a released record here.
         window.reset();
+    }
+
+
+    // The new plot window appears under the pointer while the area has its
+    // updates off; its tracker then writes every legend title.
+    void legendDrawnAfterOpenUnderPointer()
+    {
+        QCursor::setPos(area()->mapToGlobal(area()->rect().center()));
+        QTest::qWait(20);
+        for (const QString &name : {QStringLiteral("a.txt"), QStringLiteral("b.txt")}) {
+            const QString file = sampleFile(name);
+            window->loadFile(file);
+            auto *plot = qobject_cast<Plot *>(subWindow(file + " - 趋势图")->widget());
+            const QList<QWidget *> labels = plot->legend()->findChildren<QWidget *>(QString());
+            QCOMPARE(std::count_if(labels.begin(), labels.end(), [](QWidget *w) {
+                         return w->inherits("QwtLegendLabel") && w->updatesEnabled();
+                     }),
+                     31);
+        }
     }
 
     void openActionEndToEnd()
