@@ -70,7 +70,8 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::newRow("padded name, unit") << 1 << 220.5f << " UA  (V):220.5 ";
         QTest::newRow("blank unit") << 16 << 0.973f << "COS  :0.973    ";
-        QTest::newRow("cut to 15") << 5 << 381.125f << " UAB (V):381.12";
+        QTest::newRow("a blank makes room") << 5 << 381.125f << " UAB(V):381.125";
+        QTest::newRow("spike") << 15 << 1234567.8f << "TS(VA):1.23457e+06";
     }
 
     void titles()

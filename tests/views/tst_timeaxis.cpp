@@ -65,31 +65,36 @@ private slots:
         QCOMPARE(localTimeText(axisSeconds(value)), label);
     }
 
+    // A legend title never shows a number other than the value: what does
+    // not fit in 15 characters costs the name its blanks, and beyond that
+    // makes the title longer.
     void legendTitles_data()
     {
-        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("unit");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("title");
-        QTest::newRow("UA") << 1 << "220.5" << "UA(V):220.5    ";
-        QTest::newRow("blank unit") << 16 << "0.973" << "COS:0.973      ";
-        QTest::newRow("cut to 15") << 14 << "-12345.6" << "TQ(Var):-12345.";
-        QTest::newRow("exactly 15") << 31 << "12.34567" << "UnbI(%):12.3456";
-        QTest::newRow("no value") << 17 << "" << "FR(Hz):        ";
+        QTest::newRow("stored name, padded") << " UA  " << "(V)" << "220.5" << " UA  (V):220.5 ";
+        QTest::newRow("simplified name") << "UA" << "(V)" << "220.5" << "UA(V):220.5    ";
+        QTest::newRow("blank unit") << "COS  " << "" << "0.973" << "COS  :0.973    ";
+        QTest::newRow("trailing blank first") << " TP  " << "(W)" << "28881.4" << " TP (W):28881.4";
+        QTest::newRow("every blank") << " TQ  " << "(Var)" << "10291.5" << "TQ(Var):10291.5";
+        QTest::newRow("longer than 15") << " TS  " << "(VA)" << "1.23457e+06" << "TS(VA):1.23457e+06";
+        QTest::newRow("negative, simplified") << "TQ" << "(Var)" << "-12345.6" << "TQ(Var):-12345.6";
+        QTest::newRow("exactly 15") << "UnbI" << "(%)" << "12.3457" << "UnbI(%):12.3457";
+        QTest::newRow("no value") << "UVavr(V)" << "" << QString() << "UVavr(V)       ";
     }
 
     void legendTitles()
     {
-        QFETCH(int, column);
+        QFETCH(QString, name);
+        QFETCH(QString, unit);
         QFETCH(QString, value);
         QFETCH(QString, title);
-        QCOMPARE(parameterValueTitle(column, value), title);
-        QCOMPARE(parameterValueTitle(column, value).size(), 15);
-    }
-
-    void labelWithoutValue()
-    {
-        QCOMPARE(fitLegendTitle(parameterLabel(8)), QStringLiteral("UVavr(V)       "));
-        QCOMPARE(fitLegendTitle(parameterLabel(24)), QStringLiteral("KbfUa          "));
+        const QString fitted = fitLegendTitle(name, unit, value);
+        QCOMPARE(fitted, title);
+        if (!value.isNull())
+            QCOMPARE(fitted.section(QLatin1Char(':'), 1).trimmed(), value);
     }
 
     // Major ticks of a time axis are never closer than one second; wider
