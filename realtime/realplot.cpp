@@ -98,6 +98,11 @@ void RealPlot::applySettings()
     applyDisplaySettings(*this, *grid, curves, AppConfig.disp);
     setAxisScale(QwtPlot::xBottom, 0, 0);
     replot();
+    // The samples' span comes back at once, in the new time format, not at
+    // the next tick: that may be hours away, and never comes while stopped.
+    // (The constructor applies the settings before there is a badge.)
+    if (timeBadge)
+        refreshTick();
 }
 
 void RealPlot::startRefresh()

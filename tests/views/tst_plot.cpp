@@ -1,4 +1,6 @@
 #include "data/appconfig.h"
+#include "realtime/realplot.h"
+#include "realtime/signaldata.h"
 #include "views/curvetracker.h"
 #include "views/plot.h"
 #include "views/viewcurve.h"
@@ -9,6 +11,7 @@
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_panner.h>
+#include <qwt_scale_widget.h>
 #include <qwt_plot_zoomer.h>
 #include <qwt_scale_div.h>
 
@@ -117,6 +120,57 @@ private slots:
         QVERIFY(ticks.size() >= 2);
         for (int i = 1; i < ticks.size(); ++i)
             QVERIFY2(ticks[i] - ticks[i - 1] >= 1.0, qPrintable(QString::number(ticks[i] - ticks[i - 1])));
+    }
+
+    // A new time format shows at once, and narrow windows get no more time
+    // labels than fit side by side, in both trend windows.
+    void timeAxisFollowsFormatAndWidth_data()
+    {
+        QTest::addColumn<bool>("live");
+        QTest::newRow("file plot") << false;
+        QTest::newRow("real-time window") << true;
+    }
+
+    void timeAxisFollowsFormatAndWidth()
+    {
+        QFETCH(bool, live);
+        AppConfig.disp.timeformat = 1;
+        QTemporaryDir journal;
+        const uint32_t start = 1525586601;
+        auto file = zeptest::sampleDataFile(2, start, 86400);
+        std::unique_ptr<QwtPlot> plot;
+        if (live) {
+            for (int k = 0; k < kValueCount; ++k) {
+                SignalData::instance(k).append(QPointF(start, k));
+                SignalData::instance(k).append(QPointF(start + 86400, k));
+            }
+            plot = std::make_unique<RealPlot>(nullptr, journal.path());
+        } else {
+            plot = std::make_unique<Plot>(file->records, 2);
+        }
+        plot->resize(1400, 600);
+        plot->show();
+        QVERIFY(QTest::qWaitForWindowExposed(plot.get()));
+        QVERIFY(QMetaObject::invokeMethod(plot.get(), "applySettings"));
+        QwtScaleWidget *axis = plot->axisWidget(QwtPlot::xBottom);
+        const int oneLine = axis->height();
+
+        AppConfig.disp.timeformat = 7;
+        QVERIFY(QMetaObject::invokeMethod(plot.get(), "applySettings"));
+        QTRY_VERIFY(axis->height() > oneLine);
+        QCOMPARE(plot->axisScaleDiv(QwtPlot::xBottom).interval(), QwtInterval(start, start + 86400));
+
+        plot->resize(640, 600);
+        QTRY_COMPARE(plot->width(), 640);
+        plot->replot();
+        const QList<double> ticks = plot->axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
+        const QwtScaleMap map = plot->canvasMap(QwtPlot::xBottom);
+        QVERIFY(ticks.size() >= 2);
+        for (int i = 1; i < ticks.size(); ++i) {
+            const double gap = map.transform(ticks[i]) - map.transform(ticks[i - 1]);
+            const double width = plot->axisScaleDraw(QwtPlot::xBottom)->labelSize(axis->font(), ticks[i]).width();
+            QVERIFY2(gap > width, qPrintable(QStringLiteral("%1 <= %2").arg(gap).arg(width)));
+        }
     }
 
     void oneRecord()

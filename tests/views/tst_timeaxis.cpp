@@ -97,6 +97,29 @@ private slots:
             QCOMPARE(fitted.section(QLatin1Char(':'), 1).trimmed(), value);
     }
 
+    void fittingMajorSteps_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("labelWidth");
+        QTest::addColumn<int>("maxMajor");
+        QTest::addColumn<int>("steps");
+        QTest::newRow("full width: the maximum") << 1400 << 60 << 10 << 10;
+        QTest::newRow("tiled, 400 px") << 400 << 60 << 10 << 5;
+        QTest::newRow("wider labels") << 400 << 100 << 10 << 3;
+        QTest::newRow("exactly ten") << 750 << 60 << 10 << 10;
+        QTest::newRow("narrower than a label") << 50 << 60 << 10 << 1;
+        QTest::newRow("small maximum") << 1400 << 60 << 3 << 3;
+        QTest::newRow("hand-edited 0") << 1400 << 60 << 0 << 1;
+    }
+
+    void fittingMajorSteps()
+    {
+        QFETCH(int, length);
+        QFETCH(int, labelWidth);
+        QFETCH(int, maxMajor);
+        QTEST(::fittingMajorSteps(length, labelWidth, maxMajor), "steps");
+    }
+
     // Major ticks of a time axis are never closer than one second; wider
     // ranges keep the linear engine's own steps.
     void divisions_data()
