@@ -4,7 +4,6 @@
 #include "realtime/signaldata.h"
 #include "testsupport.h"
 
-#include <qwt_legend.h>
 #include <qwt_plot_curve.h>
 #include <qwt_scale_div.h>
 #include <qwt_scale_draw.h>
@@ -139,26 +138,6 @@ private slots:
         QCOMPARE(badge->height(), 16);
         QCOMPARE(badge->pos(), QPoint(canvasWidth - badge->width(), 2));
         QCOMPARE(badge->geometry().right() + 1, canvasWidth);
-    }
-
-    // Titles written while an ancestor has its updates off (the area of the
-    // document windows while it activates one) are painted once it turns
-    // them on again.
-    void legendFollowsAncestorUpdates()
-    {
-        QWidget area;
-        auto *plot = new TestablePlot;
-        plot->setParent(&area);
-        area.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&area));
-        appendRow(1525586601, 220.5);
-        area.setUpdatesEnabled(false);
-        plot->refreshTick();
-        area.setUpdatesEnabled(true);
-        const QList<QWidget *> labels = plot->QwtPlot::legend()->findChildren<QWidget *>();
-        QCOMPARE(std::count_if(labels.begin(), labels.end(),
-                               [](QWidget *w) { return w->inherits("QwtLegendLabel") && w->updatesEnabled(); }),
-                 31);
     }
 
     // A text wider than 172 pixels widens the badge, which keeps its right

@@ -122,54 +122,35 @@ private slots:
             QVERIFY2(ticks[i] - ticks[i - 1] >= 1.0, qPrintable(QString::number(ticks[i] - ticks[i - 1])));
     }
 
-    // A new time format shows at once, and narrow windows get no more time
-    // labels than fit side by side, in both trend windows.
-    void timeAxisFollowsFormatAndWidth_data()
-    {
-        QTest::addColumn<bool>("live");
-        QTest::newRow("file plot") << false;
-        QTest::newRow("real-time window") << true;
-    }
-
+    // A new time format shows at once, and a narrow window gets no more
+    // time labels than fit side by side, in both trend windows.
     void timeAxisFollowsFormatAndWidth()
     {
-        QFETCH(bool, live);
-        AppConfig.disp.timeformat = 1;
         QTemporaryDir journal;
-        const uint32_t start = 1525586601;
-        auto file = zeptest::sampleDataFile(2, start, 86400);
-        std::unique_ptr<QwtPlot> plot;
-        if (live) {
-            for (int k = 0; k < kValueCount; ++k) {
-                SignalData::instance(k).append(QPointF(start, k));
-                SignalData::instance(k).append(QPointF(start + 86400, k));
-            }
-            plot = std::make_unique<RealPlot>(nullptr, journal.path());
-        } else {
-            plot = std::make_unique<Plot>(file->records, 2);
-        }
-        plot->resize(1400, 600);
-        plot->show();
-        QVERIFY(QTest::qWaitForWindowExposed(plot.get()));
-        QVERIFY(QMetaObject::invokeMethod(plot.get(), "applySettings"));
-        QwtScaleWidget *axis = plot->axisWidget(QwtPlot::xBottom);
-        const int oneLine = axis->height();
-
-        AppConfig.disp.timeformat = 7;
-        QVERIFY(QMetaObject::invokeMethod(plot.get(), "applySettings"));
-        QTRY_VERIFY(axis->height() > oneLine);
-        QCOMPARE(plot->axisScaleDiv(QwtPlot::xBottom).interval(), QwtInterval(start, start + 86400));
-
-        plot->resize(640, 600);
-        QTRY_COMPARE(plot->width(), 640);
-        plot->replot();
-        const QList<double> ticks = plot->axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
-        const QwtScaleMap map = plot->canvasMap(QwtPlot::xBottom);
-        QVERIFY(ticks.size() >= 2);
-        for (int i = 1; i < ticks.size(); ++i) {
-            const double gap = map.transform(ticks[i]) - map.transform(ticks[i - 1]);
-            const double width = plot->axisScaleDraw(QwtPlot::xBottom)->labelSize(axis->font(), ticks[i]).width();
-            QVERIFY2(gap > width, qPrintable(QStringLiteral("%1 <= %2").arg(gap).arg(width)));
+        auto file = zeptest::sampleDataFile(2, 1525586601, 86400);
+        for (int k = 0; k < kValueCount * 2; ++k)
+            SignalData::instance(k / 2).append(QPointF(file->records[k % 2].time, k));
+        for (bool live : {false, true}) {
+            AppConfig.disp.timeformat = 1;
+            std::unique_ptr<QwtPlot> plot(live ? static_cast<QwtPlot *>(new RealPlot(nullptr, journal.path()))
+                                               : new Plot(file->records, 2));
+            plot->resize(1400, 600);
+            plot->show();
+            QVERIFY(QTest::qWaitForWindowExposed(plot.get()));
+            QwtScaleWidget *axis = plot->axisWidget(QwtPlot::xBottom);
+            const int oneLine = axis->height();
+            AppConfig.disp.timeformat = 7;
+            QVERIFY(QMetaObject::invokeMethod(plot.get(), "applySettings"));
+            QTRY_VERIFY2(axis->height() > oneLine, live ? "real-time window" : "file plot");
+            plot->resize(640, 600);
+            QTRY_COMPARE(plot->width(), 640);
+            plot->replot();
+            const QList<double> ticks = plot->axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
+            const QwtScaleMap map = plot->canvasMap(QwtPlot::xBottom);
+            QVERIFY(ticks.size() >= 2);
+            for (int i = 1; i < ticks.size(); ++i)
+                QVERIFY(map.transform(ticks[i]) - map.transform(ticks[i - 1])
+                        > plot->axisScaleDraw(QwtPlot::xBottom)->labelSize(axis->font(), ticks[i]).width());
         }
     }
 

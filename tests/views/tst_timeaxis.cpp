@@ -65,9 +65,8 @@ private slots:
         QCOMPARE(localTimeText(axisSeconds(value)), label);
     }
 
-    // A legend title never shows a number other than the value: what does
-    // not fit in 15 characters costs the name its blanks, and beyond that
-    // makes the title longer.
+    // What does not fit in 15 characters costs the name its blanks, then
+    // makes the title longer; the value is never cut.
     void legendTitles_data()
     {
         QTest::addColumn<QString>("name");
@@ -75,13 +74,11 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("title");
         QTest::newRow("stored name, padded") << " UA  " << "(V)" << "220.5" << " UA  (V):220.5 ";
-        QTest::newRow("simplified name") << "UA" << "(V)" << "220.5" << "UA(V):220.5    ";
         QTest::newRow("blank unit") << "COS  " << "" << "0.973" << "COS  :0.973    ";
         QTest::newRow("trailing blank first") << " TP  " << "(W)" << "28881.4" << " TP (W):28881.4";
         QTest::newRow("every blank") << " TQ  " << "(Var)" << "10291.5" << "TQ(Var):10291.5";
         QTest::newRow("longer than 15") << " TS  " << "(VA)" << "1.23457e+06" << "TS(VA):1.23457e+06";
-        QTest::newRow("negative, simplified") << "TQ" << "(Var)" << "-12345.6" << "TQ(Var):-12345.6";
-        QTest::newRow("exactly 15") << "UnbI" << "(%)" << "12.3457" << "UnbI(%):12.3457";
+        QTest::newRow("simplified, negative") << "TQ" << "(Var)" << "-12345.6" << "TQ(Var):-12345.6";
         QTest::newRow("no value") << "UVavr(V)" << "" << QString() << "UVavr(V)       ";
     }
 
@@ -90,11 +87,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, unit);
         QFETCH(QString, value);
-        QFETCH(QString, title);
-        const QString fitted = fitLegendTitle(name, unit, value);
-        QCOMPARE(fitted, title);
-        if (!value.isNull())
-            QCOMPARE(fitted.section(QLatin1Char(':'), 1).trimmed(), value);
+        QTEST(fitLegendTitle(name, unit, value), "title");
     }
 
     void fittingMajorSteps_data()
@@ -105,10 +98,7 @@ private slots:
         QTest::addColumn<int>("steps");
         QTest::newRow("full width: the maximum") << 1400 << 60 << 10 << 10;
         QTest::newRow("tiled, 400 px") << 400 << 60 << 10 << 5;
-        QTest::newRow("wider labels") << 400 << 100 << 10 << 3;
-        QTest::newRow("exactly ten") << 750 << 60 << 10 << 10;
         QTest::newRow("narrower than a label") << 50 << 60 << 10 << 1;
-        QTest::newRow("small maximum") << 1400 << 60 << 3 << 3;
         QTest::newRow("hand-edited 0") << 1400 << 60 << 0 << 1;
     }
 
