@@ -9,6 +9,7 @@
 #include "views/legendtitle.h"
 #include "views/plotsettings.h"
 #include "views/timescaledraw.h"
+#include "views/trendlegend.h"
 #include "views/viewcurve.h"
 #include "views/widgetbrush.h"
 
@@ -73,7 +74,7 @@ RealPlot::RealPlot(QWidget *parent, const QString &journalFolder)
     setUpTimeAxis(this);
     setFooter(QStringLiteral("时间范围："));
 
-    legend = new QwtLegend();
+    legend = new TrendLegend();
     legend->setDefaultItemMode(QwtLegendData::ReadOnly);
     insertLegend(legend, QwtPlot::RightLegend, -1);
 
@@ -119,6 +120,11 @@ void RealPlot::applySettings()
     applyDisplaySettings(*this, *grid, curves, AppConfig.disp);
     setAxisScale(QwtPlot::xBottom, 0, 0);
     replot();
+    // The samples' span comes back at once, in the new time format, not at
+    // the next tick: that may be hours away, and never comes while stopped.
+    // (The constructor applies the settings before there is a badge.)
+    if (timeBadge)
+        refreshTick();
 }
 
 void RealPlot::startRefresh()

@@ -42,7 +42,7 @@ QString segmentValueText(const QLineF &line, double x)
     const double y2 = line.p2().y();
     // Two samples can share a second; at that very time the later one holds.
     const double y = x2 == x1 ? y2 : y1 + (y2 - y1) * ((x - x1) / (x2 - x1));
-    return QStringLiteral("%1").arg(y);
+    return legendValueText(y);
 }
 
 QString seriesValueTextAt(const QwtSeriesData<QPointF> &series, double x)

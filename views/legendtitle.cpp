@@ -2,32 +2,56 @@
 
 #include "data/paramtable.h"
 
-QString fitLegendTitle(const QString &text)
+namespace {
+
+// Where the next blank to give up sits: the last one of a run at the end
+// first, then those at the start, then any inside; -1 when none is left.
+int blankToDrop(const QString &name)
 {
-    if (text.size() >= kLegendTitleWidth)
-        return text.left(kLegendTitleWidth);
-    return text.leftJustified(kLegendTitleWidth, QLatin1Char(' '));
+    if (name.endsWith(QLatin1Char(' ')))
+        return name.size() - 1;
+    if (name.startsWith(QLatin1Char(' ')))
+        return 0;
+    return name.lastIndexOf(QLatin1Char(' '));
+}
+
+} // namespace
+
+QString fitLegendTitle(const QString &name, const QString &unit, const QString &valueText)
+{
+    const QString rest = valueText.isNull() ? unit : unit + QLatin1Char(':') + valueText;
+    QString shortName = name;
+    while (shortName.size() + rest.size() > kLegendTitleWidth) {
+        const int blank = blankToDrop(shortName);
+        if (blank < 0)
+            break;
+        shortName.remove(blank, 1);
+    }
+    return (shortName + rest).leftJustified(kLegendTitleWidth, QLatin1Char(' '));
+}
+
+QString legendValueText(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+QString unitPart(int column)
+{
+    const QString unit = QString::fromLatin1(ParamTable[column].unit).simplified();
+    return unit.isEmpty() ? QString() : QStringLiteral("(%1)").arg(unit);
 }
 
 QString parameterLabel(int column)
 {
-    const QString name = QString::fromLatin1(ParamTable[column].name).simplified();
-    const QString unit = QString::fromLatin1(ParamTable[column].unit).simplified();
-    if (unit.isEmpty())
-        return name;
-    return name + QStringLiteral("(%1)").arg(unit);
+    return QString::fromLatin1(ParamTable[column].name).simplified() + unitPart(column);
 }
 
 QString parameterValueTitle(int column, const QString &valueText)
 {
-    return fitLegendTitle(parameterLabel(column) + QLatin1Char(':') + valueText);
+    return fitLegendTitle(QString::fromLatin1(ParamTable[column].name).simplified(), unitPart(column), valueText);
 }
 
 QString storedNameValueTitle(int column, double value)
 {
-    const QString unit = QString::fromLatin1(ParamTable[column].unit).simplified();
-    QString title = QString::fromLatin1(ParamTable[column].name);
-    if (!unit.isEmpty())
-        title += QStringLiteral("(%1)").arg(unit);
-    return fitLegendTitle(title + QStringLiteral(":%1").arg(value));
+    return fitLegendTitle(QString::fromLatin1(ParamTable[column].name), unitPart(column), legendValueText(value));
 }

@@ -5,6 +5,7 @@
 #include "views/plotsettings.h"
 #include "views/recordcolumns.h"
 #include "views/timescaledraw.h"
+#include "views/trendlegend.h"
 #include "views/viewcurve.h"
 
 #include <qwt_legend.h>
@@ -30,7 +31,7 @@ Plot::Plot(const SampleRecord *records, int count, QWidget *parent)
     m_endTime = records[count - 1].time;
     setFooter(QStringLiteral("时间范围： %1 -> %2").arg(localTimeText(m_startTime), localTimeText(m_endTime)));
 
-    auto *legend = new QwtLegend();
+    auto *legend = new TrendLegend();
     legend->setDefaultItemMode(QwtLegendData::ReadOnly);
     insertLegend(legend, QwtPlot::RightLegend, -1);
 

@@ -1,5 +1,7 @@
 #include "views/plotsettings.h"
 
+#include "views/timescaledraw.h"
+
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_grid.h>
@@ -34,7 +36,7 @@ void applyDisplaySettings(QwtPlot &plot, QwtPlotGrid &grid, const QVector<QwtPlo
 
     plot.setAxisMaxMajor(QwtPlot::yLeft, d.yMaxMajor);
     plot.setAxisMaxMinor(QwtPlot::yLeft, d.yMaxMinor);
-    plot.setAxisMaxMajor(QwtPlot::xBottom, d.xMaxMajor);
+    applyTimeAxisSettings(plot, d.xMaxMajor);
     plot.setAxisMaxMinor(QwtPlot::xBottom, d.xMaxMinor);
 
     plot.setAxisScale(QwtPlot::yLeft, d.yLow, d.yHigh);

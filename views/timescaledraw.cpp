@@ -3,8 +3,11 @@
 #include "data/appconfig.h"
 
 #include <qwt_plot.h>
+#include <qwt_scale_widget.h>
 
 #include <QDateTime>
+#include <QEvent>
+#include <QtMath>
 
 #include <cmath>
 
@@ -66,8 +69,89 @@ QwtScaleDiv TimeScaleEngine::divideScale(double x1, double x2, int maxMajorSteps
     return QwtLinearScaleEngine::divideScale(x1, x2, maxMajorSteps, maxMinorSteps, qMax(stepSize, kMinimumStep));
 }
 
+int fittingMajorSteps(int axisLength, int labelWidth, int maxMajor)
+{
+    // A gap of a quarter label keeps neighbours apart as text, not just
+    // as boxes.
+    const int room = qMax(1, labelWidth + labelWidth / 4);
+    return qMax(1, qMin(maxMajor, axisLength / room));
+}
+
+namespace {
+
+// Fits the bottom axis's major tick count to the canvas's width whenever that
+// changes (window resized or tiled, legend grown) and when the settings do.
+class TimeTickFitter : public QObject
+{
+public:
+    static constexpr const char *kName = "timeTickFitter";
+
+    explicit TimeTickFitter(QwtPlot *plot)
+        : QObject(plot)
+        , m_plot(plot)
+    {
+        setObjectName(QLatin1String(kName));
+        plot->canvas()->installEventFilter(this);
+    }
+
+    void setMaxMajor(int maxMajor)
+    {
+        m_maxMajor = maxMajor;
+        fit();
+    }
+
+    // True when the count changed and the plot needs a replot.
+    bool fit()
+    {
+        const QwtScaleDraw *draw = m_plot->axisScaleDraw(QwtPlot::xBottom);
+        const QFont font = m_plot->axisWidget(QwtPlot::xBottom)->font();
+        const QwtScaleDiv &div = draw->scaleDiv();
+        const int labelWidth = qCeil(qMax(draw->labelSize(font, div.lowerBound()).width(),
+                                          draw->labelSize(font, div.upperBound()).width()));
+        // A canvas not shown yet has no width of its own.
+        const QWidget *canvas = m_plot->canvas();
+        const int steps = canvas->isVisible() ? fittingMajorSteps(canvas->width(), labelWidth, m_maxMajor) : m_maxMajor;
+        if (steps == m_plot->axisMaxMajor(QwtPlot::xBottom))
+            return false;
+        m_plot->setAxisMaxMajor(QwtPlot::xBottom, steps);
+        return true;
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // Queued: the plot is in the middle of its layout.
+        const bool sized = event->type() == QEvent::Resize || event->type() == QEvent::Show;
+        if (sized && watched == m_plot->canvas() && fit())
+            QMetaObject::invokeMethod(m_plot, "replot", Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    QwtPlot *m_plot;
+    int m_maxMajor = 10;
+};
+
+} // namespace
+
 void setUpTimeAxis(QwtPlot *plot)
 {
     plot->setAxisScaleDraw(QwtPlot::xBottom, new TimeScaleDraw());
     plot->setAxisScaleEngine(QwtPlot::xBottom, new TimeScaleEngine());
+    new TimeTickFitter(plot);
+}
+
+void applyTimeAxisSettings(QwtPlot &plot, int maxMajor)
+{
+    if (auto *draw = dynamic_cast<TimeScaleDraw *>(plot.axisScaleDraw(QwtPlot::xBottom))) {
+        draw->invalidateCache();
+        // Labels of another height (one line or two) need another axis height.
+        plot.axisWidget(QwtPlot::xBottom)->updateGeometry();
+    }
+    auto *fitter = dynamic_cast<TimeTickFitter *>(
+        plot.findChild<QObject *>(QLatin1String(TimeTickFitter::kName), Qt::FindDirectChildrenOnly));
+    if (fitter)
+        fitter->setMaxMajor(maxMajor);
+    else
+        plot.setAxisMaxMajor(QwtPlot::xBottom, maxMajor);
 }

@@ -21,6 +21,9 @@ class TimeScaleDraw : public QwtScaleDraw
 public:
     TimeScaleDraw() = default;
     QwtText label(double value) const override;
+    // The labels built so far are kept until the scale changes; a new
+    // timeformat needs them built again.
+    using QwtScaleDraw::invalidateCache;
 };
 
 // Linear divisions whose major ticks are never closer than one second: a
@@ -35,6 +38,16 @@ public:
                             double stepSize = 0.0) const override;
 };
 
+// How many major steps a time axis of axisLength pixels can take without
+// its labels (labelWidth pixels wide) touching, never more than maxMajor.
+// The linear engine's step is never shorter than the range over the steps
+// asked for, so ticks are at least axisLength / steps pixels apart.
+int fittingMajorSteps(int axisLength, int labelWidth, int maxMajor);
+
 class QwtPlot;
-// Gives the plot's bottom axis the time labels and the time divisions.
+// Gives the plot's bottom axis the time labels and the time divisions, with
+// as many major ticks as its width has room for; call after setCanvas.
 void setUpTimeAxis(QwtPlot *plot);
+// The settings' timeformat and major tick maximum for the bottom axis: the
+// labels are built again, and the tick count fitted to the axis's width.
+void applyTimeAxisSettings(QwtPlot &plot, int maxMajor);

@@ -8,6 +8,7 @@
 #include "../data/datafiletestutil.h"
 
 #include <QClipboard>
+#include <QCursor>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -336,6 +337,21 @@ private slots:
         action("action_ReadCom")->trigger();
         // The sanitizer build sees any read of a released record here.
         window.reset();
+    }
+
+
+    // The new plot window appears under the pointer while the area has its
+    // updates off; its tracker then writes every legend title.
+    void legendDrawnAfterOpenUnderPointer()
+    {
+        QCursor::setPos(area()->mapToGlobal(area()->rect().center()));
+        QTest::qWait(20);
+        const QString file = sampleFile(QStringLiteral("a.txt"));
+        window->loadFile(file);
+        const QList<QWidget *> labels = subWindow(file + " - 趋势图")->findChildren<QWidget *>();
+        QCOMPARE(std::count_if(labels.begin(), labels.end(),
+                               [](QWidget *w) { return w->inherits("QwtLegendLabel") && w->updatesEnabled(); }),
+                 31);
     }
 
     void openActionEndToEnd()

@@ -1,4 +1,6 @@
 #include "data/appconfig.h"
+#include "realtime/realplot.h"
+#include "realtime/signaldata.h"
 #include "views/curvetracker.h"
 #include "views/plot.h"
 #include "views/viewcurve.h"
@@ -9,6 +11,7 @@
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_panner.h>
+#include <qwt_scale_widget.h>
 #include <qwt_plot_zoomer.h>
 #include <qwt_scale_div.h>
 
@@ -70,7 +73,8 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::newRow("padded name, unit") << 1 << 220.5f << " UA  (V):220.5 ";
         QTest::newRow("blank unit") << 16 << 0.973f << "COS  :0.973    ";
-        QTest::newRow("cut to 15") << 5 << 381.125f << " UAB (V):381.12";
+        QTest::newRow("a blank makes room") << 5 << 381.125f << " UAB(V):381.125";
+        QTest::newRow("spike") << 15 << 1234567.8f << "TS(VA):1.23457e+06";
     }
 
     void titles()
@@ -116,6 +120,38 @@ private slots:
         QVERIFY(ticks.size() >= 2);
         for (int i = 1; i < ticks.size(); ++i)
             QVERIFY2(ticks[i] - ticks[i - 1] >= 1.0, qPrintable(QString::number(ticks[i] - ticks[i - 1])));
+    }
+
+    // A new time format shows at once, and a narrow window gets no more
+    // time labels than fit side by side, in both trend windows.
+    void timeAxisFollowsFormatAndWidth()
+    {
+        QTemporaryDir journal;
+        auto file = zeptest::sampleDataFile(2, 1525586601, 86400);
+        for (int k = 0; k < kValueCount * 2; ++k)
+            SignalData::instance(k / 2).append(QPointF(file->records[k % 2].time, k));
+        for (bool live : {false, true}) {
+            AppConfig.disp.timeformat = 1;
+            std::unique_ptr<QwtPlot> plot(live ? static_cast<QwtPlot *>(new RealPlot(nullptr, journal.path()))
+                                               : new Plot(file->records, 2));
+            plot->resize(1400, 600);
+            plot->show();
+            QVERIFY(QTest::qWaitForWindowExposed(plot.get()));
+            QwtScaleWidget *axis = plot->axisWidget(QwtPlot::xBottom);
+            const int oneLine = axis->height();
+            AppConfig.disp.timeformat = 7;
+            QVERIFY(QMetaObject::invokeMethod(plot.get(), "applySettings"));
+            QTRY_VERIFY2(axis->height() > oneLine, live ? "real-time window" : "file plot");
+            plot->resize(640, 600);
+            QTRY_COMPARE(plot->width(), 640);
+            plot->replot();
+            const QList<double> ticks = plot->axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
+            const QwtScaleMap map = plot->canvasMap(QwtPlot::xBottom);
+            QVERIFY(ticks.size() >= 2);
+            for (int i = 1; i < ticks.size(); ++i)
+                QVERIFY(map.transform(ticks[i]) - map.transform(ticks[i - 1])
+                        > plot->axisScaleDraw(QwtPlot::xBottom)->labelSize(axis->font(), ticks[i]).width());
+        }
     }
 
     void oneRecord()

@@ -65,31 +65,49 @@ private slots:
         QCOMPARE(localTimeText(axisSeconds(value)), label);
     }
 
+    // What does not fit in 15 characters costs the name its blanks, then
+    // makes the title longer; the value is never cut.
     void legendTitles_data()
     {
-        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("unit");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("title");
-        QTest::newRow("UA") << 1 << "220.5" << "UA(V):220.5    ";
-        QTest::newRow("blank unit") << 16 << "0.973" << "COS:0.973      ";
-        QTest::newRow("cut to 15") << 14 << "-12345.6" << "TQ(Var):-12345.";
-        QTest::newRow("exactly 15") << 31 << "12.34567" << "UnbI(%):12.3456";
-        QTest::newRow("no value") << 17 << "" << "FR(Hz):        ";
+        QTest::newRow("stored name, padded") << " UA  " << "(V)" << "220.5" << " UA  (V):220.5 ";
+        QTest::newRow("blank unit") << "COS  " << "" << "0.973" << "COS  :0.973    ";
+        QTest::newRow("trailing blank first") << " TP  " << "(W)" << "28881.4" << " TP (W):28881.4";
+        QTest::newRow("every blank") << " TQ  " << "(Var)" << "10291.5" << "TQ(Var):10291.5";
+        QTest::newRow("longer than 15") << " TS  " << "(VA)" << "1.23457e+06" << "TS(VA):1.23457e+06";
+        QTest::newRow("simplified, negative") << "TQ" << "(Var)" << "-12345.6" << "TQ(Var):-12345.6";
+        QTest::newRow("no value") << "UVavr(V)" << "" << QString() << "UVavr(V)       ";
     }
 
     void legendTitles()
     {
-        QFETCH(int, column);
+        QFETCH(QString, name);
+        QFETCH(QString, unit);
         QFETCH(QString, value);
-        QFETCH(QString, title);
-        QCOMPARE(parameterValueTitle(column, value), title);
-        QCOMPARE(parameterValueTitle(column, value).size(), 15);
+        QTEST(fitLegendTitle(name, unit, value), "title");
     }
 
-    void labelWithoutValue()
+    void fittingMajorSteps_data()
     {
-        QCOMPARE(fitLegendTitle(parameterLabel(8)), QStringLiteral("UVavr(V)       "));
-        QCOMPARE(fitLegendTitle(parameterLabel(24)), QStringLiteral("KbfUa          "));
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("labelWidth");
+        QTest::addColumn<int>("maxMajor");
+        QTest::addColumn<int>("steps");
+        QTest::newRow("full width: the maximum") << 1400 << 60 << 10 << 10;
+        QTest::newRow("tiled, 400 px") << 400 << 60 << 10 << 5;
+        QTest::newRow("narrower than a label") << 50 << 60 << 10 << 1;
+        QTest::newRow("hand-edited 0") << 1400 << 60 << 0 << 1;
+    }
+
+    void fittingMajorSteps()
+    {
+        QFETCH(int, length);
+        QFETCH(int, labelWidth);
+        QFETCH(int, maxMajor);
+        QTEST(::fittingMajorSteps(length, labelWidth, maxMajor), "steps");
     }
 
     // Major ticks of a time axis are never closer than one second; wider
