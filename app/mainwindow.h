@@ -2,6 +2,7 @@
 
 #include "app/documenttitle.h"
 #include "app/recentfiles.h"
+#include "comm/pollfaults.h"
 #include "comm/samplingthread.h"
 
 #include <QList>
@@ -54,6 +55,7 @@ public slots:
 
 private slots:
     void showRealComErr(SamplingThread::ComErrType kind);
+    void countPollFault(SamplingThread::ComErrType kind, const QDateTime &when);
     void showJournalError(const QString &path);
     void actionComCfgTriggered();
     void actionDisCfgTriggered();
@@ -136,6 +138,8 @@ private:
     RealPlot *realPlot = nullptr;
     SamplingThread *samplingThread = nullptr;
     bool acquiring = false;
+    // The failed polls of the latest acquisition that went on through them.
+    PollFaultTally pollFaults;
     // Set once the close has been accepted: warnings are no longer shown.
     bool shuttingDown = false;
     QList<DataFile *> documents;

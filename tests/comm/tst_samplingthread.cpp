@@ -70,6 +70,33 @@ public:
     }
 };
 
+// The failed polls of a run that goes on, as the main thread receives them.
+class QueuedFaults : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<int> kinds;
+    QList<QDateTime> times;
+
+    explicit QueuedFaults(SamplingThread *thread)
+    {
+        connect(thread, &SamplingThread::pollFailed, this, &QueuedFaults::onFault, Qt::QueuedConnection);
+    }
+    int size()
+    {
+        QCoreApplication::processEvents();
+        return kinds.size();
+    }
+
+private slots:
+    void onFault(SamplingThread::ComErrType kind, const QDateTime &when)
+    {
+        kinds << int(kind);
+        times << when;
+    }
+};
+
 namespace {
 
 void clearStores()
@@ -405,39 +432,134 @@ private slots:
         }
     }
 
-    // The first failed poll ends the run with one warning; what the polls
-    // before it brought stays in the stores.
-    void faultEndsRun_data()
+    // Without the option the first failed poll ends the run with one
+    // warning; with it the fault is reported, the link opened again and
+    // the polls go on. Either way the polls before it stay in the stores
+    // and a failed poll adds nothing.
+    void faultWithAndWithoutKeepAcquiring_data()
     {
+        QTest::addColumn<bool>("keepOn");
         QTest::addColumn<bool>("tcp");
         QTest::addColumn<QStringList>("fault");
         QTest::addColumn<int>("code");
+        QTest::addColumn<int>("resumedBy");  // the request that shows the next poll went through
         // Polls 1 and 2 are requests 1 to 4; the third poll's block A fails
         // on all of its attempts.
-        QTest::newRow("crc over pty") << false << QStringList{"--fault", "crc", "--fault-on", "5,6,7"}
-                                      << int(SamplingThread::ComCrcError);
-        QTest::newRow("exception over tcp") << true << QStringList{"--fault", "exception", "--fault-on", "5,6,7"}
-                                            << int(SamplingThread::ComLengthError);
-        QTest::newRow("connection dropped over tcp") << true << QStringList{"--fault", "drop-after=4"}
-                                                     << int(SamplingThread::ComNotConnected);
+        const QStringList third{"--fault-on", "5,6,7"};
+        QTest::newRow("off: crc over pty") << false << false << QStringList{"--fault", "crc"} + third
+                                           << int(SamplingThread::ComCrcError) << 0;
+        QTest::newRow("off: exception over tcp") << false << true << QStringList{"--fault", "exception"} + third
+                                                 << int(SamplingThread::ComLengthError) << 0;
+        QTest::newRow("off: connection dropped over tcp") << false << true << QStringList{"--fault", "drop-after=4"}
+                                                          << int(SamplingThread::ComNotConnected) << 0;
+        QTest::newRow("on: time-out over tcp") << true << true << QStringList{"--fault", "silent"} + third
+                                               << int(SamplingThread::ComTimeout) << 9;
+        QTest::newRow("on: crc over pty") << true << false << QStringList{"--fault", "crc"} + third
+                                          << int(SamplingThread::ComCrcError) << 9;
+        QTest::newRow("on: wrong unit over pty") << true << false << QStringList{"--fault", "wrong-unit"} + third
+                                                 << int(SamplingThread::ComReceiveError) << 9;
+        QTest::newRow("on: exception over tcp") << true << true << QStringList{"--fault", "exception"} + third
+                                                << int(SamplingThread::ComLengthError) << 9;
+        // The meter hangs up on request 5; the retry finds no connection.
+        QTest::newRow("on: connection closed over tcp") << true << true << QStringList{"--fault", "close", "--fault-on", "5"}
+                                                        << int(SamplingThread::ComSendFailed) << 7;
+        QTest::newRow("on: connection dropped over tcp") << true << true << QStringList{"--fault", "drop-after=4"}
+                                                         << int(SamplingThread::ComNotConnected) << 6;
     }
 
-    void faultEndsRun()
+    void faultWithAndWithoutKeepAcquiring()
     {
+        QFETCH(bool, keepOn);
         QFETCH(bool, tcp);
         QFETCH(QStringList, fault);
         QFETCH(int, code);
+        QFETCH(int, resumedBy);
         SimProcess sim;
         QVERIFY(startSimulator(sim, tcp, fault));
         useInterval("1s");
         const uint firstTime = now();
         SamplingThread thread;
+        thread.setKeepAcquiring(keepOn);
         QueuedWarnings warnings(&thread);
+        QueuedFaults faults(&thread);
         thread.start();
-        QVERIFY2(thread.wait(15000), "the run went on after the fault");
-        QCOMPARE(warnings.size(), 1);
-        QCOMPARE(int(warnings.at(0)), code);
-        checkRows(2, firstTime, now());
+        if (!keepOn) {
+            QVERIFY2(thread.wait(15000), "the run went on after the fault");
+            QCOMPARE(warnings.size(), 1);
+            QCOMPARE(int(warnings.at(0)), code);
+            QCOMPARE(faults.size(), 0);
+            checkRows(2, firstTime, now());
+            return;
+        }
+        QVERIFY(sim.waitForLog(QStringLiteral("#%1 unit").arg(resumedBy), 20000));
+        QTRY_COMPARE(storeSizes().at(0), 3);
+        thread.stop();
+        QVERIFY(thread.wait(2000));
+        QCOMPARE(warnings.size(), 0);
+        QCOMPARE(faults.size(), 1);
+        QCOMPARE(faults.kinds.at(0), code);
+        QVERIFY(faults.times.at(0).toSecsSinceEpoch() >= firstTime && faults.times.at(0).toSecsSinceEpoch() <= now());
+        checkRows(storeSizes().at(0), firstTime, now());
+        if (tcp)
+            QCOMPARE(sim.log().count(QStringLiteral("client connected")), 2);
+    }
+
+    // A meter that is away (connection refused) is tried once per interval
+    // until it answers; when it goes again, Stop ends the wait for the next
+    // try at once.
+    void meterAwayAndBack()
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const QString address = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
+        probe.close();
+        setTcpConfig(address.toLatin1());
+        useInterval("1s");
+        SamplingThread thread;
+        thread.setKeepAcquiring(true);
+        QueuedWarnings warnings(&thread);
+        QueuedFaults faults(&thread);
+        thread.start();
+        QTRY_COMPARE_WITH_TIMEOUT(faults.size(), 2, 5000);
+        const qint64 gap = faults.times.at(0).msecsTo(faults.times.at(1));
+        QVERIFY2(gap >= 900 && gap < 1500, qPrintable(QString::number(gap)));
+        QCOMPARE(faults.kinds.at(0), int(SamplingThread::ComConnectFailed));
+
+        auto sim = std::make_unique<SimProcess>();
+        QVERIFY(sim->startTcp({"--tcp", address}));
+        QVERIFY(sim->waitForLog(QStringLiteral("#2 unit"), 5000));
+        QTRY_COMPARE(storeSizes().at(0), 1);
+        const int faultsWhileBack = faults.size();
+        sim.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(faults.size(), faultsWhileBack + 1, 5000);
+        QTest::qWait(200);
+        QElapsedTimer clock;
+        clock.start();
+        thread.stop();
+        QVERIFY2(thread.wait(500), "the wait for the next try held up Stop");
+        QVERIFY(clock.elapsed() < 500);
+        QCOMPARE(warnings.size(), 0);
+    }
+
+    // Going on through faults, Stop does not wait for the attempts of a
+    // poll that meets silence, and that poll counts as no fault.
+    void stopCutsSilentPollShort()
+    {
+        SimProcess sim;
+        QVERIFY(startSimulator(sim, false, {"--fault", "silent", "--fault-on", "3,4,5"}));
+        useInterval("1s");
+        SamplingThread thread;
+        thread.setKeepAcquiring(true);
+        QueuedWarnings warnings(&thread);
+        QueuedFaults faults(&thread);
+        thread.start();
+        QVERIFY(sim.waitForLog(QStringLiteral("#3 unit"), 10000));
+        thread.stop();
+        QVERIFY2(thread.wait(1000), "Stop waited for the poll's attempts");
+        QCOMPARE(warnings.size(), 0);
+        QCOMPARE(faults.size(), 0);
+        QCOMPARE(requestsServed(sim), 3);
+        QCOMPARE(storeSizes(), QVector<int>(kStores, 1));
     }
 
     // A poll in progress runs to its end: with a silent meter that is all of
