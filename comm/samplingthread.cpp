@@ -142,7 +142,7 @@ void SamplingThread::run()
             break;
         }
         const qint64 pollStart = clock.elapsed();
-        if (reopen) {
+        if (reopen && !linkOpen) {
             result = openLink();
             linkOpen = result == ComOk;
         }

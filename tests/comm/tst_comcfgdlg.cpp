@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QSpinBox>
 
 class TestComCfgDlg : public QObject
@@ -35,7 +37,11 @@ class TestComCfgDlg : public QObject
     }
 
 private slots:
-    void init() { zeptest::freshSettings(dir, true); }
+    void init()
+    {
+        zeptest::freshSettings(dir, true);
+        QSettings().clear();
+    }
 
     void showsDefaults()
     {
@@ -268,6 +274,32 @@ private slots:
         QTest::keyClick(&dlg, Qt::Key_Escape);
         QVERIFY(!dlg.isVisible());
         QCOMPARE(QByteArray(AppConfig.comm.interval), QByteArray("5s"));
+    }
+
+    // Kept per user, never in the configuration file; only OK stores it.
+    void keepAcquiringStoredPerUser_data()
+    {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("ok") << true;
+        QTest::newRow("cancel") << false;
+    }
+
+    void keepAcquiringStoredPerUser()
+    {
+        QFETCH(bool, confirm);
+        {
+            ComCfgDlg dlg;
+            auto *box = child<QCheckBox>(dlg, "checkBox_keep");
+            QVERIFY(!box->isChecked());
+            QCOMPARE(box->shortcut(), QKeySequence(QStringLiteral("Alt+R")));
+            box->click();
+            QVERIFY(dlg.formKeepAcquiring());
+            child<QDialogButtonBox>(dlg, "buttonBox")->button(confirm ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+        }
+        QCOMPARE(keepAcquiringAfterErrors(), confirm);
+        QVERIFY(!QFile::exists(configFilePath()));
+        ComCfgDlg again;
+        QCOMPARE(child<QCheckBox>(again, "checkBox_keep")->isChecked(), confirm);
     }
 };
 

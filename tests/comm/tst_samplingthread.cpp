@@ -2,6 +2,7 @@
 // pseudo-terminal: what reaches the live stores, when a run ends, and what it
 // reports on the way.
 
+#include "comm/pollfaults.h"
 #include "comm/samplingthread.h"
 #include "data/appconfig.h"
 #include "data/paramtable.h"
@@ -221,6 +222,31 @@ private slots:
     {
         copyToField(AppConfig.comm.com, "/dev/ttyUSB0");
         QCOMPARE(SamplingThread::errorText(SamplingThread::ComOpenFailed), QStringLiteral("串口/dev/ttyUSB0打开失败"));
+    }
+
+    void pollFaultSummary_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QDateTime>("last");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("none") << 0 << QDateTime() << QString();
+        QTest::newRow("today") << 3 << QDateTime(QDate(2026, 5, 4), QTime(14, 3, 12)) << "通讯错误 3 次，最近 14:03:12";
+        QTest::newRow("an earlier day") << 1 << QDateTime(QDate(2026, 5, 3), QTime(23, 59, 59))
+                                        << "通讯错误 1 次，最近 2026-05-03 23:59:59";
+    }
+
+    void pollFaultSummary()
+    {
+        QFETCH(int, count);
+        QFETCH(QDateTime, last);
+        QFETCH(QString, text);
+        PollFaultTally tally;
+        for (int i = 0; i < count; ++i)
+            tally.add(last);
+        QCOMPARE(::pollFaultSummary(tally, QDateTime(QDate(2026, 5, 4), QTime(18, 0))), text);
+        if (count > 0)
+            QCOMPARE(pollFaultLogText(SamplingThread::ComCrcError, last),
+                     last.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QStringLiteral(" CRC校验错误"));
     }
 
     void errorTypeIsRegisteredForQueuedDelivery()
@@ -492,7 +518,8 @@ private slots:
             return;
         }
         QVERIFY(sim.waitForLog(QStringLiteral("#%1 unit").arg(resumedBy), 20000));
-        QTRY_COMPARE(storeSizes().at(0), 3);
+        // One poll more shows that the link opened again stays open.
+        QTRY_COMPARE_WITH_TIMEOUT(storeSizes().at(0), 4, 3000);
         thread.stop();
         QVERIFY(thread.wait(2000));
         QCOMPARE(warnings.size(), 0);
