@@ -37,11 +37,7 @@ class TestComCfgDlg : public QObject
     }
 
 private slots:
-    void init()
-    {
-        zeptest::freshSettings(dir, true);
-        QSettings().clear();
-    }
+    void init() { zeptest::freshSettings(dir, true); }
 
     void showsDefaults()
     {
@@ -276,30 +272,17 @@ private slots:
         QCOMPARE(QByteArray(AppConfig.comm.interval), QByteArray("5s"));
     }
 
-    // Kept per user, never in the configuration file; only OK stores it.
-    void keepAcquiringStoredPerUser_data()
-    {
-        QTest::addColumn<bool>("confirm");
-        QTest::newRow("ok") << true;
-        QTest::newRow("cancel") << false;
-    }
-
+    // Kept per user: the configuration file is not written for it.
     void keepAcquiringStoredPerUser()
     {
-        QFETCH(bool, confirm);
-        {
-            ComCfgDlg dlg;
-            auto *box = child<QCheckBox>(dlg, "checkBox_keep");
-            QVERIFY(!box->isChecked());
-            QCOMPARE(box->shortcut(), QKeySequence(QStringLiteral("Alt+R")));
-            box->click();
-            QVERIFY(dlg.formKeepAcquiring());
-            child<QDialogButtonBox>(dlg, "buttonBox")->button(confirm ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
-        }
-        QCOMPARE(keepAcquiringAfterErrors(), confirm);
-        QVERIFY(!QFile::exists(configFilePath()));
-        ComCfgDlg again;
-        QCOMPARE(child<QCheckBox>(again, "checkBox_keep")->isChecked(), confirm);
+        QSettings().clear();
+        ComCfgDlg dlg;
+        QVERIFY(!child<QCheckBox>(dlg, "checkBox_keep")->isChecked());
+        QCOMPARE(child<QCheckBox>(dlg, "checkBox_keep")->shortcut(), QKeySequence(QStringLiteral("Alt+R")));
+        child<QCheckBox>(dlg, "checkBox_keep")->click();
+        pressOk(dlg);
+        QVERIFY(keepAcquiringAfterErrors() && !QFile::exists(configFilePath()));
+        QVERIFY(child<QCheckBox>(*std::make_unique<ComCfgDlg>(), "checkBox_keep")->isChecked());
     }
 };
 

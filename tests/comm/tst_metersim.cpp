@@ -123,37 +123,6 @@ private slots:
         QVERIFY(!std::equal(first + 1, first + kPollBufferSize, second + 1));
     }
 
-    // Every third request faulty, the kinds in turn; the requests between
-    // them answered.
-    void flakyTakesTurns()
-    {
-        SimProcess sim;
-        QVERIFY(sim.startTcp({"--fault", "flaky=3"}));
-        std::unique_ptr<ModbusContext> m;
-        int answered = 0;
-        for (int request = 1; request <= 9; ++request) {
-            if (!m) {
-                m = std::make_unique<ModbusContext>(modbus_new_tcp("127.0.0.1", sim.port));
-                QCOMPARE(modbus_connect(m->ctx), 0);
-                modbus_set_slave(m->ctx, 1);
-                modbus_set_response_timeout(m->ctx, 0, 300000);
-            }
-            uint16_t regs[2];
-            if (modbus_read_input_registers(m->ctx, 30001, 2, regs) == 2)
-                ++answered;
-            else
-                m.reset();
-        }
-        QCOMPARE(answered, 6);
-        QVERIFY(sim.waitForLog(QStringLiteral("#9 unit")));
-        const QString log = sim.log();
-        QCOMPARE(log.count(QStringLiteral(" fault ")), 3);
-        for (const char *line : {"#3 unit 1 function 4 address 30001 count 2 fault silent",
-                                 "#6 unit 1 function 4 address 30001 count 2 fault close",
-                                 "#9 unit 1 function 4 address 30001 count 2 fault short"})
-            QVERIFY2(log.contains(QLatin1String(line)), line);
-    }
-
     void exitsCleanlyOnInterrupt_data()
     {
         QTest::addColumn<bool>("rtu");
@@ -182,8 +151,6 @@ private slots:
         QTest::newRow("crc over tcp") << QStringList{"--fault", "crc"};
         QTest::newRow("split over tcp") << QStringList{"--fault", "split"};
         QTest::newRow("garbage over tcp") << QStringList{"--fault", "garbage"};
-        QTest::newRow("close over rtu") << QStringList{"--rtu", "/tmp/x", "--fault", "close"};
-        QTest::newRow("flaky without n") << QStringList{"--fault", "flaky"};
         QTest::newRow("drop over rtu") << QStringList{"--rtu", "/tmp/x", "--fault", "drop-after=2"};
         QTest::newRow("both links") << QStringList{"--rtu", "/tmp/x", "--tcp", "127.0.0.1:0"};
         QTest::newRow("bad port") << QStringList{"--tcp", "127.0.0.1:70000"};

@@ -55,9 +55,12 @@ public slots:
 class QueuedWarnings : public WarningSink
 {
 public:
+    WarningSink faults;  // the failed polls of a run that goes on
+
     explicit QueuedWarnings(SamplingThread *thread)
     {
         connect(thread, &SamplingThread::warning, this, &WarningSink::onWarning, Qt::QueuedConnection);
+        connect(thread, &SamplingThread::pollFailed, &faults, &WarningSink::onWarning, Qt::QueuedConnection);
     }
     int size()
     {
@@ -68,33 +71,6 @@ public:
     {
         QCoreApplication::processEvents();
         return SamplingThread::ComErrType(kinds.at(i));
-    }
-};
-
-// The failed polls of a run that goes on, as the main thread receives them.
-class QueuedFaults : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<int> kinds;
-    QList<QDateTime> times;
-
-    explicit QueuedFaults(SamplingThread *thread)
-    {
-        connect(thread, &SamplingThread::pollFailed, this, &QueuedFaults::onFault, Qt::QueuedConnection);
-    }
-    int size()
-    {
-        QCoreApplication::processEvents();
-        return kinds.size();
-    }
-
-private slots:
-    void onFault(SamplingThread::ComErrType kind, const QDateTime &when)
-    {
-        kinds << int(kind);
-        times << when;
     }
 };
 
@@ -222,31 +198,6 @@ private slots:
     {
         copyToField(AppConfig.comm.com, "/dev/ttyUSB0");
         QCOMPARE(SamplingThread::errorText(SamplingThread::ComOpenFailed), QStringLiteral("串口/dev/ttyUSB0打开失败"));
-    }
-
-    void pollFaultSummary_data()
-    {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QDateTime>("last");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("none") << 0 << QDateTime() << QString();
-        QTest::newRow("today") << 3 << QDateTime(QDate(2026, 5, 4), QTime(14, 3, 12)) << "通讯错误 3 次，最近 14:03:12";
-        QTest::newRow("an earlier day") << 1 << QDateTime(QDate(2026, 5, 3), QTime(23, 59, 59))
-                                        << "通讯错误 1 次，最近 2026-05-03 23:59:59";
-    }
-
-    void pollFaultSummary()
-    {
-        QFETCH(int, count);
-        QFETCH(QDateTime, last);
-        QFETCH(QString, text);
-        PollFaultTally tally;
-        for (int i = 0; i < count; ++i)
-            tally.add(last);
-        QCOMPARE(::pollFaultSummary(tally, QDateTime(QDate(2026, 5, 4), QTime(18, 0))), text);
-        if (count > 0)
-            QCOMPARE(pollFaultLogText(SamplingThread::ComCrcError, last),
-                     last.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QStringLiteral(" CRC校验错误"));
     }
 
     void errorTypeIsRegisteredForQueuedDelivery()
@@ -458,48 +409,40 @@ private slots:
         }
     }
 
-    // Without the option the first failed poll ends the run with one
-    // warning; with it the fault is reported, the link opened again and
-    // the polls go on. Either way the polls before it stay in the stores
-    // and a failed poll adds nothing.
-    void faultWithAndWithoutKeepAcquiring_data()
+    // The first failed poll ends the run with one warning; what the polls
+    // before it brought stays in the stores. Kept on, the run reports the
+    // fault instead, opens the link again (over TCP a second connection,
+    // then kept) and goes on; the failed poll adds nothing.
+    void faultEndsRun_data()
     {
-        QTest::addColumn<bool>("keepOn");
         QTest::addColumn<bool>("tcp");
         QTest::addColumn<QStringList>("fault");
         QTest::addColumn<int>("code");
-        QTest::addColumn<int>("resumedBy");  // the request that shows the next poll went through
+        QTest::addColumn<bool>("keepOn");
         // Polls 1 and 2 are requests 1 to 4; the third poll's block A fails
         // on all of its attempts.
+        QTest::newRow("crc over pty") << false << QStringList{"--fault", "crc", "--fault-on", "5,6,7"}
+                                      << int(SamplingThread::ComCrcError) << false;
+        QTest::newRow("exception over tcp") << true << QStringList{"--fault", "exception", "--fault-on", "5,6,7"}
+                                            << int(SamplingThread::ComLengthError) << false;
+        QTest::newRow("connection dropped over tcp") << true << QStringList{"--fault", "drop-after=4"}
+                                                     << int(SamplingThread::ComNotConnected) << false;
         const QStringList third{"--fault-on", "5,6,7"};
-        QTest::newRow("off: crc over pty") << false << false << QStringList{"--fault", "crc"} + third
-                                           << int(SamplingThread::ComCrcError) << 0;
-        QTest::newRow("off: exception over tcp") << false << true << QStringList{"--fault", "exception"} + third
-                                                 << int(SamplingThread::ComLengthError) << 0;
-        QTest::newRow("off: connection dropped over tcp") << false << true << QStringList{"--fault", "drop-after=4"}
-                                                          << int(SamplingThread::ComNotConnected) << 0;
-        QTest::newRow("on: time-out over tcp") << true << true << QStringList{"--fault", "silent"} + third
-                                               << int(SamplingThread::ComTimeout) << 9;
-        QTest::newRow("on: crc over pty") << true << false << QStringList{"--fault", "crc"} + third
-                                          << int(SamplingThread::ComCrcError) << 9;
-        QTest::newRow("on: wrong unit over pty") << true << false << QStringList{"--fault", "wrong-unit"} + third
-                                                 << int(SamplingThread::ComReceiveError) << 9;
-        QTest::newRow("on: exception over tcp") << true << true << QStringList{"--fault", "exception"} + third
-                                                << int(SamplingThread::ComLengthError) << 9;
-        // The meter hangs up on request 5; the retry finds no connection.
-        QTest::newRow("on: connection closed over tcp") << true << true << QStringList{"--fault", "close", "--fault-on", "5"}
-                                                        << int(SamplingThread::ComSendFailed) << 7;
-        QTest::newRow("on: connection dropped over tcp") << true << true << QStringList{"--fault", "drop-after=4"}
-                                                         << int(SamplingThread::ComNotConnected) << 6;
+        QTest::newRow("kept on: time-out") << true << QStringList{"--fault", "silent"} + third << int(SamplingThread::ComTimeout) << true;
+        QTest::newRow("kept on: crc") << false << QStringList{"--fault", "crc"} + third << int(SamplingThread::ComCrcError) << true;
+        QTest::newRow("kept on: wrong unit") << false << QStringList{"--fault", "wrong-unit"} + third << int(SamplingThread::ComReceiveError) << true;
+        QTest::newRow("kept on: exception") << true << QStringList{"--fault", "exception"} + third << int(SamplingThread::ComLengthError) << true;
+        // The meter hangs up instead of answering; the retry finds no line.
+        QTest::newRow("kept on: hung up") << true << QStringList{"--fault", "close", "--fault-on", "5"} << int(SamplingThread::ComSendFailed) << true;
+        QTest::newRow("kept on: dropped") << true << QStringList{"--fault", "drop-after=4"} << int(SamplingThread::ComNotConnected) << true;
     }
 
-    void faultWithAndWithoutKeepAcquiring()
+    void faultEndsRun()
     {
-        QFETCH(bool, keepOn);
         QFETCH(bool, tcp);
         QFETCH(QStringList, fault);
         QFETCH(int, code);
-        QFETCH(int, resumedBy);
+        QFETCH(bool, keepOn);
         SimProcess sim;
         QVERIFY(startSimulator(sim, tcp, fault));
         useInterval("1s");
@@ -507,86 +450,22 @@ private slots:
         SamplingThread thread;
         thread.setKeepAcquiring(keepOn);
         QueuedWarnings warnings(&thread);
-        QueuedFaults faults(&thread);
         thread.start();
-        if (!keepOn) {
-            QVERIFY2(thread.wait(15000), "the run went on after the fault");
-            QCOMPARE(warnings.size(), 1);
-            QCOMPARE(int(warnings.at(0)), code);
-            QCOMPARE(faults.size(), 0);
-            checkRows(2, firstTime, now());
+        if (keepOn) {
+            QTRY_COMPARE_WITH_TIMEOUT(storeSizes().at(0), 4, 15000);
+            thread.stop();
+            QVERIFY(thread.wait(2000));
+            QCOMPARE(warnings.size(), 0);
+            QTRY_COMPARE(warnings.faults.kinds, QList<int>{code});
+            checkRows(storeSizes().at(0), firstTime, now());
+            if (tcp)
+                QCOMPARE(sim.log().count(QStringLiteral("client connected")), 2);
             return;
         }
-        QVERIFY(sim.waitForLog(QStringLiteral("#%1 unit").arg(resumedBy), 20000));
-        // One poll more shows that the link opened again stays open.
-        QTRY_COMPARE_WITH_TIMEOUT(storeSizes().at(0), 4, 3000);
-        thread.stop();
-        QVERIFY(thread.wait(2000));
-        QCOMPARE(warnings.size(), 0);
-        QCOMPARE(faults.size(), 1);
-        QCOMPARE(faults.kinds.at(0), code);
-        QVERIFY(faults.times.at(0).toSecsSinceEpoch() >= firstTime && faults.times.at(0).toSecsSinceEpoch() <= now());
-        checkRows(storeSizes().at(0), firstTime, now());
-        if (tcp)
-            QCOMPARE(sim.log().count(QStringLiteral("client connected")), 2);
-    }
-
-    // A meter that is away (connection refused) is tried once per interval
-    // until it answers; when it goes again, Stop ends the wait for the next
-    // try at once.
-    void meterAwayAndBack()
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        const QString address = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
-        probe.close();
-        setTcpConfig(address.toLatin1());
-        useInterval("1s");
-        SamplingThread thread;
-        thread.setKeepAcquiring(true);
-        QueuedWarnings warnings(&thread);
-        QueuedFaults faults(&thread);
-        thread.start();
-        QTRY_COMPARE_WITH_TIMEOUT(faults.size(), 2, 5000);
-        const qint64 gap = faults.times.at(0).msecsTo(faults.times.at(1));
-        QVERIFY2(gap >= 900 && gap < 1500, qPrintable(QString::number(gap)));
-        QCOMPARE(faults.kinds.at(0), int(SamplingThread::ComConnectFailed));
-
-        auto sim = std::make_unique<SimProcess>();
-        QVERIFY(sim->startTcp({"--tcp", address}));
-        QVERIFY(sim->waitForLog(QStringLiteral("#2 unit"), 5000));
-        QTRY_COMPARE(storeSizes().at(0), 1);
-        const int faultsWhileBack = faults.size();
-        sim.reset();
-        QTRY_COMPARE_WITH_TIMEOUT(faults.size(), faultsWhileBack + 1, 5000);
-        QTest::qWait(200);
-        QElapsedTimer clock;
-        clock.start();
-        thread.stop();
-        QVERIFY2(thread.wait(500), "the wait for the next try held up Stop");
-        QVERIFY(clock.elapsed() < 500);
-        QCOMPARE(warnings.size(), 0);
-    }
-
-    // Going on through faults, Stop does not wait for the attempts of a
-    // poll that meets silence, and that poll counts as no fault.
-    void stopCutsSilentPollShort()
-    {
-        SimProcess sim;
-        QVERIFY(startSimulator(sim, false, {"--fault", "silent", "--fault-on", "3,4,5"}));
-        useInterval("1s");
-        SamplingThread thread;
-        thread.setKeepAcquiring(true);
-        QueuedWarnings warnings(&thread);
-        QueuedFaults faults(&thread);
-        thread.start();
-        QVERIFY(sim.waitForLog(QStringLiteral("#3 unit"), 10000));
-        thread.stop();
-        QVERIFY2(thread.wait(1000), "Stop waited for the poll's attempts");
-        QCOMPARE(warnings.size(), 0);
-        QCOMPARE(faults.size(), 0);
-        QCOMPARE(requestsServed(sim), 3);
-        QCOMPARE(storeSizes(), QVector<int>(kStores, 1));
+        QVERIFY2(thread.wait(15000), "the run went on after the fault");
+        QCOMPARE(warnings.size(), 1);
+        QCOMPARE(int(warnings.at(0)), code);
+        checkRows(2, firstTime, now());
     }
 
     // A poll in progress runs to its end: with a silent meter that is all of
@@ -615,6 +494,47 @@ private slots:
         QCOMPARE(warnings.at(0), SamplingThread::ComTimeout);
         QTRY_COMPARE(requestsServed(sim), 5);
         checkRows(1, firstTime, now());
+    }
+
+    // Kept on, Stop ends the wait for a meter that is away (refused, tried
+    // once per interval) or silent at once.
+    void stopWhileKeptOn_data()
+    {
+        QTest::addColumn<bool>("meterAway");
+        QTest::newRow("reconnect wait") << true;
+        QTest::newRow("silent poll") << false;
+    }
+
+    void stopWhileKeptOn()
+    {
+        QFETCH(bool, meterAway);
+        SimProcess sim;
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        setTcpConfig("127.0.0.1:" + QByteArray::number(probe.serverPort()));
+        probe.close();
+        if (!meterAway)
+            QVERIFY(startSimulator(sim, false, {"--fault", "silent", "--fault-on", "3,4,5"}));
+        useInterval("1s");
+        SamplingThread thread;
+        thread.setKeepAcquiring(true);
+        QueuedWarnings warnings(&thread);
+        thread.start();
+        QTest::qWait(2500);
+        thread.stop();
+        QVERIFY2(thread.wait(1000), "Stop waited for the meter");
+        QCOMPARE(warnings.size(), 0);
+        // At 0, 1 and 2 s, refused: once per interval, not in a loop.
+        const int refused = SamplingThread::ComConnectFailed;
+        QCoreApplication::processEvents();
+        QCOMPARE(warnings.faults.kinds, (meterAway ? QList<int>{refused, refused, refused} : QList<int>()));
+    }
+
+    void pollFaultSummary()
+    {
+        const QDateTime evening(QDate(2026, 5, 4), QTime(18, 0));
+        QCOMPARE(::pollFaultSummary({3, evening.addSecs(-60)}, evening), QStringLiteral("通讯错误 3 次，最近 17:59:00"));
+        QCOMPARE(::pollFaultSummary({1, evening.addDays(-1)}, evening), QStringLiteral("通讯错误 1 次，最近 2026-05-03 18:00:00"));
     }
 
     // Without an addComMessage signal on the parent the frames go nowhere,
