@@ -332,6 +332,7 @@ void MainWindow::actionReadComm()
         realPlot->startRefresh();
     if (samplingThread)
         samplingThread->setJournal(realPlot->journal());
+    realPlot->setPollFaults(pollFaults);
     updateMenus();
 }
 
@@ -360,8 +361,13 @@ void MainWindow::actionStartRead()
     connect(samplingThread, &QThread::finished, this, &MainWindow::thread_finished);
     connect(samplingThread, &SamplingThread::warning, this, &MainWindow::showRealComErr);
     connect(samplingThread, &SamplingThread::journalFailed, this, &MainWindow::showJournalError);
-    if (realPlot)
+    connect(samplingThread, &SamplingThread::pollFailed, this, &MainWindow::countPollFault);
+    samplingThread->setKeepAcquiring(keepAcquiringAfterErrors());
+    pollFaults = PollFaultTally();
+    if (realPlot) {
         samplingThread->setJournal(realPlot->journal());
+        realPlot->setPollFaults(pollFaults);
+    }
     samplingThread->start();
     if (realPlot)
         realPlot->startRefresh();
@@ -400,6 +406,14 @@ void MainWindow::showRealComErr(SamplingThread::ComErrType kind)
     if (shuttingDown)
         return;
     QMessageBox::warning(this, QStringLiteral("错误"), SamplingThread::errorText(kind), QMessageBox::Ok);
+}
+
+void MainWindow::countPollFault(SamplingThread::ComErrType kind, const QDateTime &when)
+{
+    pollFaults.add(when);
+    emit addComMessage(pollFaultLogText(kind, when));
+    if (realPlot)
+        realPlot->setPollFaults(pollFaults);
 }
 
 void MainWindow::showJournalError(const QString &path)

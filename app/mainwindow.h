@@ -2,6 +2,7 @@
 
 #include "app/documenttitle.h"
 #include "app/recentfiles.h"
+#include "comm/pollfaults.h"
 #include "comm/samplingthread.h"
 
 #include <QList>
@@ -55,6 +56,7 @@ public slots:
 
 private slots:
     void showRealComErr(SamplingThread::ComErrType kind);
+    void countPollFault(SamplingThread::ComErrType kind, const QDateTime &when);
     void showJournalError(const QString &path);
     void actionComCfgTriggered();
     void actionDisCfgTriggered();
@@ -141,6 +143,8 @@ private:
     // The journal of the polls made while no real-time window is open; the
     // next window takes it over with the samples it shows.
     std::shared_ptr<LiveJournal> windowlessJournal;
+    // The failed polls of the latest acquisition that went on through them.
+    PollFaultTally pollFaults;
     // Set once the close has been accepted: warnings are no longer shown.
     bool shuttingDown = false;
     QList<DataFile *> documents;

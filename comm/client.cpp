@@ -26,6 +26,11 @@ int Client::connectHost()
     return socket->waitForConnected(kConnectTimeoutMs) ? ComOk : ComConnectFailed;
 }
 
+void Client::disconnectHost()
+{
+    socket->abort();
+}
+
 void Client::discardPending()
 {
     // Reading also notices a connection that the meter closed since the
@@ -42,7 +47,7 @@ int Client::readValues(float *pollBuffer)
     discardPending();
     if (socket->state() != QAbstractSocket::ConnectedState)
         return ComNotConnected;
-    return pollBlocks([&](MeterBlock block) { return exchange(block, pollBuffer); });
+    return pollBlocks([&](MeterBlock block) { return exchange(block, pollBuffer); }, [this] { return cancelled(); });
 }
 
 int Client::exchange(MeterBlock block, float *pollBuffer)
@@ -59,7 +64,7 @@ int Client::exchange(MeterBlock block, float *pollBuffer)
 
     QElapsedTimer timer;
     timer.start();
-    if (!socket->waitForReadyRead(kReplyTimeoutMs))
+    if (!waitForReply(kReplyTimeoutMs, timer))
         return ComTimeout;
 
     memset(buffer, 0, sizeof buffer);
@@ -81,8 +86,7 @@ int Client::exchange(MeterBlock block, float *pollBuffer)
             n += static_cast<int>(got);
         if (complete() || n >= capacity)
             break;
-        const qint64 left = kReplyTimeoutMs - timer.elapsed();
-        if (left <= 0 || !socket->waitForReadyRead(static_cast<int>(left)))
+        if (!waitForReply(kReplyTimeoutMs, timer))
             break;
     }
     reportBytes(n);
@@ -91,6 +95,20 @@ int Client::exchange(MeterBlock block, float *pollBuffer)
     if (result == ComOk)
         decodeBlock(buffer + kMbapHeaderLength + 3, block, pollBuffer);
     return result;
+}
+
+bool Client::waitForReply(qint64 timeoutMs, const QElapsedTimer &timer)
+{
+    // In slices, so that a cancel is noticed within one of them.
+    for (;;) {
+        const qint64 left = timeoutMs - timer.elapsed();
+        if (left <= 0 || cancelled())
+            return false;
+        if (socket->waitForReadyRead(static_cast<int>(cancelFlag ? qMin<qint64>(left, 20) : left)))
+            return true;
+        if (socket->state() != QAbstractSocket::ConnectedState)
+            return false;
+    }
 }
 
 void Client::reportBytes(int n)

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPortInfo>
+#include <QSettings>
 
 namespace {
 
@@ -23,6 +24,8 @@ void selectText(QComboBox *combo, const char *text)
     combo->setCurrentIndex(index);
 }
 
+const QString kKeepAcquiringKey = QStringLiteral("keepAcquiringAfterErrors");
+
 } // namespace
 
 QStringList comIntervalChoices()
@@ -39,6 +42,18 @@ bool storeComSettings(const ComConfig &settings)
     AppConfig.comm = settings;
     writeConfig();
     return true;
+}
+
+bool keepAcquiringAfterErrors()
+{
+    return QSettings().value(kKeepAcquiringKey, false).toBool();
+}
+
+void storeKeepAcquiringAfterErrors(bool on)
+{
+    QSettings settings;
+    if (settings.value(kKeepAcquiringKey, false).toBool() != on)
+        settings.setValue(kKeepAcquiringKey, on);
 }
 
 ComCfgDlg::ComCfgDlg(QWidget *parent, bool acquiring)
@@ -63,6 +78,7 @@ ComCfgDlg::ComCfgDlg(QWidget *parent, bool acquiring)
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(!acquiring);
     setUpDecoration();
     loadSettings(AppConfig.comm);
+    ui->checkBox_keep->setChecked(keepAcquiringAfterErrors());
 }
 
 ComCfgDlg::~ComCfgDlg() = default;
@@ -107,9 +123,15 @@ ComConfig ComCfgDlg::formSettings() const
     return c;
 }
 
+bool ComCfgDlg::formKeepAcquiring() const
+{
+    return ui->checkBox_keep->isChecked();
+}
+
 void ComCfgDlg::on_buttonBox_accepted()
 {
     storeComSettings(formSettings());
+    storeKeepAcquiringAfterErrors(formKeepAcquiring());
 }
 
 void ComCfgDlg::on_radioButton_com_clicked()

@@ -23,6 +23,7 @@ public:
 
     // The settings as the form shows them now.
     ComConfig formSettings() const;
+    bool formKeepAcquiring() const;
 
 private slots:
     void on_buttonBox_accepted();
@@ -42,3 +43,9 @@ QStringList comIntervalChoices();
 // Stores settings into AppConfig and rewrites the file, unless they equal the
 // stored ones; returns whether anything was stored.
 bool storeComSettings(const ComConfig &settings);
+
+// Whether an acquisition goes on after a failed poll. A choice of the user's,
+// kept in the per-user settings store beside the window geometry rather than
+// in the configuration file; off until chosen.
+bool keepAcquiringAfterErrors();
+void storeKeepAcquiringAfterErrors(bool on);

@@ -19,16 +19,17 @@ constexpr int kAttemptsPerPoll = 3;
 // block A needed the whole budget, B still gets one try, so a poll never
 // reports success with B unread and a meter that answered A only on the last
 // try is not failed without B ever having been asked. A send failure ends
-// the poll at once.
-template <typename Attempt>
-int pollBlocks(Attempt attempt)
+// the poll at once, and so does cancelled() turning true: no request is
+// sent after it.
+template <typename Attempt, typename Cancelled>
+int pollBlocks(Attempt attempt, Cancelled cancelled)
 {
     int attemptsLeft = kAttemptsPerPoll;
     for (MeterBlock block : {MeterBlock::A, MeterBlock::B}) {
         if (attemptsLeft == 0)
             attemptsLeft = 1;
         int result = ComTimeout;
-        while (attemptsLeft > 0) {
+        while (attemptsLeft > 0 && !cancelled()) {
             --attemptsLeft;
             result = attempt(block);
             if (result == ComOk || result == ComSendFailed)
@@ -38,6 +39,12 @@ int pollBlocks(Attempt attempt)
             return result;
     }
     return ComOk;
+}
+
+template <typename Attempt>
+int pollBlocks(Attempt attempt)
+{
+    return pollBlocks(attempt, [] { return false; });
 }
 
 // A fixed-size settings field as text, whether or not it is NUL-terminated.

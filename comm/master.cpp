@@ -43,6 +43,8 @@ int Master::openPort()
         port->setStopBits(QSerialPort::OneAndHalfStop);
     else
         port->setStopBits(QSerialPort::TwoStop);
+    // Opened again after a fault: whatever the line held then is stale.
+    port->clear(QSerialPort::AllDirections);
     return ComOk;
 }
 
@@ -62,7 +64,7 @@ int Master::readValues(float *pollBuffer)
     // pretend the write was short.
     if (!port || !port->isOpen())
         return ComPortNotOpen;
-    return pollBlocks([&](MeterBlock block) { return exchange(block, pollBuffer); });
+    return pollBlocks([&](MeterBlock block) { return exchange(block, pollBuffer); }, [this] { return cancelled(); });
 }
 
 int Master::exchange(MeterBlock block, float *pollBuffer)
@@ -96,7 +98,7 @@ bool Master::waitForBytes(int timeoutMs, qint64 count)
         return false;
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < timeoutMs) {
+    while (timer.elapsed() < timeoutMs && !cancelled()) {
         if (port->bytesAvailable() >= count)
             break;
         // The sampling thread has no event loop of its own: the port's

@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <cstdint>
 
 class QSerialPort;
@@ -23,6 +24,10 @@ public:
     int openPort();
     void closePort();
 
+    // While *flag is set, a poll sends no more requests and stops waiting
+    // for a reply; null (the default) lets every poll run to its end.
+    void setCancelFlag(const std::atomic<bool> *flag) { cancelFlag = flag; }
+
     // One poll: both register blocks into pollBuffer (kPollBufferSize
     // floats, slot k = column k). ComOk only when all 31 values were read.
     int readValues(float *pollBuffer);
@@ -39,7 +44,9 @@ signals:
 
 private:
     int exchange(MeterBlock block, float *pollBuffer);
+    bool cancelled() const { return cancelFlag && *cancelFlag; }
 
     QSerialPort *port = nullptr;
+    const std::atomic<bool> *cancelFlag = nullptr;
     uint8_t buffer[4096];
 };

@@ -7,6 +7,7 @@
 #include "realtime/signaldata.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 
 #include <cstring>
@@ -87,6 +88,19 @@ bool SamplingThread::waitForNextPoll(qint64 pollStartMs, unsigned int periodSeco
     return true;
 }
 
+int SamplingThread::openLink()
+{
+    return client ? client->connectHost() : master->openPort();
+}
+
+void SamplingThread::closeLink()
+{
+    if (client)
+        client->disconnectHost();
+    else
+        master->closePort();
+}
+
 void SamplingThread::run()
 {
     // stopRequested is not cleared here: a stop() that comes between start()
@@ -95,42 +109,64 @@ void SamplingThread::run()
     // each object runs once.
     QObject *hub = parent();
     const bool hasHub = hub && hub->metaObject()->indexOfSignal("addComMessage(QString)") >= 0;
-    int result;
     if (AppConfig.comm.comtype != 0) {
         client = new Client();
         if (hasHub)
             connect(client, SIGNAL(ComMessage(QString)), hub, SIGNAL(addComMessage(QString)));
-        result = client->connectHost();
+        // Going on through faults, a poll must not hold up Stop for its
+        // remaining attempts: the one place left to wait is the connect.
+        if (keepAcquiring)
+            client->setCancelFlag(&stopRequested);
     } else {
         master = new Master();
         if (hasHub)
             connect(master, SIGNAL(ComMessage(QString)), hub, SIGNAL(addComMessage(QString)));
-        result = master->openPort();
+        if (keepAcquiring)
+            master->setCancelFlag(&stopRequested);
     }
-    if (result != ComOk)
+    int result = openLink();
+    bool linkOpen = result == ComOk;
+    if (!linkOpen && !keepAcquiring)
         stopRequested = true;
 
     std::fill(std::begin(pollBuffer), std::end(pollBuffer), 0.0f);
     QElapsedTimer clock;
     clock.start();
     const unsigned int period = intervalSeconds();
+    bool reopen = false;
 
     for (;;) {
         if (stopRequested) {
-            if (result != ComOk)
+            if (result != ComOk && !keepAcquiring)
                 emit warning(static_cast<ComErrType>(result));
             break;
         }
         const qint64 pollStart = clock.elapsed();
-        result = client ? client->readValues(pollBuffer) : master->readValues(pollBuffer);
-        if (result != ComOk) {
+        if (reopen && !linkOpen) {
+            result = openLink();
+            linkOpen = result == ComOk;
+        }
+        if (linkOpen)
+            result = client ? client->readValues(pollBuffer) : master->readValues(pollBuffer);
+        if (result == ComOk) {
+            SampleRecord poll;
+            static_assert(sizeof poll == sizeof pollBuffer, "the poll buffer has the record's layout");
+            memcpy(&poll, pollBuffer, sizeof poll);
+            journalPoll(appendPollValues(poll), poll);
+        } else if (!keepAcquiring) {
             emit warning(static_cast<ComErrType>(result));
             break;
+        } else if (stopRequested) {
+            // Cut short by the stop: no fault of the meter's.
+            break;
+        } else {
+            emit pollFailed(static_cast<ComErrType>(result), QDateTime::currentDateTime());
+            // Whatever the link holds now (half a reply, a connection the
+            // meter forgot) must not meet the next poll.
+            closeLink();
+            linkOpen = false;
+            reopen = true;
         }
-        SampleRecord poll;
-        static_assert(sizeof poll == sizeof pollBuffer, "the poll buffer has the record's layout");
-        memcpy(&poll, pollBuffer, sizeof poll);
-        journalPoll(appendPollValues(poll), poll);
         if (!waitForNextPoll(pollStart, period, clock))
             break;
     }

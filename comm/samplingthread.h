@@ -13,11 +13,14 @@
 class Client;
 class LiveJournal;
 class Master;
+class QDateTime;
 class QElapsedTimer;
 
 // One acquisition: opens the configured link, polls the meter once per
 // sampling interval into the live stores, and ends on the first error (which
-// it reports once) or when asked to stop. A new object serves each run.
+// it reports once) or when asked to stop. Told to keep acquiring, it reports
+// each failed poll instead, closes the link and opens it again for the next
+// poll. A new object serves each run.
 class SamplingThread : public QThread
 {
     Q_OBJECT
@@ -46,6 +49,10 @@ public:
 
     void stop();
 
+    // Before start(): go on through failed polls rather than end on the
+    // first. Off by default.
+    void setKeepAcquiring(bool on) { keepAcquiring = on; }
+
     // Where every stored poll is also appended; null for none. May be
     // changed from any thread while the run goes on.
     void setJournal(std::shared_ptr<LiveJournal> journal);
@@ -55,6 +62,9 @@ public:
 
 signals:
     void warning(SamplingThread::ComErrType kind);
+    // A poll (or the open before it) failed and the run goes on; only when
+    // keeping on acquiring.
+    void pollFailed(SamplingThread::ComErrType kind, const QDateTime &when);
     // The journal could not be written; emitted once per journal. The
     // acquisition goes on without it.
     void journalFailed(const QString &path);
@@ -63,11 +73,14 @@ protected:
     void run() override;
 
 private:
+    int openLink();
+    void closeLink();
     bool waitForNextPoll(qint64 pollStartMs, unsigned int periodSeconds, const QElapsedTimer &clock);
     std::shared_ptr<LiveJournal> currentJournal() const;
     void journalPoll(uint32_t time, const SampleRecord &poll);
 
     std::atomic<bool> stopRequested{false};
+    bool keepAcquiring = false;
     Client *client = nullptr;
     Master *master = nullptr;
     float pollBuffer[kColumnCount] = {};

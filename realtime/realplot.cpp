@@ -192,7 +192,8 @@ void RealPlot::refreshTick()
     // pixel and scrolls; before that it shows everything acquired.
     const double rangeStart = rows > canvasWidth ? double(last) - canvasWidth : double(firstSample);
     setAxisScale(QwtPlot::xBottom, rangeStart, last);
-    setFooter(QStringLiteral("时间范围：") + localTimeText(firstSample) + QStringLiteral(" -> ") + localTimeText(last));
+    timeRangeText = QStringLiteral("时间范围：") + localTimeText(firstSample) + QStringLiteral(" -> ") + localTimeText(last);
+    showFooter();
     // As wide as its text needs in the fonts at hand, and never narrower
     // than 172 pixels, its right edge on the canvas's right edge.
     timeBadge->setText(localTimeText(last));
@@ -201,6 +202,18 @@ void RealPlot::refreshTick()
     timeBadge->move(canvasWidth - badgeWidth, 2);
     timeBadge->show();
     replot();
+}
+
+void RealPlot::setPollFaults(const PollFaultTally &faults)
+{
+    pollFaults = faults;
+    showFooter();
+}
+
+void RealPlot::showFooter()
+{
+    const QString faults = pollFaultSummary(pollFaults, QDateTime::currentDateTime());
+    setFooter(faults.isEmpty() ? timeRangeText : timeRangeText + QStringLiteral("    ") + faults);
 }
 
 void RealPlot::replot()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "comm/pollfaults.h"
+
 #include <qwt_plot.h>
 
 #include <QVector>
@@ -56,6 +58,9 @@ public:
 
     void replot() override;
 
+    // The failed polls so far, told after the time range until replaced.
+    void setPollFaults(const PollFaultTally &faults);
+
 public slots:
     void applySettings();
 
@@ -71,6 +76,7 @@ protected:
 
 private:
     QString askSaveFileName();
+    void showFooter();
 
     int refreshTimerId = -1;
     int savedSampleCount = 0;
@@ -80,6 +86,8 @@ private:
     QVector<QwtPlotCurve *> curves;
     std::function<QString()> saveFileNameProvider;
     std::shared_ptr<LiveJournal> liveJournal;
+    QString timeRangeText = QStringLiteral("时间范围：");
+    PollFaultTally pollFaults;
     // Set while replot() holds the store locks, so that an immediate repaint
     // inside it does not take them a second time.
     mutable bool storesLocked = false;

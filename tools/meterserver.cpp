@@ -93,8 +93,8 @@ public:
         if ((function == 4 && address == kBlockAStart) || clock.elapsed() - refreshedAt >= 1000)
             refresh();
 
-        const bool faulty = opt.faulty(n);
-        const FaultKind kind = faulty ? opt.fault : FaultKind::None;
+        const FaultKind kind = opt.faultFor(n);
+        const bool faulty = kind != FaultKind::None;
         fprintf(stderr, "#%llu unit %d function %d address %d count %d%s%s\n",
                 static_cast<unsigned long long>(n), unit, function, address, count,
                 faulty ? " fault " : "", faulty ? qPrintable(faultName(kind)) : "");
@@ -105,6 +105,9 @@ public:
         switch (kind) {
         case FaultKind::Silent:
             return true;
+        case FaultKind::Close:
+            fprintf(stderr, "closing the connection instead of answering\n");
+            return false;
         case FaultKind::Slow:
             if (!sleepMs(opt.faultArg))
                 return false;
@@ -128,6 +131,7 @@ public:
             break;
         case FaultKind::None:
         case FaultKind::DropAfter:
+        case FaultKind::Flaky:
             modbus_reply(ctx, req, length, map);
             break;
         }

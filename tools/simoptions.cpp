@@ -6,9 +6,26 @@ bool SimOptions::faulty(quint64 n) const
 {
     if (fault == FaultKind::None || fault == FaultKind::DropAfter)
         return false;
+    if (fault == FaultKind::Flaky)
+        return n % static_cast<quint64>(faultArg) == 0;
     if (!faultOn.isEmpty())
         return faultOn.contains(n);
     return n % static_cast<quint64>(faultEvery) == 0;
+}
+
+FaultKind SimOptions::faultFor(quint64 n) const
+{
+    if (!faulty(n))
+        return FaultKind::None;
+    if (fault != FaultKind::Flaky)
+        return fault;
+    const QList<FaultKind> turns = flakyTurns(rtu);
+    return turns.at(static_cast<int>((n / static_cast<quint64>(faultArg) - 1) % static_cast<quint64>(turns.size())));
+}
+
+QList<FaultKind> flakyTurns(bool rtu)
+{
+    return {FaultKind::Silent, rtu ? FaultKind::Crc : FaultKind::Close, FaultKind::Short};
 }
 
 QString faultName(FaultKind kind)
@@ -27,6 +44,8 @@ QString faultName(FaultKind kind)
     case FaultKind::DropAfter: return QStringLiteral("drop-after");
     case FaultKind::Split: return QStringLiteral("split");
     case FaultKind::Garbage: return QStringLiteral("garbage");
+    case FaultKind::Close: return QStringLiteral("close");
+    case FaultKind::Flaky: return QStringLiteral("flaky");
     }
     return QString();
 }
@@ -51,7 +70,7 @@ bool parseFault(const QString &text, SimOptions *o)
     static const FaultKind plain[] = {FaultKind::Silent, FaultKind::Crc, FaultKind::Short,
                                       FaultKind::Long, FaultKind::Exception, FaultKind::WrongUnit,
                                       FaultKind::Function, FaultKind::Protocol, FaultKind::Split,
-                                      FaultKind::Garbage};
+                                      FaultKind::Garbage, FaultKind::Close};
     for (FaultKind k : plain) {
         if (name == faultName(k) && !hasArg) {
             o->fault = k;
@@ -61,6 +80,10 @@ bool parseFault(const QString &text, SimOptions *o)
     if (name == QLatin1String("slow") && hasArg) {
         o->fault = FaultKind::Slow;
         return toInt(arg, 0, 600000, &o->faultArg);
+    }
+    if (name == QLatin1String("flaky") && hasArg) {
+        o->fault = FaultKind::Flaky;
+        return toInt(arg, 1, 1000000000, &o->faultArg);
     }
     if (name == QLatin1String("drop-after") && hasArg) {
         o->fault = FaultKind::DropAfter;
@@ -194,7 +217,7 @@ bool parseSimOptions(const QStringList &arguments, SimOptions *o, QString *error
             o->faultOn.insert(n);
         }
     }
-    if (o->rtu && (o->fault == FaultKind::Protocol || o->fault == FaultKind::DropAfter)) {
+    if (o->rtu && (o->fault == FaultKind::Protocol || o->fault == FaultKind::DropAfter || o->fault == FaultKind::Close)) {
         *error = QStringLiteral("--fault %1 applies to --tcp only").arg(faultName(o->fault));
         return false;
     }

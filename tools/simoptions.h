@@ -21,6 +21,8 @@ enum class FaultKind {
     DropAfter,     // closes the connection after faultArg requests (TCP only)
     Split,         // the reply in two pieces, 200 ms apart (serial only)
     Garbage,       // three stray bytes just before the reply (serial only)
+    Close,         // closes the connection instead of answering (TCP only)
+    Flaky,         // every faultArg-th request faulty, the kinds of flakyTurns() in turn
 };
 
 struct SimOptions {
@@ -45,7 +47,15 @@ struct SimOptions {
 
     // Whether request number n (counted from 1) gets the fault.
     bool faulty(quint64 n) const;
+    // The fault request n gets: the configured kind, or for a flaky meter
+    // the turn of that request.
+    FaultKind faultFor(quint64 n) const;
 };
+
+// What a flaky meter does in turn: no reply, the line lost, a reply cut
+// short. A serial line cannot be closed by the meter: there a reply with
+// a wrong CRC takes the second turn.
+QList<FaultKind> flakyTurns(bool rtu);
 
 // Fills options from the command line (without the program name); false
 // with a message for anything it cannot use.

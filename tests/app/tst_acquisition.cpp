@@ -1,5 +1,6 @@
 #include "../comm/simprocess.h"
 #include "app/eventview.h"
+#include "comm/comcfgdlg.h"
 #include "mainwindowtest.h"
 #include "comm/modbusframe.h"
 #include "data/appconfig.h"
@@ -226,6 +227,23 @@ private slots:
         boxes.stop();
         QVERIFY(startEnabled() && !stopEnabled());
         QCOMPARE(storeSize(0), 0);
+    }
+
+    // Kept on, faults show no box: the footer counts them, the event log tells them.
+    void keepAcquiringThroughFaults()
+    {
+        storeKeepAcquiringAfterErrors(true);
+        startSimulator(true, {"--fault", "flaky=3"});
+        action("action_Event")->trigger();
+        action("action_ReadCom")->trigger();
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
+        action("action_Start")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(window->realTimeWindow()->footer().text().contains(QStringLiteral("    通讯错误 1 次，最近 ")), 15000);
+        action("action_Stop")->trigger();
+        boxes.stop();
+        QVERIFY(boxes.seen.isEmpty());
+        QCOMPARE(window->findChild<EventView *>()->model()->findItems(QStringLiteral(" 发送数据失败"), Qt::MatchEndsWith, 2).size(), 1);
     }
 
     void openFailureShowsPortName()

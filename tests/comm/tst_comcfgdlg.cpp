@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QSpinBox>
 
 class TestComCfgDlg : public QObject
@@ -268,6 +270,19 @@ private slots:
         QTest::keyClick(&dlg, Qt::Key_Escape);
         QVERIFY(!dlg.isVisible());
         QCOMPARE(QByteArray(AppConfig.comm.interval), QByteArray("5s"));
+    }
+
+    // Kept per user: the configuration file is not written for it.
+    void keepAcquiringStoredPerUser()
+    {
+        QSettings().clear();
+        ComCfgDlg dlg;
+        QVERIFY(!child<QCheckBox>(dlg, "checkBox_keep")->isChecked());
+        QCOMPARE(child<QCheckBox>(dlg, "checkBox_keep")->shortcut(), QKeySequence(QStringLiteral("Alt+R")));
+        child<QCheckBox>(dlg, "checkBox_keep")->click();
+        pressOk(dlg);
+        QVERIFY(keepAcquiringAfterErrors() && !QFile::exists(configFilePath()));
+        QVERIFY(child<QCheckBox>(*std::make_unique<ComCfgDlg>(), "checkBox_keep")->isChecked());
     }
 };
 

@@ -2,6 +2,7 @@
 // pseudo-terminal: what reaches the live stores, when a run ends, and what it
 // reports on the way.
 
+#include "comm/pollfaults.h"
 #include "comm/samplingthread.h"
 #include "data/appconfig.h"
 #include "data/paramtable.h"
@@ -54,9 +55,12 @@ public slots:
 class QueuedWarnings : public WarningSink
 {
 public:
+    WarningSink faults;  // the failed polls of a run that goes on
+
     explicit QueuedWarnings(SamplingThread *thread)
     {
         connect(thread, &SamplingThread::warning, this, &WarningSink::onWarning, Qt::QueuedConnection);
+        connect(thread, &SamplingThread::pollFailed, &faults, &WarningSink::onWarning, Qt::QueuedConnection);
     }
     int size()
     {
@@ -406,20 +410,31 @@ private slots:
     }
 
     // The first failed poll ends the run with one warning; what the polls
-    // before it brought stays in the stores.
+    // before it brought stays in the stores. Kept on, the run reports the
+    // fault instead, opens the link again (over TCP a second connection,
+    // then kept) and goes on; the failed poll adds nothing.
     void faultEndsRun_data()
     {
         QTest::addColumn<bool>("tcp");
         QTest::addColumn<QStringList>("fault");
         QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("keepOn");
         // Polls 1 and 2 are requests 1 to 4; the third poll's block A fails
         // on all of its attempts.
         QTest::newRow("crc over pty") << false << QStringList{"--fault", "crc", "--fault-on", "5,6,7"}
-                                      << int(SamplingThread::ComCrcError);
+                                      << int(SamplingThread::ComCrcError) << false;
         QTest::newRow("exception over tcp") << true << QStringList{"--fault", "exception", "--fault-on", "5,6,7"}
-                                            << int(SamplingThread::ComLengthError);
+                                            << int(SamplingThread::ComLengthError) << false;
         QTest::newRow("connection dropped over tcp") << true << QStringList{"--fault", "drop-after=4"}
-                                                     << int(SamplingThread::ComNotConnected);
+                                                     << int(SamplingThread::ComNotConnected) << false;
+        const QStringList third{"--fault-on", "5,6,7"};
+        QTest::newRow("kept on: time-out") << true << QStringList{"--fault", "silent"} + third << int(SamplingThread::ComTimeout) << true;
+        QTest::newRow("kept on: crc") << false << QStringList{"--fault", "crc"} + third << int(SamplingThread::ComCrcError) << true;
+        QTest::newRow("kept on: wrong unit") << false << QStringList{"--fault", "wrong-unit"} + third << int(SamplingThread::ComReceiveError) << true;
+        QTest::newRow("kept on: exception") << true << QStringList{"--fault", "exception"} + third << int(SamplingThread::ComLengthError) << true;
+        // The meter hangs up instead of answering; the retry finds no line.
+        QTest::newRow("kept on: hung up") << true << QStringList{"--fault", "close", "--fault-on", "5"} << int(SamplingThread::ComSendFailed) << true;
+        QTest::newRow("kept on: dropped") << true << QStringList{"--fault", "drop-after=4"} << int(SamplingThread::ComNotConnected) << true;
     }
 
     void faultEndsRun()
@@ -427,13 +442,26 @@ private slots:
         QFETCH(bool, tcp);
         QFETCH(QStringList, fault);
         QFETCH(int, code);
+        QFETCH(bool, keepOn);
         SimProcess sim;
         QVERIFY(startSimulator(sim, tcp, fault));
         useInterval("1s");
         const uint firstTime = now();
         SamplingThread thread;
+        thread.setKeepAcquiring(keepOn);
         QueuedWarnings warnings(&thread);
         thread.start();
+        if (keepOn) {
+            QTRY_COMPARE_WITH_TIMEOUT(storeSizes().at(0), 4, 15000);
+            thread.stop();
+            QVERIFY(thread.wait(2000));
+            QCOMPARE(warnings.size(), 0);
+            QTRY_COMPARE(warnings.faults.kinds, QList<int>{code});
+            checkRows(storeSizes().at(0), firstTime, now());
+            if (tcp)
+                QCOMPARE(sim.log().count(QStringLiteral("client connected")), 2);
+            return;
+        }
         QVERIFY2(thread.wait(15000), "the run went on after the fault");
         QCOMPARE(warnings.size(), 1);
         QCOMPARE(int(warnings.at(0)), code);
@@ -466,6 +494,47 @@ private slots:
         QCOMPARE(warnings.at(0), SamplingThread::ComTimeout);
         QTRY_COMPARE(requestsServed(sim), 5);
         checkRows(1, firstTime, now());
+    }
+
+    // Kept on, Stop ends the wait for a meter that is away (refused, tried
+    // once per interval) or silent at once.
+    void stopWhileKeptOn_data()
+    {
+        QTest::addColumn<bool>("meterAway");
+        QTest::newRow("reconnect wait") << true;
+        QTest::newRow("silent poll") << false;
+    }
+
+    void stopWhileKeptOn()
+    {
+        QFETCH(bool, meterAway);
+        SimProcess sim;
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        setTcpConfig("127.0.0.1:" + QByteArray::number(probe.serverPort()));
+        probe.close();
+        if (!meterAway)
+            QVERIFY(startSimulator(sim, false, {"--fault", "silent", "--fault-on", "3,4,5"}));
+        useInterval("1s");
+        SamplingThread thread;
+        thread.setKeepAcquiring(true);
+        QueuedWarnings warnings(&thread);
+        thread.start();
+        QTest::qWait(2500);
+        thread.stop();
+        QVERIFY2(thread.wait(1000), "Stop waited for the meter");
+        QCOMPARE(warnings.size(), 0);
+        // At 0, 1 and 2 s, refused: once per interval, not in a loop.
+        const int refused = SamplingThread::ComConnectFailed;
+        QCoreApplication::processEvents();
+        QCOMPARE(warnings.faults.kinds, (meterAway ? QList<int>{refused, refused, refused} : QList<int>()));
+    }
+
+    void pollFaultSummary()
+    {
+        const QDateTime evening(QDate(2026, 5, 4), QTime(18, 0));
+        QCOMPARE(::pollFaultSummary({3, evening.addSecs(-60)}, evening), QStringLiteral("通讯错误 3 次，最近 17:59:00"));
+        QCOMPARE(::pollFaultSummary({1, evening.addDays(-1)}, evening), QStringLiteral("通讯错误 1 次，最近 2026-05-03 18:00:00"));
     }
 
     // Without an addComMessage signal on the parent the frames go nowhere,
