@@ -1,8 +1,9 @@
 #include "analysis/snapshot.h"
 
+#include "data/filesuffix.h"
+
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPageSize>
 #include <QPainter>
@@ -66,9 +67,7 @@ bool renderSnapshot(QPrinter *printer, const QPixmap &image)
 
 QString pdfFileName(const QString &chosen)
 {
-    if (QFileInfo(chosen).suffix().isEmpty())
-        return chosen + QStringLiteral(".pdf");
-    return chosen;
+    return withDefaultSuffix(chosen, QStringLiteral("pdf"));
 }
 
 bool writeSnapshotPdf(QWidget *window, const QString &fileName)

@@ -7,6 +7,7 @@
 #include "app/documenttitle.h"
 #include "app/eventview.h"
 #include "app/journalrecovery.h"
+#include "app/openrequests.h"
 #include "app/recentfiles.h"
 #include "app/tiling.h"
 #include "app/zepabout.h"
@@ -26,6 +27,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -67,6 +70,7 @@ MainWindow::MainWindow(QWidget *parent)
     readConfig();
     documents.reserve(10);
     connectActions();
+    setAcceptDrops(true);
 }
 
 MainWindow::~MainWindow()
@@ -271,7 +275,7 @@ void MainWindow::openRecentFile()
     auto *action = qobject_cast<QAction *>(sender());
     for (QAction *entry : recentFileActs) {
         if (entry == action) {
-            loadFile(action->data().toString());
+            openFiles({action->data().toString()});
             return;
         }
     }
@@ -395,6 +399,27 @@ void MainWindow::offerLeftJournals(const std::function<QString()> &askFileName)
                   askFileName ? askFileName : std::function<QString()>([this] { return askDataFileSaveName(this); }));
 }
 
+void MainWindow::finishStartUp(const QStringList &files)
+{
+    offerLeftJournals();
+    openFiles(files);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QStringList files = droppedFiles(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    openFiles(files);
+}
+
 MainWindow::CurrentDocument MainWindow::currentDocument() const
 {
     CurrentDocument doc;
@@ -419,6 +444,12 @@ void MainWindow::actionOpenTriggered()
     const QString path =
         QFileDialog::getOpenFileName(this, QStringLiteral("打开数据文件"), QString(), QStringLiteral("数据文件(*.txt)"));
     if (!path.isEmpty())
+        openFiles({path});
+}
+
+void MainWindow::openFiles(const QStringList &paths)
+{
+    for (const QString &path : paths)
         loadFile(path);
 }
 

@@ -1,4 +1,5 @@
 #include "analysis/automation.h"
+#include "analysis/csvexport.h"
 #include "analysis/excelexport.h"
 #include "data/localtimetext.h"
 #include "analysis/excelexportdlg.h"
@@ -248,7 +249,8 @@ private slots:
 
         QCOMPARE(run.dialogs.size(), 1);
         QCOMPARE(run.dialogs.at(0).caption, QStringLiteral("Excel导出文件"));
-        QCOMPARE(run.dialogs.at(0).filters, (QStringList{QStringLiteral("*.xls"), QStringLiteral("*.xlsx")}));
+        QCOMPARE(run.dialogs.at(0).filters,
+                 (QStringList{QStringLiteral("*.xls"), QStringLiteral("*.xlsx"), QStringLiteral("CSV 文件(*.csv)")}));
         QCOMPARE(run.boxes.size(), 1);
         QVERIFY(isSuccess(run.boxes.at(0)));
         QVERIFY(dialog.isVisible());
@@ -273,8 +275,7 @@ private slots:
         setSpan(dialog, sampleTime(9), sampleTime(11));
         QVERIFY(isSuccess(pressExport(dialog, path(QStringLiteral("second"))).boxes.value(0)));
         compareSheet(zeptest::sheetRows(zeptest::readWorkbook(path(QStringLiteral("first.xlsx"))), 0), 0, 2);
-        // The name is used as chosen: no suffix is added.
-        compareSheet(zeptest::sheetRows(zeptest::readWorkbook(path(QStringLiteral("second"))), 0), 9, 11);
+        compareSheet(zeptest::sheetRows(zeptest::readWorkbook(path(QStringLiteral("second.xls"))), 0), 9, 11);
     }
 
     void refusesSpan_data()
@@ -322,6 +323,8 @@ private slots:
         QTest::addColumn<QList<QMessageBox::StandardButton>>("answers");
         QTest::newRow("missing folder") << path(QStringLiteral("missing/out.xls"))
                                         << QList<QMessageBox::StandardButton>{};
+        QTest::newRow("missing folder, CSV") << path(QStringLiteral("missing/out.csv"))
+                                             << QList<QMessageBox::StandardButton>{};
         QTest::newRow("a file as folder") << path(QStringLiteral("review.txt/out.xls"))
                                           << QList<QMessageBox::StandardButton>{};
         // The file dialog asks before a file is replaced; the user says yes.
@@ -332,6 +335,8 @@ private slots:
             QFile::setPermissions(path(QStringLiteral("locked")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
             QTest::newRow("folder without write permission") << path(QStringLiteral("locked/out.xls"))
                                                              << QList<QMessageBox::StandardButton>{};
+            QTest::newRow("folder without write permission, CSV") << path(QStringLiteral("locked/out.csv"))
+                                                                  << QList<QMessageBox::StandardButton>{};
         }
     }
 
@@ -393,6 +398,105 @@ private slots:
             QCOMPARE(book.at(s).toObject().value(QStringLiteral("title")).toString(), QStringLiteral("Sheet%1").arg(s + 1));
             compareSheet(zeptest::sheetRows(book, s), from, from + sheets.at(s) - 1);
             from += sheets.at(s);
+        }
+    }
+
+    void exportNameFollowsTheFilter_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<bool>("csv");
+        const QString csvFilter = QStringLiteral("CSV 文件(*.csv)");
+        QTest::newRow("workbook filter") << "export1" << "*.xls" << "export1.xls" << false;
+        QTest::newRow("second workbook filter") << "export1" << "*.xlsx" << "export1.xlsx" << false;
+        QTest::newRow("CSV filter") << "export1" << csvFilter << "export1.csv" << true;
+        QTest::newRow("CSV name, workbook filter") << "day.CSV" << "*.xls" << "day.CSV" << true;
+        QTest::newRow("workbook name, CSV filter") << "day.xlsx" << csvFilter << "day.xlsx" << false;
+    }
+
+    void exportNameFollowsTheFilter()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, filter);
+        QFETCH(QString, written);
+        QFETCH(bool, csv);
+        QTemporaryDir out;
+        ExcelExportDlg dialog(nullptr, file.get());
+        dialog.show();
+        MessageBoxLog boxes;
+        FileDialogLog files;
+        files.answers = QStringList{out.filePath(typed)};
+        files.filterAnswers = QStringList{filter};
+        boxes.start();
+        files.start();
+        child<QPushButton>(&dialog, "pushButton_export")->click();
+        boxes.stop();
+        files.stop();
+        QVERIFY(isSuccess(boxes.seen.value(0)));
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{written});
+        QCOMPARE(zeptest::readBytes(out.filePath(written)).left(5), QByteArray(csv ? "TIME," : "PK\x03\x04\x14"));
+    }
+
+    // Values a sheet holds as text or only as wide numbers, and a gap.
+    void csvMatchesTheWorkbook_data()
+    {
+        QTest::addColumn<uint>("start");
+        QTest::addColumn<uint>("end");
+        QTest::newRow("whole file") << kStart << kStart + 3615;
+        QTest::newRow("one sample: NaN and infinities") << kStart << kStart;
+        QTest::newRow("negative and wide values") << kStart + 5 << kStart + 10;
+        QTest::newRow("across the gap") << kStart + 10 << kStart + 3610;
+        QTest::newRow("inside the gap: header only") << kStart + 60 << kStart + 3000;
+    }
+
+    void csvMatchesTheWorkbook()
+    {
+        QFETCH(uint, start);
+        QFETCH(uint, end);
+        if (zeptest::openpyxlPython().isEmpty())
+            QSKIP("python3 with openpyxl is not installed");
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        const float inf = std::numeric_limits<float>::infinity();
+        const QList<QList<float>> odd = {{nan, inf, -inf, -nan},
+                                         {-1.05f, -0.0f, -220.13f, -3.4028235e38f},
+                                         {3.4028235e38f, 1.0e-7f, 1.4e-45f, 16777217.0f, 1234567.8f, 0.1f + 0.2f}};
+        DataFile data(path(QStringLiteral("odd.txt")), 5);
+        const uint32_t times[] = {kStart, kStart + 5, kStart + 10, kStart + 3610, kStart + 3615};
+        for (int i = 0; i < 5; ++i) {
+            data.records[i].time = times[i];
+            for (int c = 1; c < kColumnCount; ++c)
+                data.records[i].setValue(c, i < odd.size() && c <= odd[i].size() ? odd[i][c - 1] : float(sampleValue(i, c)));
+        }
+        const SpanDecision span = decideSpan(data, start, end);
+        const QString book = path(QStringLiteral("odd.xlsx"));
+        const QString csv = path(QStringLiteral("odd.csv"));
+        QList<int> percents;
+        QVERIFY(exportSpan(data, span, book).ok());
+        QVERIFY(exportSpanCsv(data, span, csv, [&](int p) { percents.append(p); }).ok());
+        QCOMPARE(percents.isEmpty() ? 100 : percents.last(), 100);
+
+        const QByteArray text = zeptest::readBytes(csv);
+        QVERIFY(text.startsWith("TIME,UA,UB,"));
+        QVERIFY(!text.contains('\r'));
+        QVERIFY(text.endsWith('\n'));
+        const QList<QByteArray> lines = text.chopped(1).split('\n');
+        const QJsonArray rows = zeptest::sheetRows(zeptest::readWorkbook(book), 0);
+        QCOMPARE(lines.size(), rows.size());
+        QCOMPARE(rows.size(), qMax(span.size(), 0) + 1);
+        for (int r = 0; r < rows.size(); ++r) {
+            const QList<QByteArray> cells = lines.at(r).split(',');
+            const QJsonArray row = rows.at(r).toArray();
+            QCOMPARE(cells.size(), kColumnCount);
+            for (int c = 0; c < kColumnCount; ++c) {
+                const QString cell = QString::fromUtf8(cells.at(c));
+                if (row.at(c).isString()) {
+                    QCOMPARE(cell, row.at(c).toString());
+                    continue;
+                }
+                QCOMPARE(cell.toDouble(), row.at(c).toDouble());
+                QCOMPARE(float(cell.toDouble()), data.records[span.first + r - 1].value(c));
+            }
         }
     }
 

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The suffix a file dialog's name filter stands for: "csv" for
+// "CSV 文件(*.csv)", "xls" for "*.xls"; the first pattern's when the filter
+// has several, empty when it names no suffix ("*").
+QString filterSuffix(const QString &filter);
+
+// The name a file is saved under. This platform's file dialog returns the
+// name as typed, and a name without a suffix would be hidden by the filter
+// the file is looked for with later: such a name gets "." + suffix. A name
+// with a suffix of its own is kept as chosen.
+QString withDefaultSuffix(const QString &chosen, const QString &suffix);
