@@ -7,6 +7,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<int> answered = answerWithoutDisplay(argc, argv))
+        return *answered;
     QApplication app(argc, argv);
     setApplicationIdentity(app);
     installQtTranslation(app);

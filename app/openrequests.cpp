@@ -1,5 +1,7 @@
 #include "app/openrequests.h"
 
+#include "app/appinfo.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -14,7 +16,7 @@ CommandLine readCommandLine(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral("记录和查看三相电能表的测量数据。"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("启动后打开的数据文件。"),
+    parser.addPositionalArgument(QStringLiteral("文件"), QStringLiteral("启动后打开的数据文件。"),
                                  QStringLiteral("[文件…]"));
 
     CommandLine command;
@@ -45,6 +47,19 @@ int printAnswer(const CommandLine &command)
     fputs(command.output.toLocal8Bit().constData(), stdout);
     fputs(command.error.toLocal8Bit().constData(), stderr);
     return command.exitCode;
+}
+
+std::optional<int> answerWithoutDisplay(int &argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    setApplicationIdentity(app);
+    installQtTranslation(app);
+    const CommandLine command = readCommandLine(QCoreApplication::arguments());
+    // An unknown option may be one of the window system's ("-platform"),
+    // which only the widget application takes off the command line.
+    if (!command.answered || command.exitCode != 0)
+        return std::nullopt;
+    return printAnswer(command);
 }
 
 QStringList droppedFiles(const QMimeData *data)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QMimeData;
 
 // What the command line asks of a start: the data files to open, or an
@@ -27,6 +29,12 @@ CommandLine readCommandLine(const QStringList &arguments);
 
 // Prints an answered command line; returns its exit code.
 int printAnswer(const CommandLine &command);
+
+// Help and version, answered before the program connects to a display, so
+// that they work in a terminal without one; empty when the command line is
+// left to the widget application. The application object made for this is
+// gone again on return.
+std::optional<int> answerWithoutDisplay(int &argc, char **argv);
 
 // The files among dropped data: local files that are not folders, in the
 // order given. Empty when nothing there can be opened.
