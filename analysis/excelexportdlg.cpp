@@ -3,13 +3,12 @@
 #include "analysis/csvexport.h"
 #include "analysis/excelexport.h"
 #include "data/datafile.h"
+#include "data/filesuffix.h"
 #include "ui_excelexportdlg.h"
 #include "views/timespan.h"
 #include "views/widgetbrush.h"
 
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 
 ExcelExportDlg::ExcelExportDlg(QWidget *parent, DataFile *file)
@@ -45,15 +44,8 @@ void ExcelExportDlg::on_pushButton_export_clicked()
     if (chosen.isEmpty())
         return;
     const ExportTarget target = exportTarget(chosen, filter);
-    // The file dialog asked before replacing the name as typed, not the
-    // name with its suffix.
-    if (target.fileName != chosen && QFileInfo::exists(target.fileName)
-        && QMessageBox::question(this, QStringLiteral("提示"),
-                                 QStringLiteral("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(target.fileName)),
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-               != QMessageBox::Yes)
-        return;
-    exportTo(span, target);
+    if (mayReplaceSuffixed(this, chosen, target.fileName))
+        exportTo(span, target);
 }
 
 void ExcelExportDlg::exportTo(const SpanDecision &span, const ExportTarget &target)

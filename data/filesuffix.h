@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QWidget;
+
 // The suffix a file dialog's name filter stands for: "csv" for
 // "CSV 文件(*.csv)", "xls" for "*.xls"; the first pattern's when the filter
 // has several, empty when it names no suffix ("*").
@@ -12,3 +14,8 @@ QString filterSuffix(const QString &filter);
 // the file is looked for with later: such a name gets "." + suffix. A name
 // with a suffix of its own is kept as chosen.
 QString withDefaultSuffix(const QString &chosen, const QString &suffix);
+
+// Whether a file may be written under fileName, the name chosen in a file
+// dialog with a suffix added. The dialog asked before replacing the name as
+// typed, not this one: when that differs and is taken, the user is asked.
+bool mayReplaceSuffixed(QWidget *parent, const QString &chosen, const QString &fileName);

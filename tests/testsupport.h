@@ -177,9 +177,6 @@ public:
     // Names to type, in order (absolute paths); an empty name, or none left,
     // cancels the dialog.
     QStringList answers;
-    // Name filters to select before typing, in order; none left keeps the
-    // dialog's own.
-    QStringList filterAnswers;
     QList<Dialog> seen;
 
 protected:
@@ -192,8 +189,6 @@ protected:
             QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
             return;
         }
-        if (!filterAnswers.isEmpty())
-            dialog->selectNameFilter(filterAnswers.takeFirst());
         edit->setText(name);
         QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
     }
