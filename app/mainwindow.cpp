@@ -39,6 +39,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 const QString kRealTimeTitle = QStringLiteral("实时通讯 - 趋势图");
@@ -417,7 +418,9 @@ void MainWindow::dropEvent(QDropEvent *event)
     if (files.isEmpty())
         return;
     event->acceptProposedAction();
-    openFiles(files);
+    // Reading a large file takes a while; the program the files came from
+    // waits for the drop to end, not for them to be read.
+    QTimer::singleShot(0, this, [this, files] { openFiles(files); });
 }
 
 MainWindow::CurrentDocument MainWindow::currentDocument() const

@@ -251,8 +251,8 @@ private slots:
         } else {
             window->finishStartUp(paths);
         }
+        QTRY_COMPARE(window->statusBar()->currentMessage(), message);
         QCOMPARE(titles(), expected);
-        QCOMPARE(window->statusBar()->currentMessage(), message);
     }
 
     void windowMenu()
