@@ -3,6 +3,7 @@
 #include "data/datafile.h"
 #include "data/filesuffix.h"
 #include "data/localtimetext.h"
+#include "data/savename.h"
 #include "views/timespan.h"
 
 #include <QFileInfo>

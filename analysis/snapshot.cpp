@@ -1,6 +1,6 @@
 #include "analysis/snapshot.h"
 
-#include "data/filesuffix.h"
+#include "data/savename.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -128,8 +128,6 @@ void saveSnapshotPdf(QWidget *window, QWidget *parent)
     if (chosen.isEmpty())
         return;
     const QString fileName = pdfFileName(chosen);
-    if (!mayReplaceSuffixed(parent, chosen, fileName))
-        return;
     if (!writeSnapshotPdf(window, fileName))
         warn(parent, QStringLiteral("无法写入文件：%1").arg(QDir::toNativeSeparators(fileName)));
 }

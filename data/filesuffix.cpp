@@ -20,12 +20,3 @@ bool mayReplaceSuffixed(QWidget *parent, const QString &chosen, const QString &f
                                  QMessageBox::No)
            == QMessageBox::Yes;
 }
-
-QString withDefaultSuffix(const QString &chosen, const QString &suffix)
-{
-    if (suffix.isEmpty() || chosen.isEmpty() || !QFileInfo(chosen).suffix().isEmpty())
-        return chosen;
-    if (chosen.endsWith(QLatin1Char('.')))
-        return chosen + suffix;
-    return chosen + QLatin1Char('.') + suffix;
-}

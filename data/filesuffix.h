@@ -9,12 +9,6 @@ class QWidget;
 // has several, empty when it names no suffix ("*").
 QString filterSuffix(const QString &filter);
 
-// The name a file is saved under. This platform's file dialog returns the
-// name as typed, and a name without a suffix would be hidden by the filter
-// the file is looked for with later: such a name gets "." + suffix. A name
-// with a suffix of its own is kept as chosen.
-QString withDefaultSuffix(const QString &chosen, const QString &suffix);
-
 // Whether a file may be written under fileName, the name chosen in a file
 // dialog with a suffix added. The dialog asked before replacing the name as
 // typed, not this one: when that differs and is taken, the user is asked.
