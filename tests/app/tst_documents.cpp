@@ -9,13 +9,12 @@
 #include "../data/datafiletestutil.h"
 
 #include <QClipboard>
-#include <QDropEvent>
-#include <QMimeData>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMimeData>
 #include <QProcess>
 #include <QSettings>
 #include <QStatusBar>
