@@ -11,18 +11,9 @@
 #include <QFileInfo>
 
 #include <charconv>
+#include <cmath>
+#include <cstring>
 #include <memory>
-
-namespace {
-
-bool sameFile(const QString &a, const QString &b)
-{
-    const QFileInfo fa(a);
-    const QFileInfo fb(b);
-    return fa.exists() && fb.exists() && fa.canonicalFilePath() == fb.canonicalFilePath();
-}
-
-} // namespace
 
 QStringList exportHeader()
 {
@@ -39,11 +30,27 @@ QString exportRangeText(int samples)
 
 double sheetNumber(float value)
 {
-    char text[32];
-    const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
+    char text[kNumberTextLength];
     double number = double(value);
-    std::from_chars(text, written.ptr, number);
+    std::from_chars(text, writeSheetNumber(value, text), number);
     return number;
+}
+
+char *writeSheetNumber(float value, char *out)
+{
+    // Whatever the sign bit of a NaN, a sheet shows it as "nan".
+    if (std::isnan(value)) {
+        std::memcpy(out, "nan", 3);
+        return out + 3;
+    }
+    return std::to_chars(out, out + kNumberTextLength, value).ptr;
+}
+
+bool namesDataFile(const QString &fileName, const DataFile &file)
+{
+    const QFileInfo target(fileName);
+    const QFileInfo data(file.fileName);
+    return target.exists() && data.exists() && target.canonicalFilePath() == data.canonicalFilePath();
 }
 
 int exportPercent(qint64 position, qint64 samples)
@@ -68,7 +75,7 @@ ExportResult exportSpan(const DataFile &file, const SpanDecision &span, const QS
                         const std::function<void(int percent)> &progress, int perSheet)
 {
     ExportResult result;
-    if (sameFile(fileName, file.fileName)) {
+    if (namesDataFile(fileName, file)) {
         result.status = ExportResult::WouldOverwriteData;
         return result;
     }

@@ -24,6 +24,12 @@ QString exportRangeText(int samples);
 // and not as 0.97299999.
 double sheetNumber(float value);
 
+// That shortest decimal as text ("0.973", "-1.05", "1e+10"), or "nan", "inf"
+// and "-inf" for values without a number, as a sheet shows them. Writes at
+// most kNumberTextLength characters at out, no terminator; returns the end.
+constexpr int kNumberTextLength = 24;
+char *writeSheetNumber(float value, char *out);
+
 // The progress bar after the sample at position (0-based) of a span of
 // samples: 0..100, reaching 100 at the last sample; a one-sample span is
 // done at once.
@@ -33,6 +39,9 @@ int exportPercent(qint64 position, qint64 samples);
 // full but the last; a span without samples still has one sheet (the header
 // alone).
 QList<int> sheetSampleCounts(int samples, int perSheet = kSheetSamples);
+
+// Whether fileName names the data file itself, which no export may replace.
+bool namesDataFile(const QString &fileName, const DataFile &file);
 
 struct ExportResult {
     enum Status { Saved, NotWritten, WouldOverwriteData };

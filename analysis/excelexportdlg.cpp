@@ -1,7 +1,9 @@
 #include "analysis/excelexportdlg.h"
 
+#include "analysis/csvexport.h"
 #include "analysis/excelexport.h"
 #include "data/datafile.h"
+#include "data/filesuffix.h"
 #include "ui_excelexportdlg.h"
 #include "views/timespan.h"
 #include "views/widgetbrush.h"
@@ -37,20 +39,25 @@ void ExcelExportDlg::on_pushButton_export_clicked()
         askedSpan(this, *dataFile, ui->dateEdit_start, ui->timeEdit_start, ui->dateEdit_end, ui->timeEdit_end);
     if (!span.ok())
         return;
-    const QString fileName =
-        QFileDialog::getSaveFileName(this, tr("Excel导出文件"), QString(), QStringLiteral("*.xls;;*.xlsx"));
-    if (fileName.isEmpty())
+    QString filter;
+    const QString chosen = QFileDialog::getSaveFileName(this, tr("Excel导出文件"), QString(), exportFilters(), &filter);
+    if (chosen.isEmpty())
         return;
-    exportTo(span, fileName);
+    const ExportTarget target = exportTarget(chosen, filter);
+    if (mayReplaceSuffixed(this, chosen, target.fileName))
+        exportTo(span, target);
 }
 
-void ExcelExportDlg::exportTo(const SpanDecision &span, const QString &fileName)
+void ExcelExportDlg::exportTo(const SpanDecision &span, const ExportTarget &target)
 {
     ui->progressBar->setValue(0);
-    const ExportResult result =
-        exportSpan(*dataFile, span, fileName, [this](int percent) { ui->progressBar->setValue(percent); });
+    const auto bar = [this](int percent) { ui->progressBar->setValue(percent); };
+    const ExportResult result = target.format == ExportFormat::Csv
+                                    ? exportSpanCsv(*dataFile, span, target.fileName, bar)
+                                    : exportSpan(*dataFile, span, target.fileName, bar);
     if (!result.ok()) {
-        QMessageBox::warning(this, QStringLiteral("错误"), exportFailureText(result, fileName), QMessageBox::Ok);
+        QMessageBox::warning(this, QStringLiteral("错误"), exportFailureText(result, target.fileName),
+                             QMessageBox::Ok);
         return;
     }
     QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("数据已导出。"), QMessageBox::Ok);

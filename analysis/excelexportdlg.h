@@ -8,13 +8,14 @@
 #include <memory>
 
 class DataFile;
+struct ExportTarget;
 
 namespace Ui {
 class ExcelExportDlg;
 }
 
-// Exports a span of a loaded data file to a workbook. The dialog stays open
-// after an export so that another span can follow.
+// Exports a span of a loaded data file to a workbook or a CSV file. The
+// dialog stays open after an export so that another span can follow.
 class ExcelExportDlg : public QDialog
 {
     Q_OBJECT
@@ -33,9 +34,9 @@ private slots:
     void on_pushButton_exit_clicked();
 
 private:
-    // Writes the span to fileName with the bar following; the message box
+    // Writes the span to the target with the bar following; the message box
     // that ends an export.
-    void exportTo(const SpanDecision &span, const QString &fileName);
+    void exportTo(const SpanDecision &span, const ExportTarget &target);
 
     std::unique_ptr<Ui::ExcelExportDlg> ui;
     DataFile *dataFile;

@@ -8,6 +8,7 @@
 #include "app/eventview.h"
 #include "app/journalrecovery.h"
 #include "app/openreport.h"
+#include "app/openrequests.h"
 #include "app/recentfiles.h"
 #include "app/tiling.h"
 #include "app/zepabout.h"
@@ -27,6 +28,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -37,6 +40,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 const QString kRealTimeTitle = QStringLiteral("实时通讯 - 趋势图");
@@ -68,6 +72,7 @@ MainWindow::MainWindow(QWidget *parent)
     readConfig();
     documents.reserve(10);
     connectActions();
+    setAcceptDrops(true);
 }
 
 MainWindow::~MainWindow()
@@ -276,7 +281,7 @@ void MainWindow::openRecentFile()
     auto *action = qobject_cast<QAction *>(sender());
     for (QAction *entry : recentFileActs) {
         if (entry == action) {
-            loadFile(action->data().toString());
+            openFiles({action->data().toString()});
             return;
         }
     }
@@ -429,6 +434,29 @@ void MainWindow::offerLeftJournals(const std::function<QString()> &askFileName)
                   askFileName ? askFileName : std::function<QString()>([this] { return askDataFileSaveName(this); }));
 }
 
+void MainWindow::finishStartUp(const QStringList &files)
+{
+    offerLeftJournals();
+    openFiles(files);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QStringList files = droppedFiles(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Reading a large file takes a while; the program the files came from
+    // waits for the drop to end, not for them to be read.
+    QTimer::singleShot(0, this, [this, files] { openFiles(files); });
+}
+
 MainWindow::CurrentDocument MainWindow::currentDocument() const
 {
     CurrentDocument doc;
@@ -453,6 +481,12 @@ void MainWindow::actionOpenTriggered()
     const QString path =
         QFileDialog::getOpenFileName(this, QStringLiteral("打开数据文件"), QString(), QStringLiteral("数据文件(*.txt)"));
     if (!path.isEmpty())
+        openFiles({path});
+}
+
+void MainWindow::openFiles(const QStringList &paths)
+{
+    for (const QString &path : paths)
         loadFile(path);
 }
 

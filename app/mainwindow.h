@@ -45,6 +45,11 @@ public:
     // The start-up step that offers journals an earlier run left behind.
     // askFileName replaces the save dialog; empty for the dialog.
     void offerLeftJournals(const std::function<QString()> &askFileName = {});
+    // Opens each file as "打开(&O)" would, messages included.
+    void openFiles(const QStringList &paths);
+    // The start-up steps once the window shows: the journals first, then
+    // the files of the command line.
+    void finishStartUp(const QStringList &files);
 
 signals:
     void update_discfg();
@@ -98,6 +103,8 @@ private slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     // The current sub-window, its kind, its file and its widget.

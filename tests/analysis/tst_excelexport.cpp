@@ -1,4 +1,5 @@
 #include "analysis/automation.h"
+#include "analysis/csvexport.h"
 #include "analysis/excelexport.h"
 #include "data/localtimetext.h"
 #include "analysis/excelexportdlg.h"
@@ -248,7 +249,8 @@ private slots:
 
         QCOMPARE(run.dialogs.size(), 1);
         QCOMPARE(run.dialogs.at(0).caption, QStringLiteral("Excel导出文件"));
-        QCOMPARE(run.dialogs.at(0).filters, (QStringList{QStringLiteral("*.xls"), QStringLiteral("*.xlsx")}));
+        QCOMPARE(run.dialogs.at(0).filters,
+                 (QStringList{QStringLiteral("*.xls"), QStringLiteral("*.xlsx"), QStringLiteral("CSV 文件(*.csv)")}));
         QCOMPARE(run.boxes.size(), 1);
         QVERIFY(isSuccess(run.boxes.at(0)));
         QVERIFY(dialog.isVisible());
@@ -273,8 +275,11 @@ private slots:
         setSpan(dialog, sampleTime(9), sampleTime(11));
         QVERIFY(isSuccess(pressExport(dialog, path(QStringLiteral("second"))).boxes.value(0)));
         compareSheet(zeptest::sheetRows(zeptest::readWorkbook(path(QStringLiteral("first.xlsx"))), 0), 0, 2);
-        // The name is used as chosen: no suffix is added.
-        compareSheet(zeptest::sheetRows(zeptest::readWorkbook(path(QStringLiteral("second"))), 0), 9, 11);
+        compareSheet(zeptest::sheetRows(zeptest::readWorkbook(path(QStringLiteral("second.xls"))), 0), 9, 11);
+        // Typed again, the name with its suffix is taken: asked before it is replaced.
+        const Run again = pressExport(dialog, path(QStringLiteral("second")), {QMessageBox::No});
+        QCOMPARE(again.boxes.size(), 1);
+        QVERIFY(again.boxes.at(0).text.contains(QStringLiteral("second.xls")));
     }
 
     void refusesSpan_data()
@@ -332,6 +337,8 @@ private slots:
             QFile::setPermissions(path(QStringLiteral("locked")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
             QTest::newRow("folder without write permission") << path(QStringLiteral("locked/out.xls"))
                                                              << QList<QMessageBox::StandardButton>{};
+            QTest::newRow("folder without write permission, CSV") << path(QStringLiteral("locked/out.csv"))
+                                                                  << QList<QMessageBox::StandardButton>{};
         }
     }
 
@@ -393,6 +400,79 @@ private slots:
             QCOMPARE(book.at(s).toObject().value(QStringLiteral("title")).toString(), QStringLiteral("Sheet%1").arg(s + 1));
             compareSheet(zeptest::sheetRows(book, s), from, from + sheets.at(s) - 1);
             from += sheets.at(s);
+        }
+    }
+
+    void exportTargets_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("written");
+        const QString csv = QStringLiteral("CSV 文件(*.csv)");
+        QTest::newRow("workbook filter") << "/d/export1" << "*.xlsx" << "/d/export1.xlsx";
+        QTest::newRow("CSV filter") << "/d/export1" << csv << "/d/export1.csv";
+        QTest::newRow("CSV name, workbook filter") << "/d/day.CSV" << "*.xls" << "/d/day.CSV";
+        QTest::newRow("workbook name, CSV filter") << "/d/day.xlsx" << csv << "/d/day.xlsx";
+    }
+
+    void exportTargets()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, filter);
+        QFETCH(QString, written);
+        const ExportTarget target = exportTarget(typed, filter);
+        QCOMPARE(target.fileName, written);
+        QCOMPARE(target.format == ExportFormat::Csv, written.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive));
+    }
+
+    // Values a sheet holds as text or only as wide numbers, and a gap.
+    void csvMatchesTheWorkbook_data()
+    {
+        QTest::addColumn<uint>("start");
+        QTest::addColumn<uint>("end");
+        QTest::newRow("whole file") << kStart << kStart + 3615;
+        QTest::newRow("one sample: NaN and infinities") << kStart << kStart;
+        QTest::newRow("negative and wide values") << kStart + 5 << kStart + 10;
+        QTest::newRow("across the gap") << kStart + 10 << kStart + 3610;
+        QTest::newRow("inside the gap: header only") << kStart + 60 << kStart + 3000;
+    }
+
+    void csvMatchesTheWorkbook()
+    {
+        QFETCH(uint, start);
+        QFETCH(uint, end);
+        if (zeptest::openpyxlPython().isEmpty())
+            QSKIP("python3 with openpyxl is not installed");
+        const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+        const QList<QList<float>> odd = {{nan, inf, -inf, -nan},
+                                         {-1.05f, -0.0f, -220.13f, -3.4028235e38f},
+                                         {3.4028235e38f, 1.0e-7f, 1.4e-45f, 16777217.0f, 1234567.8f, 0.1f + 0.2f}};
+        DataFile data(path(QStringLiteral("odd.txt")), 5);
+        for (int i = 0; i < 5; ++i) {
+            data.records[i].time = kStart + uint32_t(5 * i) + (i > 2 ? 3595u : 0u);
+            for (int c = 1; c < kColumnCount; ++c)
+                data.records[i].setValue(c, c <= odd.value(i).size() ? odd[i][c - 1] : float(sampleValue(i, c)));
+        }
+        const SpanDecision span = decideSpan(data, start, end);
+        QVERIFY(exportSpan(data, span, path(QStringLiteral("odd.xlsx"))).ok());
+        QVERIFY(exportSpanCsv(data, span, path(QStringLiteral("odd.csv"))).ok());
+
+        const QByteArray text = zeptest::readBytes(path(QStringLiteral("odd.csv")));
+        QVERIFY(text.startsWith("TIME,UA,UB,") && text.endsWith('\n') && !text.contains('\r'));
+        const QList<QByteArray> lines = text.chopped(1).split('\n');
+        const QJsonArray rows = zeptest::sheetRows(zeptest::readWorkbook(path(QStringLiteral("odd.xlsx"))), 0);
+        QCOMPARE(rows.size(), qMax(span.size(), 0) + 1);
+        QCOMPARE(lines.size(), rows.size());
+        for (int r = 0; r < rows.size(); ++r) {
+            const QList<QByteArray> cells = lines.at(r).split(',');
+            QCOMPARE(cells.size(), kColumnCount);
+            for (int c = 0; c < kColumnCount; ++c) {
+                const QJsonValue sheet = rows.at(r).toArray().at(c);
+                if (sheet.isString())
+                    QCOMPARE(QString::fromUtf8(cells.at(c)), sheet.toString());
+                else
+                    QCOMPARE(cells.at(c).toDouble(), sheet.toDouble());
+            }
         }
     }
 

@@ -1,4 +1,5 @@
 #include "mainwindowtest.h"
+#include "app/openrequests.h"
 #include "app/recentfiles.h"
 #include "app/tiling.h"
 #include "data/appconfig.h"
@@ -14,6 +15,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMimeData>
 #include <QProcess>
 #include <QSettings>
 #include <QStatusBar>
@@ -194,6 +196,81 @@ private slots:
         QCOMPARE(titles(), before);
         QCOMPARE(window->openDocuments().size(), 1);
         QCOMPARE(recentFiles(), QStringList({good}));
+    }
+
+    void readsCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("files"); // "./": the folder the test runs in
+        QTest::addColumn<int>("exitCode");      // -1: a window starts
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("files") << QStringList{"zep", "日报 3 月.txt", "/data/b b.txt", "--", "-h"}
+                               << QStringList{"./日报 3 月.txt", "/data/b b.txt", "./-h"} << -1 << QString();
+        QTest::newRow("version") << QStringList{"zep", "--version", "a.txt"} << QStringList{} << 0
+                                 << QStringLiteral("ZEP 1.01测试版\n");
+        QTest::newRow("unknown option") << QStringList{"zep", "--bogus"} << QStringList{} << 1 << QStringLiteral("bogus");
+    }
+
+    void readsCommandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, files);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        const CommandLine command = readCommandLine(arguments);
+        QCOMPARE(command.files, files.replaceInStrings(QRegularExpression(QStringLiteral("^\\./")), QDir::currentPath() + '/'));
+        QCOMPARE(command.answered ? command.exitCode : -1, exitCode);
+        QVERIFY2((exitCode == 1 ? command.error : command.output).contains(printed), qPrintable(command.error));
+    }
+
+    // Names in the test folder, written (and opened) unless they hold "缺";
+    // "." is the folder itself.
+    void opensGivenFiles_data()
+    {
+        QTest::addColumn<bool>("dropped");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("message");
+        const QString ok = QStringLiteral("提示：打开成功！");
+        const QString failed = QStringLiteral("错误：不支持该文件！");
+        for (const bool dropped : {false, true}) {
+            const QByteArray how = dropped ? "dropped, " : "at start-up, ";
+            QTest::newRow((how + "missing last").constData())
+                << dropped << QStringList{"日报 3 月.txt", "b b.txt", "缺 失.txt"} << failed;
+            QTest::newRow((how + "missing first").constData()) << dropped << QStringList{"缺 失.txt", "a.txt"} << ok;
+        }
+        QTest::newRow("dropped, a folder and a web page")
+            << true << QStringList{".", "https://example.com/a.txt"} << QString();
+        QTest::newRow("dropped, text") << true << QStringList{} << QString();
+    }
+
+    void opensGivenFiles()
+    {
+        QFETCH(bool, dropped);
+        QFETCH(QStringList, names);
+        QFETCH(QString, message);
+        QMimeData data;
+        data.setText(QStringLiteral("a.txt"));
+        QList<QUrl> urls;
+        QStringList paths, expected;
+        for (const QString &name : names) {
+            const bool written = !name.contains(QStringLiteral("缺")) && name != "." && !name.contains("://");
+            urls.append(name.contains("://") ? QUrl(name) : QUrl::fromLocalFile(written ? sampleFile(name) : path(name)));
+            paths.append(urls.last().toLocalFile());
+            if (written)
+                expected << paths.last() + " - 数据列表" << paths.last() + " - 趋势图";
+        }
+        if (dropped) {
+            data.setUrls(urls);
+            QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(window.get(), &enter);
+            QCOMPARE(enter.isAccepted(), !message.isEmpty());
+            QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(window.get(), &drop);
+        } else {
+            window->finishStartUp(paths);
+        }
+        QTRY_COMPARE(window->statusBar()->currentMessage(), message);
+        QCOMPARE(titles(), expected);
     }
 
     void windowMenu()

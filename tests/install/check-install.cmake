@@ -21,8 +21,8 @@ if(IS_DIRECTORY "${PREFIX}/bin/zep-meter-sim" OR EXISTS "${PREFIX}/bin/zep-meter
 endif()
 
 file(STRINGS "${entry}" lines ENCODING UTF-8)
-foreach(expected "[Desktop Entry]" "Type=Application" "Exec=zep" "Icon=zep" "Name=ZEP"
-        "Name[zh_CN]=ZEP 电量分析软件")
+foreach(expected "[Desktop Entry]" "Type=Application" "Exec=zep %F" "Icon=zep" "Name=ZEP"
+        "Name[zh_CN]=ZEP 电量分析软件" "MimeType=text/plain;")
     list(FIND lines "${expected}" at)
     if(at LESS 0)
         message(FATAL_ERROR "zep.desktop lacks the line ${expected}")
