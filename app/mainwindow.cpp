@@ -15,6 +15,7 @@
 #include "data/datafile.h"
 #include "realtime/livejournal.h"
 #include "realtime/realplot.h"
+#include "realtime/signaldata.h"
 #include "views/discfgdlg.h"
 #include "views/finddlg.h"
 #include "views/mytableview.h"
@@ -359,6 +360,7 @@ void MainWindow::actionStopRead()
     samplingThread->stop();
     samplingThread->wait();
     QApplication::restoreOverrideCursor();
+    SignalData::flushPending();
     acquiring = false;
     if (realPlot)
         realPlot->stopRefresh();
@@ -369,6 +371,9 @@ void MainWindow::thread_finished()
 {
     if (!samplingThread)
         return;
+    // Polls left pending by a save would otherwise wait for the next
+    // acquisition and open its series.
+    SignalData::flushPending();
     delete samplingThread;
     samplingThread = nullptr;
     acquiring = false;

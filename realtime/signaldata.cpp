@@ -129,6 +129,16 @@ struct SignalData::PrivateData {
             boundingRect.setTop(p.y());
     }
 
+    // The caller holds mutex and the write lock.
+    void movePending()
+    {
+        for (const QPointF &p : qAsConst(pendingValues)) {
+            values.append(p);
+            extend(p);
+        }
+        pendingValues.clear();
+    }
+
     ReadWriteLock lock;      // guards values and boundingRect
     QVector<QPointF> values;
     QRectF boundingRect;
@@ -185,14 +195,22 @@ void SignalData::append(const QPointF &sample)
     d_data->mutex.lock();
     d_data->pendingValues += sample;
     if (d_data->lock.tryLockForWrite()) {
-        for (const QPointF &p : qAsConst(d_data->pendingValues)) {
-            d_data->values.append(p);
-            d_data->extend(p);
-        }
-        d_data->pendingValues.clear();
+        d_data->movePending();
         d_data->lock.unlockWrite();
     }
     d_data->mutex.unlock();
+}
+
+void SignalData::flushPending()
+{
+    for (int k = 0; k < kValueCount; ++k) {
+        PrivateData *d = instance(k).d_data;
+        d->mutex.lock();
+        d->lock.lockForWrite();
+        d->movePending();
+        d->lock.unlockWrite();
+        d->mutex.unlock();
+    }
 }
 
 void SignalData::clearValues()

@@ -60,6 +60,12 @@ public:
     // The smallest size of the 31 stores; the caller holds all read locks.
     static int commonSize();
 
+    // Moves the samples still pending in every store into its series. For
+    // the user interface thread while it holds no read lock: once the
+    // sampling thread has ended nothing else would, and a close check must
+    // count every poll. Waits at most for one append in progress.
+    static void flushPending();
+
 private:
     SignalData();
 

@@ -270,6 +270,61 @@ private slots:
         QVERIFY(startEnabled() && !stopEnabled());
     }
 
+    // Polls that come while a save holds the stores (the user interface
+    // blocked in a slow write) wait in the stores' pending lists. Once the
+    // thread has ended, by Stop before its next poll or by a failed link,
+    // each of them is in the series, makes the close ask, and is not carried
+    // into the next acquisition.
+    void pollsDuringSaveAreKept_data()
+    {
+        QTest::addColumn<QStringList>("fault");
+        QTest::newRow("stop") << QStringList();
+        QTest::newRow("link fails") << QStringList{"--fault", "exception", "--fault-on", "9,10,11"};
+    }
+
+    void pollsDuringSaveAreKept()
+    {
+        QFETCH(QStringList, fault);
+        startSimulator(true, fault);
+        action("action_ReadCom")->trigger();
+        zeptest::MessageBoxLog boxes;
+        boxes.answers = {QMessageBox::No};
+        if (!fault.isEmpty())
+            boxes.answers.prepend(QMessageBox::Ok);
+        boxes.start();
+        action("action_Start")->trigger();
+        SignalData::lockAll();
+        const bool served = sim->waitForLog(QStringLiteral("#8 "), 10000);
+        QThread::msleep(300);
+        SignalData::unlockAll();
+        if (fault.isEmpty())
+            action("action_Stop")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(window->currentSamplingThread() == nullptr, 10000);
+        QVERIFY2(served, qPrintable(sim->log()));
+        QCOMPARE(storeSize(0), 4);
+        QCOMPARE(storeSize(30), 4);
+        // Block A requests, the three failed attempts of the fifth poll too.
+        const int requested = fault.isEmpty() ? 4 : 7;
+        QTRY_COMPARE(servedReadings(sim->log()).size(), requested);
+
+        realTimeSubWindow()->close();
+        QTRY_VERIFY(window->realTimeWindow() == nullptr);
+        QCOMPARE(boxes.seen.size(), fault.isEmpty() ? 1 : 2);
+        QCOMPARE(boxes.seen.last().text, QStringLiteral("需要保存数据吗？"));
+
+        action("action_ReadCom")->trigger();
+        action("action_Start")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 1, 10000);
+        action("action_Stop")->trigger();
+        boxes.stop();
+        // The new series starts with the new acquisition's first reading.
+        QTRY_VERIFY(servedReadings(sim->log()).size() > requested);
+        SignalData::lockAll();
+        const float first = float(SignalData::instance(0).value(0).y());
+        SignalData::unlockAll();
+        QCOMPARE(first, servedReadings(sim->log()).at(requested).at(0));
+    }
+
     void closingTheWindowKeepsAcquiring()
     {
         startSimulator(true);
