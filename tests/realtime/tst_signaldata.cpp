@@ -1,11 +1,13 @@
 #include "realtime/signaldata.h"
 #include "testsupport.h"
 
+#include <qwt_scale_map.h>
+
 #include <atomic>
-#include <cmath>
-#include <random>
 #include <chrono>
+#include <cmath>
 #include <future>
+#include <random>
 #include <thread>
 
 // The 31 stores live for the whole process, share one series and keep their
@@ -295,8 +297,19 @@ private slots:
                     failure = QStringLiteral("[%1, %2): %3 %4, not %5 %6").arg(from).arg(to).arg(l).arg(h).arg(low).arg(high);
             }
         }
+        // A thinned curve picks the same samples from the summary as from
+        // a copy of the series.
+        QVector<QPointF> copy;
+        for (size_t i = 0; i < count; ++i)
+            copy.append(s.value(int(i)));
+        QwtScaleMap xMap;
+        xMap.setScaleInterval(1000, 1000 + count);
+        xMap.setPaintInterval(0, 700);
+        const QVector<int> fromSummary = thinnedSamples(CurveData(0), 0, int(count) - 1, xMap);
         s.unlock();
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        if (pattern != 2)
+            QCOMPARE(fromSummary, thinnedSamples(QwtPointSeriesData(copy), 0, int(count) - 1, xMap));
         appendPoll(999, 0);
         size_t l = 0;
         size_t h = 0;
