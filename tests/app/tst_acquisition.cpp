@@ -288,9 +288,7 @@ private slots:
         startSimulator(true, fault);
         action("action_ReadCom")->trigger();
         zeptest::MessageBoxLog boxes;
-        boxes.answers = {QMessageBox::No};
-        if (!fault.isEmpty())
-            boxes.answers.prepend(QMessageBox::Ok);
+        boxes.answers = {fault.isEmpty() ? QMessageBox::No : QMessageBox::Ok, QMessageBox::No};
         boxes.start();
         action("action_Start")->trigger();
         SignalData::lockAll();
@@ -300,29 +298,23 @@ private slots:
         if (fault.isEmpty())
             action("action_Stop")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(window->currentSamplingThread() == nullptr, 10000);
-        QVERIFY2(served, qPrintable(sim->log()));
+        QVERIFY(served);
         QCOMPARE(storeSize(0), 4);
-        QCOMPARE(storeSize(30), 4);
         // Block A requests, the three failed attempts of the fifth poll too.
         const int requested = fault.isEmpty() ? 4 : 7;
         QTRY_COMPARE(servedReadings(sim->log()).size(), requested);
-
         realTimeSubWindow()->close();
         QTRY_VERIFY(window->realTimeWindow() == nullptr);
-        QCOMPARE(boxes.seen.size(), fault.isEmpty() ? 1 : 2);
         QCOMPARE(boxes.seen.last().text, QStringLiteral("需要保存数据吗？"));
 
+        // The next series starts with the next acquisition's first reading.
         action("action_ReadCom")->trigger();
         action("action_Start")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 1, 10000);
         action("action_Stop")->trigger();
         boxes.stop();
-        // The new series starts with the new acquisition's first reading.
         QTRY_VERIFY(servedReadings(sim->log()).size() > requested);
-        SignalData::lockAll();
-        const float first = float(SignalData::instance(0).value(0).y());
-        SignalData::unlockAll();
-        QCOMPARE(first, servedReadings(sim->log()).at(requested).at(0));
+        QCOMPARE(float(SignalData::instance(0).value(0).y()), servedReadings(sim->log()).at(requested).at(0));
     }
 
     void closingTheWindowKeepsAcquiring()
