@@ -17,6 +17,7 @@
 #include "data/datafile.h"
 #include "realtime/livejournal.h"
 #include "realtime/realplot.h"
+#include "realtime/signaldata.h"
 #include "views/discfgdlg.h"
 #include "views/finddlg.h"
 #include "views/mytableview.h"
@@ -390,6 +391,7 @@ void MainWindow::actionStopRead()
     samplingThread->stop();
     samplingThread->wait();
     QApplication::restoreOverrideCursor();
+    SignalData::flushPending();
     acquiring = false;
     if (realPlot)
         realPlot->stopRefresh();
@@ -400,6 +402,9 @@ void MainWindow::thread_finished()
 {
     if (!samplingThread)
         return;
+    // Polls left pending by a save would otherwise wait for the next
+    // acquisition and open its series.
+    SignalData::flushPending();
     delete samplingThread;
     samplingThread = nullptr;
     acquiring = false;

@@ -146,6 +146,8 @@ void RealPlot::stopRefresh()
 
 int RealPlot::liveSamples()
 {
+    // Polls that came while a save or a redraw held the locks count too.
+    SignalData::flushPending();
     SignalData &store = SignalData::instance(0);
     store.lock();
     const int size = store.size();

@@ -1,9 +1,14 @@
 #include "realtime/signaldata.h"
 
+#include "realtime/minmaxsummary.h"
+
 #include <QDateTime>
 #include <QMutex>
 #include <QReadWriteLock>
 #include <QVector>
+
+#include <algorithm>
+#include <vector>
 
 #if ZEP_TSAN_ANNOTATE
 #include <sanitizer/tsan_interface.h>
@@ -104,42 +109,130 @@ private:
     QReadWriteLock m_lock;
 };
 
+
+// Polls per block. A block holds the times, the 31 value columns and their
+// summaries; blocks are allocated as the series grows and never move.
+constexpr size_t kBlockSamples = 4096;
+static_assert(kBlockSamples % kCoarseGroup == 0 && kBlockSamples <= 65536, "summary offsets fit the block");
+
+struct Block {
+    uint32_t time[kBlockSamples];
+    float value[kValueCount][kBlockSamples];
+    GroupExtremes fine[kValueCount][kBlockSamples / kFineGroup];
+    GroupExtremes coarse[kValueCount][kBlockSamples / kCoarseGroup];
+};
+
+struct Poll {
+    uint32_t time;
+    float values[kValueCount];
+};
+
+// The one series of polls behind the 31 stores.
+struct LiveSeries {
+    LiveSeries()
+    {
+        blocks.push_back(new Block);
+        for (QRectF &r : rects)
+            r = QRectF(1.0, 1.0, -2.0, -2.0);
+    }
+    ~LiveSeries()
+    {
+        for (Block *b : blocks)
+            delete b;
+    }
+
+    // The caller holds the write lock.
+    void add(const Poll &poll)
+    {
+        const size_t at = count % kBlockSamples;
+        if (count > 0 && at == 0 && count / kBlockSamples == blocks.size())
+            blocks.push_back(new Block);
+        Block &b = *blocks[count / kBlockSamples];
+        if (count > 0 && poll.time < lastTime)
+            ascending = false;
+        lastTime = poll.time;
+        b.time[at] = poll.time;
+        const auto offset = uint16_t(at);
+        for (int k = 0; k < kValueCount; ++k) {
+            const float v = poll.values[k];
+            b.value[k][at] = v;
+            GroupExtremes &fine = b.fine[k][at / kFineGroup];
+            GroupExtremes &coarse = b.coarse[k][at / kCoarseGroup];
+            if (at % kFineGroup == 0)
+                fine.start(v, offset);
+            else
+                fine.add(v, offset);
+            if (at % kCoarseGroup == 0)
+                coarse.start(v, offset);
+            else
+                coarse.add(v, offset);
+            extendBoundingRect(rects[k], QPointF(double(poll.time), double(v)));
+        }
+        ++count;
+    }
+
+    // The caller holds mutex and the write lock.
+    void movePending()
+    {
+        for (const Poll &p : qAsConst(pending))
+            add(p);
+        pending.clear();
+    }
+
+    // The caller holds the write lock. The first block stays, so that a new
+    // series starts without allocating.
+    void clear()
+    {
+        for (size_t i = 1; i < blocks.size(); ++i)
+            delete blocks[i];
+        blocks.resize(1);
+        count = 0;
+        ascending = true;
+    }
+
+    const Block &blockOf(size_t i) const { return *blocks[i / kBlockSamples]; }
+
+    ReadWriteLock lock; // guards everything below but pending
+    std::vector<Block *> blocks;
+    size_t count = 0;
+    uint32_t lastTime = 0;
+    bool ascending = true;
+    QRectF rects[kValueCount];
+
+    Mutex mutex; // guards pending
+    QVector<Poll> pending;
+};
+
+LiveSeries &liveSeries()
+{
+    static LiveSeries series;
+    return series;
+}
+
 } // namespace
 
+void extendBoundingRect(QRectF &rect, const QPointF &p)
+{
+    if (rect.width() < 0 || rect.height() < 0) {
+        rect = QRectF(p.x(), p.y(), 0.0, 0.0);
+        return;
+    }
+    rect.setWidth(p.x() - rect.left());
+    if (p.y() > rect.bottom())
+        rect.setBottom(p.y());
+    if (p.y() < rect.top())
+        rect.setTop(p.y());
+}
+
 struct SignalData::PrivateData {
-    PrivateData()
-        : boundingRect(1.0, 1.0, -2.0, -2.0)
-    {
-        values.reserve(1000);
-    }
-
-    // Grows the rectangle by p in constant time. The right edge always moves
-    // to the newest x, so a clock set back leaves a negative width, and the
-    // sample after that starts the rectangle afresh.
-    void extend(const QPointF &p)
-    {
-        if (boundingRect.width() < 0 || boundingRect.height() < 0) {
-            boundingRect = QRectF(p.x(), p.y(), 0.0, 0.0);
-            return;
-        }
-        boundingRect.setWidth(p.x() - boundingRect.left());
-        if (p.y() > boundingRect.bottom())
-            boundingRect.setBottom(p.y());
-        if (p.y() < boundingRect.top())
-            boundingRect.setTop(p.y());
-    }
-
-    ReadWriteLock lock;      // guards values and boundingRect
-    QVector<QPointF> values;
-    QRectF boundingRect;
-
-    Mutex mutex;             // guards pendingValues
-    QVector<QPointF> pendingValues;
+    int index = 0;
 };
 
 SignalData::SignalData()
     : d_data(new PrivateData)
 {
+    // Created before the first store, so that it outlives them all.
+    liveSeries();
 }
 
 SignalData::~SignalData()
@@ -149,79 +242,112 @@ SignalData::~SignalData()
 
 SignalData &SignalData::instance(int index)
 {
-    static SignalData stores[kValueCount];
+    static SignalData *const stores = [] {
+        static SignalData all[kValueCount];
+        for (int k = 0; k < kValueCount; ++k)
+            all[k].d_data->index = k;
+        return all;
+    }();
     return stores[index];
 }
 
 int SignalData::size() const
 {
-    return d_data->values.size();
+    return int(liveSeries().count);
 }
 
 QPointF SignalData::value(int index) const
 {
-    if (index < 0 || index >= d_data->values.size())
+    const LiveSeries &series = liveSeries();
+    if (index < 0 || size_t(index) >= series.count)
         return QPointF();
-    return d_data->values.at(index);
+    const Block &b = series.blockOf(size_t(index));
+    const size_t at = size_t(index) % kBlockSamples;
+    return QPointF(double(b.time[at]), double(b.value[d_data->index][at]));
 }
 
 QRectF SignalData::boundingRect() const
 {
-    return d_data->boundingRect;
+    return liveSeries().rects[d_data->index];
+}
+
+bool SignalData::runExtremes(size_t from, size_t to, size_t &low, size_t &high) const
+{
+    const LiveSeries &series = liveSeries();
+    if (!series.ascending || from >= to || to > series.count)
+        return false;
+    const int k = d_data->index;
+    const RunExtremes e = ::runExtremes(
+        from, to,
+        [&](size_t i) { return series.blockOf(i).value[k][i % kBlockSamples]; },
+        [&](size_t i) -> const GroupExtremes & {
+            return series.blockOf(i).fine[k][i % kBlockSamples / kFineGroup];
+        },
+        [&](size_t i) -> const GroupExtremes & {
+            return series.blockOf(i).coarse[k][i % kBlockSamples / kCoarseGroup];
+        },
+        [](size_t i) { return i - i % kBlockSamples; });
+    low = e.low;
+    high = e.high;
+    return true;
 }
 
 void SignalData::lock()
 {
-    d_data->lock.lockForRead();
+    liveSeries().lock.lockForRead();
 }
 
 void SignalData::unlock()
 {
-    d_data->lock.unlockRead();
+    liveSeries().lock.unlockRead();
 }
 
-void SignalData::append(const QPointF &sample)
+void SignalData::appendPoll(uint32_t time, const float *values)
 {
-    d_data->mutex.lock();
-    d_data->pendingValues += sample;
-    if (d_data->lock.tryLockForWrite()) {
-        for (const QPointF &p : qAsConst(d_data->pendingValues)) {
-            d_data->values.append(p);
-            d_data->extend(p);
-        }
-        d_data->pendingValues.clear();
-        d_data->lock.unlockWrite();
+    LiveSeries &series = liveSeries();
+    Poll poll;
+    poll.time = time;
+    std::copy(values, values + kValueCount, poll.values);
+    series.mutex.lock();
+    series.pending += poll;
+    if (series.lock.tryLockForWrite()) {
+        series.movePending();
+        series.lock.unlockWrite();
     }
-    d_data->mutex.unlock();
+    series.mutex.unlock();
+}
+
+void SignalData::flushPending()
+{
+    LiveSeries &series = liveSeries();
+    series.mutex.lock();
+    series.lock.lockForWrite();
+    series.movePending();
+    series.lock.unlockWrite();
+    series.mutex.unlock();
 }
 
 void SignalData::clearValues()
 {
-    d_data->lock.lockForWrite();
-    // Since Qt 5.7 clear() keeps the capacity, so a new series after a
-    // clear grows without reallocating.
-    d_data->values.clear();
-    d_data->lock.unlockWrite();
+    LiveSeries &series = liveSeries();
+    series.lock.lockForWrite();
+    series.clear();
+    series.lock.unlockWrite();
 }
 
 void SignalData::lockAll()
 {
-    for (int k = 0; k < kValueCount; ++k)
-        instance(k).lock();
+    liveSeries().lock.lockForRead();
 }
 
 void SignalData::unlockAll()
 {
-    for (int k = kValueCount - 1; k >= 0; --k)
-        instance(k).unlock();
+    liveSeries().lock.unlockRead();
 }
 
 int SignalData::commonSize()
 {
-    int n = instance(0).size();
-    for (int k = 1; k < kValueCount; ++k)
-        n = qMin(n, instance(k).size());
-    return n;
+    return int(liveSeries().count);
 }
 
 CurveData::CurveData(int index)
@@ -244,11 +370,14 @@ QRectF CurveData::boundingRect() const
     return SignalData::instance(m_index).boundingRect();
 }
 
+bool CurveData::runExtremes(size_t from, size_t to, size_t &low, size_t &high) const
+{
+    return SignalData::instance(m_index).runExtremes(from, to, low, high);
+}
+
 uint32_t appendPollValues(const SampleRecord &poll)
 {
     const uint32_t time = QDateTime::currentDateTime().toTime_t();
-    const double x = double(time);
-    for (int k = 0; k < kValueCount; ++k)
-        SignalData::instance(k).append(QPointF(x, double(poll.values[k])));
+    SignalData::appendPoll(time, poll.values);
     return time;
 }

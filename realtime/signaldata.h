@@ -1,28 +1,30 @@
 #pragma once
 
 #include "data/samplerecord.h"
+#include "views/viewcurve.h"
 
 #include <QPointF>
 #include <QRectF>
 
 #include <qwt_series_data.h>
 
-// The live series of one measured quantity, shared between the sampling
-// thread (the only writer) and the user interface thread (readers). There are
-// exactly 31 stores, store k holding column k + 1 of ParamTable.
+// The live series of the 31 measured quantities, shared between the sampling
+// thread (the only writer) and the user interface thread (readers). Store k
+// holds column k + 1 of ParamTable.
 //
-// Readers hold the store's read lock (lock() ... unlock()) around every read
-// of size, value or boundingRect, for a whole pass when they read several
-// values. The writer never waits for a reader: a sample that arrives while a
-// reader holds the lock waits in a pending list and joins the series with the
-// next append that finds the lock free.
+// One poll gives one time and 31 values, so the stores share one time
+// column and keep their values in single precision, as the meter sends
+// them: a poll costs 128 bytes plus a small min/max summary. The series grows
+// in fixed blocks; a block once written never moves, so growth never copies
+// what was acquired before.
 //
-// Because of that, and because one poll appends to the stores one after the
-// other, a reader may see store k hold a sample or two more than store j. A
-// pass over several stores therefore takes their read locks in ascending
-// index order (lockAll) and uses commonSize() as its row count: the size of
-// the shortest store, so that it never reads past a store's own samples. The
-// rows it leaves out appear in the next pass.
+// Readers hold the read lock (lock() ... unlock(), or lockAll() for a pass
+// over several stores) around every read of size, value or boundingRect, for
+// a whole pass when they read several values. The writer never waits for a
+// reader: a poll that arrives while a reader holds the lock waits in a
+// pending list and joins the series with the next poll that finds the lock
+// free, or with flushPending(). All stores have the same size at any time a
+// reader can see them.
 class SignalData
 {
 public:
@@ -41,24 +43,36 @@ public:
     // Covers every sample appended since the program started, clearValues
     // notwithstanding; (1, 1, -2, -2) before the first one.
     QRectF boundingRect() const;
+    // Where the lowest and highest values of samples [from, to) are, read
+    // from the summary; from < to <= size(). False when the times of the
+    // series do not ascend (the clock was set back), where a run of indexes
+    // is no run of time.
+    bool runExtremes(size_t from, size_t to, size_t &low, size_t &high) const;
 
-    // The read lock, for readers.
+    // The read lock, for readers; the stores share it.
     void lock();
     void unlock();
 
-    // For the sampling thread only.
-    void append(const QPointF &sample);
+    // For the sampling thread only: one poll's time and its 31 values, value
+    // k for store k.
+    static void appendPoll(uint32_t time, const float *values);
 
-    // Empties the series, keeping its capacity, the bounding rectangle and
-    // any pending samples. Waits for the write lock.
+    // Empties the series of all stores (they share their times), keeping
+    // the bounding rectangles, the first block and any pending polls. Waits
+    // for the write lock.
     void clearValues();
 
-    // Read locks of all stores, taken in ascending and released in
-    // descending index order.
+    // The read lock for a pass over all stores.
     static void lockAll();
     static void unlockAll();
-    // The smallest size of the 31 stores; the caller holds all read locks.
+    // The row count of a pass; the caller holds the read lock.
     static int commonSize();
+
+    // Moves the polls still pending into the series. For the user interface
+    // thread while it holds no read lock: once the sampling thread has ended
+    // nothing else would, and a close check must count every poll. Waits at
+    // most for one append in progress.
+    static void flushPending();
 
 private:
     SignalData();
@@ -73,9 +87,9 @@ inline SignalData &signalData(int index)
 }
 
 // A plot curve's view of one store. It copies nothing; the caller of size,
-// sample and boundingRect holds the store's read lock (a redraw holds it for
-// the whole drawing).
-class CurveData : public QwtSeriesData<QPointF>
+// sample, boundingRect and runExtremes holds the read lock (a redraw holds it
+// for the whole drawing).
+class CurveData : public QwtSeriesData<QPointF>, public SummarizedSeries
 {
 public:
     explicit CurveData(int index);
@@ -83,10 +97,16 @@ public:
     size_t size() const override;
     QPointF sample(size_t i) const override;
     QRectF boundingRect() const override;
+    bool runExtremes(size_t from, size_t to, size_t &low, size_t &high) const override;
 
 private:
     int m_index;
 };
+
+// Grows a bounding rectangle by p in constant time. The right edge always
+// moves to the newest x, so a clock set back leaves a negative width, and
+// the sample after that starts the rectangle afresh.
+void extendBoundingRect(QRectF &rect, const QPointF &p);
 
 // Called by the sampling thread after every successful poll: one sample with
 // the current time (whole seconds since the epoch) and value k + 1 of the

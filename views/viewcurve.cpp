@@ -38,6 +38,26 @@ int columnEnd(int begin, int end, InColumn inColumn)
     return low;
 }
 
+// The lowest and highest of samples [begin, end), read one by one.
+template <typename YAt>
+auto scanExtremes(YAt yAt)
+{
+    return [yAt](int begin, int end, int &low, int &high) {
+        auto lowValue = yAt(begin);
+        auto highValue = lowValue;
+        for (int k = begin + 1; k < end; ++k) {
+            const auto y = yAt(k);
+            if (y < lowValue) {
+                lowValue = y;
+                low = k;
+            } else if (y > highValue) {
+                highValue = y;
+                high = k;
+            }
+        }
+    };
+}
+
 void appendUnique(QVector<int> &out, int index)
 {
     if (out.isEmpty() || out.last() < index)
@@ -47,9 +67,10 @@ void appendUnique(QVector<int> &out, int index)
 // For each pixel column, the indexes of the first, lowest, highest and last
 // samples that fall in it, in ascending order without repeats: the line
 // through these points covers the same pixels as the line through all of
-// them. Samples from..to, in ascending x.
-template <typename XAt, typename YAt>
-void columnExtremes(int from, int to, XAt xAt, YAt yAt, const QwtScaleMap &xMap, QVector<int> &out)
+// them. Samples from..to, in ascending x. extremes(begin, end, low, high)
+// finds the lowest and highest of samples [begin, end).
+template <typename XAt, typename Extremes>
+void columnExtremes(int from, int to, XAt xAt, Extremes extremes, const QwtScaleMap &xMap, QVector<int> &out)
 {
     out.clear();
     int i = from;
@@ -60,18 +81,7 @@ void columnExtremes(int from, int to, XAt xAt, YAt yAt, const QwtScaleMap &xMap,
         const int end = columnEnd(i, to + 1, [&](int k) { return xMap.transform(xAt(k)) < limit; });
         int low = i;
         int high = i;
-        auto lowValue = yAt(i);
-        auto highValue = lowValue;
-        for (int k = i + 1; k < end; ++k) {
-            const auto y = yAt(k);
-            if (y < lowValue) {
-                lowValue = y;
-                low = k;
-            } else if (y > highValue) {
-                highValue = y;
-                high = k;
-            }
-        }
+        extremes(i, end, low, high);
         appendUnique(out, i);
         appendUnique(out, qMin(low, high));
         appendUnique(out, qMax(low, high));
@@ -85,15 +95,28 @@ void columnExtremes(int from, int to, XAt xAt, YAt yAt, const QwtScaleMap &xMap,
 QVector<int> thinnedSamples(const QwtSeriesData<QPointF> &series, int from, int to, const QwtScaleMap &xMap)
 {
     QVector<int> picked;
+    const auto xAt = [&series](int i) { return series.sample(size_t(i)).x(); };
+    const auto yAt = [&series](int i) { return series.sample(size_t(i)).y(); };
     if (const auto *arrays = dynamic_cast<const ContiguousSeries *>(&series)) {
         const double *xs = arrays->xValues();
         const float *ys = arrays->yValues();
         columnExtremes(
-            from, to, [xs](int i) { return xs[i]; }, [ys](int i) { return ys[i]; }, xMap, picked);
+            from, to, [xs](int i) { return xs[i]; }, scanExtremes([ys](int i) { return ys[i]; }), xMap, picked);
+    } else if (const auto *summary = dynamic_cast<const SummarizedSeries *>(&series)) {
+        const auto scan = scanExtremes(yAt);
+        const auto extremes = [summary, &scan](int begin, int end, int &low, int &high) {
+            size_t l = 0;
+            size_t h = 0;
+            if (summary->runExtremes(size_t(begin), size_t(end), l, h)) {
+                low = int(l);
+                high = int(h);
+            } else {
+                scan(begin, end, low, high);
+            }
+        };
+        columnExtremes(from, to, xAt, extremes, xMap, picked);
     } else {
-        columnExtremes(
-            from, to, [&series](int i) { return series.sample(size_t(i)).x(); },
-            [&series](int i) { return series.sample(size_t(i)).y(); }, xMap, picked);
+        columnExtremes(from, to, xAt, scanExtremes(yAt), xMap, picked);
     }
     return picked;
 }

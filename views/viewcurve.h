@@ -36,6 +36,18 @@ public:
     virtual const float *yValues() const = 0;
 };
 
+// A series that keeps a summary of its values answers where the lowest and
+// highest of a run of samples are, so that a thinned drawing of a long
+// series need not read every sample.
+class SummarizedSeries
+{
+public:
+    virtual ~SummarizedSeries() = default;
+    // Samples [from, to), from < to; false when the series cannot tell, and
+    // the samples are read instead.
+    virtual bool runExtremes(size_t from, size_t to, size_t &low, size_t &high) const = 0;
+};
+
 // The samples from..to (ascending x) that the thinned drawing keeps: for
 // each pixel column of xMap, the first, lowest, highest and last sample
 // that falls in it, in ascending order without repeats.

@@ -288,6 +288,53 @@ private slots:
         QVERIFY(startEnabled() && !stopEnabled());
     }
 
+    // Polls that come while a save holds the stores (the user interface
+    // blocked in a slow write) wait in the stores' pending lists. Once the
+    // thread has ended, by Stop before its next poll or by a failed link,
+    // each of them is in the series, makes the close ask, and is not carried
+    // into the next acquisition.
+    void pollsDuringSaveAreKept_data()
+    {
+        QTest::addColumn<QStringList>("fault");
+        QTest::newRow("stop") << QStringList();
+        QTest::newRow("link fails") << QStringList{"--fault", "exception", "--fault-on", "9,10,11"};
+    }
+
+    void pollsDuringSaveAreKept()
+    {
+        QFETCH(QStringList, fault);
+        startSimulator(true, fault);
+        action("action_ReadCom")->trigger();
+        zeptest::MessageBoxLog boxes;
+        boxes.answers = {fault.isEmpty() ? QMessageBox::No : QMessageBox::Ok, QMessageBox::No};
+        boxes.start();
+        action("action_Start")->trigger();
+        SignalData::lockAll();
+        const bool served = sim->waitForLog(QStringLiteral("#8 "), 10000);
+        QThread::msleep(300);
+        SignalData::unlockAll();
+        if (fault.isEmpty())
+            action("action_Stop")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(window->currentSamplingThread() == nullptr, 10000);
+        QVERIFY(served);
+        QCOMPARE(storeSize(0), 4);
+        // Block A requests, the three failed attempts of the fifth poll too.
+        const int requested = fault.isEmpty() ? 4 : 7;
+        QTRY_COMPARE(servedReadings(sim->log()).size(), requested);
+        realTimeSubWindow()->close();
+        QTRY_VERIFY(window->realTimeWindow() == nullptr);
+        QCOMPARE(boxes.seen.last().text, QStringLiteral("需要保存数据吗？"));
+
+        // The next series starts with the next acquisition's first reading.
+        action("action_ReadCom")->trigger();
+        action("action_Start")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 1, 10000);
+        action("action_Stop")->trigger();
+        boxes.stop();
+        QTRY_VERIFY(servedReadings(sim->log()).size() > requested);
+        QCOMPARE(float(SignalData::instance(0).value(0).y()), servedReadings(sim->log()).at(requested).at(0));
+    }
+
     void closingTheWindowKeepsAcquiring()
     {
         startSimulator(true);

@@ -4,6 +4,8 @@
 #include "realtime/signaldata.h"
 #include "testsupport.h"
 
+#include <thread>
+
 #include <qwt_plot_curve.h>
 #include <qwt_scale_div.h>
 #include <qwt_scale_draw.h>
@@ -27,8 +29,10 @@ public:
 // base + k so that each curve's value tells its store.
 void appendRow(double x, double base)
 {
+    float values[kValueCount];
     for (int k = 0; k < kValueCount; ++k)
-        SignalData::instance(k).append(QPointF(x, base + k));
+        values[k] = float(base + k);
+    SignalData::appendPoll(uint32_t(x), values);
 }
 
 QList<QwtPlotCurve *> curvesOf(RealPlot &plot)
@@ -221,9 +225,7 @@ private slots:
         const double start = 1600000000;
         const int count = 20000;
         for (int i = 0; i < count; ++i) {
-            const double y = i < count - 200 ? 2.0 : 8.0;
-            for (int k = 0; k < kValueCount; ++k)
-                SignalData::instance(k).append(QPointF(start + i, y));
+            appendRow(start + i, i < count - 200 ? 2.0 : 8.0);
         }
         plot.refreshTick();
         QCoreApplication::processEvents();
@@ -247,14 +249,15 @@ private slots:
         QVERIFY(left.first() > right.last());
     }
 
-    void aStoreBehindLimitsTheRows()
+    void aPendingPollIsNotShown()
     {
         TestablePlot plot;
         appendRow(100, 1);
         appendRow(101, 2);
-        // Store 30 is one sample behind, as between the appends of one poll.
-        for (int k = 0; k < 30; ++k)
-            SignalData::instance(k).append(QPointF(102, 3 + k));
+        // A poll that came while a redraw held the stores.
+        SignalData::lockAll();
+        std::thread([] { appendRow(102, 3); }).join();
+        SignalData::unlockAll();
         plot.refreshTick();
         QCOMPARE(curvesOf(plot).at(0)->title().text(), QStringLiteral("UA(V):2        "));
         QCOMPARE(curvesOf(plot).at(30)->title().text(), QStringLiteral("UnbI(%):32     "));

@@ -1,14 +1,17 @@
 #include "realtime/signaldata.h"
 #include "testsupport.h"
 
+#include <qwt_scale_map.h>
+
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <future>
+#include <random>
 #include <thread>
 
-// The 31 stores live for the whole process and keep their rectangles, so
-// each test that needs a fresh store uses one that no earlier test touched;
-// the tests that fill every store come last.
+// The 31 stores live for the whole process, share one series and keep their
+// rectangles: each test empties the series first where it counts samples.
 
 namespace {
 
@@ -19,6 +22,15 @@ QRectF rectOf(int store)
     const QRectF r = s.boundingRect();
     s.unlock();
     return r;
+}
+
+// One poll at time x; store k gets base + k.
+void appendPoll(uint32_t x, double base)
+{
+    float values[kValueCount];
+    for (int k = 0; k < kValueCount; ++k)
+        values[k] = float(base + k);
+    SignalData::appendPoll(x, values);
 }
 
 int sizeOf(int store)
@@ -47,71 +59,60 @@ private slots:
         QCOMPARE(curve.boundingRect(), QRectF(1.0, 1.0, -2.0, -2.0));
     }
 
-    // Each row appends to its own store and checks the rectangle after every
-    // sample: "x,y x,y ..." then "left top width height | ..." per sample.
+    // "x,y x,y ..." grown one sample at a time; "left top width height | ..."
+    // after each.
     void rectangle_data()
     {
-        QTest::addColumn<int>("store");
         QTest::addColumn<QString>("samples");
         QTest::addColumn<QString>("rects");
-        QTest::newRow("first sample") << 1 << "100,7" << "100 7 0 0";
-        QTest::newRow("top and bottom")
-            << 2 << "100,10 101,30 102,20 103,5"
-            << "100 10 0 0|100 10 1 20|100 10 2 20|100 5 3 25";
+        QTest::newRow("first sample") << "100,7" << "100 7 0 0";
+        QTest::newRow("top and bottom") << "100,10 101,30 102,20 103,5" << "100 10 0 0|100 10 1 20|100 10 2 20|100 5 3 25";
         QTest::newRow("clock set back, then restart")
-            << 3 << "100,10 101,30 50,20 60,40 61,1"
-            << "100 10 0 0|100 10 1 20|100 10 -50 20|60 40 0 0|60 1 1 39";
-        QTest::newRow("same second twice") << 4 << "100,1 100,2" << "100 1 0 0|100 1 0 1";
-        QTest::newRow("right edge follows the newest x")
-            << 5 << "100,1 200,1 150,1" << "100 1 0 0|100 1 100 0|100 1 50 0";
+            << "100,10 101,30 50,20 60,40 61,1" << "100 10 0 0|100 10 1 20|100 10 -50 20|60 40 0 0|60 1 1 39";
+        QTest::newRow("same second twice") << "100,1 100,2" << "100 1 0 0|100 1 0 1";
+        QTest::newRow("right edge follows the newest x") << "100,1 200,1 150,1" << "100 1 0 0|100 1 100 0|100 1 50 0";
     }
 
     void rectangle()
     {
-        QFETCH(int, store);
         QFETCH(QString, samples);
         QFETCH(QString, rects);
-        SignalData &s = SignalData::instance(store);
         const QStringList points = samples.split(QLatin1Char(' '));
         const QStringList expected = rects.split(QLatin1Char('|'));
         QCOMPARE(points.size(), expected.size());
+        QRectF rect(1.0, 1.0, -2.0, -2.0);
         for (int i = 0; i < points.size(); ++i) {
             const QStringList xy = points[i].split(QLatin1Char(','));
-            s.append(QPointF(xy[0].toDouble(), xy[1].toDouble()));
+            extendBoundingRect(rect, QPointF(xy[0].toDouble(), xy[1].toDouble()));
             const QStringList r = expected[i].split(QLatin1Char(' '));
-            QCOMPARE(rectOf(store), QRectF(r[0].toDouble(), r[1].toDouble(), r[2].toDouble(), r[3].toDouble()));
+            QCOMPARE(rect, QRectF(r[0].toDouble(), r[1].toDouble(), r[2].toDouble(), r[3].toDouble()));
         }
-        QCOMPARE(sizeOf(store), points.size());
-        s.lock();
-        for (int i = 0; i < points.size(); ++i)
-            QCOMPARE(s.value(i).x(), points[i].split(QLatin1Char(','))[0].toDouble());
-        s.unlock();
     }
 
     void clearKeepsRectangle()
     {
-        SignalData &s = SignalData::instance(6);
-        s.append(QPointF(100, 10));
-        s.append(QPointF(110, 20));
-        s.clearValues();
-        QCOMPARE(sizeOf(6), 0);
-        QCOMPARE(rectOf(6), QRectF(100, 10, 10, 10));
+        appendPoll(100, 10);
+        appendPoll(110, 20);
+        SignalData::instance(6).clearValues();
+        QCOMPARE(sizeOf(0), 0);
+        QCOMPARE(rectOf(6), QRectF(100, 16, 10, 10));
         // The next sample extends the old rectangle instead of restarting it.
-        s.append(QPointF(120, 5));
-        QCOMPARE(rectOf(6), QRectF(100, 5, 20, 15));
+        appendPoll(120, 5);
+        QCOMPARE(rectOf(6), QRectF(100, 11, 20, 15));
         QCOMPARE(sizeOf(6), 1);
+        SignalData::instance(0).clearValues();
     }
 
     void curveReadsStore()
     {
         SignalData &s = SignalData::instance(7);
-        s.append(QPointF(1000, 2.5));
-        s.append(QPointF(1001, -3.5));
+        appendPoll(1000, -4.5);
+        appendPoll(1001, 3.5);
         CurveData curve(7);
         s.lock();
         QCOMPARE(curve.size(), size_t(2));
-        QCOMPARE(curve.sample(1), QPointF(1001, -3.5));
-        QCOMPARE(curve.boundingRect(), QRectF(1000, -3.5, 1, 6));
+        QCOMPARE(curve.sample(1), QPointF(1001, 10.5));
+        QCOMPARE(curve.sample(0), QPointF(1000, 2.5));
         // Past the end: a null point rather than memory beyond the series.
         QCOMPARE(s.value(2), QPointF());
         QCOMPARE(s.value(-1), QPointF());
@@ -122,22 +123,22 @@ private slots:
     // elsewhere, append returns and the sample waits until the next append.
     void appendNeverWaits()
     {
+        SignalData::instance(0).clearValues();
         SignalData &s = SignalData::instance(8);
-        s.append(QPointF(1, 1));
+        appendPoll(1, -7);
         s.lock();
-        auto writer = std::async(std::launch::async, [&s] { s.append(QPointF(2, 2)); });
+        auto writer = std::async(std::launch::async, [] { appendPoll(2, -6); });
         const bool returned = writer.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
         const int whileLocked = s.size();
         s.unlock();
         QVERIFY(returned);
         QCOMPARE(whileLocked, 1);
         QCOMPARE(sizeOf(8), 1);
-        std::async(std::launch::async, [&s] { s.append(QPointF(3, 3)); }).wait();
+        std::async(std::launch::async, [] { appendPoll(3, -5); }).wait();
         s.lock();
         QCOMPARE(s.size(), 3);
         QCOMPARE(s.value(1), QPointF(2, 2));
         QCOMPARE(s.value(2), QPointF(3, 3));
-        QCOMPARE(s.boundingRect(), QRectF(1, 1, 2, 2));
         s.unlock();
     }
 
@@ -146,6 +147,7 @@ private slots:
     void stressOneStore()
     {
         const int count = 200000;
+        SignalData::instance(0).clearValues();
         SignalData &s = SignalData::instance(9);
         std::atomic<bool> done{false};
         std::atomic<int> passes{0};
@@ -163,7 +165,7 @@ private slots:
                         failure = QStringLiteral("sample %1 is (%2, %3)").arg(i).arg(s.value(i).x()).arg(s.value(i).y());
                 }
                 const QRectF r = s.boundingRect();
-                if (n > 0 && r != QRectF(0, -(n - 1), n - 1, n - 1))
+                if (n > 0 && (r.right() != n - 1 || r.top() > 1 - n))
                     failure = QStringLiteral("rectangle wrong at %1 samples").arg(n);
                 s.unlock();
                 seen = n;
@@ -174,7 +176,7 @@ private slots:
         });
         std::thread writer([&] {
             for (int i = 0; i < count; ++i)
-                s.append(QPointF(i, -i));
+                appendPoll(i, -i - 9);
             done = true;
         });
         writer.join();
@@ -182,7 +184,7 @@ private slots:
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         QVERIFY(passes > 1);
         // Anything still pending joins with the next append.
-        s.append(QPointF(count, -count));
+        appendPoll(count, -count - 9);
         s.lock();
         QCOMPARE(s.size(), count + 1);
         for (int i = 0; i <= count; ++i) {
@@ -232,6 +234,65 @@ private slots:
         writer.join();
         reader.join();
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    }
+
+    // The summary against a plain scan, over runs that begin and end inside
+    // and at the edges of its groups and blocks, and through a thinned
+    // curve; a clock set back turns it off.
+    void runExtremes_data()
+    {
+        QTest::addColumn<int>("pattern");
+        QTest::newRow("noise") << 0;
+        QTest::newRow("few values, many ties") << 1;
+        QTest::newRow("not a number here and there") << 2;
+        QTest::newRow("falling") << 3;
+    }
+
+    void runExtremes()
+    {
+        QFETCH(int, pattern);
+        SignalData::flushPending();
+        SignalData::instance(0).clearValues();
+        const size_t count = 3 * 4096 + 777;
+        std::mt19937 random(uint32_t(pattern) + 1);
+        float row[kValueCount] = {};
+        QVector<QPointF> copy;
+        for (size_t i = 0; i < count; ++i) {
+            const float noise = float(random() % 100000) / 7.0f;
+            const float y[] = {noise, float(random() % 4), random() % 5 ? noise : NAN, -float(i)};
+            row[0] = y[pattern];
+            copy.append(QPointF(1000 + i, row[0]));
+            SignalData::appendPoll(uint32_t(1000 + i), row);
+        }
+        const auto y = [&copy](size_t i) { return float(copy[int(i)].y()); };
+        const std::vector<size_t> edges{0, 1, 31, 32, 33, 1023, 1024, 1025, 2048, 4095, 4096, 4097, 8191, 8192, 9000, count - 1, count};
+        QString failure;
+        QwtScaleMap xMap;
+        xMap.setScaleInterval(1000, 1000 + count);
+        xMap.setPaintInterval(0, 700);
+        SignalData &s = SignalData::instance(0);
+        s.lock();
+        for (size_t from : edges) {
+            for (size_t to : edges) {
+                size_t low = from, high = from, l = 0, h = 0;
+                for (size_t i = from; i < to; ++i) {
+                    low = !std::isnan(y(i)) && (std::isnan(y(low)) || y(i) < y(low)) ? i : low;
+                    high = !std::isnan(y(i)) && (std::isnan(y(high)) || y(i) > y(high)) ? i : high;
+                }
+                if (from < to && (!s.runExtremes(from, to, l, h) || l != low || h != high))
+                    failure = QStringLiteral("[%1, %2): %3 %4, not %5 %6").arg(from).arg(to).arg(l).arg(h).arg(low).arg(high);
+            }
+        }
+        const QVector<int> fromSummary = thinnedSamples(CurveData(0), 0, int(count) - 1, xMap);
+        s.unlock();
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        if (pattern != 2)
+            QCOMPARE(fromSummary, thinnedSamples(QwtPointSeriesData(copy), 0, int(count) - 1, xMap));
+        appendPoll(999, 0);
+        size_t l = 0, h = 0;
+        s.lock();
+        QVERIFY(!s.runExtremes(0, count, l, h));
+        s.unlock();
     }
 
     void pollTime()
