@@ -128,8 +128,12 @@ private slots:
     {
         QTemporaryDir journal;
         auto file = zeptest::sampleDataFile(2, 1525586601, 86400);
-        for (int k = 0; k < kValueCount * 2; ++k)
-            SignalData::instance(k / 2).append(QPointF(file->records[k % 2].time, k));
+        for (int row = 0; row < 2; ++row) {
+            float values[kValueCount];
+            for (int k = 0; k < kValueCount; ++k)
+                values[k] = float(2 * k + row);
+            SignalData::appendPoll(file->records[row].time, values);
+        }
         for (bool live : {false, true}) {
             AppConfig.disp.timeformat = 1;
             std::unique_ptr<QwtPlot> plot(live ? static_cast<QwtPlot *>(new RealPlot(nullptr, journal.path()))
