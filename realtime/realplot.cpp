@@ -5,6 +5,7 @@
 #include "data/paramtable.h"
 #include "realtime/livejournal.h"
 #include "realtime/signaldata.h"
+#include "views/curveswitch.h"
 #include "views/legendtitle.h"
 #include "views/plotsettings.h"
 #include "views/timescaledraw.h"
@@ -59,7 +60,7 @@ RealPlot::RealPlot(QWidget *parent, const QString &journalFolder)
     setFooter(QStringLiteral("时间范围："));
 
     legend = new QwtLegend();
-    legend->setDefaultItemMode(QwtLegendData::ReadOnly);
+    legend->setDefaultItemMode(QwtLegendData::Checkable);
     insertLegend(legend, QwtPlot::RightLegend, -1);
 
     for (int k = 0; k < kValueCount; ++k) {
@@ -70,6 +71,8 @@ RealPlot::RealPlot(QWidget *parent, const QString &journalFolder)
         curve->attach(this);
         curves.append(curve);
     }
+    curveSwitch = new CurveSwitch(this, legend, curves);
+    connect(curveSwitch, &CurveSwitch::shownChanged, this, [this] { replot(); });
 
     applySettings();
 
@@ -95,6 +98,7 @@ RealPlot::~RealPlot()
 void RealPlot::applySettings()
 {
     applyDisplaySettings(*this, *grid, curves, AppConfig.disp);
+    curveSwitch->markLegend();
     setAxisScale(QwtPlot::xBottom, 0, 0);
     replot();
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+class CurveSwitch;
 class LiveJournal;
 class QLabel;
 class QwtLegend;
@@ -71,6 +72,7 @@ private:
     QLabel *timeBadge = nullptr;
     QwtPlotGrid *grid = nullptr;
     QVector<QwtPlotCurve *> curves;
+    CurveSwitch *curveSwitch = nullptr;
     std::function<QString()> saveFileNameProvider;
     std::shared_ptr<LiveJournal> liveJournal;
     // Set while replot() holds the store locks, so that an immediate repaint
