@@ -22,7 +22,19 @@ CurveSwitch::CurveSwitch(QwtPlot *plot, QwtLegend *legend, const QVector<QwtPlot
     legend->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(legend, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { popUpMenu(this->legend->mapToGlobal(pos)); });
+    // A checkable entry gets a wider margin for its pressed frame; with the
+    // plain one the legend keeps its spacing, and all 31 entries still fit.
+    const int plainMargin = QwtLegendLabel().margin();
+    for (QwtPlotCurve *curve : qAsConst(this->curves)) {
+        if (QwtLegendLabel *label = entry(curve))
+            label->setMargin(plainMargin);
+    }
     markLegend();
+}
+
+QwtLegendLabel *CurveSwitch::entry(QwtPlotCurve *curve) const
+{
+    return qobject_cast<QwtLegendLabel *>(legend->legendWidget(plot->itemToInfo(curve)));
 }
 
 void CurveSwitch::showColumns(const std::function<bool(int)> &shown)
@@ -46,7 +58,7 @@ void CurveSwitch::markLegend()
 
 void CurveSwitch::markEntry(QwtPlotCurve *curve)
 {
-    auto *label = qobject_cast<QwtLegendLabel *>(legend->legendWidget(plot->itemToInfo(curve)));
+    QwtLegendLabel *label = entry(curve);
     if (!label)
         return;
     const bool hidden = !curve->isVisible();
@@ -63,9 +75,8 @@ void CurveSwitch::markEntry(QwtPlotCurve *curve)
 
 void CurveSwitch::entryChecked(const QVariant &itemInfo, bool on)
 {
-    QwtPlotItem *item = plot->infoToItem(itemInfo);
-    auto *curve = static_cast<QwtPlotCurve *>(item);
-    if (!curves.contains(curve))
+    auto *curve = dynamic_cast<QwtPlotCurve *>(plot->infoToItem(itemInfo));
+    if (!curve || !curves.contains(curve))
         return;
     curve->setVisible(!on);
     markEntry(curve);

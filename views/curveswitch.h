@@ -10,6 +10,7 @@
 class QMenu;
 class QPoint;
 class QwtLegend;
+class QwtLegendLabel;
 class QwtPlot;
 class QwtPlotCurve;
 class QwtPlotZoomer;
@@ -44,6 +45,7 @@ signals:
     void shownChanged();
 
 private:
+    QwtLegendLabel *entry(QwtPlotCurve *curve) const;
     void entryChecked(const QVariant &itemInfo, bool on);
     void markEntry(QwtPlotCurve *curve);
 
