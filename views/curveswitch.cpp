@@ -83,7 +83,7 @@ void CurveSwitch::entryChecked(const QVariant &itemInfo, bool on)
     emit shownChanged();
 }
 
-QMenu *CurveSwitch::popUpMenu(const QPoint &globalPos)
+void CurveSwitch::popUpMenu(const QPoint &globalPos)
 {
     auto *menu = new QMenu(legend);
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -92,7 +92,6 @@ QMenu *CurveSwitch::popUpMenu(const QPoint &globalPos)
     for (int g = 0; g < kParamGroupCount; ++g)
         menu->addAction(QString::fromUtf8(ParamGroups[g].name), this, [this, g] { showGroup(g); });
     menu->popup(globalPos);
-    return menu;
 }
 
 QwtInterval shownCurvesInterval(const QwtPlot &plot, int axis)

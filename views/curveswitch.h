@@ -7,7 +7,6 @@
 
 #include <functional>
 
-class QMenu;
 class QPoint;
 class QwtLegend;
 class QwtLegendLabel;
@@ -29,22 +28,20 @@ public:
     // catalogue column k + 1. The switch goes with the plot.
     CurveSwitch(QwtPlot *plot, QwtLegend *legend, const QVector<QwtPlotCurve *> &curves);
 
-    // Shows exactly the curves of the columns shown(column) is true for.
-    void showColumns(const std::function<bool(int)> &shown);
-    void showGroup(int group);
-
     // After the curves were shown or hidden elsewhere: a hidden curve's
     // entry is pressed and greyed, a shown one's plain.
     void markLegend();
-
-    // The legend's menu at a screen position, open until a choice is made.
-    QMenu *popUpMenu(const QPoint &globalPos);
 
 signals:
     // After a click or a menu choice; the window fits its axes and redraws.
     void shownChanged();
 
 private:
+    // Shows exactly the curves of the columns shown(column) is true for.
+    void showColumns(const std::function<bool(int)> &shown);
+    void showGroup(int group);
+    // The legend's menu at a screen position, open until a choice is made.
+    void popUpMenu(const QPoint &globalPos);
     QwtLegendLabel *entry(QwtPlotCurve *curve) const;
     void entryChecked(const QVariant &itemInfo, bool on);
     void markEntry(QwtPlotCurve *curve);
