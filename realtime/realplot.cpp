@@ -6,6 +6,7 @@
 #include "data/savename.h"
 #include "realtime/livejournal.h"
 #include "realtime/signaldata.h"
+#include "views/curveswitch.h"
 #include "views/legendtitle.h"
 #include "views/plotsettings.h"
 #include "views/timescaledraw.h"
@@ -75,7 +76,7 @@ RealPlot::RealPlot(QWidget *parent, const QString &journalFolder)
     setFooter(QStringLiteral("时间范围："));
 
     legend = new TrendLegend();
-    legend->setDefaultItemMode(QwtLegendData::ReadOnly);
+    legend->setDefaultItemMode(QwtLegendData::Checkable);
     insertLegend(legend, QwtPlot::RightLegend, -1);
 
     for (int k = 0; k < kValueCount; ++k) {
@@ -86,6 +87,8 @@ RealPlot::RealPlot(QWidget *parent, const QString &journalFolder)
         curve->attach(this);
         curves.append(curve);
     }
+    curveSwitch = new CurveSwitch(this, legend, curves);
+    connect(curveSwitch, &CurveSwitch::shownChanged, this, [this] { replot(); });
 
     applySettings();
 
@@ -118,6 +121,7 @@ void RealPlot::adoptJournal(std::shared_ptr<LiveJournal> journal)
 void RealPlot::applySettings()
 {
     applyDisplaySettings(*this, *grid, curves, AppConfig.disp);
+    curveSwitch->markLegend();
     setAxisScale(QwtPlot::xBottom, 0, 0);
     replot();
     // The samples' span comes back at once, in the new time format, not at

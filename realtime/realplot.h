@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+class CurveSwitch;
 class LiveJournal;
 class QLabel;
 class QwtLegend;
@@ -84,6 +85,7 @@ private:
     QLabel *timeBadge = nullptr;
     QwtPlotGrid *grid = nullptr;
     QVector<QwtPlotCurve *> curves;
+    CurveSwitch *curveSwitch = nullptr;
     std::function<QString()> saveFileNameProvider;
     std::shared_ptr<LiveJournal> liveJournal;
     QString timeRangeText = QStringLiteral("时间范围：");

@@ -1,5 +1,6 @@
 #include "views/plot.h"
 
+#include "views/curveswitch.h"
 #include "views/curvetracker.h"
 #include "views/legendtitle.h"
 #include "views/plotsettings.h"
@@ -32,7 +33,7 @@ Plot::Plot(const SampleRecord *records, int count, QWidget *parent)
     setFooter(QStringLiteral("时间范围： %1 -> %2").arg(localTimeText(m_startTime), localTimeText(m_endTime)));
 
     auto *legend = new TrendLegend();
-    legend->setDefaultItemMode(QwtLegendData::ReadOnly);
+    legend->setDefaultItemMode(QwtLegendData::Checkable);
     insertLegend(legend, QwtPlot::RightLegend, -1);
 
     const auto columns = std::make_shared<const RecordColumns>(records, count);
@@ -45,6 +46,8 @@ Plot::Plot(const SampleRecord *records, int count, QWidget *parent)
         curve->attach(this);
         m_curves.append(curve);
     }
+    m_curveSwitch = new CurveSwitch(this, legend, m_curves);
+    connect(m_curveSwitch, &CurveSwitch::shownChanged, this, [this] { fitShownCurves(); });
 
     m_tracker = new CurveTracker(m_canvas);
     m_tracker->setStateMachine(new QwtPickerTrackerMachine());
@@ -72,6 +75,8 @@ void Plot::applySettings()
 void Plot::setSettings(const DisplayConfig &display)
 {
     applyDisplaySettings(*this, *m_grid, m_curves, display);
+    m_curveSwitch->markLegend();
+    m_fitShownCurves = display.yAxis_scale != 0;
     setAxisScale(QwtPlot::xBottom, m_startTime, m_endTime);
     m_zoomer->setZoomBase(true);
     replot();
@@ -80,5 +85,12 @@ void Plot::setSettings(const DisplayConfig &display)
 void Plot::setxRange(uint32_t starttime, uint32_t endtime)
 {
     setAxisScale(QwtPlot::xBottom, double(starttime), double(endtime));
+    replot();
+}
+
+void Plot::fitShownCurves()
+{
+    if (m_fitShownCurves)
+        fitZoomBaseToShownCurves(*this, *m_zoomer);
     replot();
 }

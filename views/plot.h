@@ -14,6 +14,7 @@ class QwtPlotCanvas;
 class QwtPlotCurve;
 class QwtPlotGrid;
 class QwtPlotZoomer;
+class CurveSwitch;
 class CurveTracker;
 class RecordColumns;
 
@@ -45,6 +46,9 @@ public slots:
     void setxRange(uint32_t starttime, uint32_t endtime);
 
 private:
+    // After the legend showed or hid curves.
+    void fitShownCurves();
+
     uint32_t m_startTime = 0;
     uint32_t m_endTime = 0;
     QwtPlotCanvas *m_canvas = nullptr;
@@ -52,4 +56,6 @@ private:
     CurveTracker *m_tracker = nullptr;
     QwtPlotGrid *m_grid = nullptr;
     QVector<QwtPlotCurve *> m_curves;
+    CurveSwitch *m_curveSwitch = nullptr;
+    bool m_fitShownCurves = false;
 };

@@ -3,6 +3,7 @@
 #include "realtime/realplot.h"
 #include "realtime/signaldata.h"
 #include "testsupport.h"
+#include "../views/legendtesting.h"
 
 #include <thread>
 
@@ -105,6 +106,24 @@ private slots:
         QVERIFY(plot.axisAutoScale(QwtPlot::yLeft));
         QCOMPARE(plot.canvas()->palette().color(QPalette::Window), QColor(0, 255, 255));
         QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).upperBound(), 0.0);
+    }
+
+    // The axis follows the choice, the refresh keeps it, the settings end it.
+    void legendShowsAndHides()
+    {
+        TestablePlot plot;
+        for (int k = 0; k < kValueCount; ++k) // voltages, currents, powers far above
+            SignalData::instance(k).append(QPointF(1525586601, k < 8 ? 230 : k < 12 ? 5 + k : 30000));
+        auto upper = [&plot] { return plot.axisScaleDiv(QwtPlot::yLeft).upperBound(); };
+        zeptest::chooseFromLegendMenu(plot, QStringLiteral("电流"));
+        QVERIFY(upper() >= 16 && upper() < 100);
+        QTest::mouseClick(zeptest::legendLabel(plot, 30), Qt::LeftButton);
+        plot.refreshTick();
+        for (int k = 0; k < kValueCount; ++k)
+            QCOMPARE(curvesOf(plot).at(k)->isVisible(), (k >= 8 && k <= 11) || k == 30);
+        QVERIFY(upper() >= 30000);
+        plot.applySettings();
+        QVERIFY(curvesOf(plot).at(0)->isVisible() && !zeptest::legendLabel(plot, 0)->isChecked());
     }
 
     void tickWithoutSamplesChangesNothing()

@@ -6,6 +6,7 @@
 #include "views/viewcurve.h"
 #include "testsupport.h"
 #include "../data/datafiletestutil.h"
+#include "legendtesting.h"
 
 #include <qwt_painter.h>
 #include <qwt_plot_canvas.h>
@@ -196,6 +197,53 @@ private slots:
         plot.applySettings();
         QVERIFY(plot.curves().at(3)->isVisible());
         QCOMPARE(plot.curves().at(3)->pen().color(), QColor(12, AppConfig.disp.para_green[3], AppConfig.disp.para_blue[3]));
+    }
+
+    // What stays shown after clicks and menu choices on the legend looks as
+    // a window opened with only those curves on, zoomed or not.
+    void legendShowsAndHides_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // entries clicked, menu texts
+        QTest::addColumn<QString>("view");
+        QTest::addColumn<QList<int>>("shown"); // columns
+        QList<int> all;
+        for (int c = 1; c <= kValueCount; ++c)
+            all << c;
+        QTest::newRow("all, a click hides") << QStringList{"电压", "显示全部", "12"} << "full" << all.mid(0, 12) + all.mid(13);
+        QTest::newRow("voltages, zoomed") << QStringList{"电压"} << "zoomed" << all.mid(0, 8);
+        QTest::newRow("unbalance, time span") << QStringList{"不平衡度"} << "span" << all.mid(29);
+        QTest::newRow("powers and UA") << QStringList{"功率", "0"} << "full" << QList<int>{1, 13, 14, 15};
+    }
+
+    void legendShowsAndHides()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, view);
+        QFETCH(QList<int>, shown);
+        auto file = zeptest::sampleDataFile(20, 1000, 10);
+        Plot plot(file->records, 20);
+        const QRectF zoomed(1050, -100, 50, 300);
+        if (view == "zoomed")
+            plot.zoomer()->zoom(zoomed);
+        if (view == "span")
+            plot.setxRange(1020, 1100);
+        for (const QString &step : steps) {
+            if (step.at(0).isDigit())
+                QTest::mouseClick(zeptest::legendLabel(plot, step.toInt()), Qt::LeftButton);
+            else
+                zeptest::chooseFromLegendMenu(plot, step);
+        }
+        for (int k = 0; k < kValueCount; ++k) {
+            AppConfig.disp.para_on[k] = shown.contains(k + 1);
+            QCOMPARE(plot.curves().at(k)->isVisible(), AppConfig.disp.para_on[k]);
+            QCOMPARE(zeptest::legendLabel(plot, k)->isChecked(), !AppConfig.disp.para_on[k]);
+        }
+        Plot opened(file->records, 20);
+        QCOMPARE(plot.zoomer()->zoomBase(), opened.zoomer()->zoomBase());
+        QCOMPARE(plot.zoomer()->zoomRect(), view == "zoomed" ? zoomed : opened.zoomer()->zoomBase());
+        QCOMPARE(xSpan(plot).first, view == "span" ? 1020.0 : plot.zoomer()->zoomRect().left());
+        plot.zoomer()->zoom(0);
+        QCOMPARE(plot.axisInterval(QwtPlot::yLeft), opened.axisInterval(QwtPlot::yLeft));
     }
 
     void thinnedDrawingLooksTheSame_data()
