@@ -112,8 +112,10 @@ private slots:
     void legendShowsAndHides()
     {
         TestablePlot plot;
+        float values[kValueCount];
         for (int k = 0; k < kValueCount; ++k) // voltages, currents, powers far above
-            SignalData::instance(k).append(QPointF(1525586601, k < 8 ? 230 : k < 12 ? 5 + k : 30000));
+            values[k] = k < 8 ? 230 : k < 12 ? 5 + k : 30000;
+        SignalData::appendPoll(1525586601, values);
         auto upper = [&plot] { return plot.axisScaleDiv(QwtPlot::yLeft).upperBound(); };
         zeptest::chooseFromLegendMenu(plot, QStringLiteral("电流"));
         QVERIFY(upper() >= 16 && upper() < 100);
