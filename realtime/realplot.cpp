@@ -18,10 +18,10 @@
 #include <qwt_text.h>
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QSaveFile>
 
 namespace {
 
@@ -213,7 +213,9 @@ RealPlot::SaveResult RealPlot::saveData()
     if (name.isEmpty())
         return SaveResult::Cancelled;
 
-    QFile file(name);
+    // Written beside the target and renamed over it once complete: a full
+    // disk must not cost the file that was there before.
+    QSaveFile file(name);
     bool written = file.open(QIODevice::WriteOnly | QIODevice::Text);
     int rows = 0;
     if (written) {
@@ -225,8 +227,10 @@ RealPlot::SaveResult RealPlot::saveData()
                 values[k] = SignalData::instance(k).value(r).y();
             writeRecord(file, axisSeconds(SignalData::instance(0).value(r).x()), values);
         }
-        written = file.flush() && file.error() == QFileDevice::NoError;
-        file.close();
+        // commit() does not notice when flushing the last of the buffer fails.
+        if (!file.flush())
+            file.cancelWriting();
+        written = file.commit();
     }
     if (!written) {
         QMessageBox::warning(this, QStringLiteral("错误"),
