@@ -1,4 +1,5 @@
 #include "analysis/snapshot.h"
+#include "data/datafiletestutil.h"
 #include "testsupport.h"
 
 #include <QLabel>
@@ -196,9 +197,26 @@ private slots:
             QVERIFY(!QFileInfo::exists(path(typed)));
     }
 
+    void pdfThatCannotBeWrittenIsReported_data()
+    {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::newRow("missing folder") << false;
+        QTest::newRow("full disk, over an earlier PDF") << true;
+    }
+
     void pdfThatCannotBeWrittenIsReported()
     {
-        const QString target = path(QStringLiteral("missing/window.pdf"));
+        QFETCH(bool, fullDisk);
+        zeptest::FullDisk disk;
+        QString target = path(QStringLiteral("missing/window.pdf"));
+        const QByteArray earlier = "%PDF-1.4 earlier\n%%EOF\n";
+        if (fullDisk) {
+            if (!disk.mounted())
+                QSKIP("no small file system to fill: mounting a tmpfs needs root");
+            target = disk.filePath(QStringLiteral("window.pdf"));
+            QVERIFY(zeptest::writeBytes(target, earlier));
+            disk.fill();
+        }
         FileDialogLog files;
         files.answers = QStringList{target};
         MessageBoxLog boxes;
@@ -208,7 +226,9 @@ private slots:
         QCOMPARE(boxes.seen.size(), 1);
         QCOMPARE(boxes.seen.at(0).title, QStringLiteral("错误"));
         QVERIFY2(boxes.seen.at(0).text.contains(target), qPrintable(boxes.seen.at(0).text));
-        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(zeptest::readBytes(target), fullDisk ? earlier : QByteArray());
+        if (fullDisk)
+            QCOMPARE(disk.entries(), QStringList{QStringLiteral("window.pdf")});
     }
 
     void cancelledPdfChoiceWritesNothing()
