@@ -25,10 +25,6 @@
 #include <functional>
 #include <memory>
 
-#include <fcntl.h>
-#include <sys/mount.h>
-#include <unistd.h>
-
 namespace zeptest {
 
 inline QTemporaryDir &sandbox()
@@ -50,43 +46,6 @@ inline void isolateEnvironment()
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QStandardPaths::setTestModeEnabled(true);
 }
-
-// A 200 KB file system of its own (root only: a tmpfs), which fill() uses
-// up to the last byte. Tests skip where it cannot be mounted.
-class FullDisk
-{
-public:
-    FullDisk() { m_mounted = m_dir.isValid() && mount("tmpfs", qPrintable(m_dir.path()), "tmpfs", 0, "size=200k") == 0; }
-    ~FullDisk()
-    {
-        if (m_mounted)
-            umount2(qPrintable(m_dir.path()), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-    QString filePath(const QString &name) const { return m_dir.filePath(name); }
-    void fill() const
-    {
-        const int fd = open(qPrintable(filePath(QStringLiteral(".filler"))), O_WRONLY | O_CREAT, 0600);
-        static const char block[4096] = {};
-        for (int size = 4096; fd >= 0 && size > 0; size /= 2) {
-            while (write(fd, block, size_t(size)) == size) {
-            }
-        }
-        if (fd >= 0)
-            close(fd);
-    }
-    // Everything in it but the filler.
-    QStringList entries() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot); }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
-};
-
-#define ZEP_FULL_DISK(disk)                                                                                   \
-    zeptest::FullDisk disk;                                                                                    \
-    if (!disk.mounted())                                                                                       \
-    QSKIP("no small file system to fill: mounting a tmpfs needs root")
 
 inline void enterWorkDir()
 {

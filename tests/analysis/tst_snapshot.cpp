@@ -1,5 +1,4 @@
 #include "analysis/snapshot.h"
-#include "data/datafiletestutil.h"
 #include "testsupport.h"
 
 #include <QLabel>
@@ -210,21 +209,6 @@ private slots:
         QCOMPARE(boxes.seen.at(0).title, QStringLiteral("错误"));
         QVERIFY2(boxes.seen.at(0).text.contains(target), qPrintable(boxes.seen.at(0).text));
         QVERIFY(!QFileInfo::exists(target));
-    }
-
-    // The PDF engine reports success on a full disk; the earlier PDF must
-    // survive, and no cut file be left (the action's box is shown for any
-    // failure, as above).
-    void pdfOnAFullDiskKeepsTheEarlierFile()
-    {
-        ZEP_FULL_DISK(disk);
-        const QString target = disk.filePath(QStringLiteral("window.pdf"));
-        const QByteArray earlier = "%PDF-1.4 earlier\n%%EOF\n";
-        QVERIFY(zeptest::writeBytes(target, earlier));
-        disk.fill();
-        QVERIFY(!writeSnapshotPdf(window, target));
-        QCOMPARE(zeptest::readBytes(target), earlier);
-        QCOMPARE(disk.entries(), QStringList{QStringLiteral("window.pdf")});
     }
 
     void cancelledPdfChoiceWritesNothing()

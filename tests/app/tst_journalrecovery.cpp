@@ -1,7 +1,6 @@
 #include "app/journalrecovery.h"
 #include "data/datafile.h"
 #include "realtime/livejournal.h"
-#include "data/datafiletestutil.h"
 #include "testsupport.h"
 
 #include <QLockFile>
@@ -95,26 +94,6 @@ private slots:
         QVERIFY(file);
         QCOMPARE(int(file->count), records);
         QCOMPARE(file->records[records - 1].value(31), float(zeptest::sampleValue(records - 1, 31)));
-    }
-
-    void fullDiskKeepsWhatWasThere_data()
-    {
-        QTest::addColumn<QByteArray>("earlier");
-        QTest::newRow("over an earlier file") << QByteArray("earlier\n");
-        QTest::newRow("a new name") << QByteArray();
-    }
-
-    void fullDiskKeepsWhatWasThere()
-    {
-        QFETCH(QByteArray, earlier);
-        ZEP_FULL_DISK(disk);
-        const QString target = disk.filePath(QStringLiteral("saved.txt"));
-        if (!earlier.isEmpty())
-            QVERIFY(zeptest::writeBytes(target, earlier));
-        disk.fill();
-        QVERIFY(!writeRecoveredJournal(inspectJournal(writeJournal(50)), target));
-        QCOMPARE(contents(target), earlier);
-        QCOMPARE(disk.entries().size(), earlier.isEmpty() ? 0 : 1);
     }
 
     void nothingComplete_data()

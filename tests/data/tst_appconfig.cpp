@@ -50,7 +50,6 @@ void writeFile(const QString &path, const QByteArray &content)
     f.write(content);
 }
 
-// A settings file of the given key lines under both section lines.
 void writeConfigLines(const QByteArray &lines)
 {
     writeFile(QStringLiteral("config/config.ini"), "[COM Setting]\n[Disp Setting]\n" + lines);
@@ -378,19 +377,6 @@ private slots:
         QCOMPARE(AppConfig.comm.comtype, 0);
         QCOMPARE(AppConfig.disp.yHigh, 500.0);
         QCOMPARE(readConfig(), ConfigOrigin::File);
-    }
-
-    void fullDiskKeepsTheEarlierFile()
-    {
-        ZEP_FULL_DISK(disk);
-        QVERIFY(QDir::setCurrent(disk.filePath(QString())));
-        QCOMPARE(readConfig(), ConfigOrigin::Created);
-        disk.fill();
-        AppConfig.disp.yHigh = 7;
-        writeConfig();
-        QCOMPARE(readAll(QStringLiteral("config/config.ini")), expectedDefaultFile());
-        QCOMPARE(QDir(QStringLiteral("config")).entryList(QDir::Files), QStringList{QStringLiteral("config.ini")});
-        QVERIFY(QDir::setCurrent(dir->path()));
     }
 
     void unwritableDirectoryIsSilent()

@@ -205,7 +205,6 @@ private slots:
         QTest::newRow("not zero padded") << recordText("2018/5/6 14:03:21", "") << 1 << "4294967295";
         QTest::newRow("before 1970") << recordText("1969/12/31 23:59:59", "") << 1 << "4294967295";
         QTest::newRow("30 February") << recordText("2018/02/30 14:03:21", "UA=4\n") << 1 << "4294967295 1=4";
-        QTest::newRow("after 2106") << recordText("2107/01/01 00:00:00", "") << 1 << "4294967295";
         QTest::newRow("no digits") << QByteArray("//::\nUA=4\n//::\xc3\xa9\n") << 2 << "4294967295 1=4;4294967295";
         QTest::newRow("a sign for a digit, repeated")
             << recordText("2018/05/+6 14:03:21", "UA=1\n") + recordText("2018/05/+6 14:03:21", "UA=2\n") << 2
@@ -269,7 +268,6 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::newRow("FIFO") << QStringLiteral("fifo.txt");
         QTest::newRow("link to /dev/zero") << QStringLiteral("zero.txt");
-        QTest::newRow("directory") << QStringLiteral("folder.txt");
         QTest::newRow("link to a data file") << QStringLiteral("link.txt");
     }
 
@@ -279,7 +277,6 @@ private slots:
         QVERIFY(zeptest::writeBytes(path(QStringLiteral("data.txt")), kExampleRecord));
         mkfifo(qPrintable(path(QStringLiteral("fifo.txt"))), 0600);
         QFile::link(QStringLiteral("/dev/zero"), path(QStringLiteral("zero.txt")));
-        QDir(m_dir.path()).mkdir(QStringLiteral("folder.txt"));
         QFile::link(path(QStringLiteral("data.txt")), path(QStringLiteral("link.txt")));
         const std::unique_ptr<DataFile> file = loadDataFile(path(name));
         QCOMPARE(file != nullptr, name == QLatin1String("link.txt"));

@@ -2,7 +2,6 @@
 #include "data/datafile.h"
 #include "realtime/realplot.h"
 #include "realtime/signaldata.h"
-#include "data/datafiletestutil.h"
 #include "testsupport.h"
 
 #include <qwt_plot_curve.h>
@@ -296,24 +295,6 @@ private slots:
         QCOMPARE(file.records[0].value(1), 220.12f);
         QCOMPARE(file.records[1].value(1), -5.1f);
         QCOMPARE(file.records[1].value(17), QString::number(-5.1 + 16, 'f', 3).toFloat());
-    }
-
-    void fullDiskKeepsTheEarlierFile()
-    {
-        ZEP_FULL_DISK(disk);
-        TestablePlot plot;
-        for (int i = 0; i < 50; ++i)
-            appendRow(1525586601 + 5 * i, i);
-        const QString path = disk.filePath(QStringLiteral("saved.txt"));
-        QVERIFY(zeptest::writeBytes(path, "earlier\n"));
-        disk.fill();
-        plot.setSaveFileNameProvider([path] { return path; });
-        zeptest::MessageBoxLog boxes;
-        boxes.start();
-        QCOMPARE(plot.saveData(), RealPlot::SaveResult::Failed);
-        QCOMPARE(boxes.seen.size(), 1);
-        QCOMPARE(zeptest::readBytes(path), QByteArray("earlier\n"));
-        QCOMPARE(disk.entries(), QStringList{QStringLiteral("saved.txt")});
     }
 
     void closeQuestion_data()
