@@ -49,13 +49,11 @@ private slots:
         QVERIFY(QDir(disk.path()).mkpath(QStringLiteral("config")) && zeptest::writeBytes(target, "earlier\n"));
         const QString journal = zeptest::sandbox().filePath(QStringLiteral("left.txt"));
         QVERIFY(zeptest::writeSampleFile(journal, 50));
-        for (int i = 0; i < 50; ++i) {
-            for (int k = 0; k < kValueCount; ++k)
-                SignalData::instance(k).append(QPointF(1525586601 + i, k));
-        }
+        for (int i = 0; i < 50 * kValueCount; ++i)
+            SignalData::instance(i % kValueCount).append(QPointF(1525586601 + i / kValueCount, i));
         std::ofstream(qPrintable(disk.filePath(QStringLiteral(".filler")))) << std::string(1 << 20, 'x');
 
-        bool written = true;
+        bool written = false;
         zeptest::MessageBoxLog boxes;
         boxes.start();
         if (name == QLatin1String("saved.txt")) {
@@ -70,7 +68,6 @@ private slots:
         } else {
             QVERIFY(QDir::setCurrent(disk.path()));
             writeConfig();
-            written = false;
         }
         QVERIFY(!written);
         QCOMPARE(zeptest::readBytes(target), QByteArray("earlier\n"));
