@@ -3,6 +3,7 @@
 #include "data/savename.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPageSize>
@@ -11,6 +12,8 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QSaveFile>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -21,6 +24,19 @@ qreal factor(int viewport, int image)
     if (viewport < image)
         return qreal(viewport) / image;
     return viewport / image;
+}
+
+// The contents of a PDF file that ends as a PDF does, else nothing.
+QByteArray wholePdf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    const QByteArray pdf = file.readAll();
+    const QByteArray tail = pdf.right(64).trimmed();
+    if (file.error() != QFileDevice::NoError || !pdf.startsWith("%PDF-") || !tail.endsWith("%%EOF"))
+        return QByteArray();
+    return pdf;
 }
 
 void warn(QWidget *parent, const QString &text)
@@ -72,12 +88,26 @@ QString pdfFileName(const QString &chosen)
 
 bool writeSnapshotPdf(QWidget *window, const QString &fileName)
 {
+    // The PDF engine does not notice a full disk: it leaves a cut file and
+    // reports success. So the page goes to a file beside the target first,
+    // and replaces the target only when it is whole.
+    QTemporaryFile rendered(fileName + QStringLiteral(".XXXXXX"));
+    if (!rendered.open())
+        return false;
+    rendered.close();
     QPrinter printer(QPrinter::HighResolution);
     // The format first: changing it later starts a new print engine.
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(fileName);
+    printer.setOutputFileName(rendered.fileName());
     setUpSnapshotPage(printer, window->size());
-    return renderSnapshot(&printer, grabSnapshot(window));
+    if (!renderSnapshot(&printer, grabSnapshot(window)))
+        return false;
+    const QByteArray pdf = wholePdf(rendered.fileName());
+    if (pdf.isEmpty())
+        return false;
+    QSaveFile out(fileName);
+    // Unbuffered: commit() does not notice when flushing its buffer fails.
+    return out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && out.write(pdf) == pdf.size() && out.commit();
 }
 
 QString printerTarget(const QPrinter &printer)

@@ -9,6 +9,7 @@
 #include <QLockFile>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <memory>
@@ -131,8 +132,9 @@ bool writeRecoveredJournal(const JournalSummary &journal, const QString &target)
     QFile in(journal.path);
     if (!in.open(QIODevice::ReadOnly) || !in.seek(journal.startBytes))
         return false;
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
+    // Unbuffered: commit() does not notice when flushing its buffer fails.
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     qint64 left = journal.completeBytes - journal.startBytes;
     while (left > 0) {
@@ -141,7 +143,7 @@ bool writeRecoveredJournal(const JournalSummary &journal, const QString &target)
             return false;
         left -= block.size();
     }
-    return out.flush() && out.error() == QFileDevice::NoError;
+    return out.commit();
 }
 
 QString recoveryQuestionText(const JournalSummary &journal)

@@ -29,6 +29,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
@@ -70,7 +71,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     readSettings();
     installLocaleCodec();
-    readConfig();
+    if (readConfig() == ConfigOrigin::Replaced)
+        ui->statusBar->showMessage(QStringLiteral("提示：设置文件无效，已恢复默认设置！"), 2000);
     documents.reserve(10);
     connectActions();
     setAcceptDrops(true);
@@ -562,6 +564,13 @@ void MainWindow::createTableWindow(DataFile *file)
 void MainWindow::createPlotWindow(DataFile *file)
 {
     auto *plot = new Plot(file->records, int(file->count));
+    if (!plot->complete()) {
+        delete plot;
+        QMessageBox::warning(this, QStringLiteral("错误"),
+                             QStringLiteral("内存不足，无法显示%1的趋势图。").arg(QDir::toNativeSeparators(file->fileName)),
+                             QMessageBox::Ok);
+        return;
+    }
     connect(this, &MainWindow::update_discfg, plot, &Plot::applySettings);
     QMdiSubWindow *window = addDocumentWindow(plot, file->fileName + kPlotTitleSuffix);
     window->setProperty(kDocumentPathProperty, file->fileName);

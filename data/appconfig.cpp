@@ -2,6 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPair>
+#include <QSaveFile>
+#include <QVector>
 
 #include <algorithm>
 #include <cstdlib>
@@ -242,7 +245,7 @@ void defaultDisplayConfig(DisplayConfig &disp)
     }
 }
 
-void readConfig()
+ConfigOrigin readConfig()
 {
     defaultComConfig(AppConfig.comm);
 
@@ -250,8 +253,15 @@ void readConfig()
     if (!file.open(QIODevice::ReadOnly)) {
         defaultDisplayConfig(AppConfig.disp);
         writeConfig();
-        return;
+        return ConfigOrigin::Created;
     }
+    // Both section lines are written before any key of their half, so a file
+    // that lacks one was cut short (a full disk) or is not this program's:
+    // reading it would leave the display half zero, a black plot without
+    // curves, for every later run.
+    QVector<QPair<QString, QString>> entries;
+    bool comSection = false;
+    bool dispSection = false;
     while (!file.atEnd()) {
         QByteArray line = file.readLine();
         if (line.isEmpty())
@@ -261,10 +271,22 @@ void readConfig()
             line.truncate(nul);
         const QString text = QString::fromUtf8(line);
         const int eq = text.indexOf(QLatin1Char('='));
-        const QString key = eq < 0 ? text : text.left(eq);
-        const QString value = eq < 0 ? QString() : text.mid(eq + 1).simplified();
-        storeValue(key, value);
+        if (eq < 0) {
+            const QString section = text.trimmed();
+            comSection = comSection || section == QLatin1String("[COM Setting]");
+            dispSection = dispSection || section == QLatin1String("[Disp Setting]");
+            continue;
+        }
+        entries.append({text.left(eq), text.mid(eq + 1).simplified()});
     }
+    if (!comSection || !dispSection) {
+        defaultDisplayConfig(AppConfig.disp);
+        writeConfig();
+        return ConfigOrigin::Replaced;
+    }
+    for (const auto &entry : qAsConst(entries))
+        storeValue(entry.first, entry.second);
+    return ConfigOrigin::File;
 }
 
 void writeConfig()
@@ -272,8 +294,11 @@ void writeConfig()
     QDir here;
     if (!here.exists(QLatin1String(kConfigDir)) && !here.mkdir(QLatin1String(kConfigDir)))
         return;
-    QFile file(configFilePath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Written beside the old file and renamed over it when complete, so a
+    // full disk leaves the earlier settings rather than an empty file.
+    // Unbuffered: commit() does not notice when flushing its buffer fails.
+    QSaveFile file(configFilePath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return;
 
     QString out;
@@ -300,6 +325,7 @@ void writeConfig()
     }
     out += QLatin1Char('\n');
     file.write(out.toUtf8());
+    file.commit();
 }
 
 namespace {

@@ -63,8 +63,15 @@ extern AppConfigRecord AppConfig;
 // "config/config.ini" relative to the working directory.
 QString configFilePath();
 
-// Fills AppConfig from the file; writes a default file when there is none.
-void readConfig();
+enum class ConfigOrigin {
+    File,     // read from the settings file
+    Created,  // there was none: defaults, written anew
+    Replaced, // the file lacked a section line: defaults, written over it
+};
+
+// Fills AppConfig from the file; writes a default file when there is none or
+// when the one there is not a whole settings file.
+ConfigOrigin readConfig();
 // Writes the whole of AppConfig. Failures are silent: the run goes on with
 // the settings in memory.
 void writeConfig();

@@ -43,7 +43,7 @@ bool timesAscending(const SampleRecord *records, int count);
 
 // Appends one record (a time line and seven value lines) to a file that the
 // caller opened WriteOnly | Text.
-void writeRecord(QFile &file, uint32_t time, const double values[kValueCount]);
+void writeRecord(QIODevice &file, uint32_t time, const double values[kValueCount]);
 
 // The number of time lines of the file, or -1 when it cannot be opened.
 int countRecords(const QString &path);
@@ -57,8 +57,8 @@ int countRecords(const QString &path);
 int readRecords(DataFile *file, const std::function<void(int percent)> &progress = {});
 
 // The whole open of a file: countRecords, a DataFile of that size, and
-// readRecords into it. Null when the file is refused (it cannot be read or
-// holds no record).
+// readRecords into it. Null when the file is refused (it is not a regular
+// file, cannot be read or holds no record).
 std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<void(int percent)> &progress = {});
 
 // Whether the reader scans with SSE2 or with its portable loop, as built.

@@ -21,11 +21,11 @@
 #include <qwt_text.h>
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QSaveFile>
 
 namespace {
 
@@ -260,7 +260,9 @@ RealPlot::SaveResult RealPlot::saveData()
     if (name.isEmpty())
         return SaveResult::Cancelled;
 
-    QFile file(name);
+    // Written beside the target and renamed over it once complete: a full
+    // disk must not cost the file that was there before.
+    QSaveFile file(name);
     bool written = file.open(QIODevice::WriteOnly | QIODevice::Text);
     int rows = 0;
     uint32_t lastTime = 0;
@@ -274,8 +276,10 @@ RealPlot::SaveResult RealPlot::saveData()
             lastTime = axisSeconds(SignalData::instance(0).value(r).x());
             writeRecord(file, lastTime, values);
         }
-        written = file.flush() && file.error() == QFileDevice::NoError;
-        file.close();
+        // commit() does not notice when flushing the last of the buffer fails.
+        if (!file.flush())
+            file.cancelWriting();
+        written = file.commit();
     }
     if (!written) {
         QMessageBox::warning(this, QStringLiteral("错误"),

@@ -37,6 +37,7 @@ Plot::Plot(const SampleRecord *records, int count, QWidget *parent)
     insertLegend(legend, QwtPlot::RightLegend, -1);
 
     const auto columns = std::make_shared<const RecordColumns>(records, count);
+    m_complete = columns->size() == count;
     const SampleRecord &lastRecord = records[count - 1];
     for (int k = 0; k < kValueCount; ++k) {
         auto *curve = new ViewCurve(QString());

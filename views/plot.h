@@ -33,6 +33,9 @@ public:
 
     uint32_t startTime() const { return m_startTime; }
     uint32_t endTime() const { return m_endTime; }
+    // False when memory ran short for the plot's copy of the records: the
+    // plot then shows no curve and should not be shown.
+    bool complete() const { return m_complete; }
     QwtPlotZoomer *zoomer() const { return m_zoomer; }
     CurveTracker *tracker() const { return m_tracker; }
     const QVector<QwtPlotCurve *> &curves() const { return m_curves; }
@@ -51,6 +54,7 @@ private:
 
     uint32_t m_startTime = 0;
     uint32_t m_endTime = 0;
+    bool m_complete = false;
     QwtPlotCanvas *m_canvas = nullptr;
     QwtPlotZoomer *m_zoomer = nullptr;
     CurveTracker *m_tracker = nullptr;

@@ -3,13 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 
 RecordColumns::RecordColumns(const SampleRecord *records, int count)
     : m_count(qMax(count, 0))
-    , m_times(new double[size_t(m_count)])
-    , m_values(new float[size_t(m_count) * kValueCount])
+    , m_times(new (std::nothrow) double[size_t(m_count)])
+    , m_values(new (std::nothrow) float[size_t(m_count) * kValueCount])
     , m_bounds(kValueCount)
 {
+    // A file too large for the memory left gives no columns, for the plot
+    // to report, rather than ending the program.
+    if (!m_times || !m_values)
+        m_count = 0;
     if (m_count == 0)
         return;
     const size_t n = size_t(m_count);

@@ -16,6 +16,7 @@
 class RecordColumns
 {
 public:
+    // Empty (size 0) when the memory for the copy cannot be had.
     RecordColumns(const SampleRecord *records, int count);
 
     int size() const { return m_count; }

@@ -117,7 +117,7 @@ private slots:
         QFETCH(QByteArray, baud);
         QFile file(configFilePath());
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("comtype=0\ncom=" + com + "\nbaud=" + baud + "\nparity=No\nstopbit=1\naddr=1\nIP=\n"
+        file.write("[COM Setting]\n[Disp Setting]\ncomtype=0\ncom=" + com + "\nbaud=" + baud + "\nparity=No\nstopbit=1\naddr=1\nIP=\n"
                    "interval=5s\nmetertype=0\n");
         file.close();
         readConfig();

@@ -50,6 +50,11 @@ void writeFile(const QString &path, const QByteArray &content)
     f.write(content);
 }
 
+void writeConfigLines(const QByteArray &lines)
+{
+    writeFile(QStringLiteral("config/config.ini"), "[COM Setting]\n[Disp Setting]\n" + lines);
+}
+
 } // namespace
 
 class TestAppConfig : public QObject
@@ -99,7 +104,7 @@ private slots:
 
     void onlyComtypeLeavesDisplayZero()
     {
-        writeFile(QStringLiteral("config/config.ini"), "comtype=1\n");
+        writeConfigLines("comtype=1\n");
         readConfig();
         QCOMPARE(AppConfig.comm.comtype, 1);
         QCOMPARE(QByteArray(AppConfig.comm.com), QByteArray("COM1"));
@@ -145,7 +150,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QString, what);
         QFETCH(int, expected);
-        writeFile(QStringLiteral("config/config.ini"), content);
+        writeConfigLines(content);
         readConfig();
         const DisplayConfig &d = AppConfig.disp;
         int actual = -12345;
@@ -168,7 +173,7 @@ private slots:
 
     void paraOnWrittenBackAsOne()
     {
-        writeFile(QStringLiteral("config/config.ini"), "para_on[3]=7\n");
+        writeConfigLines("para_on[3]=7\n");
         readConfig();
         writeConfig();
         const QByteArray out = readAll(QStringLiteral("config/config.ini"));
@@ -197,7 +202,7 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(double, value);
         QFETCH(QByteArray, written);
-        writeFile(QStringLiteral("config/config.ini"), "yHigh=" + text + "\n");
+        writeConfigLines("yHigh=" + text + "\n");
         readConfig();
         QCOMPARE(AppConfig.disp.yHigh, value);
         writeConfig();
@@ -238,7 +243,7 @@ private slots:
         QFETCH(QByteArray, line);
         QFETCH(QByteArray, field);
         QFETCH(QByteArray, expected);
-        writeFile(QStringLiteral("config/config.ini"), line + "\n");
+        writeConfigLines(line + "\n");
         readConfig();
         const ComConfig &c = AppConfig.comm;
         const char *value = field == "com" ? c.com
@@ -353,6 +358,25 @@ private slots:
         QFETCH(uint, seconds);
         copyToField(AppConfig.comm.interval, interval);
         QCOMPARE(intervalSeconds(), seconds);
+    }
+
+    void fileWithoutBothSectionsIsReplaced_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("keys only") << QByteArray("comtype=1\nyHigh=7\n");
+        QTest::newRow("cut before the display section") << expectedDefaultFile().left(120);
+    }
+
+    void fileWithoutBothSectionsIsReplaced()
+    {
+        QFETCH(QByteArray, content);
+        writeFile(QStringLiteral("config/config.ini"), content);
+        QCOMPARE(readConfig(), ConfigOrigin::Replaced);
+        QCOMPARE(readAll(QStringLiteral("config/config.ini")), expectedDefaultFile());
+        QCOMPARE(AppConfig.comm.comtype, 0);
+        QCOMPARE(AppConfig.disp.yHigh, 500.0);
+        QCOMPARE(readConfig(), ConfigOrigin::File);
     }
 
     void unwritableDirectoryIsSilent()

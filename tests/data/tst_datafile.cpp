@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A typical record; its entries show the padding of names, units and values.
@@ -202,6 +204,11 @@ private slots:
         QTest::newRow("hour 99") << recordText("2018/05/06 99:03:21", "UA=4\n") << 1 << "4294967295 1=4";
         QTest::newRow("not zero padded") << recordText("2018/5/6 14:03:21", "") << 1 << "4294967295";
         QTest::newRow("before 1970") << recordText("1969/12/31 23:59:59", "") << 1 << "4294967295";
+        QTest::newRow("30 February") << recordText("2018/02/30 14:03:21", "UA=4\n") << 1 << "4294967295 1=4";
+        QTest::newRow("no digits") << QByteArray("//::\nUA=4\n//::\xc3\xa9\n") << 2 << "4294967295 1=4;4294967295";
+        QTest::newRow("a sign for a digit, repeated")
+            << recordText("2018/05/+6 14:03:21", "UA=1\n") + recordText("2018/05/+6 14:03:21", "UA=2\n") << 2
+            << ts + " 1=1;" + ts + " 1=2";
         QTest::newRow("blanks around the time") << recordText(" \t2018/05/06 \t 14:03:21 ", "") << 1 << ts;
         QTest::newRow("equals at the end keeps the earlier value") << t + "UA=5\nUA=\n" << 1 << ts + " 1=5";
         QTest::newRow("equals at the start") << t + "=5 UB=6\n" << 1 << ts + " 2=6";
@@ -253,6 +260,26 @@ private slots:
         QCOMPARE(countRecords(p), -1);
         DataFile file(p, 1);
         QCOMPARE(readRecords(&file), -1);
+    }
+
+    // Opening a FIFO would wait for a writer, /dev/zero never ends.
+    void onlyRegularFilesAreOpened_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("FIFO") << QStringLiteral("fifo.txt");
+        QTest::newRow("link to /dev/zero") << QStringLiteral("zero.txt");
+        QTest::newRow("link to a data file") << QStringLiteral("link.txt");
+    }
+
+    void onlyRegularFilesAreOpened()
+    {
+        QFETCH(QString, name);
+        QVERIFY(zeptest::writeBytes(path(QStringLiteral("data.txt")), kExampleRecord));
+        mkfifo(qPrintable(path(QStringLiteral("fifo.txt"))), 0600);
+        QFile::link(QStringLiteral("/dev/zero"), path(QStringLiteral("zero.txt")));
+        QFile::link(path(QStringLiteral("data.txt")), path(QStringLiteral("link.txt")));
+        const std::unique_ptr<DataFile> file = loadDataFile(path(name));
+        QCOMPARE(file != nullptr, name == QLatin1String("link.txt"));
     }
 
     // The file may change between the count and the parse.

@@ -6,6 +6,7 @@
 #include "views/viewcurve.h"
 #include "testsupport.h"
 #include "../data/datafiletestutil.h"
+#include "bench/benchmemory.h"
 #include "legendtesting.h"
 
 #include <qwt_painter.h>
@@ -20,6 +21,8 @@
 
 #include <cmath>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -165,6 +168,27 @@ private slots:
         Plot plot(file->records, 1);
         QCOMPARE(xSpan(plot).first, xSpan(plot).second);
         QVERIFY(plot.footer().text().endsWith(QStringLiteral("2018-05-06 14:03:21 -> 2018-05-06 14:03:21")));
+        QVERIFY(plot.complete());
+    }
+
+    // The plot's copy of a file that the memory left cannot hold.
+    void columnsBeyondMemoryLeaveThePlotIncomplete()
+    {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        QSKIP("the sanitizers' allocators end the program instead of failing the allocation");
+#endif
+        std::vector<SampleRecord> records(1 << 20);
+        rlimit saved{};
+        QVERIFY(getrlimit(RLIMIT_AS, &saved) == 0);
+        const rlimit tight{rlim_t(procStatusMb("VmSize") + 64) << 20, saved.rlim_max};
+        QVERIFY(setrlimit(RLIMIT_AS, &tight) == 0);
+        bool complete = true;
+        {
+            Plot plot(records.data(), int(records.size()));
+            complete = plot.complete();
+        }
+        QVERIFY(setrlimit(RLIMIT_AS, &saved) == 0);
+        QVERIFY(!complete);
     }
 
     void rangeAndZoom()
