@@ -49,8 +49,12 @@ private slots:
         QVERIFY(QDir(disk.path()).mkpath(QStringLiteral("config")) && zeptest::writeBytes(target, "earlier\n"));
         const QString journal = zeptest::sandbox().filePath(QStringLiteral("left.txt"));
         QVERIFY(zeptest::writeSampleFile(journal, 50));
-        for (int i = 0; i < 50 * kValueCount; ++i)
-            SignalData::instance(i % kValueCount).append(QPointF(1525586601 + i / kValueCount, i));
+        for (int r = 0; r < 50; ++r) {
+            float values[kValueCount];
+            for (int k = 0; k < kValueCount; ++k)
+                values[k] = float(r * kValueCount + k);
+            SignalData::appendPoll(1525586601 + r, values);
+        }
         std::ofstream(qPrintable(disk.filePath(QStringLiteral(".filler")))) << std::string(1 << 20, 'x');
 
         bool written = false;
