@@ -5,6 +5,7 @@
 #include "data/datafile.h"
 #include "data/filesuffix.h"
 #include "ui_excelexportdlg.h"
+#include "views/replacequestion.h"
 #include "views/timespan.h"
 #include "views/widgetbrush.h"
 

@@ -1,6 +1,7 @@
 #include "analysis/snapshot.h"
 
 #include "data/savename.h"
+#include "views/replacequestion.h"
 
 #include <QDir>
 #include <QFile>
@@ -158,6 +159,8 @@ void saveSnapshotPdf(QWidget *window, QWidget *parent)
     if (chosen.isEmpty())
         return;
     const QString fileName = pdfFileName(chosen);
+    if (!mayReplaceSuffixed(parent, chosen, fileName))
+        return;
     if (!writeSnapshotPdf(window, fileName))
         warn(parent, QStringLiteral("无法写入文件：%1").arg(QDir::toNativeSeparators(fileName)));
 }

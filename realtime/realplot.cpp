@@ -9,6 +9,7 @@
 #include "views/curveswitch.h"
 #include "views/legendtitle.h"
 #include "views/plotsettings.h"
+#include "views/replacequestion.h"
 #include "views/timescaledraw.h"
 #include "views/trendlegend.h"
 #include "views/viewcurve.h"
@@ -50,14 +51,7 @@ QString askDataFileSaveName(QWidget *parent)
         const QString chosen = QFileDialog::getSaveFileName(parent, QStringLiteral("数据保存为"), QString(),
                                                             QStringLiteral("数据文件(*.txt)"));
         const QString name = withDefaultSuffix(chosen, QStringLiteral("txt"));
-        // The dialog asked before replacing the name typed, not the one
-        // completed here.
-        if (name == chosen || !QFileInfo::exists(name))
-            return name;
-        const QString question = QStringLiteral("%1 已存在。\n要替换它吗？").arg(QFileInfo(name).fileName());
-        if (QMessageBox::question(parent, QStringLiteral("数据保存为"), question, QMessageBox::Yes | QMessageBox::No,
-                                  QMessageBox::No)
-            == QMessageBox::Yes)
+        if (mayReplaceSuffixed(parent, chosen, name))
             return name;
     }
 }
