@@ -1,6 +1,4 @@
 #include "data/appconfig.h"
-#include "realtime/realplot.h"
-#include "realtime/signaldata.h"
 #include "views/curvetracker.h"
 #include "views/plot.h"
 #include "views/viewcurve.h"
@@ -127,36 +125,29 @@ private slots:
     }
 
     // A new time format shows at once, and a narrow window gets no more
-    // time labels than fit side by side, in both trend windows.
+    // time labels than fit side by side.
     void timeAxisFollowsFormatAndWidth()
     {
-        QTemporaryDir journal;
         auto file = zeptest::sampleDataFile(2, 1525586601, 86400);
-        const float values[kValueCount] = {};
-        for (int row = 0; row < 2; ++row)
-            SignalData::appendPoll(file->records[row].time, values);
-        for (bool live : {false, true}) {
-            AppConfig.disp.timeformat = 1;
-            std::unique_ptr<QwtPlot> plot(live ? static_cast<QwtPlot *>(new RealPlot(nullptr, journal.path()))
-                                               : new Plot(file->records, 2));
-            plot->resize(1400, 600);
-            plot->show();
-            QVERIFY(QTest::qWaitForWindowExposed(plot.get()));
-            QwtScaleWidget *axis = plot->axisWidget(QwtPlot::xBottom);
-            const int oneLine = axis->height();
-            AppConfig.disp.timeformat = 7;
-            QVERIFY(QMetaObject::invokeMethod(plot.get(), "applySettings"));
-            QTRY_VERIFY2(axis->height() > oneLine, live ? "real-time window" : "file plot");
-            plot->resize(640, 600);
-            QTRY_COMPARE(plot->width(), 640);
-            plot->replot();
-            const QList<double> ticks = plot->axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
-            const QwtScaleMap map = plot->canvasMap(QwtPlot::xBottom);
-            QVERIFY(ticks.size() >= 2);
-            for (int i = 1; i < ticks.size(); ++i)
-                QVERIFY(map.transform(ticks[i]) - map.transform(ticks[i - 1])
-                        > plot->axisScaleDraw(QwtPlot::xBottom)->labelSize(axis->font(), ticks[i]).width());
-        }
+        AppConfig.disp.timeformat = 1;
+        Plot plot(file->records, 2);
+        plot.resize(1400, 600);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        QwtScaleWidget *axis = plot.axisWidget(QwtPlot::xBottom);
+        const int oneLine = axis->height();
+        AppConfig.disp.timeformat = 7;
+        plot.applySettings();
+        QTRY_VERIFY(axis->height() > oneLine);
+        plot.resize(640, 600);
+        QTRY_COMPARE(plot.width(), 640);
+        plot.replot();
+        const QList<double> ticks = plot.axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
+        const QwtScaleMap map = plot.canvasMap(QwtPlot::xBottom);
+        QVERIFY(ticks.size() >= 2);
+        for (int i = 1; i < ticks.size(); ++i)
+            QVERIFY(map.transform(ticks[i]) - map.transform(ticks[i - 1])
+                    > plot.axisScaleDraw(QwtPlot::xBottom)->labelSize(axis->font(), ticks[i]).width());
     }
 
     void oneRecord()
