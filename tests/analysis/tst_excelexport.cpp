@@ -466,10 +466,8 @@ private slots:
             QCOMPARE(cells.size(), kColumnCount);
             for (int c = 0; c < kColumnCount; ++c) {
                 const QJsonValue sheet = rows.at(r).toArray().at(c);
-                if (sheet.isString())
-                    QCOMPARE(QString::fromUtf8(cells.at(c)), sheet.toString());
-                else
-                    QCOMPARE(cells.at(c).toDouble(), sheet.toDouble());
+                const QString cell = QString::fromUtf8(cells.at(c));
+                QCOMPARE(sheet.isString() ? QVariant(cell) : QVariant(cell.toDouble()), sheet.toVariant());
             }
         }
     }
