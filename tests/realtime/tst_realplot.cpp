@@ -245,9 +245,8 @@ private slots:
         // Far more samples than pixels, with a step in the middle of the view.
         const double start = 1600000000;
         const int count = 20000;
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < count; ++i)
             appendRow(start + i, i < count - 200 ? 2.0 : 8.0);
-        }
         plot.refreshTick();
         QCoreApplication::processEvents();
         const QImage image = plot.canvas()->grab().toImage();
@@ -323,8 +322,7 @@ private slots:
 
     void savedNameGetsTheDataSuffix()
     {
-        const QString typed = dir->filePath(QStringLiteral("live1"));
-        const QString taken = dir->filePath(QStringLiteral("live2"));
+        const QString typed = dir->filePath(QStringLiteral("live1")), taken = dir->filePath(QStringLiteral("live2"));
         QVERIFY(QFile(taken + QStringLiteral(".txt")).open(QIODevice::WriteOnly));
         zeptest::FileDialogLog dialogs;
         zeptest::MessageBoxLog boxes;
@@ -335,6 +333,7 @@ private slots:
         QCOMPARE(askDataFileSaveName(nullptr), typed + QStringLiteral(".txt"));
         // Replacing live2.txt is asked about; No asks for another name.
         QCOMPARE(askDataFileSaveName(nullptr), taken + QStringLiteral(".txt"));
+        QCOMPARE(boxes.seen.size(), 2);
     }
 
     void closeQuestion_data()

@@ -1,6 +1,4 @@
 #include "data/appconfig.h"
-#include "realtime/realplot.h"
-#include "realtime/signaldata.h"
 #include "views/curvetracker.h"
 #include "views/plot.h"
 #include "views/viewcurve.h"
@@ -127,39 +125,29 @@ private slots:
     }
 
     // A new time format shows at once, and a narrow window gets no more
-    // time labels than fit side by side, in both trend windows.
+    // time labels than fit side by side.
     void timeAxisFollowsFormatAndWidth()
     {
-        QTemporaryDir journal;
         auto file = zeptest::sampleDataFile(2, 1525586601, 86400);
-        for (int row = 0; row < 2; ++row) {
-            float values[kValueCount];
-            for (int k = 0; k < kValueCount; ++k)
-                values[k] = float(2 * k + row);
-            SignalData::appendPoll(file->records[row].time, values);
-        }
-        for (bool live : {false, true}) {
-            AppConfig.disp.timeformat = 1;
-            std::unique_ptr<QwtPlot> plot(live ? static_cast<QwtPlot *>(new RealPlot(nullptr, journal.path()))
-                                               : new Plot(file->records, 2));
-            plot->resize(1400, 600);
-            plot->show();
-            QVERIFY(QTest::qWaitForWindowExposed(plot.get()));
-            QwtScaleWidget *axis = plot->axisWidget(QwtPlot::xBottom);
-            const int oneLine = axis->height();
-            AppConfig.disp.timeformat = 7;
-            QVERIFY(QMetaObject::invokeMethod(plot.get(), "applySettings"));
-            QTRY_VERIFY2(axis->height() > oneLine, live ? "real-time window" : "file plot");
-            plot->resize(640, 600);
-            QTRY_COMPARE(plot->width(), 640);
-            plot->replot();
-            const QList<double> ticks = plot->axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
-            const QwtScaleMap map = plot->canvasMap(QwtPlot::xBottom);
-            QVERIFY(ticks.size() >= 2);
-            for (int i = 1; i < ticks.size(); ++i)
-                QVERIFY(map.transform(ticks[i]) - map.transform(ticks[i - 1])
-                        > plot->axisScaleDraw(QwtPlot::xBottom)->labelSize(axis->font(), ticks[i]).width());
-        }
+        AppConfig.disp.timeformat = 1;
+        Plot plot(file->records, 2);
+        plot.resize(1400, 600);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        QwtScaleWidget *axis = plot.axisWidget(QwtPlot::xBottom);
+        const int oneLine = axis->height();
+        AppConfig.disp.timeformat = 7;
+        plot.applySettings();
+        QTRY_VERIFY(axis->height() > oneLine);
+        plot.resize(640, 600);
+        QTRY_COMPARE(plot.width(), 640);
+        plot.replot();
+        const QList<double> ticks = plot.axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
+        const QwtScaleMap map = plot.canvasMap(QwtPlot::xBottom);
+        QVERIFY(ticks.size() >= 2);
+        for (int i = 1; i < ticks.size(); ++i)
+            QVERIFY(map.transform(ticks[i]) - map.transform(ticks[i - 1])
+                    > plot.axisScaleDraw(QwtPlot::xBottom)->labelSize(axis->font(), ticks[i]).width());
     }
 
     void oneRecord()
@@ -182,11 +170,7 @@ private slots:
         QVERIFY(getrlimit(RLIMIT_AS, &saved) == 0);
         const rlimit tight{rlim_t(procStatusMb("VmSize") + 64) << 20, saved.rlim_max};
         QVERIFY(setrlimit(RLIMIT_AS, &tight) == 0);
-        bool complete = true;
-        {
-            Plot plot(records.data(), int(records.size()));
-            complete = plot.complete();
-        }
+        const bool complete = Plot(records.data(), int(records.size())).complete();
         QVERIFY(setrlimit(RLIMIT_AS, &saved) == 0);
         QVERIFY(!complete);
     }
@@ -251,12 +235,9 @@ private slots:
             plot.zoomer()->zoom(zoomed);
         if (view == "span")
             plot.setxRange(1020, 1100);
-        for (const QString &step : steps) {
-            if (step.at(0).isDigit())
-                QTest::mouseClick(zeptest::legendLabel(plot, step.toInt()), Qt::LeftButton);
-            else
-                zeptest::chooseFromLegendMenu(plot, step);
-        }
+        for (const QString &step : steps)
+            step.at(0).isDigit() ? QTest::mouseClick(zeptest::legendLabel(plot, step.toInt()), Qt::LeftButton)
+                                 : zeptest::chooseFromLegendMenu(plot, step);
         for (int k = 0; k < kValueCount; ++k) {
             AppConfig.disp.para_on[k] = shown.contains(k + 1);
             QCOMPARE(plot.curves().at(k)->isVisible(), AppConfig.disp.para_on[k]);
@@ -323,23 +304,20 @@ private slots:
         for (const SampleRecord &r : walk(9000))
             points.append(QPointF(r.time - (points.size() >= 6000 ? 3600 : 0), double(r.value(13))));
         points[7000].rx() = SampleRecord::kInvalidTime;
-        ViewCurve viewCurve;
-        QwtPlotCurve plain;
-        viewCurve.setSamples(points);
-        plain.setSamples(points);
-        QwtScaleMap xMap, yMap;
-        xMap.setPaintInterval(0, 400);
-        xMap.setScaleInterval(1004000, 1005000);
-        yMap.setPaintInterval(300, 0);
-        yMap.setScaleInterval(-2000, 2000);
-        QImage images[2] = {QImage(400, 300, QImage::Format_RGB32), QImage(400, 300, QImage::Format_RGB32)};
-        for (QwtPlotCurve *curve : {static_cast<QwtPlotCurve *>(&viewCurve), &plain}) {
-            QImage &image = images[curve == &plain];
+        const auto image = [&points](QwtPlotCurve &&curve) {
+            QwtScaleMap xMap, yMap;
+            xMap.setPaintInterval(0, 400);
+            xMap.setScaleInterval(1004000, 1005000);
+            yMap.setPaintInterval(300, 0);
+            yMap.setScaleInterval(-2000, 2000);
+            QImage image(400, 300, QImage::Format_RGB32);
             image.fill(Qt::white);
+            curve.setSamples(points);
             QPainter painter(&image);
-            curve->drawSeries(&painter, xMap, yMap, image.rect(), 0, -1);
-        }
-        QCOMPARE(images[0], images[1]);
+            curve.drawSeries(&painter, xMap, yMap, image.rect(), 0, -1);
+            return image.copy();
+        };
+        QCOMPARE(image(ViewCurve()), image(QwtPlotCurve()));
     }
 };
 
