@@ -228,10 +228,9 @@ private slots:
         QTest::addColumn<bool>("dropped");
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QString>("message");
-        const QString ok = QStringLiteral("提示：打开成功！");
-        const QString failed = QStringLiteral("错误：不支持该文件！");
-        QTest::newRow("at start-up, missing last") << false << QStringList{"日报 3 月.txt", "b b.txt", "缺 失.txt"} << failed;
-        QTest::newRow("dropped, missing first") << true << QStringList{"缺 失.txt", "a.txt"} << ok;
+        QTest::newRow("at start-up, missing last") << false << QStringList{"日报 3 月.txt", "b b.txt", "缺 失.txt"}
+                                                   << QStringLiteral("错误：不支持该文件！");
+        QTest::newRow("dropped, missing first") << true << QStringList{"缺 失.txt", "a.txt"} << QStringLiteral("提示：打开成功！");
         QTest::newRow("dropped, a folder and a web page")
             << true << QStringList{".", "https://example.com/a.txt"} << QString();
         QTest::newRow("dropped, text") << true << QStringList{} << QString();
