@@ -288,11 +288,8 @@ private slots:
         QVERIFY(startEnabled() && !stopEnabled());
     }
 
-    // Polls that come while a save holds the stores (the user interface
-    // blocked in a slow write) wait in the stores' pending lists. Once the
-    // thread has ended, by Stop before its next poll or by a failed link,
-    // each of them is in the series, makes the close ask, and is not carried
-    // into the next acquisition.
+    // Polls that wait while a slow save holds the stores reach the series
+    // once the thread ends (Stop or a failed link), and no further.
     void pollsDuringSaveAreKept_data()
     {
         QTest::addColumn<QStringList>("fault");

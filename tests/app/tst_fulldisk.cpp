@@ -13,6 +13,7 @@
 #include <sys/mount.h>
 
 #include <fstream>
+#include <numeric>
 
 // Leaves the working directory and the mounts as they were, however a case ends.
 struct Mounted {
@@ -51,8 +52,7 @@ private slots:
         QVERIFY(zeptest::writeSampleFile(journal, 50));
         for (int r = 0; r < 50; ++r) {
             float values[kValueCount];
-            for (int k = 0; k < kValueCount; ++k)
-                values[k] = float(r * kValueCount + k);
+            std::iota(values, values + kValueCount, float(r * kValueCount));
             SignalData::appendPoll(1525586601 + r, values);
         }
         std::ofstream(qPrintable(disk.filePath(QStringLiteral(".filler")))) << std::string(1 << 20, 'x');

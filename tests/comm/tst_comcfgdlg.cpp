@@ -278,7 +278,6 @@ private slots:
         QSettings().clear();
         ComCfgDlg dlg;
         QVERIFY(!child<QCheckBox>(dlg, "checkBox_keep")->isChecked());
-        QCOMPARE(child<QCheckBox>(dlg, "checkBox_keep")->shortcut(), QKeySequence(QStringLiteral("Alt+R")));
         child<QCheckBox>(dlg, "checkBox_keep")->click();
         pressOk(dlg);
         QVERIFY(keepAcquiringAfterErrors() && !QFile::exists(configFilePath()));

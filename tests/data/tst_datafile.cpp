@@ -262,24 +262,16 @@ private slots:
         QCOMPARE(readRecords(&file), -1);
     }
 
-    // Opening a FIFO would wait for a writer, /dev/zero never ends.
-    void onlyRegularFilesAreOpened_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("FIFO") << QStringLiteral("fifo.txt");
-        QTest::newRow("link to /dev/zero") << QStringLiteral("zero.txt");
-        QTest::newRow("link to a data file") << QStringLiteral("link.txt");
-    }
-
+    // Opening a FIFO would wait for a writer, /dev/zero never ends; a link
+    // to a data file is followed.
     void onlyRegularFilesAreOpened()
     {
-        QFETCH(QString, name);
         QVERIFY(zeptest::writeBytes(path(QStringLiteral("data.txt")), kExampleRecord));
-        mkfifo(qPrintable(path(QStringLiteral("fifo.txt"))), 0600);
-        QFile::link(QStringLiteral("/dev/zero"), path(QStringLiteral("zero.txt")));
-        QFile::link(path(QStringLiteral("data.txt")), path(QStringLiteral("link.txt")));
-        const std::unique_ptr<DataFile> file = loadDataFile(path(name));
-        QCOMPARE(file != nullptr, name == QLatin1String("link.txt"));
+        QCOMPARE(mkfifo(qPrintable(path(QStringLiteral("fifo.txt"))), 0600), 0);
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path(QStringLiteral("zero.txt"))));
+        QVERIFY(QFile::link(path(QStringLiteral("data.txt")), path(QStringLiteral("link.txt"))));
+        QVERIFY(!loadDataFile(path(QStringLiteral("fifo.txt"))) && !loadDataFile(path(QStringLiteral("zero.txt"))));
+        QVERIFY(loadDataFile(path(QStringLiteral("link.txt"))));
     }
 
     // The file may change between the count and the parse.
