@@ -393,7 +393,6 @@ void MainWindow::actionStopRead()
     samplingThread->stop();
     samplingThread->wait();
     QApplication::restoreOverrideCursor();
-    SignalData::flushPending();
     acquiring = false;
     if (realPlot)
         realPlot->stopRefresh();

@@ -458,7 +458,7 @@ private:
         for (int i = 0; i < length; ++i)
             digits += unsigned(text[i] - '0') < 10u;
         if (digits < kTimeFields)
-            return LocalTimeCache::kNoTime;
+            return SampleRecord::kInvalidTime;
         if (m_otherText.size() == length && memcmp(m_otherText.constData(), text, size_t(length)) == 0)
             return m_otherTime;
         m_otherText = QByteArray(text, length);
@@ -517,7 +517,7 @@ private:
     {
         if (isTimeLine(text)) {
             const auto digits = std::count_if(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
-            return startRecord(digits < kTimeFields ? LocalTimeCache::kNoTime
+            return startRecord(digits < kTimeFields ? SampleRecord::kInvalidTime
                                                     : LocalTimeCache::convertWithQt(text.simplified()));
         }
         if (m_index < 0)

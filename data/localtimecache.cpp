@@ -168,7 +168,7 @@ uint32_t LocalTimeCache::convert(const char *text)
     // such lines as quick to read as a good one.
     if (month < 1 || month > 12 || dayOfMonth < 1 || dayOfMonth > daysInMonth(year, month) || h > 23
         || minute > 59 || second > 59 || year < 1969 || year > 2106)
-        return kNoTime;
+        return SampleRecord::kInvalidTime;
     // Years at the ends of the 32-bit range are rare; QDateTime decides those.
     if (year < 1971 || year > 2105)
         return slow(text);

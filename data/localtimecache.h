@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/samplerecord.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -25,10 +27,6 @@ public:
 
     // What QDateTime makes of an already simplified time text.
     static uint32_t convertWithQt(const QString &text);
-
-    // The time of a line that holds none (QDateTime's toTime_t of an invalid
-    // date and time).
-    static constexpr uint32_t kNoTime = 0xFFFFFFFFu;
 
 private:
     enum State : int8_t { Unknown, Fast, Slow };
