@@ -328,11 +328,9 @@ void writeConfig()
     file.commit();
 }
 
-namespace {
-
-unsigned int intervalSecondsOf(const char *interval)
+unsigned int intervalSeconds(const ComConfig &comm)
 {
-    const QByteArray text(interval, static_cast<int>(qstrnlen(interval, sizeof(ComConfig::interval))));
+    const QByteArray text(comm.interval, static_cast<int>(qstrnlen(comm.interval, sizeof comm.interval)));
     if (text.isEmpty())
         return 1;
     const char unit = text.back();
@@ -347,9 +345,7 @@ unsigned int intervalSecondsOf(const char *interval)
     return static_cast<unsigned int>(qMin<long long>(seconds, 0xFFFFFFFFLL));
 }
 
-} // namespace
-
 unsigned int intervalSeconds()
 {
-    return intervalSecondsOf(AppConfig.comm.interval);
+    return intervalSeconds(AppConfig.comm);
 }

@@ -79,6 +79,8 @@ void defaultDisplayConfig(DisplayConfig &disp);
 void defaultComConfig(ComConfig &comm);
 // The sampling interval in seconds; at least 1, so that a malformed interval
 // can never make the sampling loop or the refresh timer spin.
+unsigned int intervalSeconds(const ComConfig &comm);
+// The interval of AppConfig, for callers at the edge.
 unsigned int intervalSeconds();
 
 // Copies text into a fixed-size field of size bytes, cut to fit and always
