@@ -371,6 +371,7 @@ void MainWindow::actionStartRead()
     connect(samplingThread, &SamplingThread::journalFailed, this, &MainWindow::showJournalError);
     connect(samplingThread, &SamplingThread::pollFailed, this, &MainWindow::countPollFault);
     samplingThread->setKeepAcquiring(keepAcquiringAfterErrors());
+    samplingThread->setSettings(AppConfig.comm);
     pollFaults = PollFaultTally();
     if (realPlot) {
         samplingThread->setJournal(realPlot->journal());
@@ -416,13 +417,13 @@ void MainWindow::showRealComErr(SamplingThread::ComErrType kind)
 {
     if (shuttingDown)
         return;
-    QMessageBox::warning(this, QStringLiteral("错误"), SamplingThread::errorText(kind), QMessageBox::Ok);
+    QMessageBox::warning(this, QStringLiteral("错误"), SamplingThread::errorText(kind, AppConfig.comm), QMessageBox::Ok);
 }
 
 void MainWindow::countPollFault(SamplingThread::ComErrType kind, const QDateTime &when)
 {
     pollFaults.add(when);
-    emit addComMessage(pollFaultLogText(kind, when));
+    emit addComMessage(pollFaultLogText(kind, when, AppConfig.comm));
     if (realPlot)
         realPlot->setPollFaults(pollFaults);
 }

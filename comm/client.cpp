@@ -1,15 +1,15 @@
 #include "comm/client.h"
 
 #include "comm/linkpolicy.h"
-#include "data/appconfig.h"
 
 #include <QElapsedTimer>
 #include <QTcpSocket>
 
 #include <cstring>
 
-Client::Client()
-    : socket(new QTcpSocket(this))
+Client::Client(const ComConfig &settings)
+    : MeterLink(settings)
+    , socket(new QTcpSocket(this))
 {
 }
 
@@ -20,7 +20,7 @@ int Client::connectHost()
     socket->abort();
     QString host;
     quint16 port = 0;
-    if (!parseHostPort(fieldText(AppConfig.comm.IP), &host, &port))
+    if (!parseHostPort(fieldText(settings.IP), &host, &port))
         return ComConnectFailed;
     socket->connectToHost(host, port, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
     return socket->waitForConnected(kConnectTimeoutMs) ? ComOk : ComConnectFailed;
@@ -52,7 +52,7 @@ int Client::readValues(float *pollBuffer)
 
 int Client::exchange(MeterBlock block, float *pollBuffer)
 {
-    const int requestLength = buildTcpRequest(buffer, AppConfig.comm.addr, block);
+    const int requestLength = buildTcpRequest(buffer, settings.addr, block);
     socket->flush();
     // Bytes of an earlier late or split reply must not pass for the start of
     // this one.
@@ -109,9 +109,4 @@ bool Client::waitForReply(qint64 timeoutMs, const QElapsedTimer &timer)
         if (socket->state() != QAbstractSocket::ConnectedState)
             return false;
     }
-}
-
-void Client::reportBytes(int n)
-{
-    emit ComMessage(hexReport(buffer, qMin(n, static_cast<int>(sizeof buffer))));
 }

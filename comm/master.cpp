@@ -1,7 +1,6 @@
 #include "comm/master.h"
 
 #include "comm/linkpolicy.h"
-#include "data/appconfig.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -9,7 +8,10 @@
 
 #include <cstring>
 
-Master::Master() = default;
+Master::Master(const ComConfig &settings)
+    : MeterLink(settings)
+{
+}
 
 Master::~Master()
 {
@@ -19,16 +21,15 @@ Master::~Master()
 int Master::openPort()
 {
     closePort();
-    const ComConfig &cfg = AppConfig.comm;
     port = new QSerialPort(this);
-    port->setPortName(fieldText(cfg.com));
+    port->setPortName(fieldText(settings.com));
     if (!port->open(QIODevice::ReadWrite))
         return ComOpenFailed;
 
-    const int baud = fieldText(cfg.baud).toInt(nullptr, 10);
+    const int baud = fieldText(settings.baud).toInt(nullptr, 10);
     port->setBaudRate(baud, QSerialPort::AllDirections);
     port->setDataBits(QSerialPort::Data8);
-    const QString parity = fieldText(cfg.parity);
+    const QString parity = fieldText(settings.parity);
     if (parity == QLatin1String("No"))
         port->setParity(QSerialPort::NoParity);
     else if (parity == QLatin1String("Odd"))
@@ -36,7 +37,7 @@ int Master::openPort()
     else
         port->setParity(QSerialPort::EvenParity);
     port->setFlowControl(QSerialPort::NoFlowControl);
-    const QString stop = fieldText(cfg.stopbit);
+    const QString stop = fieldText(settings.stopbit);
     if (stop == QLatin1String("1"))
         port->setStopBits(QSerialPort::OneStop);
     else if (stop == QLatin1String("1.5"))
@@ -69,7 +70,7 @@ int Master::readValues(float *pollBuffer)
 
 int Master::exchange(MeterBlock block, float *pollBuffer)
 {
-    const int address = AppConfig.comm.addr;
+    const int address = settings.addr;
     const int requestLength = buildRtuRequest(buffer, address, block);
     port->clear(QSerialPort::AllDirections);
     if (port->write(reinterpret_cast<const char *>(buffer), requestLength) != requestLength)
@@ -113,9 +114,4 @@ bool Master::waitForBytes(int timeoutMs, qint64 count)
             port->waitForReadyRead(static_cast<int>(qMin<qint64>(left, 20)));
     }
     return port->bytesAvailable() > 0;
-}
-
-void Master::reportBytes(int n)
-{
-    emit ComMessage(hexReport(buffer, qMin(n, static_cast<int>(sizeof buffer))));
 }

@@ -2,18 +2,7 @@
 
 #include "comm/samplingthread.h"
 
-QString pollFaultSummary(const PollFaultTally &tally, const QDateTime &now)
+QString pollFaultLogText(int kind, const QDateTime &when, const ComConfig &settings)
 {
-    if (tally.count == 0)
-        return QString();
-    // An unattended recording runs for days: a bare time of day would
-    // pass a fault of last week for one of this morning.
-    const QString format = tally.last.date() == now.date() ? QStringLiteral("hh:mm:ss")
-                                                           : QStringLiteral("yyyy-MM-dd hh:mm:ss");
-    return QStringLiteral("通讯错误 %1 次，最近 %2").arg(tally.count).arg(tally.last.toString(format));
-}
-
-QString pollFaultLogText(int kind, const QDateTime &when)
-{
-    return when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ")) + SamplingThread::errorText(kind);
+    return when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ")) + SamplingThread::errorText(kind, settings);
 }

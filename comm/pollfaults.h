@@ -1,23 +1,11 @@
 #pragma once
 
+#include "data/appconfig.h"
+#include "realtime/pollfaults.h"
+
 #include <QDateTime>
 #include <QString>
 
-// The failed polls of one acquisition that goes on through them.
-struct PollFaultTally {
-    int count = 0;
-    QDateTime last;
-
-    void add(const QDateTime &when)
-    {
-        ++count;
-        last = when;
-    }
-};
-
-// "通讯错误 3 次，最近 14:03:12": how many polls failed and when the last
-// one did, with its date when that was not today; empty without a fault.
-QString pollFaultSummary(const PollFaultTally &tally, const QDateTime &now);
-
-// The event-log line of one failed poll: its time and the error's text.
-QString pollFaultLogText(int kind, const QDateTime &when);
+// The event-log line of one failed poll: its time and the error's text, a
+// failed open naming the port of the settings.
+QString pollFaultLogText(int kind, const QDateTime &when, const ComConfig &settings);

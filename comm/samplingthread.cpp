@@ -1,8 +1,7 @@
 #include "comm/samplingthread.h"
 
-#include "comm/client.h"
-#include "comm/master.h"
-#include "data/appconfig.h"
+#include "comm/linkpolicy.h"
+#include "comm/meterlink.h"
 #include "realtime/livejournal.h"
 #include "realtime/signaldata.h"
 
@@ -49,11 +48,11 @@ void SamplingThread::journalPoll(uint32_t time, const SampleRecord &poll)
         emit journalFailed(target->path());
 }
 
-QString SamplingThread::errorText(int kind)
+QString SamplingThread::errorText(int kind, const ComConfig &settings)
 {
     switch (kind) {
     case ComOpenFailed:
-        return QCoreApplication::translate("MainWindow", "串口%1打开失败").arg(QString::fromLatin1(AppConfig.comm.com));
+        return QCoreApplication::translate("MainWindow", "串口%1打开失败").arg(fieldText(settings.com));
     case ComPortNotOpen:
         return QCoreApplication::translate("MainWindow", "串口未打开");
     case ComSendFailed:
@@ -88,19 +87,6 @@ bool SamplingThread::waitForNextPoll(qint64 pollStartMs, unsigned int periodSeco
     return true;
 }
 
-int SamplingThread::openLink()
-{
-    return client ? client->connectHost() : master->openPort();
-}
-
-void SamplingThread::closeLink()
-{
-    if (client)
-        client->disconnectHost();
-    else
-        master->closePort();
-}
-
 void SamplingThread::run()
 {
     // stopRequested is not cleared here: a stop() that comes between start()
@@ -109,22 +95,15 @@ void SamplingThread::run()
     // each object runs once.
     QObject *hub = parent();
     const bool hasHub = hub && hub->metaObject()->indexOfSignal("addComMessage(QString)") >= 0;
-    if (AppConfig.comm.comtype != 0) {
-        client = new Client();
-        if (hasHub)
-            connect(client, SIGNAL(ComMessage(QString)), hub, SIGNAL(addComMessage(QString)));
-        // Going on through faults, a poll must not hold up Stop for its
-        // remaining attempts: the one place left to wait is the connect.
-        if (keepAcquiring)
-            client->setCancelFlag(&stopRequested);
-    } else {
-        master = new Master();
-        if (hasHub)
-            connect(master, SIGNAL(ComMessage(QString)), hub, SIGNAL(addComMessage(QString)));
-        if (keepAcquiring)
-            master->setCancelFlag(&stopRequested);
-    }
-    int result = openLink();
+    // Made here, so that the link and its port or socket live in this thread.
+    const std::unique_ptr<MeterLink> link = makeMeterLink(settings);
+    if (hasHub)
+        connect(link.get(), SIGNAL(ComMessage(QString)), hub, SIGNAL(addComMessage(QString)));
+    // Going on through faults, a poll must not hold up Stop for its
+    // remaining attempts: the one place left to wait is the TCP connect.
+    if (keepAcquiring)
+        link->setCancelFlag(&stopRequested);
+    int result = link->open();
     bool linkOpen = result == ComOk;
     if (!linkOpen && !keepAcquiring)
         stopRequested = true;
@@ -132,7 +111,7 @@ void SamplingThread::run()
     std::fill(std::begin(pollBuffer), std::end(pollBuffer), 0.0f);
     QElapsedTimer clock;
     clock.start();
-    const unsigned int period = intervalSeconds();
+    const unsigned int period = intervalSeconds(settings);
     bool reopen = false;
 
     for (;;) {
@@ -143,11 +122,11 @@ void SamplingThread::run()
         }
         const qint64 pollStart = clock.elapsed();
         if (reopen && !linkOpen) {
-            result = openLink();
+            result = link->open();
             linkOpen = result == ComOk;
         }
         if (linkOpen)
-            result = client ? client->readValues(pollBuffer) : master->readValues(pollBuffer);
+            result = link->readValues(pollBuffer);
         if (result == ComOk) {
             SampleRecord poll;
             static_assert(sizeof poll == sizeof pollBuffer, "the poll buffer has the record's layout");
@@ -163,7 +142,7 @@ void SamplingThread::run()
             emit pollFailed(static_cast<ComErrType>(result), QDateTime::currentDateTime());
             // Whatever the link holds now (half a reply, a connection the
             // meter forgot) must not meet the next poll.
-            closeLink();
+            link->close();
             linkOpen = false;
             reopen = true;
         }
@@ -174,9 +153,4 @@ void SamplingThread::run()
     // seconds go to disk now rather than with the next poll.
     if (const std::shared_ptr<LiveJournal> target = currentJournal())
         target->sync();
-
-    delete master;
-    master = nullptr;
-    delete client;
-    client = nullptr;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "comm/comerror.h"
+#include "data/appconfig.h"
 #include "data/paramtable.h"
 #include "data/samplerecord.h"
 
@@ -10,17 +11,15 @@
 #include <memory>
 #include <mutex>
 
-class Client;
 class LiveJournal;
-class Master;
 class QDateTime;
 class QElapsedTimer;
 
-// One acquisition: opens the configured link, polls the meter once per
-// sampling interval into the live stores, and ends on the first error (which
-// it reports once) or when asked to stop. Told to keep acquiring, it reports
-// each failed poll instead, closes the link and opens it again for the next
-// poll. A new object serves each run.
+// One acquisition: opens the link its settings choose, polls the meter once
+// per sampling interval into the live stores, and ends on the first error
+// (which it reports once) or when asked to stop. Told to keep acquiring, it
+// reports each failed poll instead, closes the link and opens it again for
+// the next poll. A new object serves each run.
 class SamplingThread : public QThread
 {
     Q_OBJECT
@@ -52,13 +51,16 @@ public:
     // Before start(): go on through failed polls rather than end on the
     // first. Off by default.
     void setKeepAcquiring(bool on) { keepAcquiring = on; }
+    // Before start(): the link, its line or address, and the interval.
+    void setSettings(const ComConfig &settings) { this->settings = settings; }
 
     // Where every stored poll is also appended; null for none. May be
     // changed from any thread while the run goes on.
     void setJournal(std::shared_ptr<LiveJournal> journal);
 
-    // The warning text of a code, in the main window's translation context.
-    static QString errorText(int kind);
+    // The warning text of a code, in the main window's translation context;
+    // a failed open names the port of the settings it was tried with.
+    static QString errorText(int kind, const ComConfig &settings);
 
 signals:
     void warning(SamplingThread::ComErrType kind);
@@ -73,16 +75,13 @@ protected:
     void run() override;
 
 private:
-    int openLink();
-    void closeLink();
     bool waitForNextPoll(qint64 pollStartMs, unsigned int periodSeconds, const QElapsedTimer &clock);
     std::shared_ptr<LiveJournal> currentJournal() const;
     void journalPoll(uint32_t time, const SampleRecord &poll);
 
     std::atomic<bool> stopRequested{false};
     bool keepAcquiring = false;
-    Client *client = nullptr;
-    Master *master = nullptr;
+    ComConfig settings{};
     float pollBuffer[kColumnCount] = {};
     mutable std::mutex journalMutex;
     std::shared_ptr<LiveJournal> journal;

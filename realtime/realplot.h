@@ -1,6 +1,6 @@
 #pragma once
 
-#include "comm/pollfaults.h"
+#include "realtime/pollfaults.h"
 
 #include <qwt_plot.h>
 

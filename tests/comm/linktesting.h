@@ -55,18 +55,22 @@ inline QByteArray reportBytes(const QString &report)
     return QByteArray::fromHex(report.toLatin1().replace(' ', ""));
 }
 
-inline void setSerialConfig(const QString &port, int address = 1)
+inline ComConfig serialConfig(const QString &port, int address = 1)
 {
-    defaultComConfig(AppConfig.comm);
-    AppConfig.comm.comtype = 0;
-    copyToField(AppConfig.comm.com, port.toLocal8Bit());
-    AppConfig.comm.addr = address;
+    ComConfig c;
+    defaultComConfig(c);
+    c.comtype = 0;
+    copyToField(c.com, port.toLocal8Bit());
+    c.addr = address;
+    return c;
 }
 
-inline void setTcpConfig(const QByteArray &ip, int unit = 1)
+inline ComConfig tcpConfig(const QByteArray &ip, int unit = 1)
 {
-    defaultComConfig(AppConfig.comm);
-    AppConfig.comm.comtype = 1;
-    copyToField(AppConfig.comm.IP, ip);
-    AppConfig.comm.addr = unit;
+    ComConfig c;
+    defaultComConfig(c);
+    c.comtype = 1;
+    copyToField(c.IP, ip);
+    c.addr = unit;
+    return c;
 }

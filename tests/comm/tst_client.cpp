@@ -53,8 +53,7 @@ private slots:
     {
         SimProcess sim;
         QVERIFY(sim.startTcp());
-        setTcpConfig(sim.address());
-        Client client;
+        Client client(tcpConfig(sim.address()));
         QCOMPARE(client.connectHost(), int(ComOk));
         const PollResult first = pollOnce(client);
         QCOMPARE(first.code, int(ComOk));
@@ -115,8 +114,7 @@ private slots:
         QFETCH(QString, requests);
         SimProcess sim;
         QVERIFY(sim.startTcp(args));
-        setTcpConfig(sim.address());
-        Client client;
+        Client client(tcpConfig(sim.address()));
         QCOMPARE(client.connectHost(), int(ComOk));
         const PollResult r = pollOnce(client);
         QCOMPARE(r.code, code);
@@ -135,8 +133,7 @@ private slots:
     {
         SimProcess sim;
         QVERIFY(sim.startTcp({"--fault", "drop-after=2"}));
-        setTcpConfig(sim.address());
-        Client client;
+        Client client(tcpConfig(sim.address()));
         QCOMPARE(client.connectHost(), int(ComOk));
         QCOMPARE(pollOnce(client).code, int(ComOk));
         QVERIFY(sim.waitForLog(QStringLiteral("client disconnected")));
@@ -148,8 +145,7 @@ private slots:
 
     void notConnectedSendsNothing()
     {
-        setTcpConfig("127.0.0.1:1502");
-        Client client;
+        Client client(tcpConfig("127.0.0.1:1502"));
         const PollResult r = pollOnce(client);
         QCOMPARE(r.code, int(ComNotConnected));
         QVERIFY(r.reports.isEmpty());
@@ -159,9 +155,8 @@ private slots:
     {
         SimProcess sim;
         QVERIFY(sim.startTcp());
-        setTcpConfig(sim.address());
         for (int i = 0; i < 2; ++i) {
-            Client client;
+            Client client(tcpConfig(sim.address()));
             QCOMPARE(client.connectHost(), int(ComOk));
             QCOMPARE(pollOnce(client).code, int(ComOk));
         }
@@ -171,8 +166,7 @@ private slots:
     {
         SimProcess sim;
         QVERIFY(sim.startTcp({"--unit", "200"}));
-        setTcpConfig(sim.address(), 200);
-        Client client;
+        Client client(tcpConfig(sim.address(), 200));
         QCOMPARE(client.connectHost(), int(ComOk));
         const PollResult r = pollOnce(client);
         QCOMPARE(r.code, int(ComOk));
@@ -199,8 +193,7 @@ private slots:
             ip = "127.0.0.1:" + QByteArray::number(probe.serverPort());
             probe.close();
         }
-        setTcpConfig(ip);
-        Client client;
+        Client client(tcpConfig(ip));
         QCOMPARE(client.connectHost(), int(ComConnectFailed));
         QCOMPARE(pollOnce(client).code, int(ComNotConnected));
     }
@@ -211,8 +204,7 @@ private slots:
         const QByteArray a = reply(MeterBlock::A, 100.0f);
         const QByteArray b = reply(MeterBlock::B, 500.0f);
         ScriptedMeter meter({answer(a), answer(b)});
-        setTcpConfig(meter.address());
-        Client client;
+        Client client(tcpConfig(meter.address()));
         QCOMPARE(client.connectHost(), int(ComOk));
         const PollResult r = pollOnce(client);
         QCOMPARE(r.code, int(ComOk));
@@ -246,8 +238,7 @@ private slots:
         first.pieces = QList<QByteArray>(pieces.begin(), pieces.end());
         first.gapMs = gapMs;
         ScriptedMeter meter({first, answer(reply(MeterBlock::B, 500.0f))});
-        setTcpConfig(meter.address());
-        Client client;
+        Client client(tcpConfig(meter.address()));
         QCOMPARE(client.connectHost(), int(ComOk));
         const PollResult r = pollOnce(client);
         QCOMPARE(r.code, int(ComOk));
@@ -261,8 +252,7 @@ private slots:
         QByteArray a = reply(MeterBlock::A, 100.0f);
         a[5] = 118;
         ScriptedMeter meter({answer(a), answer(a), answer(a)});
-        setTcpConfig(meter.address());
-        Client client;
+        Client client(tcpConfig(meter.address()));
         QCOMPARE(client.connectHost(), int(ComOk));
         const PollResult r = pollOnce(client);
         QCOMPARE(r.code, int(ComReceiveError));
@@ -277,8 +267,7 @@ private slots:
         lastOfFirstPoll.afterwards = QByteArray::fromHex("deadbeef000007");
         ScriptedMeter meter({answer(reply(MeterBlock::A, 100.0f)), lastOfFirstPoll,
                              answer(reply(MeterBlock::A, 200.0f)), answer(reply(MeterBlock::B, 600.0f))});
-        setTcpConfig(meter.address());
-        Client client;
+        Client client(tcpConfig(meter.address()));
         QCOMPARE(client.connectHost(), int(ComOk));
         QCOMPARE(pollOnce(client).code, int(ComOk));
         QThread::msleep(200);

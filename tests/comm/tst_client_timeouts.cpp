@@ -35,8 +35,7 @@ private slots:
         QFETCH(int, replyBytes);
         SimProcess sim;
         QVERIFY(sim.startTcp({"--fault", fault, "--fault-on", "2,3"}));
-        setTcpConfig(sim.address());
-        Client client;
+        Client client(tcpConfig(sim.address()));
         QCOMPARE(client.connectHost(), int(ComOk));
         QElapsedTimer timer;
         timer.start();
@@ -76,8 +75,7 @@ private slots:
             fillers << fd;
         }
         QThread::msleep(100);
-        setTcpConfig("127.0.0.1:" + QByteArray::number(ntohs(addr.sin_port)));
-        Client client;
+        Client client(tcpConfig("127.0.0.1:" + QByteArray::number(ntohs(addr.sin_port))));
         QElapsedTimer timer;
         timer.start();
         const int result = client.connectHost();

@@ -57,8 +57,7 @@ private slots:
     {
         SimProcess sim;
         QVERIFY(sim.startRtu());
-        setSerialConfig(sim.linkPath);
-        Master master;
+        Master master(serialConfig(sim.linkPath));
         QCOMPARE(master.openPort(), int(ComOk));
         const PollResult first = pollOnce(master);
         QCOMPARE(first.code, int(ComOk));
@@ -124,8 +123,7 @@ private slots:
         QFETCH(QString, requests);
         SimProcess sim;
         QVERIFY(sim.startRtu(args));
-        setSerialConfig(sim.linkPath);
-        Master master;
+        Master master(serialConfig(sim.linkPath));
         QCOMPARE(master.openPort(), int(ComOk));
         const PollResult r = pollOnce(master);
         QCOMPARE(r.code, code);
@@ -144,8 +142,7 @@ private slots:
     {
         SimProcess sim;
         QVERIFY(sim.startRtu({"--fault", "garbage", "--fault-on", "1"}));
-        setSerialConfig(sim.linkPath);
-        Master master;
+        Master master(serialConfig(sim.linkPath));
         QCOMPARE(master.openPort(), int(ComOk));
         const PollResult r = pollOnce(master);
         QCOMPARE(r.code, int(ComOk));
@@ -157,8 +154,7 @@ private slots:
 
         SimProcess split;
         QVERIFY(split.startRtu({"--fault", "split"}));
-        setSerialConfig(split.linkPath);
-        Master second;
+        Master second(serialConfig(split.linkPath));
         QCOMPARE(second.openPort(), int(ComOk));
         QElapsedTimer clock;
         clock.start();
@@ -174,10 +170,10 @@ private slots:
     {
         SimProcess sim;
         QVERIFY(sim.startRtu({"--unit", "200", "--baud", "19200", "--parity", "Even"}));
-        setSerialConfig(sim.linkPath, 200);
-        copyToField(AppConfig.comm.baud, "19200");
-        copyToField(AppConfig.comm.parity, "Even");
-        Master master;
+        ComConfig settings = serialConfig(sim.linkPath, 200);
+        copyToField(settings.baud, "19200");
+        copyToField(settings.parity, "Even");
+        Master master(settings);
         QCOMPARE(master.openPort(), int(ComOk));
         const PollResult r = pollOnce(master);
         QCOMPARE(r.code, int(ComOk));
@@ -187,14 +183,13 @@ private slots:
 
     void openFailures()
     {
-        setSerialConfig(QStringLiteral("/nonexistent/ttyZEP7"));
-        Master master;
+        Master master(serialConfig(QStringLiteral("/nonexistent/ttyZEP7")));
         QCOMPARE(master.openPort(), int(ComOpenFailed));
         // A poll on a port that never opened sends nothing.
         const PollResult r = pollOnce(master);
         QCOMPARE(r.code, int(ComPortNotOpen));
         QVERIFY(r.reports.isEmpty());
-        Master never;
+        Master never(ComConfig{});
         QCOMPARE(pollOnce(never).code, int(ComPortNotOpen));
     }
 
@@ -228,11 +223,11 @@ private slots:
         QFETCH(bool, twoStop);
         Pty pty;
         QVERIFY(!pty.slave.isEmpty());
-        setSerialConfig(pty.slave);
-        copyToField(AppConfig.comm.baud, baud);
-        copyToField(AppConfig.comm.parity, parity);
-        copyToField(AppConfig.comm.stopbit, stop);
-        Master master;
+        ComConfig settings = serialConfig(pty.slave);
+        copyToField(settings.baud, baud);
+        copyToField(settings.parity, parity);
+        copyToField(settings.stopbit, stop);
+        Master master(settings);
         QCOMPARE(master.openPort(), int(ComOk));
         const termios t = pty.settings();
         QCOMPARE(int(cfgetospeed(&t)), speed);

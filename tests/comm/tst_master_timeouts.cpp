@@ -33,8 +33,7 @@ private slots:
         QFETCH(int, replyBytes);
         SimProcess sim;
         QVERIFY(sim.startRtu({"--fault", fault, "--fault-on", "2,3"}));
-        setSerialConfig(sim.linkPath);
-        Master master;
+        Master master(serialConfig(sim.linkPath));
         QCOMPARE(master.openPort(), int(ComOk));
         QElapsedTimer timer;
         timer.start();

@@ -2,7 +2,6 @@
 // pseudo-terminal: what reaches the live stores, when a run ends, and what it
 // reports on the way.
 
-#include "comm/pollfaults.h"
 #include "comm/samplingthread.h"
 #include "data/appconfig.h"
 #include "data/paramtable.h"
@@ -98,22 +97,13 @@ int requestsServed(SimProcess &sim)
     return sim.log().count(QRegularExpression(QStringLiteral("(^|\\n)#\\d+ unit ")));
 }
 
-void useInterval(const char *interval)
+// Starts the simulator and points the settings at it, with the interval.
+bool startSimulator(SimProcess &sim, bool tcp, const QStringList &extra, ComConfig *settings, const char *interval)
 {
-    copyToField(AppConfig.comm.interval, QByteArray(interval));
-}
-
-bool startSimulator(SimProcess &sim, bool tcp, const QStringList &extra)
-{
-    if (tcp) {
-        if (!sim.startTcp(extra))
-            return false;
-        setTcpConfig(sim.address());
-    } else {
-        if (!sim.startRtu(extra))
-            return false;
-        setSerialConfig(sim.linkPath);
-    }
+    if (!(tcp ? sim.startTcp(extra) : sim.startRtu(extra)))
+        return false;
+    *settings = tcp ? tcpConfig(sim.address()) : serialConfig(sim.linkPath);
+    copyToField(settings->interval, QByteArray(interval));
     return true;
 }
 
@@ -158,11 +148,16 @@ class TestSamplingThread : public QObject
 {
     Q_OBJECT
 
+    // What the main window would hand the thread; AppConfig keeps its
+    // defaults, which the thread must never read.
+    ComConfig settings;
+
 private slots:
     void init()
     {
         clearStores();
         defaultComConfig(AppConfig.comm);
+        defaultComConfig(settings);
     }
 
     void cleanup() { clearStores(); }
@@ -189,15 +184,16 @@ private slots:
     {
         QFETCH(int, kind);
         QFETCH(QString, text);
-        copyToField(AppConfig.comm.com, "COM7");
-        QCOMPARE(SamplingThread::errorText(kind), text);
+        copyToField(settings.com, "COM7");
+        QCOMPARE(SamplingThread::errorText(kind, settings), text);
     }
 
-    // The port name in the text is the configured one at the time of asking.
+    // The port name in the text is the one of the settings given.
     void errorTextNamesTheConfiguredPort()
     {
-        copyToField(AppConfig.comm.com, "/dev/ttyUSB0");
-        QCOMPARE(SamplingThread::errorText(SamplingThread::ComOpenFailed), QStringLiteral("串口/dev/ttyUSB0打开失败"));
+        copyToField(settings.com, "/dev/ttyUSB0");
+        QCOMPARE(SamplingThread::errorText(SamplingThread::ComOpenFailed, settings),
+                 QStringLiteral("串口/dev/ttyUSB0打开失败"));
     }
 
     void errorTypeIsRegisteredForQueuedDelivery()
@@ -243,15 +239,16 @@ private slots:
             ip = "127.0.0.1:" + QByteArray::number(probe.serverPort());
             probe.close();
         }
-        AppConfig.comm.comtype = comtype;
-        copyToField(AppConfig.comm.com, com);
-        copyToField(AppConfig.comm.IP, ip);
-        useInterval("1s");
+        settings.comtype = comtype;
+        copyToField(settings.com, com);
+        copyToField(settings.IP, ip);
+        copyToField(settings.interval, "1s");
 
         CommHub hub;
         QSignalSpy reports(&hub, &CommHub::addComMessage);
         WarningSink sink;
         auto *thread = new SamplingThread(&hub);
+        thread->setSettings(settings);
         QueuedWarnings warnings(thread);
         connect(thread, &SamplingThread::warning, &sink, &WarningSink::onWarning, Qt::QueuedConnection);
         thread->start();
@@ -262,7 +259,7 @@ private slots:
         QTRY_COMPARE(sink.kinds.size(), 1);
         QCOMPARE(sink.kinds.at(0), code);
         QCOMPARE(sink.threads.at(0), QThread::currentThread());
-        QCOMPARE(SamplingThread::errorText(sink.kinds.at(0)), text);
+        QCOMPARE(SamplingThread::errorText(sink.kinds.at(0), settings), text);
         QCoreApplication::processEvents();
         QCOMPARE(reports.size(), 0);
         QCOMPARE(storeSizes(), QVector<int>(kStores, 0));
@@ -281,12 +278,12 @@ private slots:
     {
         QFETCH(bool, tcp);
         SimProcess sim;
-        QVERIFY(startSimulator(sim, tcp, {}));
-        useInterval("1s");
+        QVERIFY(startSimulator(sim, tcp, {}, &settings, "1s"));
 
         CommHub hub;
         QSignalSpy reports(&hub, &CommHub::addComMessage);
         auto *thread = new SamplingThread(&hub);
+        thread->setSettings(settings);
         QueuedWarnings warnings(thread);
         const uint firstTime = now();
         QElapsedTimer clock;
@@ -340,9 +337,10 @@ private slots:
         QFETCH(int, replyDelayMs);
         QFETCH(int, expectedGapMs);
         SimProcess sim;
-        QVERIFY(startSimulator(sim, true, {"--fault", "slow=" + QString::number(replyDelayMs)}));
-        useInterval(interval.constData());
+        QVERIFY(startSimulator(sim, true, {"--fault", "slow=" + QString::number(replyDelayMs)}, &settings,
+                               interval.constData()));
         SamplingThread thread;
+        thread.setSettings(settings);
         QueuedWarnings warnings(&thread);
         QElapsedTimer clock;
         clock.start();
@@ -373,9 +371,9 @@ private slots:
     {
         QFETCH(bool, tcp);
         SimProcess sim;
-        QVERIFY(startSimulator(sim, tcp, {}));
-        useInterval("20s");
+        QVERIFY(startSimulator(sim, tcp, {}, &settings, "20s"));
         SamplingThread thread;
+        thread.setSettings(settings);
         QueuedWarnings warnings(&thread);
         thread.start();
         QVERIFY(sim.waitForLog(QStringLiteral("#2 unit"), 10000));
@@ -397,10 +395,10 @@ private slots:
     {
         QFETCH(bool, tcp);
         SimProcess sim;
-        QVERIFY(startSimulator(sim, tcp, {}));
-        useInterval("1s");
+        QVERIFY(startSimulator(sim, tcp, {}, &settings, "1s"));
         for (int i = 0; i < 5; ++i) {
             SamplingThread thread;
+            thread.setSettings(settings);
             QueuedWarnings warnings(&thread);
             thread.start();
             thread.stop();
@@ -441,10 +439,10 @@ private slots:
         QFETCH(int, code);
         QFETCH(bool, keepOn);
         SimProcess sim;
-        QVERIFY(startSimulator(sim, tcp, fault));
-        useInterval("1s");
+        QVERIFY(startSimulator(sim, tcp, fault, &settings, "1s"));
         const uint firstTime = now();
         SamplingThread thread;
+        thread.setSettings(settings);
         thread.setKeepAcquiring(keepOn);
         QueuedWarnings warnings(&thread);
         thread.start();
@@ -466,10 +464,10 @@ private slots:
     void stopWhileMeterIsSilent()
     {
         SimProcess sim;
-        QVERIFY(startSimulator(sim, false, {"--fault", "silent", "--fault-on", "3,4,5"}));
-        useInterval("1s");
+        QVERIFY(startSimulator(sim, false, {"--fault", "silent", "--fault-on", "3,4,5"}, &settings, "1s"));
         const uint firstTime = now();
         SamplingThread thread;
+        thread.setSettings(settings);
         QueuedWarnings warnings(&thread);
         thread.start();
         QVERIFY(sim.waitForLog(QStringLiteral("#3 unit"), 10000));
@@ -503,12 +501,13 @@ private slots:
         SimProcess sim;
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        setTcpConfig("127.0.0.1:" + QByteArray::number(probe.serverPort()));
+        settings = tcpConfig("127.0.0.1:" + QByteArray::number(probe.serverPort()));
+        copyToField(settings.interval, "1s");
         probe.close();
         if (!meterAway)
-            QVERIFY(startSimulator(sim, false, {"--fault", "silent", "--fault-on", "3,4,5"}));
-        useInterval("1s");
+            QVERIFY(startSimulator(sim, false, {"--fault", "silent", "--fault-on", "3,4,5"}, &settings, "1s"));
         SamplingThread thread;
+        thread.setSettings(settings);
         thread.setKeepAcquiring(true);
         QueuedWarnings warnings(&thread);
         thread.start();
@@ -518,13 +517,6 @@ private slots:
         QCOMPARE(warnings.size(), 0);
         // At 0, 1 and 2 s, refused: once per interval, not in a loop.
         QCOMPARE(warnings.faults.kinds.size(), meterAway ? 3 : 0);
-    }
-
-    void pollFaultSummary()
-    {
-        const QDateTime evening(QDate(2026, 5, 4), QTime(18, 0));
-        QCOMPARE(::pollFaultSummary({3, evening.addSecs(-60)}, evening), QStringLiteral("通讯错误 3 次，最近 17:59:00"));
-        QCOMPARE(::pollFaultSummary({1, evening.addDays(-1)}, evening), QStringLiteral("通讯错误 1 次，最近 2026-05-03 18:00:00"));
     }
 
     // Without an addComMessage signal on the parent the frames go nowhere,
@@ -540,8 +532,7 @@ private slots:
     {
         QFETCH(bool, withParent);
         SimProcess sim;
-        QVERIFY(startSimulator(sim, true, {}));
-        useInterval("10s");
+        QVERIFY(startSimulator(sim, true, {}, &settings, "10s"));
         QObject parent;
         std::unique_ptr<SamplingThread> owned;
         SamplingThread *thread;
@@ -551,6 +542,7 @@ private slots:
             owned.reset(new SamplingThread);
             thread = owned.get();
         }
+        thread->setSettings(settings);
         QueuedWarnings warnings(thread);
         thread->start();
         QVERIFY(sim.waitForLog(QStringLiteral("#2 unit"), 10000));

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "data/appconfig.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+// A link to the meter: the serial one (Master) or the TCP one (Client). It
+// lives entirely in the sampling thread, which creates it, polls through it
+// and destroys it, and it keeps the settings it was made with for its whole
+// life. Every operation returns ComOk or a ComError code.
+class MeterLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MeterLink(const ComConfig &settings);
+    ~MeterLink() override;
+
+    // (Re)opens the link; whatever an earlier open left behind is dropped.
+    virtual int open() = 0;
+    // Drops the link at once, unsent and unread bytes with it.
+    virtual void close() = 0;
+
+    // One poll: both register blocks into pollBuffer (kPollBufferSize
+    // floats, slot k = column k). ComOk only when all 31 values were read.
+    virtual int readValues(float *pollBuffer) = 0;
+
+    // While *flag is set, a poll sends no more requests and stops waiting
+    // for a reply; null (the default) lets every poll run to its end.
+    void setCancelFlag(const std::atomic<bool> *flag) { cancelFlag = flag; }
+
+    // Emits ComMessage with the first n bytes of the frame buffer.
+    void reportBytes(int n);
+
+signals:
+    void ComMessage(const QString &message);
+
+protected:
+    bool cancelled() const { return cancelFlag && *cancelFlag; }
+
+    const ComConfig settings;
+    const std::atomic<bool> *cancelFlag = nullptr;
+    uint8_t buffer[4096];
+};
+
+// The link the settings choose: TCP for a non-zero comtype, serial for 0.
+std::unique_ptr<MeterLink> makeMeterLink(const ComConfig &settings);

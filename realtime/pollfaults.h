@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// The failed polls of one acquisition that goes on through them.
+struct PollFaultTally {
+    int count = 0;
+    QDateTime last;
+
+    void add(const QDateTime &when)
+    {
+        ++count;
+        last = when;
+    }
+};
+
+// "通讯错误 3 次，最近 14:03:12": how many polls failed and when the last
+// one did, with its date when that was not today; empty without a fault.
+QString pollFaultSummary(const PollFaultTally &tally, const QDateTime &now);
