@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/appconfig.h"
+// The tally and its summary, for whoever counts the faults it logs.
 #include "realtime/pollfaults.h"
 
 #include <QDateTime>
