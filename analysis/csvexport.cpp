@@ -1,7 +1,6 @@
 #include "analysis/csvexport.h"
 
 #include "data/datafile.h"
-#include "data/filesuffix.h"
 #include "data/localtimetext.h"
 #include "data/savename.h"
 #include "views/timespan.h"

@@ -1,11 +1,9 @@
 #include "analysis/snapshot.h"
 
-#include "data/savename.h"
-#include "views/replacequestion.h"
+#include "views/savedialog.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QPageSize>
 #include <QPainter>
@@ -82,11 +80,6 @@ bool renderSnapshot(QPrinter *printer, const QPixmap &image)
     return painter.end();
 }
 
-QString pdfFileName(const QString &chosen)
-{
-    return withDefaultSuffix(chosen, QStringLiteral("pdf"));
-}
-
 bool writeSnapshotPdf(QWidget *window, const QString &fileName)
 {
     // The PDF engine does not notice a full disk: it leaves a cut file and
@@ -154,12 +147,8 @@ void paintPreviewPage(QPrinter *printer, QWidget *window)
 
 void saveSnapshotPdf(QWidget *window, QWidget *parent)
 {
-    const QString chosen =
-        QFileDialog::getSaveFileName(parent, QObject::tr("导出PDF文件"), QString(), QStringLiteral("*.pdf"));
-    if (chosen.isEmpty())
-        return;
-    const QString fileName = pdfFileName(chosen);
-    if (!mayReplaceSuffixed(parent, chosen, fileName))
+    const QString fileName = askSaveName(parent, QObject::tr("导出PDF文件"), QStringLiteral("*.pdf"));
+    if (fileName.isEmpty())
         return;
     if (!writeSnapshotPdf(window, fileName))
         warn(parent, QStringLiteral("无法写入文件：%1").arg(QDir::toNativeSeparators(fileName)));

@@ -3,13 +3,12 @@
 #include "data/appconfig.h"
 #include "data/datafile.h"
 #include "data/paramtable.h"
-#include "data/savename.h"
 #include "realtime/livejournal.h"
 #include "realtime/signaldata.h"
 #include "views/curveswitch.h"
 #include "views/legendtitle.h"
 #include "views/plotsettings.h"
-#include "views/replacequestion.h"
+#include "views/savedialog.h"
 #include "views/timescaledraw.h"
 #include "views/trendlegend.h"
 #include "views/viewcurve.h"
@@ -22,7 +21,7 @@
 #include <qwt_text.h>
 
 #include <QCloseEvent>
-#include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
@@ -44,17 +43,6 @@ public:
 };
 
 } // namespace
-
-QString askDataFileSaveName(QWidget *parent)
-{
-    for (;;) {
-        const QString chosen = QFileDialog::getSaveFileName(parent, QStringLiteral("数据保存为"), QString(),
-                                                            QStringLiteral("数据文件(*.txt)"));
-        const QString name = withDefaultSuffix(chosen, QStringLiteral("txt"));
-        if (mayReplaceSuffixed(parent, chosen, name))
-            return name;
-    }
-}
 
 RealPlot::RealPlot(QWidget *parent, const QString &journalFolder)
     : QwtPlot(parent)
