@@ -1,5 +1,6 @@
 #include "analysis/snapshot.h"
 
+#include "data/atomicfile.h"
 #include "views/savedialog.h"
 
 #include <QDir>
@@ -11,8 +12,6 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QSaveFile>
-#include <QTemporaryFile>
 
 namespace {
 
@@ -25,17 +24,15 @@ qreal factor(int viewport, int image)
     return viewport / image;
 }
 
-// The contents of a PDF file that ends as a PDF does, else nothing.
-QByteArray wholePdf(const QString &path)
+// Whether the file starts and ends as a PDF does.
+bool isWholePdf(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    const QByteArray pdf = file.readAll();
-    const QByteArray tail = pdf.right(64).trimmed();
-    if (file.error() != QFileDevice::NoError || !pdf.startsWith("%PDF-") || !tail.endsWith("%%EOF"))
-        return QByteArray();
-    return pdf;
+        return false;
+    const QByteArray head = file.read(5);
+    const bool tailRead = file.seek(qMax<qint64>(file.size() - 64, 0));
+    return head == "%PDF-" && tailRead && file.read(64).trimmed().endsWith("%%EOF");
 }
 
 void warn(QWidget *parent, const QString &text)
@@ -82,26 +79,17 @@ bool renderSnapshot(QPrinter *printer, const QPixmap &image)
 
 bool writeSnapshotPdf(QWidget *window, const QString &fileName)
 {
-    // The PDF engine does not notice a full disk: it leaves a cut file and
-    // reports success. So the page goes to a file beside the target first,
-    // and replaces the target only when it is whole.
-    QTemporaryFile rendered(fileName + QStringLiteral(".XXXXXX"));
-    if (!rendered.open())
+    AtomicFile out(fileName);
+    if (!out.open())
         return false;
-    rendered.close();
     QPrinter printer(QPrinter::HighResolution);
     // The format first: changing it later starts a new print engine.
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(rendered.fileName());
+    printer.setOutputFileName(out.temporaryPath());
     setUpSnapshotPage(printer, window->size());
-    if (!renderSnapshot(&printer, grabSnapshot(window)))
-        return false;
-    const QByteArray pdf = wholePdf(rendered.fileName());
-    if (pdf.isEmpty())
-        return false;
-    QSaveFile out(fileName);
-    // Unbuffered: commit() does not notice when flushing its buffer fails.
-    return out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && out.write(pdf) == pdf.size() && out.commit();
+    // The PDF engine does not notice a full disk: it leaves a cut file and
+    // reports success. Only a file that ends as a PDF replaces the target.
+    return renderSnapshot(&printer, grabSnapshot(window)) && isWholePdf(out.temporaryPath()) && out.commit();
 }
 
 QString printerTarget(const QPrinter &printer)

@@ -1,6 +1,7 @@
 #include "realtime/realplot.h"
 
 #include "data/appconfig.h"
+#include "data/atomicfile.h"
 #include "data/datafile.h"
 #include "data/paramtable.h"
 #include "realtime/livejournal.h"
@@ -25,7 +26,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
-#include <QSaveFile>
 
 namespace {
 
@@ -242,10 +242,8 @@ RealPlot::SaveResult RealPlot::saveData()
     if (name.isEmpty())
         return SaveResult::Cancelled;
 
-    // Written beside the target and renamed over it once complete: a full
-    // disk must not cost the file that was there before.
-    QSaveFile file(name);
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Text);
+    AtomicFile file(name);
+    bool written = file.open();
     int rows = 0;
     uint32_t lastTime = 0;
     if (written) {
@@ -258,9 +256,6 @@ RealPlot::SaveResult RealPlot::saveData()
             lastTime = axisSeconds(SignalData::instance(0).value(r).x());
             writeRecord(file, lastTime, values);
         }
-        // commit() does not notice when flushing the last of the buffer fails.
-        if (!file.flush())
-            file.cancelWriting();
         written = file.commit();
     }
     if (!written) {
