@@ -20,7 +20,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <numeric>
 
 // Leaves the working directory and the mounts as they were, however a case ends.
 struct Mounted {
@@ -46,18 +45,15 @@ struct Writer {
         if (kind == Settings)
             QDir::setCurrent(folder);
         if (kind == RecoverySave)
-            zeptest::writeSampleFile(zeptest::sandbox().filePath(QStringLiteral("left.txt")), 50);
+            zeptest::writeSampleFile(left, 50);
         if (kind == JournalNote) {
             journal = std::make_unique<LiveJournal>(folder);
-            const double values[kValueCount] = {};
-            journal->append(1525586601, values);
+            journal->appendPoll(1525586601, SampleRecord());
             target = LiveJournal::savedNoteFor(journal->path());
         }
-        for (int r = 0; kind == DataSave && r < 50; ++r) {
-            float values[kValueCount];
-            std::iota(values, values + kValueCount, float(r * kValueCount));
+        const float values[kValueCount] = {};
+        for (int r = 0; kind == DataSave && r < 50; ++r)
             SignalData::appendPoll(1525586601 + r, values);
-        }
     }
     ~Writer() { zeptest::enterWorkDir(); }
 
@@ -73,8 +69,7 @@ struct Writer {
         case DataSave:
             return plot.saveData() == RealPlot::SaveResult::Saved;
         case RecoverySave:
-            return writeRecoveredJournal(inspectJournal(zeptest::sandbox().filePath(QStringLiteral("left.txt"))),
-                                         target);
+            return writeRecoveredJournal(inspectJournal(left), target);
         case Settings:
             return writeConfig();
         case Pdf:
@@ -93,6 +88,7 @@ struct Writer {
     std::unique_ptr<DataFile> data = zeptest::sampleDataFile(50);
     SpanDecision span;
     std::unique_ptr<LiveJournal> journal;
+    const QString left = zeptest::sandbox().filePath(QStringLiteral("left.txt"));
 };
 
 class TestFullDisk : public QObject
@@ -145,7 +141,7 @@ private slots:
         Writer writer(kind, name, dir.filePath(QStringLiteral("lv")));
         const QString real = dir.filePath(QStringLiteral("real/") + QFileInfo(writer.target).fileName());
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("real")) && zeptest::writeBytes(real, "earlier\n"));
-        QVERIFY(QFile::setPermissions(real, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QCOMPARE(::chmod(qPrintable(real), 0600), 0);
         const QString relative = QFileInfo(writer.target).dir().relativeFilePath(real);
         QCOMPARE(::symlink(qPrintable(relative), qPrintable(writer.target)), 0);
 
@@ -153,8 +149,7 @@ private slots:
         QCOMPARE(QFileInfo(writer.target).symLinkTarget(), real);
         QVERIFY(QFileInfo(real).size() > 0 && zeptest::readBytes(real) != "earlier\n");
         struct stat written;
-        QCOMPARE(::stat(qPrintable(real), &written), 0);
-        QCOMPARE(written.st_mode & 07777, 0600u);
+        QVERIFY(::stat(qPrintable(real), &written) == 0 && (written.st_mode & 07777) == 0600);
     }
 };
 
