@@ -39,9 +39,9 @@ void ExcelExportDlg::on_pushButton_export_clicked()
     if (!span.ok())
         return;
     QString filter;
-    const QString chosen = askSaveName(this, tr("Excel导出文件"), exportFilters(), &filter);
-    if (!chosen.isEmpty())
-        exportTo(span, exportTarget(chosen, filter));
+    const QString name = askSaveName(this, tr("Excel导出文件"), exportFilters(), &filter);
+    if (!name.isEmpty())
+        exportTo(span, exportTarget(name, filter));
 }
 
 void ExcelExportDlg::exportTo(const SpanDecision &span, const ExportTarget &target)
