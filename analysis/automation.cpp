@@ -1,9 +1,10 @@
 #include "analysis/automation.h"
 
+#include "data/atomicfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <xlsxwriter.h>
@@ -11,7 +12,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <locale.h>
 #include <vector>
@@ -97,7 +97,7 @@ QString xlsxError(lxw_error error)
     }
 }
 
-// The system's reason for a failed rename, in the program's language.
+// Why the system could not write the file, in the program's language.
 QString systemError(int code)
 {
     switch (code) {
@@ -187,20 +187,6 @@ lxw_error writeBlock(lxw_worksheet *sheet, const Block &block)
     return LXW_NO_ERROR;
 }
 
-// A name beside the target that nothing uses yet: the workbook is written
-// there and renamed over the target only when complete, so that a failed
-// save leaves neither a broken file nor a damaged earlier one.
-QString scratchName(const QFileInfo &target)
-{
-    for (;;) {
-        const QString name = QStringLiteral("%1/.%2.%3.part")
-                                 .arg(target.absolutePath(), target.fileName(),
-                                      QString::number(QRandomGenerator::global()->generate(), 36));
-        if (!QFileInfo::exists(name))
-            return name;
-    }
-}
-
 // Writes the workbook to path; an empty text on success, otherwise what
 // went wrong.
 QString writeWorkbook(const WorkbookModel &book, const QString &path)
@@ -214,11 +200,12 @@ QString writeWorkbook(const WorkbookModel &book, const QString &path)
         return QStringLiteral("已有同名的文件夹");
 
     const NumericCLocale cNumbers;
-    const QString scratch = scratchName(target);
-    const QByteArray scratchBytes = QFile::encodeName(scratch);
+    AtomicFile out(path);
+    if (!out.open())
+        return systemError(out.errorCode());
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
-    lxw_workbook *workbook = workbook_new_opt(scratchBytes.constData(), &options);
+    lxw_workbook *workbook = workbook_new_opt(QFile::encodeName(out.temporaryPath()).constData(), &options);
     if (!workbook)
         return QStringLiteral("无法创建工作簿");
 
@@ -247,15 +234,10 @@ QString writeWorkbook(const WorkbookModel &book, const QString &path)
     const lxw_error closed = workbook_close(workbook);
     if (error == LXW_NO_ERROR)
         error = closed;
-    if (!refusedSheet.isEmpty() || error != LXW_NO_ERROR) {
-        QFile::remove(scratch);
+    if (!refusedSheet.isEmpty() || error != LXW_NO_ERROR)
         return refusedSheet.isEmpty() ? xlsxError(error) : QStringLiteral("工作表名称无效：%1").arg(refusedSheet);
-    }
-    if (std::rename(scratchBytes.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
-        const QString reason = systemError(errno);
-        QFile::remove(scratch);
-        return reason;
-    }
+    if (!out.commit())
+        return systemError(out.errorCode());
     return QString();
 }
 

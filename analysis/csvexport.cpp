@@ -1,13 +1,12 @@
 #include "analysis/csvexport.h"
 
+#include "data/atomicfile.h"
 #include "data/datafile.h"
-#include "data/filesuffix.h"
 #include "data/localtimetext.h"
 #include "data/savename.h"
 #include "views/timespan.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -63,8 +62,8 @@ ExportResult exportSpanCsv(const DataFile &file, const SpanDecision &span, const
         result.status = ExportResult::WouldOverwriteData;
         return result;
     }
-    QSaveFile out(fileName);
-    if (!out.open(QIODevice::WriteOnly))
+    AtomicFile out(fileName);
+    if (!out.open())
         return notWritten(openFailureReason(fileName));
 
     QByteArray chunk;

@@ -3,13 +3,11 @@
 #include "analysis/csvexport.h"
 #include "analysis/excelexport.h"
 #include "data/datafile.h"
-#include "data/filesuffix.h"
 #include "ui_excelexportdlg.h"
-#include "views/replacequestion.h"
+#include "views/savedialog.h"
 #include "views/timespan.h"
 #include "views/widgetbrush.h"
 
-#include <QFileDialog>
 #include <QMessageBox>
 
 ExcelExportDlg::ExcelExportDlg(QWidget *parent, DataFile *file)
@@ -41,12 +39,9 @@ void ExcelExportDlg::on_pushButton_export_clicked()
     if (!span.ok())
         return;
     QString filter;
-    const QString chosen = QFileDialog::getSaveFileName(this, tr("Excel导出文件"), QString(), exportFilters(), &filter);
-    if (chosen.isEmpty())
-        return;
-    const ExportTarget target = exportTarget(chosen, filter);
-    if (mayReplaceSuffixed(this, chosen, target.fileName))
-        exportTo(span, target);
+    const QString name = askSaveName(this, tr("Excel导出文件"), exportFilters(), &filter);
+    if (!name.isEmpty())
+        exportTo(span, exportTarget(name, filter));
 }
 
 void ExcelExportDlg::exportTo(const SpanDecision &span, const ExportTarget &target)

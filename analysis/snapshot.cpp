@@ -1,11 +1,10 @@
 #include "analysis/snapshot.h"
 
-#include "data/savename.h"
-#include "views/replacequestion.h"
+#include "data/atomicfile.h"
+#include "views/savedialog.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QPageSize>
 #include <QPainter>
@@ -13,8 +12,6 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QSaveFile>
-#include <QTemporaryFile>
 
 namespace {
 
@@ -27,17 +24,15 @@ qreal factor(int viewport, int image)
     return viewport / image;
 }
 
-// The contents of a PDF file that ends as a PDF does, else nothing.
-QByteArray wholePdf(const QString &path)
+// Whether the file starts and ends as a PDF does.
+bool isWholePdf(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    const QByteArray pdf = file.readAll();
-    const QByteArray tail = pdf.right(64).trimmed();
-    if (file.error() != QFileDevice::NoError || !pdf.startsWith("%PDF-") || !tail.endsWith("%%EOF"))
-        return QByteArray();
-    return pdf;
+        return false;
+    const QByteArray head = file.read(5);
+    const bool tailRead = file.seek(qMax<qint64>(file.size() - 64, 0));
+    return head == "%PDF-" && tailRead && file.read(64).trimmed().endsWith("%%EOF");
 }
 
 void warn(QWidget *parent, const QString &text)
@@ -82,33 +77,19 @@ bool renderSnapshot(QPrinter *printer, const QPixmap &image)
     return painter.end();
 }
 
-QString pdfFileName(const QString &chosen)
-{
-    return withDefaultSuffix(chosen, QStringLiteral("pdf"));
-}
-
 bool writeSnapshotPdf(QWidget *window, const QString &fileName)
 {
-    // The PDF engine does not notice a full disk: it leaves a cut file and
-    // reports success. So the page goes to a file beside the target first,
-    // and replaces the target only when it is whole.
-    QTemporaryFile rendered(fileName + QStringLiteral(".XXXXXX"));
-    if (!rendered.open())
+    AtomicFile out(fileName);
+    if (!out.open())
         return false;
-    rendered.close();
     QPrinter printer(QPrinter::HighResolution);
     // The format first: changing it later starts a new print engine.
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(rendered.fileName());
+    printer.setOutputFileName(out.temporaryPath());
     setUpSnapshotPage(printer, window->size());
-    if (!renderSnapshot(&printer, grabSnapshot(window)))
-        return false;
-    const QByteArray pdf = wholePdf(rendered.fileName());
-    if (pdf.isEmpty())
-        return false;
-    QSaveFile out(fileName);
-    // Unbuffered: commit() does not notice when flushing its buffer fails.
-    return out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && out.write(pdf) == pdf.size() && out.commit();
+    // The PDF engine does not notice a full disk: it leaves a cut file and
+    // reports success. Only a file that ends as a PDF replaces the target.
+    return renderSnapshot(&printer, grabSnapshot(window)) && isWholePdf(out.temporaryPath()) && out.commit();
 }
 
 QString printerTarget(const QPrinter &printer)
@@ -154,12 +135,8 @@ void paintPreviewPage(QPrinter *printer, QWidget *window)
 
 void saveSnapshotPdf(QWidget *window, QWidget *parent)
 {
-    const QString chosen =
-        QFileDialog::getSaveFileName(parent, QObject::tr("导出PDF文件"), QString(), QStringLiteral("*.pdf"));
-    if (chosen.isEmpty())
-        return;
-    const QString fileName = pdfFileName(chosen);
-    if (!mayReplaceSuffixed(parent, chosen, fileName))
+    const QString fileName = askSaveName(parent, QObject::tr("导出PDF文件"), QStringLiteral("*.pdf"));
+    if (fileName.isEmpty())
         return;
     if (!writeSnapshotPdf(window, fileName))
         warn(parent, QStringLiteral("无法写入文件：%1").arg(QDir::toNativeSeparators(fileName)));

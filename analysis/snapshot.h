@@ -40,10 +40,6 @@ void drawSnapshot(QPainter &painter, const QPixmap &image);
 // cannot be written, no printer to print on).
 bool renderSnapshot(QPrinter *printer, const QPixmap &image);
 
-// The PDF name for a chosen name: ".pdf" appended to a name without any
-// suffix; any other name is kept as chosen.
-QString pdfFileName(const QString &chosen);
-
 // The window's snapshot as a one-page PDF; false when the file cannot be
 // written.
 bool writeSnapshotPdf(QWidget *window, const QString &fileName);
@@ -66,5 +62,6 @@ void printSnapshot(QWidget *window, QWidget *parent);
 void previewSnapshot(QWidget *window, QWidget *parent, const std::function<void(QPrinter *)> &paint);
 // A page the preview asked for: landscape, the window's snapshot.
 void paintPreviewPage(QPrinter *printer, QWidget *window);
-// PDF: asks for the file name, then writes the snapshot.
+// PDF: asks for the file name (".pdf" added to a name without a suffix),
+// then writes the snapshot.
 void saveSnapshotPdf(QWidget *window, QWidget *parent);

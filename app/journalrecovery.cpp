@@ -1,5 +1,6 @@
 #include "app/journalrecovery.h"
 
+#include "data/atomicfile.h"
 #include "realtime/livejournal.h"
 
 #include <QDateTime>
@@ -9,7 +10,6 @@
 #include <QLockFile>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <memory>
@@ -132,9 +132,8 @@ bool writeRecoveredJournal(const JournalSummary &journal, const QString &target)
     QFile in(journal.path);
     if (!in.open(QIODevice::ReadOnly) || !in.seek(journal.startBytes))
         return false;
-    // Unbuffered: commit() does not notice when flushing its buffer fails.
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    AtomicFile out(target);
+    if (!out.open())
         return false;
     qint64 left = journal.completeBytes - journal.startBytes;
     while (left > 0) {

@@ -23,6 +23,7 @@
 #include "views/mytableview.h"
 #include "views/plot.h"
 #include "views/rangesetdlg.h"
+#include "views/savedialog.h"
 #include "views/turntodlg.h"
 #include "ui_mainwindow.h"
 

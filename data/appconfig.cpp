@@ -1,9 +1,10 @@
 #include "data/appconfig.h"
 
+#include "data/atomicfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QPair>
-#include <QSaveFile>
 #include <QVector>
 
 #include <algorithm>
@@ -289,17 +290,11 @@ ConfigOrigin readConfig()
     return ConfigOrigin::File;
 }
 
-void writeConfig()
+bool writeConfig()
 {
     QDir here;
     if (!here.exists(QLatin1String(kConfigDir)) && !here.mkdir(QLatin1String(kConfigDir)))
-        return;
-    // Written beside the old file and renamed over it when complete, so a
-    // full disk leaves the earlier settings rather than an empty file.
-    // Unbuffered: commit() does not notice when flushing its buffer fails.
-    QSaveFile file(configFilePath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return;
+        return false;
 
     QString out;
     out.reserve(4096);
@@ -324,8 +319,7 @@ void writeConfig()
         }
     }
     out += QLatin1Char('\n');
-    file.write(out.toUtf8());
-    file.commit();
+    return writeFileAtomically(configFilePath(), out.toUtf8());
 }
 
 unsigned int intervalSeconds(const ComConfig &comm)

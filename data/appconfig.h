@@ -72,9 +72,10 @@ enum class ConfigOrigin {
 // Fills AppConfig from the file; writes a default file when there is none or
 // when the one there is not a whole settings file.
 ConfigOrigin readConfig();
-// Writes the whole of AppConfig. Failures are silent: the run goes on with
-// the settings in memory.
-void writeConfig();
+// Writes the whole of AppConfig; false when the file could not be written,
+// the earlier one then as it was. No one is told: the run goes on with the
+// settings in memory.
+bool writeConfig();
 void defaultDisplayConfig(DisplayConfig &disp);
 void defaultComConfig(ComConfig &comm);
 // The sampling interval in seconds; at least 1, so that a malformed interval

@@ -1,12 +1,12 @@
 #include "realtime/livejournal.h"
 
+#include "data/atomicfile.h"
 #include "data/datafile.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #ifdef Q_OS_WIN
@@ -102,24 +102,21 @@ LiveJournal::SavedNote LiveJournal::readSavedNote(const QString &journalPath)
     return note;
 }
 
-void LiveJournal::markSaved(const SavedNote &note)
+bool LiveJournal::markSaved(const SavedNote &note)
 {
     QString journalPath;
     {
         std::lock_guard<std::mutex> locker(mutex);
         if (state != State::Open)
-            return;
+            return false;
         journalPath = filePath;
     }
-    // Written whole or not at all (and synced by the commit): a note cut
-    // short must never count more records as saved than were. The sampling
-    // thread goes on meanwhile; only this thread ends the journal.
-    QSaveFile file(savedNoteFor(journalPath));
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(QByteArray::number(note.records) + '\n' + QByteArray::number(note.lastTime) + '\n'
-               + note.savedTo.toUtf8() + '\n');
-    file.commit();
+    // Written whole or not at all: a note cut short must never count more
+    // records as saved than were. The sampling thread goes on meanwhile;
+    // only this thread ends the journal.
+    return writeFileAtomically(savedNoteFor(journalPath), QByteArray::number(note.records) + '\n'
+                                                              + QByteArray::number(note.lastTime) + '\n'
+                                                              + note.savedTo.toUtf8() + '\n');
 }
 
 QString LiveJournal::path() const

@@ -61,8 +61,9 @@ public:
     // Notes beside the journal that its first records are saved, so that a
     // recovery offers only what came after. The journal itself stays a
     // plain data file; without the note (not written, or lost) everything
-    // is offered again, which duplicates but never loses samples.
-    void markSaved(const SavedNote &note);
+    // is offered again, which duplicates but never loses samples. false
+    // when no note was written.
+    bool markSaved(const SavedNote &note);
     // The note of a journal; records is 0 when there is none or it cannot
     // be read.
     static SavedNote readSavedNote(const QString &journalPath);

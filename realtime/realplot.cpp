@@ -1,15 +1,15 @@
 #include "realtime/realplot.h"
 
 #include "data/appconfig.h"
+#include "data/atomicfile.h"
 #include "data/datafile.h"
 #include "data/paramtable.h"
-#include "data/savename.h"
 #include "realtime/livejournal.h"
 #include "realtime/signaldata.h"
 #include "views/curveswitch.h"
 #include "views/legendtitle.h"
 #include "views/plotsettings.h"
-#include "views/replacequestion.h"
+#include "views/savedialog.h"
 #include "views/timescaledraw.h"
 #include "views/trendlegend.h"
 #include "views/viewcurve.h"
@@ -22,11 +22,10 @@
 #include <qwt_text.h>
 
 #include <QCloseEvent>
-#include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
-#include <QSaveFile>
 
 namespace {
 
@@ -44,17 +43,6 @@ public:
 };
 
 } // namespace
-
-QString askDataFileSaveName(QWidget *parent)
-{
-    for (;;) {
-        const QString chosen = QFileDialog::getSaveFileName(parent, QStringLiteral("数据保存为"), QString(),
-                                                            QStringLiteral("数据文件(*.txt)"));
-        const QString name = withDefaultSuffix(chosen, QStringLiteral("txt"));
-        if (mayReplaceSuffixed(parent, chosen, name))
-            return name;
-    }
-}
 
 RealPlot::RealPlot(QWidget *parent, const QString &journalFolder)
     : QwtPlot(parent)
@@ -254,10 +242,8 @@ RealPlot::SaveResult RealPlot::saveData()
     if (name.isEmpty())
         return SaveResult::Cancelled;
 
-    // Written beside the target and renamed over it once complete: a full
-    // disk must not cost the file that was there before.
-    QSaveFile file(name);
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Text);
+    AtomicFile file(name);
+    bool written = file.open();
     int rows = 0;
     uint32_t lastTime = 0;
     if (written) {
@@ -270,9 +256,6 @@ RealPlot::SaveResult RealPlot::saveData()
             lastTime = axisSeconds(SignalData::instance(0).value(r).x());
             writeRecord(file, lastTime, values);
         }
-        // commit() does not notice when flushing the last of the buffer fails.
-        if (!file.flush())
-            file.cancelWriting();
         written = file.commit();
     }
     if (!written) {

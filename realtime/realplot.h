@@ -19,11 +19,6 @@ class QwtPlotGrid;
 // The live trend window: one curve per measured quantity over the live
 // stores, the latest values in the legend, a time axis that scrolls with the
 // acquisition, and the offer to save the series when it closes.
-// The dialog that asks where to save live samples as a data file; empty when
-// the user cancels. A name without a suffix gets ".txt", after asking
-// before it replaces a file of that name.
-QString askDataFileSaveName(QWidget *parent);
-
 class RealPlot : public QwtPlot
 {
     Q_OBJECT

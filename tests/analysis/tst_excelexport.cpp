@@ -276,10 +276,12 @@ private slots:
         QVERIFY(isSuccess(pressExport(dialog, path(QStringLiteral("second"))).boxes.value(0)));
         compareSheet(zeptest::sheetRows(zeptest::readWorkbook(path(QStringLiteral("first.xlsx"))), 0), 0, 2);
         compareSheet(zeptest::sheetRows(zeptest::readWorkbook(path(QStringLiteral("second.xls"))), 0), 9, 11);
-        // Typed again, the name with its suffix is taken: asked before it is replaced.
+        // Typed again, the name with its suffix is taken: asked before it is
+        // replaced; No asks for another name.
         const Run again = pressExport(dialog, path(QStringLiteral("second")), {QMessageBox::No});
         QCOMPARE(again.boxes.size(), 1);
         QVERIFY(again.boxes.at(0).text.contains(QStringLiteral("second.xls")));
+        QCOMPARE(again.dialogs.size(), 2);
     }
 
     void refusesSpan_data()

@@ -1,4 +1,5 @@
 #include "analysis/snapshot.h"
+#include "data/savename.h"
 #include "testsupport.h"
 
 #include <QLabel>
@@ -96,7 +97,7 @@ private slots:
     void pdfName()
     {
         QFETCH(QString, chosen);
-        QTEST(pdfFileName(chosen), "used");
+        QTEST(withDefaultSuffix(chosen, filterSuffix(QStringLiteral("*.pdf"))), "used");
     }
 
     void wholeNumberScale_data()

@@ -2,6 +2,7 @@
 #include "data/datafile.h"
 #include "realtime/realplot.h"
 #include "realtime/signaldata.h"
+#include "views/savedialog.h"
 #include "testsupport.h"
 #include "../views/legendtesting.h"
 
