@@ -46,14 +46,10 @@ public:
     // open already.
     bool open(const QString &path, QString *problems);
 
-    // Activates the file's windows, creating the ones that are closed.
+    // Activate the file's windows, creating the ones that are closed.
     void showDocument(DataFile *file);
     void showTableWindow(DataFile *file);
     void showPlotWindow(DataFile *file);
-    void createTableWindow(DataFile *file);
-    void createPlotWindow(DataFile *file);
-    bool activateTableWindow(const QString &path);
-    bool activatePlotWindow(const QString &path);
 
     // A maximised sub-window around widget, deleted when it closes.
     QMdiSubWindow *addDocumentWindow(QWidget *widget, const QString &title);
@@ -64,8 +60,10 @@ public:
     // One checkable entry per sub-window, the active one checked.
     void addWindowEntries(QMenu *menu);
     void tileSubWindows(Qt::Orientation orientation);
-    // While the form is still whole to take their farewells: the tables
-    // read their files' records until they are gone.
+    // Every sub-window, those waiting for a later deletion too. The tables
+    // read their files' records until they are gone, so the main window
+    // deletes its windows before the files, while it is still whole to
+    // take their farewells.
     void deleteWindows();
 
 signals:
@@ -83,6 +81,10 @@ private slots:
 private:
     DataFile *load(const QString &path, QString *problems);
     void showLoadProgress(int percent, QElapsedTimer &sincePaint);
+    void createTableWindow(DataFile *file);
+    void createPlotWindow(DataFile *file);
+    bool activateTableWindow(const QString &path);
+    bool activatePlotWindow(const QString &path);
     // The first sub-window with this title, leaving out one that is being
     // destroyed.
     QMdiSubWindow *findSubWindow(const QString &title, const QObject *except = nullptr) const;

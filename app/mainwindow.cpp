@@ -55,8 +55,7 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     acquisition->stopForShutdown();
-    // The windows go first, while this window and its form are still whole
-    // to take their farewells; the files go with the documents object.
+    // The files go with the documents object, after the windows.
     documents->deleteWindows();
     disconnect(mdiArea, nullptr, this, nullptr);
     ui.reset();
