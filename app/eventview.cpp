@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QHeaderView>
+#include <QScreen>
 #include <QStandardItemModel>
 #include <QThread>
 
@@ -31,6 +32,16 @@ EventView::EventView(QWidget *parent, std::function<bool()> acquiring)
 }
 
 EventView::~EventView() = default;
+
+EventView *openEventView(QWidget *window, std::function<bool()> acquiring)
+{
+    QScreen *screen = window->screen();
+    const QRect area = screen ? screen->geometry() : QRect();
+    auto *view = new EventView(window, std::move(acquiring));
+    view->show();
+    view->move(area.width() - view->width() - 20, 50);
+    return view;
+}
 
 void EventView::addMessage(const QString &message)
 {

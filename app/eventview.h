@@ -33,3 +33,6 @@ private:
     QStandardItemModel *itemModel = nullptr;
     std::function<bool()> hasSamplingThread;
 };
+
+// A new log of window, shown near the top right corner of its screen.
+EventView *openEventView(QWidget *window, std::function<bool()> acquiring);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/documenttitle.h"
+#include "app/acquisition.h"
+#include "app/documents.h"
 #include "app/recentfiles.h"
-#include "comm/pollfaults.h"
 #include "comm/samplingthread.h"
 
 #include <QList>
@@ -11,16 +11,11 @@
 #include <functional>
 #include <memory>
 
-class QElapsedTimer;
 class QLabel;
 class QMdiArea;
-class QMdiSubWindow;
 class QPrinter;
 
 class DataFile;
-class LiveJournal;
-class MyTableView;
-class Plot;
 class RealPlot;
 
 namespace Ui {
@@ -36,11 +31,11 @@ public:
     ~MainWindow() override;
 
     void loadFile(const QString &path);
-    RealPlot *realTimeWindow() const { return realPlot; }
-    bool isAcquiring() const { return acquiring; }
-    SamplingThread *currentSamplingThread() const { return samplingThread; }
-    void prependToRecentFiles(const QString &path);
-    const QList<DataFile *> &openDocuments() const { return documents; }
+    RealPlot *realTimeWindow() const { return acquisition->realTimeWindow(); }
+    bool isAcquiring() const { return acquisition->isAcquiring(); }
+    SamplingThread *currentSamplingThread() const { return acquisition->currentSamplingThread(); }
+    void prependToRecentFiles(const QString &path) { recentFiles->prepend(path); }
+    const QList<DataFile *> &openDocuments() const { return documents->files(); }
     QMdiArea *documentArea() const { return mdiArea; }
     // The start-up step that offers journals an earlier run left behind.
     // askFileName replaces the save dialog; empty for the dialog.
@@ -61,8 +56,7 @@ public slots:
 
 private slots:
     void showRealComErr(SamplingThread::ComErrType kind);
-    void countPollFault(SamplingThread::ComErrType kind, const QDateTime &when);
-    void showJournalError(const QString &path);
+    void showWarning(const QString &text);
     void actionComCfgTriggered();
     void actionDisCfgTriggered();
     void actionAboutTriggered();
@@ -75,15 +69,14 @@ private slots:
     void actionStatusTriggered();
     void actionEventViewTriggered();
     void updateRecentFileActions();
-    void openRecentFile();
+    void openRecentFile(const QString &path);
     void actionReadComm();
     void CloseReadCommPlot();
     void actionStartRead();
     void actionStopRead();
     void thread_finished();
-    void keepJournalingWithoutWindow();
-    void CloseTableWindow(QObject *window);
-    void ClosePlotWindow(QObject *window);
+    void CloseTableWindow();
+    void ClosePlotWindow();
     void actionShowPlotTriggered();
     void actionShowTableTriggered();
     void actionStatTriggered();
@@ -107,52 +100,16 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    // The current sub-window, its kind, its file and its widget.
-    struct CurrentDocument {
-        QMdiSubWindow *window = nullptr;
-        DocumentKind kind = DocumentKind::None;
-        DataFile *file = nullptr;
-        MyTableView *table = nullptr;
-        Plot *plot = nullptr;
-    };
-    CurrentDocument currentDocument() const;
-
-    QMdiSubWindow *addDocumentWindow(QWidget *widget, const QString &title);
-    void createTableWindow(DataFile *file);
-    void createPlotWindow(DataFile *file);
-    bool activateTableWindow(const QString &path);
-    bool activatePlotWindow(const QString &path);
-    // The first sub-window with this title, leaving out one that is being
-    // destroyed.
-    QMdiSubWindow *findSubWindow(const QString &title, const QObject *except = nullptr) const;
-    void showDocument(DataFile *file);
-    void documentWindowClosed(QObject *window, const QString &otherSuffix);
-    void releaseDocuments(const QString &path);
-    void tileSubWindows(Qt::Orientation orientation);
-    void showLoadProgress(int percent, QElapsedTimer &sincePaint);
-
-    void createVersionLabel();
     void setUpMdiArea();
     void setUpRecentFilesMenu();
+    void setUpMenuUpdates();
     void connectActions();
-    void readSettings();
-    void writeSettings();
-    void stopAcquisitionForShutdown();
+    void connectDocumentsAndAcquisition();
 
     std::unique_ptr<Ui::MainWindow> ui;
     QMdiArea *mdiArea = nullptr;
     QLabel *versionLabel = nullptr;
-    QAction *recentFileSubMenuAct = nullptr;
-    QAction *recentFileActs[MaxRecentFiles] = {};
-    RealPlot *realPlot = nullptr;
-    SamplingThread *samplingThread = nullptr;
-    bool acquiring = false;
-    // The journal of the polls made while no real-time window is open; the
-    // next window takes it over with the samples it shows.
-    std::shared_ptr<LiveJournal> windowlessJournal;
-    // The failed polls of the latest acquisition that went on through them.
-    PollFaultTally pollFaults;
-    // Set once the close has been accepted: warnings are no longer shown.
-    bool shuttingDown = false;
-    QList<DataFile *> documents;
+    RecentFilesMenu *recentFiles = nullptr;
+    Documents *documents = nullptr;
+    Acquisition *acquisition = nullptr;
 };

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QObject>
 #include <QStringList>
 
+class QAction;
+class QMenu;
 class QSettings;
+class QWidget;
 
 constexpr int MaxRecentFiles = 5;
 
@@ -13,3 +17,30 @@ void writeRecentFiles(const QStringList &files, QSettings &settings);
 bool hasRecentFiles();
 // The list with path moved (or added) to the front; exact, case-sensitive.
 QStringList withRecentFileFirst(const QStringList &files, const QString &path);
+
+// The submenu of recent files: its entries are filled from the stored list
+// each time it is about to show, and the submenu itself shows only while
+// the list holds a file.
+class RecentFilesMenu : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit RecentFilesMenu(QMenu *menu, QObject *parent = nullptr);
+
+    // Stores path first in the list.
+    void prepend(const QString &path);
+    void updateActions();
+
+signals:
+    void fileChosen(const QString &path);
+
+private:
+    QAction *subMenuAct;
+    QAction *fileActs[MaxRecentFiles] = {};
+};
+
+// The stored geometry of the main window, or the window maximised when
+// none is stored.
+void restoreWindowGeometry(QWidget &window);
+void storeWindowGeometry(const QWidget &window);

@@ -18,3 +18,19 @@ ZEPAbout::ZEPAbout(QWidget *parent)
 }
 
 ZEPAbout::~ZEPAbout() = default;
+
+QLabel *createVersionLabel(QWidget *window)
+{
+    auto *versionLabel = new QLabel(window);
+    QFont font = versionLabel->font();
+    font.setPointSize(40);
+    font.setWeight(75);
+    versionLabel->setFont(font);
+    QPalette palette = versionLabel->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setColor(group, QPalette::WindowText, Qt::darkBlue);
+    versionLabel->setPalette(palette);
+    versionLabel->resize(230, 40);
+    versionLabel->setText(QStringLiteral("ZEP ") + QString::fromUtf8(kAppVersion));
+    return versionLabel;
+}

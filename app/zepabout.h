@@ -4,6 +4,8 @@
 
 #include <memory>
 
+class QLabel;
+
 namespace Ui {
 class ZEPAbout;
 }
@@ -19,3 +21,6 @@ public:
 private:
     std::unique_ptr<Ui::ZEPAbout> ui;
 };
+
+// The large product name and version for a corner of window.
+QLabel *createVersionLabel(QWidget *window);

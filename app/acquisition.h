@@ -1,0 +1,82 @@
+#pragma once
+
+#include "comm/pollfaults.h"
+#include "comm/samplingthread.h"
+#include "data/appconfig.h"
+
+#include <QObject>
+
+#include <memory>
+
+class QDateTime;
+
+class Documents;
+class LiveJournal;
+class RealPlot;
+
+// Live acquisition: the real-time window, the sampling thread while one
+// exists, the journal of polls no window shows, and the tally of failed
+// polls. What the user is to be told leaves through the signals; the main
+// window decides how to show it.
+class Acquisition : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The real-time window goes among the document windows.
+    explicit Acquisition(Documents &windows, QObject *parent = nullptr);
+
+    RealPlot *realTimeWindow() const { return realPlot; }
+    SamplingThread *currentSamplingThread() const { return samplingThread; }
+    bool isAcquiring() const { return acquiring; }
+    // Samples acquired since the real-time window closed, which no window
+    // has asked about yet.
+    bool hasSamplesWithoutWindow() const;
+
+    // Activates the real-time window, creating it when there is none.
+    void openRealTimeWindow();
+    // A new thread with these settings, unless one exists; keepAcquiring
+    // goes on through failed polls.
+    void start(const ComConfig &settings, bool keepAcquiring);
+    // The settings of the latest start, for the texts of its errors.
+    const ComConfig &communicationSettings() const { return settings; }
+    // Waits for the thread to leave its loop; the object goes when its
+    // finish arrives.
+    void stop();
+    // The thread object is a child of this one and must have left its loop
+    // before it is destroyed; the warnings of the stop are not shown.
+    void stopForShutdown();
+
+signals:
+    void displaySettingsChanged();
+    // The link's frames (the thread connects them by this signature) and
+    // the notes of failed polls.
+    void addComMessage(const QString &message);
+    void communicationError(SamplingThread::ComErrType kind);
+    void warning(const QString &text);
+    void realTimeWindowClosed();
+    // The thread has ended and its object is gone.
+    void finished();
+
+private slots:
+    void reportError(SamplingThread::ComErrType kind);
+    void countPollFault(SamplingThread::ComErrType kind, const QDateTime &when);
+    void reportJournalError(const QString &path);
+    void keepJournalingWithoutWindow();
+    void realTimeWindowDestroyed();
+    void threadFinished();
+
+private:
+    Documents &windows;
+    RealPlot *realPlot = nullptr;
+    SamplingThread *samplingThread = nullptr;
+    bool acquiring = false;
+    ComConfig settings{};
+    // The journal of the polls made while no real-time window is open; the
+    // next window takes it over with the samples it shows.
+    std::shared_ptr<LiveJournal> windowlessJournal;
+    // The failed polls of the latest acquisition that went on through them.
+    PollFaultTally pollFaults;
+    // Set once the close has been accepted: warnings are no longer shown.
+    bool shuttingDown = false;
+};

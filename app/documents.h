@@ -1,0 +1,97 @@
+#pragma once
+
+#include "app/documenttitle.h"
+
+#include <QList>
+#include <QObject>
+
+class QElapsedTimer;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QStatusBar;
+class QWidget;
+
+class DataFile;
+class MyTableView;
+class Plot;
+
+// The current sub-window, its kind, its file and its widget.
+struct CurrentDocument {
+    QMdiSubWindow *window = nullptr;
+    DocumentKind kind = DocumentKind::None;
+    DataFile *file = nullptr;
+    MyTableView *table = nullptr;
+    Plot *plot = nullptr;
+};
+
+// The open data files and their windows in the document area. A file lives
+// as long as one of its windows; the windows are known by their titles
+// alone, so every lookup goes through them.
+class Documents : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Opening reports to statusBar.
+    Documents(QMdiArea *area, QStatusBar *statusBar, QObject *parent = nullptr);
+    // Deletes the files; their windows must be gone already.
+    ~Documents() override;
+
+    const QList<DataFile *> &files() const { return documents; }
+
+    // Reads the file into the list, or takes the one open with this path,
+    // and shows its windows; false when the file is refused. problems gets
+    // what the reader had to patch, empty for a whole file or one that was
+    // open already.
+    bool open(const QString &path, QString *problems);
+
+    // Activate the file's windows, creating the ones that are closed.
+    void showDocument(DataFile *file);
+    void showTableWindow(DataFile *file);
+    void showPlotWindow(DataFile *file);
+
+    // A maximised sub-window around widget, deleted when it closes.
+    QMdiSubWindow *addDocumentWindow(QWidget *widget, const QString &title);
+    // Activates the first sub-window with this title; false when none has it.
+    bool activateSubWindow(const QString &title);
+    CurrentDocument currentDocument() const;
+
+    // One checkable entry per sub-window, the active one checked.
+    void addWindowEntries(QMenu *menu);
+    void tileSubWindows(Qt::Orientation orientation);
+    // Every sub-window, those waiting for a later deletion too. The tables
+    // read their files' records until they are gone, so the main window
+    // deletes its windows before the files, while it is still whole to
+    // take their farewells.
+    void deleteWindows();
+
+signals:
+    void displaySettingsChanged();
+    // A document window has gone; the file went with it when it was the
+    // last one.
+    void tableWindowClosed();
+    void plotWindowClosed();
+    void warning(const QString &text);
+
+private slots:
+    void tableWindowDestroyed(QObject *window);
+    void plotWindowDestroyed(QObject *window);
+
+private:
+    DataFile *load(const QString &path, QString *problems);
+    void showLoadProgress(int percent, QElapsedTimer &sincePaint);
+    void createTableWindow(DataFile *file);
+    void createPlotWindow(DataFile *file);
+    bool activateTableWindow(const QString &path);
+    bool activatePlotWindow(const QString &path);
+    // The first sub-window with this title, leaving out one that is being
+    // destroyed.
+    QMdiSubWindow *findSubWindow(const QString &title, const QObject *except = nullptr) const;
+    void documentWindowClosed(QObject *window, const QString &otherSuffix);
+    void releaseDocuments(const QString &path);
+
+    QMdiArea *mdiArea;
+    QStatusBar *statusBar;
+    QList<DataFile *> documents;
+};
