@@ -325,19 +325,19 @@ void MainWindow::actionReadComm()
             mdiArea->setActiveSubWindow(window);
         return;
     }
-    realPlot = new RealPlot();
+    realPlot = new RealPlot(AppConfig.disp);
     if (windowlessJournal)
         realPlot->adoptJournal(std::move(windowlessJournal));
     connect(realPlot, &QObject::destroyed, this, &MainWindow::CloseReadCommPlot);
     connect(realPlot, &RealPlot::seriesEnding, this, &MainWindow::keepJournalingWithoutWindow);
-    connect(this, &MainWindow::update_discfg, realPlot, &RealPlot::applySettings);
+    connect(this, &MainWindow::update_discfg, realPlot, [plot = realPlot] { plot->setSettings(AppConfig.disp); });
     addDocumentWindow(realPlot, kRealTimeTitle);
     // Samples polled while no window was open show at once, not only after
     // a refresh interval (or never, when the acquisition has ended).
     realPlot->refreshTick();
     // Opened again while the thread still polls: show the acquisition.
     if (acquiring)
-        realPlot->startRefresh();
+        realPlot->startRefresh(intervalSeconds());
     if (samplingThread)
         samplingThread->setJournal(realPlot->journal());
     realPlot->setPollFaults(pollFaults);
@@ -378,7 +378,7 @@ void MainWindow::actionStartRead()
     }
     samplingThread->start();
     if (realPlot)
-        realPlot->startRefresh();
+        realPlot->startRefresh(intervalSeconds());
     acquiring = true;
     updateMenus();
 }
@@ -405,7 +405,7 @@ void MainWindow::thread_finished()
         return;
     // Polls left pending by a save would otherwise wait for the next
     // acquisition and open its series.
-    SignalData::flushPending();
+    SignalData::instance().flushPending();
     delete samplingThread;
     samplingThread = nullptr;
     acquiring = false;
@@ -562,7 +562,7 @@ void MainWindow::createTableWindow(DataFile *file)
 
 void MainWindow::createPlotWindow(DataFile *file)
 {
-    auto *plot = new Plot(file->records, int(file->count));
+    auto *plot = new Plot(file->records, int(file->count), AppConfig.disp);
     if (!plot->complete()) {
         delete plot;
         QMessageBox::warning(this, QStringLiteral("错误"),
@@ -570,7 +570,7 @@ void MainWindow::createPlotWindow(DataFile *file)
                              QMessageBox::Ok);
         return;
     }
-    connect(this, &MainWindow::update_discfg, plot, &Plot::applySettings);
+    connect(this, &MainWindow::update_discfg, plot, [plot] { plot->setSettings(AppConfig.disp); });
     QMdiSubWindow *window = addDocumentWindow(plot, file->fileName + kPlotTitleSuffix);
     window->setProperty(kDocumentPathProperty, file->fileName);
     connect(window, SIGNAL(destroyed(QObject*)), this, SLOT(ClosePlotWindow(QObject*)));

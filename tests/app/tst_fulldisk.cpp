@@ -53,7 +53,7 @@ private slots:
         for (int r = 0; r < 50; ++r) {
             float values[kValueCount];
             std::iota(values, values + kValueCount, float(r * kValueCount));
-            SignalData::appendPoll(1525586601 + r, values);
+            SignalData::instance().appendPoll(1525586601 + r, values);
         }
         std::ofstream(qPrintable(disk.filePath(QStringLiteral(".filler")))) << std::string(1 << 20, 'x');
 
@@ -61,7 +61,7 @@ private slots:
         zeptest::MessageBoxLog boxes;
         boxes.start();
         if (name == QLatin1String("saved.txt")) {
-            RealPlot plot;
+            RealPlot plot(AppConfig.disp);
             plot.setSaveFileNameProvider([target] { return target; });
             written = plot.saveData() == RealPlot::SaveResult::Saved;
         } else if (name == QLatin1String("journal.txt")) {
