@@ -107,8 +107,7 @@ void RealPlot::startRefresh(unsigned int intervalSeconds)
     // An acquisition that ended by an error leaves its timer running; a new
     // one replaces it rather than running beside it.
     stopRefresh();
-    refreshTimerId = startTimer(static_cast<int>(qMin(intervalSeconds, 2000000u) * 1000u),
-                                Qt::CoarseTimer);
+    refreshTimerId = startTimer(static_cast<int>(qMin(intervalSeconds, 2000000u) * 1000u), Qt::CoarseTimer);
 }
 
 void RealPlot::stopRefresh()
