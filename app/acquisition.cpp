@@ -29,19 +29,19 @@ void Acquisition::openRealTimeWindow()
         windows.activateSubWindow(kRealTimeTitle);
         return;
     }
-    realPlot = new RealPlot();
+    realPlot = new RealPlot(AppConfig.disp);
     if (windowlessJournal)
         realPlot->adoptJournal(std::move(windowlessJournal));
     connect(realPlot, &QObject::destroyed, this, &Acquisition::realTimeWindowDestroyed);
     connect(realPlot, &RealPlot::seriesEnding, this, &Acquisition::keepJournalingWithoutWindow);
-    connect(this, &Acquisition::displaySettingsChanged, realPlot, &RealPlot::applySettings);
+    connect(this, &Acquisition::displaySettingsChanged, realPlot, [plot = realPlot] { plot->setSettings(AppConfig.disp); });
     windows.addDocumentWindow(realPlot, kRealTimeTitle);
     // Samples polled while no window was open show at once, not only after
     // a refresh interval (or never, when the acquisition has ended).
     realPlot->refreshTick();
     // Opened again while the thread still polls: show the acquisition.
     if (acquiring)
-        realPlot->startRefresh();
+        realPlot->startRefresh(intervalSeconds(settings));
     if (samplingThread)
         samplingThread->setJournal(realPlot->journal());
     realPlot->setPollFaults(pollFaults);
@@ -85,7 +85,7 @@ void Acquisition::start(const ComConfig &settings, bool keepAcquiring)
     }
     samplingThread->start();
     if (realPlot)
-        realPlot->startRefresh();
+        realPlot->startRefresh(intervalSeconds(settings));
     acquiring = true;
 }
 
@@ -118,7 +118,7 @@ void Acquisition::threadFinished()
         return;
     // Polls left pending by a save would otherwise wait for the next
     // acquisition and open its series.
-    SignalData::flushPending();
+    SignalData::instance().flushPending();
     delete samplingThread;
     samplingThread = nullptr;
     acquiring = false;

@@ -1,5 +1,7 @@
 #include "app/documents.h"
 
+#include "data/appconfig.h"
+
 #include "app/openreport.h"
 #include "app/tiling.h"
 #include "data/datafile.h"
@@ -138,13 +140,13 @@ void Documents::createTableWindow(DataFile *file)
 
 void Documents::createPlotWindow(DataFile *file)
 {
-    auto *plot = new Plot(file->records, int(file->count));
+    auto *plot = new Plot(file->records, int(file->count), AppConfig.disp);
     if (!plot->complete()) {
         delete plot;
         emit warning(QStringLiteral("内存不足，无法显示%1的趋势图。").arg(QDir::toNativeSeparators(file->fileName)));
         return;
     }
-    connect(this, &Documents::displaySettingsChanged, plot, &Plot::applySettings);
+    connect(this, &Documents::displaySettingsChanged, plot, [plot] { plot->setSettings(AppConfig.disp); });
     QMdiSubWindow *window = addDocumentWindow(plot, file->fileName + kPlotTitleSuffix);
     window->setProperty(kDocumentPathProperty, file->fileName);
     connect(window, SIGNAL(destroyed(QObject*)), this, SLOT(plotWindowDestroyed(QObject*)));

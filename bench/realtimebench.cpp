@@ -30,6 +30,11 @@ namespace {
 class BenchPlot : public RealPlot
 {
 public:
+    BenchPlot()
+        : RealPlot(AppConfig.disp)
+    {
+    }
+
     // One tick as the timer runs it, then the redraw it asks for, done now.
     void tickAndPaint()
     {
@@ -89,7 +94,7 @@ AppendStats appendWhile(double firstX, Work work)
             const SampleRecord poll = pollAt(stats.polls);
             QElapsedTimer t;
             t.start();
-            SignalData::appendPoll(uint32_t(firstX) + uint32_t(stats.polls), poll.values);
+            SignalData::instance().appendPoll(uint32_t(firstX) + uint32_t(stats.polls), poll.values);
             micros.push_back(t.nsecsElapsed() / 1e3);
             ++stats.polls;
         }
@@ -157,10 +162,10 @@ int realtimeBenchmark(const QStringList &args)
     AppConfig = defaults;
 
     const uint32_t start = uint32_t(QDateTime::currentSecsSinceEpoch() - samples);
-    SignalData::instance(0).clearValues();
+    SignalData::instance().clearValues();
     const long residentBefore = peakResidentBytes();
     for (int i = 0; i < samples; ++i)
-        SignalData::appendPoll(start + uint32_t(i), pollAt(i).values);
+        SignalData::instance().appendPoll(start + uint32_t(i), pollAt(i).values);
     const double bytesPerPoll = double(peakResidentBytes() - residentBefore) / samples;
     printf("stores: %d samples each, %.1f bytes a poll\n", samples, bytesPerPoll);
 
@@ -172,7 +177,7 @@ int realtimeBenchmark(const QStringList &args)
 
     std::vector<double> ticks;
     for (int i = 0; i < 15; ++i) {
-        SignalData::appendPoll(start + uint32_t(samples + i), pollAt(samples + i).values);
+        SignalData::instance().appendPoll(start + uint32_t(samples + i), pollAt(samples + i).values);
         QElapsedTimer timer;
         timer.start();
         plot.tickAndPaint();

@@ -123,9 +123,9 @@ int reviewBenchmark(const QStringList &args)
     }
     const double loadMs = median(loads);
     std::unique_ptr<Plot> made;
-    printf("plot construction: %.0f ms\n", medianMs(3, [&] { made = std::make_unique<Plot>(file->records, int(file->count)); }));
+    printf("plot construction: %.0f ms\n", medianMs(3, [&] { made = std::make_unique<Plot>(file->records, int(file->count), AppConfig.disp); }));
     made.reset();
-    Plot plot(file->records, int(file->count));
+    Plot plot(file->records, int(file->count), AppConfig.disp);
     plot.resize(1600, 900);
     plot.show();
     QCoreApplication::processEvents();

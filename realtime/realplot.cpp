@@ -1,24 +1,17 @@
 #include "realtime/realplot.h"
 
-#include "data/appconfig.h"
 #include "data/atomicfile.h"
 #include "data/datafile.h"
 #include "data/paramtable.h"
+#include "realtime/curvedata.h"
 #include "realtime/livejournal.h"
 #include "realtime/signaldata.h"
-#include "views/curveswitch.h"
 #include "views/legendtitle.h"
-#include "views/plotsettings.h"
 #include "views/savedialog.h"
 #include "views/timescaledraw.h"
-#include "views/trendlegend.h"
-#include "views/viewcurve.h"
 #include "views/widgetbrush.h"
 
-#include <qwt_legend.h>
-#include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
-#include <qwt_plot_grid.h>
 #include <qwt_text.h>
 
 #include <QCloseEvent>
@@ -32,47 +25,34 @@ namespace {
 const int kBadgeWidth = 172;
 const int kBadgeHeight = 16;
 
-// Holds the read locks of all stores for one pass over them.
-class AllStoresReadLocker
+// Holds the series' read lock for one pass over it.
+class SeriesReadLocker
 {
 public:
-    AllStoresReadLocker() { SignalData::lockAll(); }
-    ~AllStoresReadLocker() { SignalData::unlockAll(); }
-    AllStoresReadLocker(const AllStoresReadLocker &) = delete;
-    AllStoresReadLocker &operator=(const AllStoresReadLocker &) = delete;
+    explicit SeriesReadLocker(const SignalData &series)
+        : series(series)
+    {
+        series.lock();
+    }
+    ~SeriesReadLocker() { series.unlock(); }
+    SeriesReadLocker(const SeriesReadLocker &) = delete;
+    SeriesReadLocker &operator=(const SeriesReadLocker &) = delete;
+
+private:
+    const SignalData &series;
 };
 
 } // namespace
 
-RealPlot::RealPlot(QWidget *parent, const QString &journalFolder)
-    : QwtPlot(parent)
+RealPlot::RealPlot(const DisplayConfig &display, QWidget *parent, const QString &journalFolder)
+    : TrendPlot(parent)
+    , series(SignalData::instance())
     , liveJournal(std::make_shared<LiveJournal>(journalFolder.isEmpty() ? LiveJournal::defaultFolder() : journalFolder))
 {
-    setCanvas(new QwtPlotCanvas());
-
-    grid = new QwtPlotGrid();
-    grid->enableXMin(true);
-    grid->attach(this);
-
-    setUpTimeAxis(this);
     setFooter(QStringLiteral("时间范围："));
-
-    legend = new TrendLegend();
-    legend->setDefaultItemMode(QwtLegendData::Checkable);
-    insertLegend(legend, QwtPlot::RightLegend, -1);
-
-    for (int k = 0; k < kValueCount; ++k) {
-        auto *curve = new ViewCurve(fitLegendTitle(parameterLabel(k + 1)));
-        curve->setRenderHint(QwtPlotItem::RenderAntialiased, true);
-        curve->setPen(curvePen(AppConfig.disp, k));
-        curve->setData(new CurveData(k));
-        curve->attach(this);
-        curves.append(curve);
-    }
-    curveSwitch = new CurveSwitch(this, legend, curves);
-    connect(curveSwitch, &CurveSwitch::shownChanged, this, [this] { replot(); });
-
-    applySettings();
+    addCurves([this](int k) { return new CurveData(series, k); },
+              [](int k) { return fitLegendTitle(parameterLabel(k + 1)); });
+    setSettings(display);
 
     timeBadge = new QLabel(canvas());
     timeBadge->resize(kBadgeWidth, kBadgeHeight);
@@ -90,8 +70,7 @@ RealPlot::~RealPlot()
     // Gone without a close that saved or gave up its samples: the journal
     // stays for the next start to offer.
     liveJournal->close();
-    for (int k = 0; k < kValueCount; ++k)
-        SignalData::instance(k).clearValues();
+    series.clearValues();
 }
 
 void RealPlot::adoptJournal(std::shared_ptr<LiveJournal> journal)
@@ -100,10 +79,8 @@ void RealPlot::adoptJournal(std::shared_ptr<LiveJournal> journal)
     liveJournal = std::move(journal);
 }
 
-void RealPlot::applySettings()
+void RealPlot::settingsApplied(const DisplayConfig &)
 {
-    applyDisplaySettings(*this, *grid, curves, AppConfig.disp);
-    curveSwitch->markLegend();
     setAxisScale(QwtPlot::xBottom, 0, 0);
     replot();
     // The samples' span comes back at once, in the new time format, not at
@@ -113,13 +90,12 @@ void RealPlot::applySettings()
         refreshTick();
 }
 
-void RealPlot::startRefresh()
+void RealPlot::startRefresh(unsigned int intervalSeconds)
 {
     // An acquisition that ended by an error leaves its timer running; a new
     // one replaces it rather than running beside it.
     stopRefresh();
-    refreshTimerId = startTimer(static_cast<int>(qMin<unsigned>(intervalSeconds(), 2000000u) * 1000u),
-                                Qt::CoarseTimer);
+    refreshTimerId = startTimer(static_cast<int>(qMin(intervalSeconds, 2000000u) * 1000u), Qt::CoarseTimer);
 }
 
 void RealPlot::stopRefresh()
@@ -133,11 +109,11 @@ void RealPlot::stopRefresh()
 int RealPlot::liveSamples()
 {
     // Polls that came while a save or a redraw held the locks count too.
-    SignalData::flushPending();
-    SignalData &store = SignalData::instance(0);
-    store.lock();
-    const int size = store.size();
-    store.unlock();
+    SignalData &live = SignalData::instance();
+    live.flushPending();
+    live.lock();
+    const int size = live.size();
+    live.unlock();
     return size;
 }
 
@@ -160,17 +136,16 @@ void RealPlot::refreshTick()
     uint32_t last;
     int rows;
     {
-        AllStoresReadLocker locker;
-        rows = SignalData::commonSize();
+        SeriesReadLocker locker(series);
+        rows = series.size();
         if (rows == 0)
             return;
-        for (int k = 0; k < curves.size(); ++k) {
-            const double y = SignalData::instance(k).value(rows - 1).y();
-            curves[k]->setTitle(parameterValueTitle(k + 1, QString::number(y, 'g', 6)));
+        for (int k = 0; k < curves().size(); ++k) {
+            const double y = series.value(k, rows - 1).y();
+            curves()[k]->setTitle(parameterValueTitle(k + 1, QString::number(y, 'g', 6)));
         }
-        SignalData &store0 = SignalData::instance(0);
-        firstSample = axisSeconds(store0.value(0).x());
-        last = axisSeconds(store0.value(rows - 1).x());
+        firstSample = axisSeconds(series.value(0, 0).x());
+        last = axisSeconds(series.value(0, rows - 1).x());
     }
     // New titles can change the legend's width and with it the canvas's:
     // settle the layout first so the range and the badge fit the canvas.
@@ -206,21 +181,21 @@ void RealPlot::showFooter()
 
 void RealPlot::replot()
 {
-    // Autoscaling reads the stores' bounding rectangles: hold the locks for
-    // the whole update so the writer only queues samples meanwhile.
-    AllStoresReadLocker locker;
-    storesLocked = true;
+    // Autoscaling reads the series' bounding rectangles: hold the lock for
+    // the whole update so the writer only queues polls meanwhile.
+    SeriesReadLocker locker(series);
+    seriesLocked = true;
     QwtPlot::replot();
-    storesLocked = false;
+    seriesLocked = false;
 }
 
 void RealPlot::drawItems(QPainter *painter, const QRectF &rect, const QwtScaleMap maps[axisCnt]) const
 {
-    if (storesLocked) {
+    if (seriesLocked) {
         QwtPlot::drawItems(painter, rect, maps);
         return;
     }
-    AllStoresReadLocker locker;
+    SeriesReadLocker locker(series);
     QwtPlot::drawItems(painter, rect, maps);
 }
 
@@ -247,13 +222,13 @@ RealPlot::SaveResult RealPlot::saveData()
     int rows = 0;
     uint32_t lastTime = 0;
     if (written) {
-        AllStoresReadLocker locker;
-        rows = SignalData::commonSize();
+        SeriesReadLocker locker(series);
+        rows = series.size();
         double values[kValueCount];
         for (int r = 0; r < rows; ++r) {
             for (int k = 0; k < kValueCount; ++k)
-                values[k] = SignalData::instance(k).value(r).y();
-            lastTime = axisSeconds(SignalData::instance(0).value(r).x());
+                values[k] = series.value(k, r).y();
+            lastTime = axisSeconds(series.value(0, r).x());
             writeRecord(file, lastTime, values);
         }
         written = file.commit();

@@ -1,25 +1,19 @@
 #pragma once
 
 #include "realtime/pollfaults.h"
-
-#include <qwt_plot.h>
-
-#include <QVector>
+#include "views/trendplot.h"
 
 #include <functional>
 #include <memory>
 
-class CurveSwitch;
 class LiveJournal;
 class QLabel;
-class QwtLegend;
-class QwtPlotCurve;
-class QwtPlotGrid;
+class SignalData;
 
 // The live trend window: one curve per measured quantity over the live
-// stores, the latest values in the legend, a time axis that scrolls with the
+// series, the latest values in the legend, a time axis that scrolls with the
 // acquisition, and the offer to save the series when it closes.
-class RealPlot : public QwtPlot
+class RealPlot : public TrendPlot
 {
     Q_OBJECT
 
@@ -27,10 +21,12 @@ public:
     enum class SaveResult { Saved, Cancelled, Failed };
 
     // The journal of the window's samples is kept in journalFolder.
-    explicit RealPlot(QWidget *parent = nullptr, const QString &journalFolder = QString());
+    explicit RealPlot(const DisplayConfig &display, QWidget *parent = nullptr,
+                      const QString &journalFolder = QString());
     ~RealPlot() override;
 
-    void startRefresh();
+    // A refresh every intervalSeconds, the sampling interval.
+    void startRefresh(unsigned int intervalSeconds);
     void stopRefresh();
     // The refresh timer's work: latest values, time range, footer, badge.
     void refreshTick();
@@ -46,7 +42,7 @@ public:
     // For a window that opens on samples already journaled: they and the
     // ones to come go on in that journal.
     void adoptJournal(std::shared_ptr<LiveJournal> journal);
-    // Samples in store 0, the live series' length.
+    // The live series' length, pending polls included.
     static int liveSamples();
 
     // Replaces the save dialog, for callers that already know the file.
@@ -57,11 +53,8 @@ public:
     // The failed polls so far, told after the time range until replaced.
     void setPollFaults(const PollFaultTally &faults);
 
-public slots:
-    void applySettings();
-
 signals:
-    // The window is going and empties the live stores right after: polls
+    // The window is going and empties the live series right after: polls
     // that come later need a journal of their own.
     void seriesEnding();
 
@@ -69,23 +62,22 @@ protected:
     void timerEvent(QTimerEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void drawItems(QPainter *painter, const QRectF &rect, const QwtScaleMap maps[axisCnt]) const override;
+    // The time span comes back with the next tick, which runs at once.
+    void settingsApplied(const DisplayConfig &display) override;
 
 private:
     QString askSaveFileName();
     void showFooter();
 
+    SignalData &series;
     int refreshTimerId = -1;
     int savedSampleCount = 0;
-    QwtLegend *legend = nullptr;
     QLabel *timeBadge = nullptr;
-    QwtPlotGrid *grid = nullptr;
-    QVector<QwtPlotCurve *> curves;
-    CurveSwitch *curveSwitch = nullptr;
     std::function<QString()> saveFileNameProvider;
     std::shared_ptr<LiveJournal> liveJournal;
     QString timeRangeText = QStringLiteral("时间范围：");
     PollFaultTally pollFaults;
-    // Set while replot() holds the store locks, so that an immediate repaint
-    // inside it does not take them a second time.
-    mutable bool storesLocked = false;
+    // Set while replot() holds the series' read lock, so that an immediate
+    // repaint inside it does not take it a second time.
+    mutable bool seriesLocked = false;
 };

@@ -127,15 +127,16 @@ struct Poll {
     float values[kValueCount];
 };
 
-// The one series of polls behind the 31 stores.
-struct LiveSeries {
-    LiveSeries()
+} // namespace
+
+struct SignalData::PrivateData {
+    PrivateData()
     {
         blocks.push_back(new Block);
         for (QRectF &r : rects)
             r = QRectF(1.0, 1.0, -2.0, -2.0);
     }
-    ~LiveSeries()
+    ~PrivateData()
     {
         for (Block *b : blocks)
             delete b;
@@ -203,14 +204,6 @@ struct LiveSeries {
     QVector<Poll> pending;
 };
 
-LiveSeries &liveSeries()
-{
-    static LiveSeries series;
-    return series;
-}
-
-} // namespace
-
 void extendBoundingRect(QRectF &rect, const QPointF &p)
 {
     if (rect.width() < 0 || rect.height() < 0) {
@@ -224,59 +217,53 @@ void extendBoundingRect(QRectF &rect, const QPointF &p)
         rect.setTop(p.y());
 }
 
-struct SignalData::PrivateData {
-    int index = 0;
-};
+SignalData &SignalData::instance()
+{
+    static SignalData series;
+    return series;
+}
 
 SignalData::SignalData()
-    : d_data(new PrivateData)
+    : d(new PrivateData)
 {
-    // Created before the first store, so that it outlives them all.
-    liveSeries();
 }
 
-SignalData::~SignalData()
+SignalData::~SignalData() = default;
+
+void SignalData::lock() const
 {
-    delete d_data;
+    d->lock.lockForRead();
 }
 
-SignalData &SignalData::instance(int index)
+void SignalData::unlock() const
 {
-    static SignalData *const stores = [] {
-        static SignalData all[kValueCount];
-        for (int k = 0; k < kValueCount; ++k)
-            all[k].d_data->index = k;
-        return all;
-    }();
-    return stores[index];
+    d->lock.unlockRead();
 }
 
 int SignalData::size() const
 {
-    return int(liveSeries().count);
+    return int(d->count);
 }
 
-QPointF SignalData::value(int index) const
+QPointF SignalData::value(int k, int row) const
 {
-    const LiveSeries &series = liveSeries();
-    if (index < 0 || size_t(index) >= series.count)
+    if (row < 0 || size_t(row) >= d->count)
         return QPointF();
-    const Block &b = series.blockOf(size_t(index));
-    const size_t at = size_t(index) % kBlockSamples;
-    return QPointF(double(b.time[at]), double(b.value[d_data->index][at]));
+    const Block &b = d->blockOf(size_t(row));
+    const size_t at = size_t(row) % kBlockSamples;
+    return QPointF(double(b.time[at]), double(b.value[k][at]));
 }
 
-QRectF SignalData::boundingRect() const
+QRectF SignalData::boundingRect(int k) const
 {
-    return liveSeries().rects[d_data->index];
+    return d->rects[k];
 }
 
-bool SignalData::runExtremes(size_t from, size_t to, size_t &low, size_t &high) const
+bool SignalData::runExtremes(int k, size_t from, size_t to, size_t &low, size_t &high) const
 {
-    const LiveSeries &series = liveSeries();
+    const PrivateData &series = *d;
     if (!series.ascending || from >= to || to > series.count)
         return false;
-    const int k = d_data->index;
     const RunExtremes e = ::runExtremes(
         from, to,
         [&](size_t i) { return series.blockOf(i).value[k][i % kBlockSamples]; },
@@ -292,92 +279,39 @@ bool SignalData::runExtremes(size_t from, size_t to, size_t &low, size_t &high) 
     return true;
 }
 
-void SignalData::lock()
-{
-    liveSeries().lock.lockForRead();
-}
-
-void SignalData::unlock()
-{
-    liveSeries().lock.unlockRead();
-}
-
 void SignalData::appendPoll(uint32_t time, const float *values)
 {
-    LiveSeries &series = liveSeries();
     Poll poll;
     poll.time = time;
     std::copy(values, values + kValueCount, poll.values);
-    series.mutex.lock();
-    series.pending += poll;
-    if (series.lock.tryLockForWrite()) {
-        series.movePending();
-        series.lock.unlockWrite();
+    d->mutex.lock();
+    d->pending += poll;
+    if (d->lock.tryLockForWrite()) {
+        d->movePending();
+        d->lock.unlockWrite();
     }
-    series.mutex.unlock();
+    d->mutex.unlock();
 }
 
 void SignalData::flushPending()
 {
-    LiveSeries &series = liveSeries();
-    series.mutex.lock();
-    series.lock.lockForWrite();
-    series.movePending();
-    series.lock.unlockWrite();
-    series.mutex.unlock();
+    d->mutex.lock();
+    d->lock.lockForWrite();
+    d->movePending();
+    d->lock.unlockWrite();
+    d->mutex.unlock();
 }
 
 void SignalData::clearValues()
 {
-    LiveSeries &series = liveSeries();
-    series.lock.lockForWrite();
-    series.clear();
-    series.lock.unlockWrite();
-}
-
-void SignalData::lockAll()
-{
-    liveSeries().lock.lockForRead();
-}
-
-void SignalData::unlockAll()
-{
-    liveSeries().lock.unlockRead();
-}
-
-int SignalData::commonSize()
-{
-    return int(liveSeries().count);
-}
-
-CurveData::CurveData(int index)
-    : m_index(index)
-{
-}
-
-size_t CurveData::size() const
-{
-    return size_t(SignalData::instance(m_index).size());
-}
-
-QPointF CurveData::sample(size_t i) const
-{
-    return SignalData::instance(m_index).value(int(i));
-}
-
-QRectF CurveData::boundingRect() const
-{
-    return SignalData::instance(m_index).boundingRect();
-}
-
-bool CurveData::runExtremes(size_t from, size_t to, size_t &low, size_t &high) const
-{
-    return SignalData::instance(m_index).runExtremes(from, to, low, high);
+    d->lock.lockForWrite();
+    d->clear();
+    d->lock.unlockWrite();
 }
 
 uint32_t appendPollValues(const SampleRecord &poll)
 {
     const uint32_t time = QDateTime::currentDateTime().toTime_t();
-    SignalData::appendPoll(time, poll.values);
+    SignalData::instance().appendPoll(time, poll.values);
     return time;
 }

@@ -1,34 +1,24 @@
 #pragma once
 
-#include "data/appconfig.h"
 #include "data/samplerecord.h"
-
-#include <qwt_plot.h>
-
-#include <QVector>
+#include "views/trendplot.h"
 
 #include <cstdint>
-#include <memory>
 
-class QwtPlotCanvas;
-class QwtPlotCurve;
-class QwtPlotGrid;
 class QwtPlotZoomer;
-class CurveSwitch;
 class CurveTracker;
-class RecordColumns;
 
 // The trend plot of a data file: one curve per measured quantity over the
 // file's whole span, with the tracker, rubber-band zoom (left drag; right
 // click one step back, Control + right click back to the whole file) and
 // panning with the middle button.
-class Plot : public QwtPlot
+class Plot : public TrendPlot
 {
     Q_OBJECT
 
 public:
     // count >= 1. The records are copied; the plot does not keep them.
-    Plot(const SampleRecord *records, int count, QWidget *parent = nullptr);
+    Plot(const SampleRecord *records, int count, const DisplayConfig &display, QWidget *parent = nullptr);
     ~Plot() override;
 
     uint32_t startTime() const { return m_startTime; }
@@ -38,28 +28,20 @@ public:
     bool complete() const { return m_complete; }
     QwtPlotZoomer *zoomer() const { return m_zoomer; }
     CurveTracker *tracker() const { return m_tracker; }
-    const QVector<QwtPlotCurve *> &curves() const { return m_curves; }
-
-    // Shows the whole file with these display settings; zoom steps are
-    // discarded.
-    void setSettings(const DisplayConfig &display);
 
 public slots:
-    void applySettings();
     void setxRange(uint32_t starttime, uint32_t endtime);
 
-private:
-    // After the legend showed or hid curves.
-    void fitShownCurves();
+protected:
+    // Shows the whole file; zoom steps are discarded.
+    void settingsApplied(const DisplayConfig &display) override;
+    void shownCurvesChanged() override;
 
+private:
     uint32_t m_startTime = 0;
     uint32_t m_endTime = 0;
     bool m_complete = false;
-    QwtPlotCanvas *m_canvas = nullptr;
     QwtPlotZoomer *m_zoomer = nullptr;
     CurveTracker *m_tracker = nullptr;
-    QwtPlotGrid *m_grid = nullptr;
-    QVector<QwtPlotCurve *> m_curves;
-    CurveSwitch *m_curveSwitch = nullptr;
     bool m_fitShownCurves = false;
 };

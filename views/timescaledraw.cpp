@@ -1,7 +1,5 @@
 #include "views/timescaledraw.h"
 
-#include "data/appconfig.h"
-
 #include <qwt_plot.h>
 #include <qwt_scale_widget.h>
 
@@ -56,7 +54,13 @@ QString localTimeText(uint32_t seconds)
 
 QwtText TimeScaleDraw::label(double value) const
 {
-    return QwtText(timeLabelText(value, AppConfig.disp.timeformat), QwtText::AutoText);
+    return QwtText(timeLabelText(value, m_timeformat), QwtText::AutoText);
+}
+
+void TimeScaleDraw::setTimeFormat(int timeformat)
+{
+    m_timeformat = timeformat;
+    invalidateCache();
 }
 
 QwtScaleDiv TimeScaleEngine::divideScale(double x1, double x2, int maxMajorSteps, int maxMinorSteps,
@@ -141,10 +145,10 @@ void setUpTimeAxis(QwtPlot *plot)
     new TimeTickFitter(plot);
 }
 
-void applyTimeAxisSettings(QwtPlot &plot, int maxMajor)
+void applyTimeAxisSettings(QwtPlot &plot, int timeformat, int maxMajor)
 {
     if (auto *draw = dynamic_cast<TimeScaleDraw *>(plot.axisScaleDraw(QwtPlot::xBottom))) {
-        draw->invalidateCache();
+        draw->setTimeFormat(timeformat);
         // Labels of another height (one line or two) need another axis height.
         plot.axisWidget(QwtPlot::xBottom)->updateGeometry();
     }

@@ -21,9 +21,13 @@ class TimeScaleDraw : public QwtScaleDraw
 public:
     TimeScaleDraw() = default;
     QwtText label(double value) const override;
-    // The labels built so far are kept until the scale changes; a new
-    // timeformat needs them built again.
-    using QwtScaleDraw::invalidateCache;
+    // The settings' timeformat. Labels are kept until the scale changes, so
+    // the ones built so far are dropped.
+    void setTimeFormat(int timeformat);
+
+private:
+    // The settings' default, until a window applies its settings.
+    int m_timeformat = 4;
 };
 
 // Linear divisions whose major ticks are never closer than one second: a
@@ -50,4 +54,4 @@ class QwtPlot;
 void setUpTimeAxis(QwtPlot *plot);
 // The settings' timeformat and major tick maximum for the bottom axis: the
 // labels are built again, and the tick count fitted to the axis's width.
-void applyTimeAxisSettings(QwtPlot &plot, int maxMajor);
+void applyTimeAxisSettings(QwtPlot &plot, int timeformat, int maxMajor);

@@ -44,8 +44,7 @@ protected:
     void startLiveWindow()
     {
         startWindow(false);
-        for (int k = 0; k < kValueCount; ++k)
-            SignalData::instance(k).clearValues();
+        SignalData::instance().clearValues();
         copyToField(AppConfig.comm.interval, "1s");
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));

@@ -48,9 +48,9 @@ class TestAcquisition : public zeptest::MainWindowTest
     bool startEnabled() const { return action("action_Start")->isEnabled(); }
     bool stopEnabled() const { return action("action_Stop")->isEnabled(); }
 
-    static int storeSize(int k)
+    static int storeSize()
     {
-        SignalData &s = SignalData::instance(k);
+        SignalData &s = SignalData::instance();
         s.lock();
         const int n = s.size();
         s.unlock();
@@ -114,7 +114,7 @@ private slots:
 
         action("action_Start")->trigger();
         QVERIFY(!startEnabled() && stopEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 2, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 2, 15000);
         // Wait for a refresh that shows at least two polls.
         QTRY_VERIFY_WITH_TIMEOUT(plot->footer().text().contains(QLatin1String("->"))
                                      && !plot->footer().text().endsWith(plot->footer().text().mid(5, 19)),
@@ -136,16 +136,16 @@ private slots:
 
         // Every sample is a reading the meter served, in order, in every store.
         const QVector<QVector<float>> served = servedReadings(sim->log());
-        const int n = storeSize(0);
+        const int n = storeSize();
         QVERIFY(n >= 2);
         QCOMPARE(served.size(), n);
         for (int k = 0; k < kValueCount; ++k) {
-            SignalData &s = SignalData::instance(k);
+            SignalData &s = SignalData::instance();
             s.lock();
             QCOMPARE(s.size(), n);
             for (int i = 0; i < n; ++i)
-                QCOMPARE(float(s.value(i).y()), served[i][k]);
-            QCOMPARE(s.value(n - 1).x(), SignalData::instance(0).value(n - 1).x());
+                QCOMPARE(float(s.value(k, i).y()), served[i][k]);
+            QCOMPARE(s.value(k, n - 1).x(), SignalData::instance().value(0, n - 1).x());
             s.unlock();
         }
         // The legend showed one served reading, every quantity of it.
@@ -184,7 +184,7 @@ private slots:
         DataFile file(path, quint32(n));
         QCOMPARE(readRecords(&file), n);
         for (int i = 0; i < n; ++i) {
-            QCOMPARE(double(file.records[i].time), SignalData::instance(0).value(i).x());
+            QCOMPARE(double(file.records[i].time), SignalData::instance().value(0, i).x());
             for (int c = 1; c <= kValueCount; ++c) {
                 const float expected = QString::number(double(served[i][c - 1]), 'f', columnDecimals(c)).toFloat();
                 QCOMPARE(file.records[i].value(c), expected);
@@ -226,7 +226,7 @@ private slots:
         QTRY_VERIFY(window->currentSamplingThread() == nullptr);
         boxes.stop();
         QVERIFY(startEnabled() && !stopEnabled());
-        QCOMPARE(storeSize(0), 0);
+        QCOMPARE(storeSize(), 0);
     }
 
     // Kept on, faults show no box: the footer counts them, the event log tells them.
@@ -278,7 +278,7 @@ private slots:
         QVERIFY(thread);
         QVERIFY(thread->isFinished());
         // The poll in progress ran to its end and was stored.
-        QCOMPARE(storeSize(0), 1);
+        QCOMPARE(storeSize(), 1);
         // Stopped, finish pending: Start is offered but does nothing yet.
         QVERIFY(startEnabled() && !stopEnabled());
         action("action_Start")->trigger();
@@ -306,15 +306,15 @@ private slots:
         boxes.answers = {fault.isEmpty() ? QMessageBox::No : QMessageBox::Ok, QMessageBox::No};
         boxes.start();
         action("action_Start")->trigger();
-        SignalData::lockAll();
+        SignalData::instance().lock();
         const bool served = sim->waitForLog(QStringLiteral("#8 "), 10000);
         QThread::msleep(300);
-        SignalData::unlockAll();
+        SignalData::instance().unlock();
         if (fault.isEmpty())
             action("action_Stop")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(window->currentSamplingThread() == nullptr, 10000);
         QVERIFY(served);
-        QCOMPARE(storeSize(0), 4);
+        QCOMPARE(storeSize(), 4);
         // Block A requests, the three failed attempts of the fifth poll too.
         const int requested = fault.isEmpty() ? 4 : 7;
         QTRY_COMPARE(servedReadings(sim->log()).size(), requested);
@@ -325,11 +325,11 @@ private slots:
         // The next series starts with the next acquisition's first reading.
         action("action_ReadCom")->trigger();
         action("action_Start")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 1, 10000);
         action("action_Stop")->trigger();
         boxes.stop();
         QTRY_VERIFY(servedReadings(sim->log()).size() > requested);
-        QCOMPARE(float(SignalData::instance(0).value(0).y()), servedReadings(sim->log()).at(requested).at(0));
+        QCOMPARE(float(SignalData::instance().value(0, 0).y()), servedReadings(sim->log()).at(requested).at(0));
     }
 
     void closingTheWindowKeepsAcquiring()
@@ -339,7 +339,7 @@ private slots:
         action("action_ReadCom")->trigger();
         QCOMPARE(window->findChild<QMdiArea *>()->subWindowList().size(), 1);
         action("action_Start")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 1, 10000);
 
         zeptest::MessageBoxLog boxes;
         boxes.answers = {QMessageBox::No};
@@ -373,7 +373,7 @@ private slots:
         startSimulator(true);
         action("action_ReadCom")->trigger();
         action("action_Start")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 1, 10000);
         QPointer<SamplingThread> thread = window->currentSamplingThread();
         zeptest::MessageBoxLog boxes;
         boxes.answers = {QMessageBox::Cancel};

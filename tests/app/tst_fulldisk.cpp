@@ -53,7 +53,7 @@ struct Writer {
         }
         const float values[kValueCount] = {};
         for (int r = 0; kind == DataSave && r < 50; ++r)
-            SignalData::appendPoll(1525586601 + r, values);
+            SignalData::instance().appendPoll(1525586601 + r, values);
     }
     ~Writer() { zeptest::enterWorkDir(); }
 
@@ -63,7 +63,7 @@ struct Writer {
         zeptest::MessageBoxLog boxes;
         boxes.start();
         QLabel window(QStringLiteral("PDF"));
-        RealPlot plot;
+        RealPlot plot(AppConfig.disp);
         plot.setSaveFileNameProvider([this] { return target; });
         switch (kind) {
         case DataSave:

@@ -18,9 +18,9 @@ Q_DECLARE_METATYPE(QList<QMessageBox::StandardButton>)
 
 namespace {
 
-int storeSize(int k)
+int storeSize()
 {
-    SignalData &s = SignalData::instance(k);
+    SignalData &s = SignalData::instance();
     s.lock();
     const int n = s.size();
     s.unlock();
@@ -36,19 +36,19 @@ QStringList journalsIn(const QString &folder)
 // written decimals. Called with the acquisition stopped.
 void checkJournalMatchesStores(const QString &path)
 {
-    const int n = storeSize(0);
+    const int n = storeSize();
     const std::unique_ptr<DataFile> file = loadDataFile(path);
     QVERIFY(file);
     QCOMPARE(int(file->count), n);
-    SignalData::lockAll();
+    SignalData::instance().lock();
     for (int i = 0; i < n; ++i) {
-        QCOMPARE(double(file->records[i].time), SignalData::instance(0).value(i).x());
+        QCOMPARE(double(file->records[i].time), SignalData::instance().value(0, i).x());
         for (int c = 1; c <= kValueCount; ++c) {
-            const double y = SignalData::instance(c - 1).value(i).y();
+            const double y = SignalData::instance().value(c - 1, i).y();
             QCOMPARE(file->records[i].value(c), QString::number(y, 'f', columnDecimals(c)).toFloat());
         }
     }
-    SignalData::unlockAll();
+    SignalData::instance().unlock();
 }
 
 } // namespace
@@ -81,7 +81,7 @@ class TestJournal : public zeptest::MainWindowTest
     void acquireUntil(int n)
     {
         action("action_Start")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= n, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= n, 20000);
         action("action_Stop")->trigger();
         QTRY_VERIFY(window->currentSamplingThread() == nullptr);
     }
@@ -130,10 +130,10 @@ private slots:
         acquireUntil(2);
         const QString path = plot->journal()->path();
         QCOMPARE(QFileInfo(path).absolutePath(), QFileInfo(folder).absoluteFilePath());
-        QCOMPARE(QFileInfo(path).fileName(), LiveJournal::fileNameFor(uint32_t(SignalData::instance(0).value(0).x())));
+        QCOMPARE(QFileInfo(path).fileName(), LiveJournal::fileNameFor(uint32_t(SignalData::instance().value(0, 0).x())));
         checkJournalMatchesStores(path);
         // Stop and Start continue the same journal.
-        acquireUntil(storeSize(0) + 1);
+        acquireUntil(storeSize() + 1);
         QCOMPARE(journalsIn(folder), QStringList{QFileInfo(path).fileName()});
         checkJournalMatchesStores(path);
 
@@ -168,14 +168,14 @@ private slots:
         zeptest::MessageBoxLog boxes;
         boxes.start();
         action("action_Start")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 3, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 3, 20000);
         QVERIFY(window->isAcquiring());
         action("action_Stop")->trigger();
         QTRY_VERIFY(window->currentSamplingThread() == nullptr);
         // Started again in the same window: no second warning.
         action("action_Start")->trigger();
-        const int before = storeSize(30);
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) > before, 20000);
+        const int before = storeSize();
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize() > before, 20000);
         action("action_Stop")->trigger();
         boxes.stop();
         QCOMPARE(boxes.seen.size(), 1);
@@ -183,7 +183,7 @@ private slots:
         QVERIFY(boxes.seen.at(0).text.contains(QDir::toNativeSeparators(folder)));
         QVERIFY(boxes.seen.at(0).text.contains(QStringLiteral("journal-")));
         QCOMPARE(boxes.seen.at(0).buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QCOMPARE(storeSize(0), storeSize(30));
+        QCOMPARE(storeSize(), storeSize());
     }
 
     // Polls after the window closed go to a journal that the next window
@@ -193,13 +193,13 @@ private slots:
         startSimulator();
         action("action_ReadCom")->trigger();
         action("action_Start")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 1, 20000);
         zeptest::MessageBoxLog boxes;
         boxes.answers = {QMessageBox::No, QMessageBox::Cancel};
         boxes.start();
         realTimeSubWindow()->close();
         QTRY_VERIFY(window->realTimeWindow() == nullptr);
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize(30) >= 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 2, 20000);
         QVERIFY(!window->close());
         boxes.stop();
         QCOMPARE(boxes.seen.size(), 2);

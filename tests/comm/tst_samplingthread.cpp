@@ -77,17 +77,16 @@ namespace {
 
 void clearStores()
 {
-    for (int k = 0; k < kStores; ++k)
-        SignalData::instance(k).clearValues();
+    SignalData::instance().clearValues();
 }
 
 QVector<int> storeSizes()
 {
     QVector<int> sizes(kStores);
-    SignalData::lockAll();
+    SignalData::instance().lock();
     for (int k = 0; k < kStores; ++k)
-        sizes[k] = SignalData::instance(k).size();
-    SignalData::unlockAll();
+        sizes[k] = SignalData::instance().size();
+    SignalData::instance().unlock();
     return sizes;
 }
 
@@ -111,14 +110,14 @@ bool startSimulator(SimProcess &sim, bool tcp, const QStringList &extra, ComConf
 // of them plausible readings of a live supply taken while the test ran.
 void checkRows(int rows, uint firstTime, uint lastTime)
 {
-    SignalData::lockAll();
+    SignalData::instance().lock();
     QVector<QVector<QPointF>> columns(kStores);
     for (int k = 0; k < kStores; ++k) {
-        SignalData &s = SignalData::instance(k);
+        SignalData &s = SignalData::instance();
         for (int i = 0; i < s.size(); ++i)
-            columns[k] << s.value(i);
+            columns[k] << s.value(k, i);
     }
-    SignalData::unlockAll();
+    SignalData::instance().unlock();
     for (int k = 0; k < kStores; ++k)
         QCOMPARE(columns[k].size(), rows);
     for (int i = 0; i < rows; ++i) {

@@ -24,6 +24,10 @@ namespace {
 class TestablePlot : public RealPlot
 {
 public:
+    TestablePlot()
+        : RealPlot(AppConfig.disp)
+    {
+    }
     using RealPlot::refreshTick;
 };
 
@@ -34,7 +38,7 @@ void appendRow(double x, double base)
     float values[kValueCount];
     for (int k = 0; k < kValueCount; ++k)
         values[k] = float(base + k);
-    SignalData::appendPoll(uint32_t(x), values);
+    SignalData::instance().appendPoll(uint32_t(x), values);
 }
 
 QList<QwtPlotCurve *> curvesOf(RealPlot &plot)
@@ -63,8 +67,7 @@ private slots:
     void init()
     {
         zeptest::freshSettings(dir);
-        for (int k = 0; k < kValueCount; ++k)
-            SignalData::instance(k).clearValues();
+        SignalData::instance().clearValues();
     }
 
     void construction()
@@ -103,7 +106,7 @@ private slots:
 
         AppConfig.disp.yAxis_scale = 1;
         AppConfig.disp.back_red = 0;
-        plot.applySettings();
+        plot.setSettings(AppConfig.disp);
         QVERIFY(plot.axisAutoScale(QwtPlot::yLeft));
         QCOMPARE(plot.canvas()->palette().color(QPalette::Window), QColor(0, 255, 255));
         QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).upperBound(), 0.0);
@@ -116,7 +119,7 @@ private slots:
         float values[kValueCount];
         for (int k = 0; k < kValueCount; ++k) // voltages, currents, powers far above
             values[k] = k < 8 ? 230 : k < 12 ? 5 + k : 30000;
-        SignalData::appendPoll(1525586601, values);
+        SignalData::instance().appendPoll(1525586601, values);
         auto upper = [&plot] { return plot.axisScaleDiv(QwtPlot::yLeft).upperBound(); };
         zeptest::chooseFromLegendMenu(plot, QStringLiteral("电流"));
         QVERIFY(upper() >= 16 && upper() < 100);
@@ -125,7 +128,7 @@ private slots:
         for (int k = 0; k < kValueCount; ++k)
             QCOMPARE(curvesOf(plot).at(k)->isVisible(), (k >= 8 && k <= 11) || k == 30);
         QVERIFY(upper() >= 30000);
-        plot.applySettings();
+        plot.setSettings(AppConfig.disp);
         QVERIFY(curvesOf(plot).at(0)->isVisible() && !zeptest::legendLabel(plot, 0)->isChecked());
     }
 
@@ -276,9 +279,9 @@ private slots:
         appendRow(100, 1);
         appendRow(101, 2);
         // A poll that came while a redraw held the stores.
-        SignalData::lockAll();
+        SignalData::instance().lock();
         std::thread([] { appendRow(102, 3); }).join();
-        SignalData::unlockAll();
+        SignalData::instance().unlock();
         plot.refreshTick();
         QCOMPARE(curvesOf(plot).at(0)->title().text(), QStringLiteral("UA(V):2        "));
         QCOMPARE(curvesOf(plot).at(30)->title().text(), QStringLiteral("UnbI(%):32     "));
@@ -288,16 +291,16 @@ private slots:
     {
         copyToField(AppConfig.comm.interval, "1s");
         TestablePlot plot;
-        plot.startRefresh();
+        plot.startRefresh(intervalSeconds());
         QVERIFY(plot.isRefreshing());
-        plot.startRefresh();
+        plot.startRefresh(intervalSeconds());
         plot.stopRefresh();
         QVERIFY(!plot.isRefreshing());
         // No earlier timer may still fire into the window.
         appendRow(1525586601, 1);
         QTest::qWait(1300);
         QCOMPARE(plot.footer().text(), QStringLiteral("时间范围："));
-        plot.startRefresh();
+        plot.startRefresh(intervalSeconds());
         QTRY_COMPARE_WITH_TIMEOUT(plot.footer().text().isEmpty(), false, 3000);
         QTRY_VERIFY_WITH_TIMEOUT(plot.footer().text().contains(QLatin1String("->")), 3000);
     }
@@ -384,10 +387,10 @@ private slots:
         }
         if (closes) {
             QTRY_VERIFY(guard.isNull());
-            QCOMPARE(SignalData::instance(0).size(), 0);
+            QCOMPARE(SignalData::instance().size(), 0);
         } else {
             QVERIFY(!guard.isNull());
-            QCOMPARE(SignalData::instance(0).size(), 1);
+            QCOMPARE(SignalData::instance().size(), 1);
             delete plot;
         }
     }

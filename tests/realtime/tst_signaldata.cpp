@@ -1,3 +1,4 @@
+#include "realtime/curvedata.h"
 #include "realtime/signaldata.h"
 #include "testsupport.h"
 
@@ -10,16 +11,16 @@
 #include <random>
 #include <thread>
 
-// The 31 stores live for the whole process, share one series and keep their
-// rectangles: each test empties the series first where it counts samples.
+// The live series lives for the whole process and keeps its rectangles:
+// each test empties it first where it counts samples.
 
 namespace {
 
 QRectF rectOf(int store)
 {
-    SignalData &s = SignalData::instance(store);
+    SignalData &s = SignalData::instance();
     s.lock();
-    const QRectF r = s.boundingRect();
+    const QRectF r = s.boundingRect(store);
     s.unlock();
     return r;
 }
@@ -30,12 +31,12 @@ void appendPoll(uint32_t x, double base)
     float values[kValueCount];
     for (int k = 0; k < kValueCount; ++k)
         values[k] = float(base + k);
-    SignalData::appendPoll(x, values);
+    SignalData::instance().appendPoll(x, values);
 }
 
-int sizeOf(int store)
+int liveSize()
 {
-    SignalData &s = SignalData::instance(store);
+    SignalData &s = SignalData::instance();
     s.lock();
     const int n = s.size();
     s.unlock();
@@ -51,10 +52,12 @@ class TestSignalData : public QObject
 private slots:
     void newStore()
     {
-        QCOMPARE(sizeOf(30), 0);
-        QCOMPARE(rectOf(30), QRectF(1.0, 1.0, -2.0, -2.0));
-        QCOMPARE(&SignalData::instance(30), &signalData(30));
-        CurveData curve(30);
+        const SignalData series;
+        series.lock();
+        QCOMPARE(series.size(), 0);
+        QCOMPARE(series.boundingRect(30), QRectF(1.0, 1.0, -2.0, -2.0));
+        series.unlock();
+        CurveData curve(series, 30);
         QCOMPARE(curve.size(), size_t(0));
         QCOMPARE(curve.boundingRect(), QRectF(1.0, 1.0, -2.0, -2.0));
     }
@@ -93,29 +96,29 @@ private slots:
     {
         appendPoll(100, 10);
         appendPoll(110, 20);
-        SignalData::instance(6).clearValues();
-        QCOMPARE(sizeOf(0), 0);
+        SignalData::instance().clearValues();
+        QCOMPARE(liveSize(), 0);
         QCOMPARE(rectOf(6), QRectF(100, 16, 10, 10));
         // The next sample extends the old rectangle instead of restarting it.
         appendPoll(120, 5);
         QCOMPARE(rectOf(6), QRectF(100, 11, 20, 15));
-        QCOMPARE(sizeOf(6), 1);
-        SignalData::instance(0).clearValues();
+        QCOMPARE(liveSize(), 1);
+        SignalData::instance().clearValues();
     }
 
     void curveReadsStore()
     {
-        SignalData &s = SignalData::instance(7);
+        SignalData &s = SignalData::instance();
         appendPoll(1000, -4.5);
         appendPoll(1001, 3.5);
-        CurveData curve(7);
+        CurveData curve(s, 7);
         s.lock();
         QCOMPARE(curve.size(), size_t(2));
         QCOMPARE(curve.sample(1), QPointF(1001, 10.5));
         QCOMPARE(curve.sample(0), QPointF(1000, 2.5));
         // Past the end: a null point rather than memory beyond the series.
-        QCOMPARE(s.value(2), QPointF());
-        QCOMPARE(s.value(-1), QPointF());
+        QCOMPARE(s.value(7, 2), QPointF());
+        QCOMPARE(s.value(7, -1), QPointF());
         s.unlock();
     }
 
@@ -123,8 +126,8 @@ private slots:
     // elsewhere, append returns and the sample waits until the next append.
     void appendNeverWaits()
     {
-        SignalData::instance(0).clearValues();
-        SignalData &s = SignalData::instance(8);
+        SignalData &s = SignalData::instance();
+        s.clearValues();
         appendPoll(1, -7);
         s.lock();
         auto writer = std::async(std::launch::async, [] { appendPoll(2, -6); });
@@ -133,12 +136,12 @@ private slots:
         s.unlock();
         QVERIFY(returned);
         QCOMPARE(whileLocked, 1);
-        QCOMPARE(sizeOf(8), 1);
+        QCOMPARE(liveSize(), 1);
         std::async(std::launch::async, [] { appendPoll(3, -5); }).wait();
         s.lock();
         QCOMPARE(s.size(), 3);
-        QCOMPARE(s.value(1), QPointF(2, 2));
-        QCOMPARE(s.value(2), QPointF(3, 3));
+        QCOMPARE(s.value(8, 1), QPointF(2, 2));
+        QCOMPARE(s.value(8, 2), QPointF(3, 3));
         s.unlock();
     }
 
@@ -147,8 +150,8 @@ private slots:
     void stressOneStore()
     {
         const int count = 200000;
-        SignalData::instance(0).clearValues();
-        SignalData &s = SignalData::instance(9);
+        SignalData &s = SignalData::instance();
+        s.clearValues();
         std::atomic<bool> done{false};
         std::atomic<int> passes{0};
         QString failure;
@@ -161,10 +164,10 @@ private slots:
                 if (n < seen)
                     failure = QStringLiteral("size went down from %1 to %2").arg(seen).arg(n);
                 for (int i = seen; i < n && failure.isEmpty(); ++i) {
-                    if (s.value(i) != QPointF(i, -i))
-                        failure = QStringLiteral("sample %1 is (%2, %3)").arg(i).arg(s.value(i).x()).arg(s.value(i).y());
+                    if (s.value(9, i) != QPointF(i, -i))
+                        failure = QStringLiteral("sample %1 is (%2, %3)").arg(i).arg(s.value(9, i).x()).arg(s.value(9, i).y());
                 }
-                const QRectF r = s.boundingRect();
+                const QRectF r = s.boundingRect(9);
                 if (n > 0 && (r.right() != n - 1 || r.top() > 1 - n))
                     failure = QStringLiteral("rectangle wrong at %1 samples").arg(n);
                 s.unlock();
@@ -188,35 +191,35 @@ private slots:
         s.lock();
         QCOMPARE(s.size(), count + 1);
         for (int i = 0; i <= count; ++i) {
-            if (s.value(i) != QPointF(i, -i))
+            if (s.value(9, i) != QPointF(i, -i))
                 QFAIL(qPrintable(QStringLiteral("sample %1 lost or moved").arg(i)));
         }
         s.unlock();
     }
 
-    // Polls into all 31 stores against a reader that takes every lock and
-    // reads the rows all stores have: each row holds one poll.
+    // Polls into all 31 stores against a reader that takes the lock and
+    // reads every row: each row holds one poll.
     void stressPolls()
     {
-        for (int k = 0; k < kValueCount; ++k)
-            SignalData::instance(k).clearValues();
+        SignalData &s = SignalData::instance();
+        s.clearValues();
         const int polls = 5000;
         std::atomic<bool> done{false};
         QString failure;
         std::thread reader([&] {
             while (failure.isEmpty()) {
                 const bool last = done.load();
-                SignalData::lockAll();
-                const int rows = SignalData::commonSize();
+                s.lock();
+                const int rows = s.size();
                 for (int r = 0; r < rows && failure.isEmpty(); ++r) {
-                    const double x = SignalData::instance(0).value(r).x();
+                    const double x = s.value(0, r).x();
                     for (int k = 0; k < kValueCount; ++k) {
-                        const QPointF p = SignalData::instance(k).value(r);
+                        const QPointF p = s.value(k, r);
                         if (p.y() != double(r * 100 + k) || p.x() != x)
                             failure = QStringLiteral("row %1 store %2: (%3, %4)").arg(r).arg(k).arg(p.x()).arg(p.y());
                     }
                 }
-                SignalData::unlockAll();
+                s.unlock();
                 if (last)
                     break;
             }
@@ -251,8 +254,9 @@ private slots:
     void runExtremes()
     {
         QFETCH(int, pattern);
-        SignalData::flushPending();
-        SignalData::instance(0).clearValues();
+        SignalData &s = SignalData::instance();
+        s.flushPending();
+        s.clearValues();
         const size_t count = 3 * 4096 + 777;
         std::mt19937 random(uint32_t(pattern) + 1);
         float row[kValueCount] = {};
@@ -262,7 +266,7 @@ private slots:
             const float y[] = {noise, float(random() % 4), random() % 5 ? noise : NAN, -float(i)};
             row[0] = y[pattern];
             copy.append(QPointF(1000 + i, row[0]));
-            SignalData::appendPoll(uint32_t(1000 + i), row);
+            s.appendPoll(uint32_t(1000 + i), row);
         }
         const auto y = [&copy](size_t i) { return float(copy[int(i)].y()); };
         const std::vector<size_t> edges{0, 1, 31, 32, 33, 1023, 1024, 1025, 2048, 4095, 4096, 4097, 8191, 8192, 9000, count - 1, count};
@@ -270,7 +274,6 @@ private slots:
         QwtScaleMap xMap;
         xMap.setScaleInterval(1000, 1000 + count);
         xMap.setPaintInterval(0, 700);
-        SignalData &s = SignalData::instance(0);
         s.lock();
         for (size_t from : edges) {
             for (size_t to : edges) {
@@ -279,11 +282,11 @@ private slots:
                     low = !std::isnan(y(i)) && (std::isnan(y(low)) || y(i) < y(low)) ? i : low;
                     high = !std::isnan(y(i)) && (std::isnan(y(high)) || y(i) > y(high)) ? i : high;
                 }
-                if (from < to && (!s.runExtremes(from, to, l, h) || l != low || h != high))
+                if (from < to && (!s.runExtremes(0, from, to, l, h) || l != low || h != high))
                     failure = QStringLiteral("[%1, %2): %3 %4, not %5 %6").arg(from).arg(to).arg(l).arg(h).arg(low).arg(high);
             }
         }
-        const QVector<int> fromSummary = thinnedSamples(CurveData(0), 0, int(count) - 1, xMap);
+        const QVector<int> fromSummary = thinnedSamples(CurveData(s, 0), 0, int(count) - 1, xMap);
         s.unlock();
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         if (pattern != 2)
@@ -291,14 +294,14 @@ private slots:
         appendPoll(999, 0);
         size_t l = 0, h = 0;
         s.lock();
-        QVERIFY(!s.runExtremes(0, count, l, h));
+        QVERIFY(!s.runExtremes(0, 0, count, l, h));
         s.unlock();
     }
 
     void pollTime()
     {
-        for (int k = 0; k < kValueCount; ++k)
-            SignalData::instance(k).clearValues();
+        SignalData &s = SignalData::instance();
+        s.clearValues();
         SampleRecord poll;
         memset(&poll, 0, sizeof poll);
         poll.time = 12345; // never read
@@ -307,18 +310,16 @@ private slots:
         const uint before = QDateTime::currentDateTime().toTime_t();
         appendPollValues(poll);
         const uint after = QDateTime::currentDateTime().toTime_t();
-        // Samples left pending by the previous test join first; the poll's
-        // sample is the last of every store.
-        SignalData::lockAll();
-        QVERIFY(SignalData::commonSize() >= 1);
-        const double x = SignalData::instance(0).value(SignalData::instance(0).size() - 1).x();
+        // Polls left pending by the previous test join first; the poll is
+        // the last row.
+        s.lock();
+        QVERIFY(s.size() >= 1);
+        const double x = s.value(0, s.size() - 1).x();
         QVERIFY(x >= before && x <= after);
         QCOMPARE(x, std::floor(x));
-        for (int k = 0; k < kValueCount; ++k) {
-            const SignalData &s = SignalData::instance(k);
-            QCOMPARE(s.value(s.size() - 1), QPointF(x, 0.5 + k));
-        }
-        SignalData::unlockAll();
+        for (int k = 0; k < kValueCount; ++k)
+            QCOMPARE(s.value(k, s.size() - 1), QPointF(x, 0.5 + k));
+        s.unlock();
     }
 };
 

@@ -139,7 +139,9 @@ private slots:
         closeAndDelete(dlg);
         QCOMPARE(AppConfig.disp.timeformat, -1);
         const uint32_t t = uint32_t(QDateTime(QDate(2018, 4, 20), QTime(15, 30, 20)).toSecsSinceEpoch());
-        QCOMPARE(TimeScaleDraw().label(t).text(), QStringLiteral("15:30:20\n20/04/2018"));
+        TimeScaleDraw draw;
+        draw.setTimeFormat(AppConfig.disp.timeformat);
+        QCOMPARE(draw.label(t).text(), QStringLiteral("15:30:20\n20/04/2018"));
     }
 
     void autoRangeDisablesLimitsButKeepsTexts()

@@ -85,14 +85,14 @@ private slots:
         QFETCH(float, value);
         auto file = zeptest::sampleDataFile(3);
         file->records[2].setValue(column, value);
-        Plot plot(file->records, 3);
+        Plot plot(file->records, 3, AppConfig.disp);
         QTEST(plot.curves().at(column - 1)->title().text(), "title");
     }
 
     void construction()
     {
         auto file = zeptest::sampleDataFile(3, 1525586601, 60);
-        Plot plot(file->records, 3);
+        Plot plot(file->records, 3, AppConfig.disp);
         QCOMPARE(plot.footer().text(), QStringLiteral("时间范围： 2018-05-06 14:03:21 -> 2018-05-06 14:05:21"));
         QCOMPARE(plot.curves().size(), 31);
         QVERIFY(plot.curves().first()->testRenderHint(QwtPlotItem::RenderAntialiased));
@@ -116,7 +116,7 @@ private slots:
     void timeTicksAtLeastOneSecondApart()
     {
         auto file = zeptest::sampleDataFile(3, 1525586601, 1);
-        Plot plot(file->records, 3);
+        Plot plot(file->records, 3, AppConfig.disp);
         plot.replot();
         const QList<double> ticks = plot.axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
         QVERIFY(ticks.size() >= 2);
@@ -130,14 +130,14 @@ private slots:
     {
         auto file = zeptest::sampleDataFile(2, 1525586601, 86400);
         AppConfig.disp.timeformat = 1;
-        Plot plot(file->records, 2);
+        Plot plot(file->records, 2, AppConfig.disp);
         plot.resize(1400, 600);
         plot.show();
         QVERIFY(QTest::qWaitForWindowExposed(&plot));
         QwtScaleWidget *axis = plot.axisWidget(QwtPlot::xBottom);
         const int oneLine = axis->height();
         AppConfig.disp.timeformat = 7;
-        plot.applySettings();
+        plot.setSettings(AppConfig.disp);
         QTRY_VERIFY(axis->height() > oneLine);
         plot.resize(640, 600);
         QTRY_COMPARE(plot.width(), 640);
@@ -153,7 +153,7 @@ private slots:
     void oneRecord()
     {
         auto file = zeptest::sampleDataFile(1);
-        Plot plot(file->records, 1);
+        Plot plot(file->records, 1, AppConfig.disp);
         QCOMPARE(xSpan(plot).first, xSpan(plot).second);
         QVERIFY(plot.footer().text().endsWith(QStringLiteral("2018-05-06 14:03:21 -> 2018-05-06 14:03:21")));
         QVERIFY(plot.complete());
@@ -170,7 +170,7 @@ private slots:
         QVERIFY(getrlimit(RLIMIT_AS, &saved) == 0);
         const rlimit tight{rlim_t(procStatusMb("VmSize") + 64) << 20, saved.rlim_max};
         QVERIFY(setrlimit(RLIMIT_AS, &tight) == 0);
-        const bool complete = Plot(records.data(), int(records.size())).complete();
+        const bool complete = Plot(records.data(), int(records.size()), AppConfig.disp).complete();
         QVERIFY(setrlimit(RLIMIT_AS, &saved) == 0);
         QVERIFY(!complete);
     }
@@ -178,7 +178,7 @@ private slots:
     void rangeAndZoom()
     {
         auto file = zeptest::sampleDataFile(100, 1000, 10);
-        Plot plot(file->records, 100);
+        Plot plot(file->records, 100, AppConfig.disp);
         const QString footer = plot.footer().text();
         const QRectF base = plot.zoomer()->zoomBase();
         plot.setxRange(5000, 9000); // past the file's end
@@ -188,7 +188,7 @@ private slots:
 
         plot.zoomer()->zoom(QRectF(1100, -100, 100, 500));
         QCOMPARE(plot.zoomer()->zoomRectIndex(), 1u);
-        plot.applySettings();
+        plot.setSettings(AppConfig.disp);
         QCOMPARE(plot.zoomer()->zoomRectIndex(), 0u);
         QCOMPARE(xSpan(plot), qMakePair(1000.0, 1990.0));
     }
@@ -197,12 +197,12 @@ private slots:
     {
         auto file = zeptest::sampleDataFile(5);
         AppConfig.disp.para_on[3] = false;
-        Plot plot(file->records, 5);
+        Plot plot(file->records, 5, AppConfig.disp);
         QVERIFY(!plot.curves().at(3)->isVisible());
         QVERIFY(plot.curves().at(4)->isVisible());
         AppConfig.disp.para_on[3] = true;
         AppConfig.disp.para_red[3] = 12;
-        plot.applySettings();
+        plot.setSettings(AppConfig.disp);
         QVERIFY(plot.curves().at(3)->isVisible());
         QCOMPARE(plot.curves().at(3)->pen().color(), QColor(12, AppConfig.disp.para_green[3], AppConfig.disp.para_blue[3]));
     }
@@ -229,7 +229,7 @@ private slots:
         QFETCH(QString, view);
         QFETCH(QList<int>, shown);
         auto file = zeptest::sampleDataFile(20, 1000, 10);
-        Plot plot(file->records, 20);
+        Plot plot(file->records, 20, AppConfig.disp);
         const QRectF zoomed(1050, -100, 50, 300);
         if (view == "zoomed")
             plot.zoomer()->zoom(zoomed);
@@ -243,7 +243,7 @@ private slots:
             QCOMPARE(plot.curves().at(k)->isVisible(), AppConfig.disp.para_on[k]);
             QCOMPARE(zeptest::legendLabel(plot, k)->isChecked(), !AppConfig.disp.para_on[k]);
         }
-        Plot opened(file->records, 20);
+        Plot opened(file->records, 20, AppConfig.disp);
         QCOMPARE(plot.zoomer()->zoomBase(), opened.zoomer()->zoomBase());
         QCOMPARE(plot.zoomer()->zoomRect(), view == "zoomed" ? zoomed : opened.zoomer()->zoomBase());
         QCOMPARE(xSpan(plot).first, view == "span" ? 1020.0 : plot.zoomer()->zoomRect().left());
@@ -276,7 +276,7 @@ private slots:
         // below that.)
         QwtPainter::setPolylineSplitting(false);
         auto restore = qScopeGuard([] { QwtPainter::setPolylineSplitting(true); });
-        Plot plot(records.data(), count);
+        Plot plot(records.data(), count, AppConfig.disp);
         // The image must match pixel for pixel, so no antialiasing.
         for (QwtPlotCurve *curve : plot.curves())
             curve->setRenderHint(QwtPlotItem::RenderAntialiased, false);

@@ -1,4 +1,3 @@
-#include "data/appconfig.h"
 #include "views/legendtitle.h"
 #include "views/timescaledraw.h"
 #include "testsupport.h"
@@ -38,8 +37,8 @@ private slots:
     {
         QFETCH(int, format);
         QFETCH(QString, label);
-        AppConfig.disp.timeformat = format;
         TimeScaleDraw draw;
+        draw.setTimeFormat(format);
         const double value = 1525586601.0;
         QCOMPARE(draw.label(value).text(), label);
         // Fractions of a second are cut, not rounded.
