@@ -16,6 +16,9 @@
 // Writes go through a buffer of 64 KB; blocks at least that large go to the
 // system at once, so a writer that makes its own chunks is not copied again.
 // Memory stays flat whatever the file's size.
+//
+// Not QSaveFile: its commit() flushes the last buffer without looking at
+// the result, so a full disk could pass for a complete file.
 class AtomicFile : public QIODevice
 {
 public:
