@@ -173,10 +173,18 @@ void RealPlot::setPollFaults(const PollFaultTally &faults)
     showFooter();
 }
 
+void RealPlot::setFooterNote(FooterNote note, const QString &text)
+{
+    footerNotes[note] = text;
+    showFooter();
+}
+
 void RealPlot::showFooter()
 {
-    const QString faults = pollFaultSummary(pollFaults, QDateTime::currentDateTime());
-    setFooter(faults.isEmpty() ? timeRangeText : timeRangeText + QStringLiteral("    ") + faults);
+    QStringList parts{timeRangeText, pollFaultSummary(pollFaults, QDateTime::currentDateTime())};
+    parts += footerNotes.values();
+    parts.removeAll(QString());
+    setFooter(parts.join(QStringLiteral("    ")));
 }
 
 void RealPlot::replot()

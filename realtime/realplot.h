@@ -3,6 +3,8 @@
 #include "realtime/pollfaults.h"
 #include "views/trendplot.h"
 
+#include <QMap>
+
 #include <functional>
 #include <memory>
 
@@ -52,6 +54,10 @@ public:
 
     // The failed polls so far, told after the time range until replaced.
     void setPollFaults(const PollFaultTally &faults);
+    // The other things the footer tells after the failed polls, in this
+    // order, each until replaced; an empty text says nothing.
+    enum class FooterNote { Saving, Forwarding };
+    void setFooterNote(FooterNote note, const QString &text);
 
 signals:
     // The window is going and empties the live series right after: polls
@@ -77,6 +83,7 @@ private:
     std::shared_ptr<LiveJournal> liveJournal;
     QString timeRangeText = QStringLiteral("时间范围：");
     PollFaultTally pollFaults;
+    QMap<FooterNote, QString> footerNotes;
     // Set while replot() holds the series' read lock, so that an immediate
     // repaint inside it does not take it a second time.
     mutable bool seriesLocked = false;
