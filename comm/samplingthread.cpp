@@ -3,6 +3,7 @@
 #include "comm/linkpolicy.h"
 #include "comm/meterlink.h"
 #include "realtime/livejournal.h"
+#include "realtime/polllistener.h"
 #include "realtime/signaldata.h"
 
 #include <QCoreApplication>
@@ -33,6 +34,11 @@ void SamplingThread::setJournal(std::shared_ptr<LiveJournal> journal)
 {
     std::lock_guard<std::mutex> locker(journalMutex);
     this->journal = std::move(journal);
+}
+
+void SamplingThread::addPollListener(std::shared_ptr<PollListener> listener)
+{
+    listeners.push_back(std::move(listener));
 }
 
 std::shared_ptr<LiveJournal> SamplingThread::currentJournal() const
@@ -131,7 +137,10 @@ void SamplingThread::run()
             SampleRecord poll;
             static_assert(sizeof poll == sizeof pollBuffer, "the poll buffer has the record's layout");
             memcpy(&poll, pollBuffer, sizeof poll);
-            journalPoll(appendPollValues(poll), poll);
+            const uint32_t time = appendPollValues(poll);
+            journalPoll(time, poll);
+            for (const std::shared_ptr<PollListener> &listener : listeners)
+                listener->pollStored(time, poll);
         } else if (!keepAcquiring) {
             emit warning(static_cast<ComErrType>(result));
             break;
@@ -140,6 +149,8 @@ void SamplingThread::run()
             break;
         } else {
             emit pollFailed(static_cast<ComErrType>(result), QDateTime::currentDateTime());
+            for (const std::shared_ptr<PollListener> &listener : listeners)
+                listener->pollMissed();
             // Whatever the link holds now (half a reply, a connection the
             // meter forgot) must not meet the next poll.
             link->close();
@@ -153,4 +164,6 @@ void SamplingThread::run()
     // seconds go to disk now rather than with the next poll.
     if (const std::shared_ptr<LiveJournal> target = currentJournal())
         target->sync();
+    for (const std::shared_ptr<PollListener> &listener : listeners)
+        listener->runEnded();
 }

@@ -10,8 +10,10 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 class LiveJournal;
+class PollListener;
 class QDateTime;
 class QElapsedTimer;
 
@@ -57,6 +59,9 @@ public:
     // Where every stored poll is also appended; null for none. May be
     // changed from any thread while the run goes on.
     void setJournal(std::shared_ptr<LiveJournal> journal);
+    // Before start(): one more that every poll of the run is handed to, in
+    // this thread, after the journal.
+    void addPollListener(std::shared_ptr<PollListener> listener);
 
     // The warning text of a code, in the main window's translation context;
     // a failed open names the port of the settings it was tried with.
@@ -85,4 +90,5 @@ private:
     float pollBuffer[kColumnCount] = {};
     mutable std::mutex journalMutex;
     std::shared_ptr<LiveJournal> journal;
+    std::vector<std::shared_ptr<PollListener>> listeners;
 };

@@ -3,6 +3,7 @@
 // reports on the way.
 
 #include "comm/samplingthread.h"
+#include "realtime/polllistener.h"
 #include "data/appconfig.h"
 #include "data/paramtable.h"
 #include "linktesting.h"
@@ -74,6 +75,15 @@ public:
 };
 
 namespace {
+
+// What a run handed to a listener: stored polls, missed ones, ends. Read
+// only after the thread has been waited for.
+struct CountingListener : PollListener {
+    QVector<int> counts{0, 0, 0};
+    void pollStored(uint32_t, const SampleRecord &) override { ++counts[0]; }
+    void pollMissed() override { ++counts[1]; }
+    void runEnded() override { ++counts[2]; }
+};
 
 void clearStores()
 {
@@ -443,6 +453,8 @@ private slots:
         SamplingThread thread;
         thread.setSettings(settings);
         thread.setKeepAcquiring(keepOn);
+        const auto listener = std::make_shared<CountingListener>();
+        thread.addPollListener(listener);
         QueuedWarnings warnings(&thread);
         thread.start();
         if (keepOn) {
@@ -455,6 +467,7 @@ private slots:
         checkRows(keepOn ? storeSizes().at(0) : 2, firstTime, now());
         if (keepOn && tcp)
             QCOMPARE(sim.log().count(QStringLiteral("client connected")), 2);
+        QCOMPARE(listener->counts, (QVector<int>{storeSizes().at(0), keepOn ? 1 : 0, 1}));
     }
 
     // A poll in progress runs to its end: with a silent meter that is all of
