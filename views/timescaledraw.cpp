@@ -18,7 +18,9 @@ uint32_t axisSeconds(double value)
     return static_cast<uint32_t>(static_cast<int64_t>(value));
 }
 
-QString timeLabelPattern(int timeformat)
+namespace {
+
+QString formatPattern(int timeformat)
 {
     switch (timeformat) {
     case 0:
@@ -40,11 +42,21 @@ QString timeLabelPattern(int timeformat)
     }
 }
 
-QString timeLabelText(double value, int timeformat)
+} // namespace
+
+QString timeLabelPattern(int timeformat, double span)
+{
+    const QString pattern = formatPattern(timeformat);
+    if (std::fabs(span) >= 86400 && !pattern.contains(QLatin1String("dd")))
+        return pattern + QStringLiteral("\nyyyy-MM-dd");
+    return pattern;
+}
+
+QString timeLabelText(double value, int timeformat, double span)
 {
     QDateTime time;
     time.setSecsSinceEpoch(axisSeconds(value));
-    return time.toString(timeLabelPattern(timeformat));
+    return time.toString(timeLabelPattern(timeformat, span));
 }
 
 QString localTimeText(uint32_t seconds)
@@ -54,7 +66,9 @@ QString localTimeText(uint32_t seconds)
 
 QwtText TimeScaleDraw::label(double value) const
 {
-    return QwtText(timeLabelText(value, m_timeformat), QwtText::AutoText);
+    // The cache of labels is dropped whenever the scale changes, and with it
+    // the span.
+    return QwtText(timeLabelText(value, m_timeformat, scaleDiv().range()), QwtText::AutoText);
 }
 
 void TimeScaleDraw::setTimeFormat(int timeformat)
@@ -66,11 +80,13 @@ void TimeScaleDraw::setTimeFormat(int timeformat)
 QwtScaleDiv TimeScaleEngine::divideScale(double x1, double x2, int maxMajorSteps, int maxMinorSteps,
                                          double stepSize) const
 {
-    // The step Qwt's linear engine would take, raised to one second.
-    stepSize = qAbs(stepSize);
-    if (stepSize == 0.0)
-        stepSize = divideInterval(qAbs(x2 - x1), qMax(maxMajorSteps, 1));
-    return QwtLinearScaleEngine::divideScale(x1, x2, maxMajorSteps, maxMinorSteps, qMax(stepSize, kMinimumStep));
+    const TimeStep finest = stepSize == 0.0 ? m_finest : majorTimeStep(stepSize, 1, m_finest);
+    const TimeStep major = majorTimeStep(x2 - x1, maxMajorSteps, finest);
+    const TimeTicks ticks = timeTicks(qMin(x1, x2), qMax(x1, x2), major, minorTimeStep(major, maxMinorSteps));
+    QwtScaleDiv div(qMin(x1, x2), qMax(x1, x2), ticks.minor, {}, ticks.major);
+    if (x1 > x2)
+        div.invert();
+    return div;
 }
 
 int fittingMajorSteps(int axisLength, int labelWidth, int maxMajor)
@@ -84,7 +100,9 @@ int fittingMajorSteps(int axisLength, int labelWidth, int maxMajor)
 namespace {
 
 // Fits the bottom axis's major tick count to the canvas's width whenever that
-// changes (window resized or tiled, legend grown) and when the settings do.
+// changes (window resized or tiled, legend grown), when the settings do, and
+// when the labels may have changed their width with the span (a date below
+// the time once it spans a day).
 class TimeTickFitter : public QObject
 {
 public:
@@ -96,6 +114,7 @@ public:
     {
         setObjectName(QLatin1String(kName));
         plot->canvas()->installEventFilter(this);
+        connect(plot->axisWidget(QwtPlot::xBottom), &QwtScaleWidget::scaleDivChanged, this, [this] { refit(); });
     }
 
     void setMaxMajor(int maxMajor)
@@ -124,14 +143,20 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        // Queued: the plot is in the middle of its layout.
         const bool sized = event->type() == QEvent::Resize || event->type() == QEvent::Show;
-        if (sized && watched == m_plot->canvas() && fit())
-            QMetaObject::invokeMethod(m_plot, "replot", Qt::QueuedConnection);
+        if (sized && watched == m_plot->canvas())
+            refit();
         return false;
     }
 
 private:
+    // Queued: the plot is in the middle of its layout or of a replot.
+    void refit()
+    {
+        if (fit())
+            QMetaObject::invokeMethod(m_plot, "replot", Qt::QueuedConnection);
+    }
+
     QwtPlot *m_plot;
     int m_maxMajor = 10;
 };
@@ -147,6 +172,8 @@ void setUpTimeAxis(QwtPlot *plot)
 
 void applyTimeAxisSettings(QwtPlot &plot, int timeformat, int maxMajor)
 {
+    if (auto *engine = dynamic_cast<TimeScaleEngine *>(plot.axisScaleEngine(QwtPlot::xBottom)))
+        engine->setFinestStep(timeFormatResolution(timeformat));
     if (auto *draw = dynamic_cast<TimeScaleDraw *>(plot.axisScaleDraw(QwtPlot::xBottom))) {
         draw->setTimeFormat(timeformat);
         // Labels of another height (one line or two) need another axis height.

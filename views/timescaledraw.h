@@ -1,18 +1,22 @@
 #pragma once
 
+#include "views/timesteps.h"
+
 #include <qwt_scale_draw.h>
 #include <qwt_scale_engine.h>
 
 #include <cstdint>
 
 // The date/time pattern for a timeformat setting; unknown values fall back to
-// the most detailed two-line form.
-QString timeLabelPattern(int timeformat);
+// the most detailed two-line form. On an axis that spans a day or more, where
+// times of day repeat, a time alone gets the date below it (as "hh:mm" with
+// "yyyy-MM-dd" does).
+QString timeLabelPattern(int timeformat, double span = 0);
 // Axis value truncated to whole seconds since the epoch; values that are not
 // finite or beyond 64 bits give 0.
 uint32_t axisSeconds(double value);
 // Axis value (seconds since the epoch, truncated) as local date and time.
-QString timeLabelText(double value, int timeformat);
+QString timeLabelText(double value, int timeformat, double span = 0);
 // Seconds since the epoch as local "yyyy-MM-dd hh:mm:ss".
 QString localTimeText(uint32_t seconds);
 
@@ -30,21 +34,26 @@ private:
     int m_timeformat = 4;
 };
 
-// Linear divisions whose major ticks are never closer than one second: a
-// time axis labels whole seconds, and early in an acquisition Qwt's own step
-// would put ten ticks with the same label inside a second or two.
+// Divisions at round times of the local clock (see timesteps.h): the finest
+// step that takes no more steps than asked and that the labels can tell
+// apart, with minor ticks between.
 class TimeScaleEngine : public QwtLinearScaleEngine
 {
 public:
-    static constexpr double kMinimumStep = 1.0;
+    // What the labels' format tells apart: no major step is finer.
+    void setFinestStep(const TimeStep &finest) { m_finest = finest; }
 
+    // A stepSize asked for is taken as the least step.
     QwtScaleDiv divideScale(double x1, double x2, int maxMajorSteps, int maxMinorSteps,
                             double stepSize = 0.0) const override;
+
+private:
+    TimeStep m_finest{TimeStep::Seconds, 1};
 };
 
 // How many major steps a time axis of axisLength pixels can take without
 // its labels (labelWidth pixels wide) touching, never more than maxMajor.
-// The linear engine's step is never shorter than the range over the steps
+// The time engine's step is never shorter than the range over the steps
 // asked for, so ticks are at least axisLength / steps pixels apart.
 int fittingMajorSteps(int axisLength, int labelWidth, int maxMajor);
 
@@ -53,5 +62,6 @@ class QwtPlot;
 // as many major ticks as its width has room for; call after setCanvas.
 void setUpTimeAxis(QwtPlot *plot);
 // The settings' timeformat and major tick maximum for the bottom axis: the
-// labels are built again, and the tick count fitted to the axis's width.
+// labels are built again, no step is finer than they show, and the tick
+// count is fitted to the axis's width.
 void applyTimeAxisSettings(QwtPlot &plot, int timeformat, int maxMajor);

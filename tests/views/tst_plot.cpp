@@ -1,6 +1,7 @@
 #include "data/appconfig.h"
 #include "views/curvetracker.h"
 #include "views/plot.h"
+#include "views/timesteps.h"
 #include "views/viewcurve.h"
 #include "testsupport.h"
 #include "../data/datafiletestutil.h"
@@ -128,7 +129,7 @@ private slots:
     // time labels than fit side by side.
     void timeAxisFollowsFormatAndWidth()
     {
-        auto file = zeptest::sampleDataFile(2, 1525586601, 86400);
+        auto file = zeptest::sampleDataFile(2, 1525586601, 43200);
         AppConfig.disp.timeformat = 1;
         Plot plot(file->records, 2, AppConfig.disp);
         plot.resize(1400, 600);
@@ -148,6 +149,45 @@ private slots:
         for (int i = 1; i < ticks.size(); ++i)
             QVERIFY(map.transform(ticks[i]) - map.transform(ticks[i - 1])
                     > plot.axisScaleDraw(QwtPlot::xBottom)->labelSize(axis->font(), ticks[i]).width());
+    }
+
+    // A minute, an hour, a day and a week at 640 and 1600 pixels, in every
+    // format: labels side by side at round local times, each its own.
+    void timeLabelsRoundAndDistinct_data()
+    {
+        QTest::addColumn<int>("span");
+        QTest::addColumn<int>("width");
+        for (int width : {640, 1600})
+            for (int span : {60, 3600, 86400, 604800})
+                QTest::addRow("%d s, %d px", span, width) << span << width;
+    }
+
+    void timeLabelsRoundAndDistinct()
+    {
+        QFETCH(int, span);
+        QFETCH(int, width);
+        auto file = zeptest::sampleDataFile(2, 1525586601, uint32_t(span));
+        Plot plot(file->records, 2, AppConfig.disp);
+        plot.resize(width, 600);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        const QwtScaleDraw *draw = plot.axisScaleDraw(QwtPlot::xBottom);
+        for (AppConfig.disp.timeformat = 0; AppConfig.disp.timeformat < 8; ++AppConfig.disp.timeformat) {
+            plot.setSettings(AppConfig.disp);
+            const QList<double> ticks = plot.axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
+            QStringList labels;
+            for (int i = 0; i < ticks.size(); ++i) {
+                labels << draw->label(ticks[i]).text();
+                const auto step = qint64(ticks.size() < 2 ? 0 : i > 0 ? ticks[i] - ticks[i - 1] : ticks[1] - ticks[0]);
+                const int second = QDateTime::fromSecsSinceEpoch(qint64(ticks[i])).time().msecsSinceStartOfDay() / 1000;
+                QCOMPARE(step == 0 ? 0 : step < 86400 ? second % step : second, 0);
+                const QwtScaleMap map = plot.canvasMap(QwtPlot::xBottom);
+                QVERIFY(i == 0 || map.transform(ticks[i]) - map.transform(ticks[i - 1])
+                                      > draw->labelSize(plot.axisWidget(QwtPlot::xBottom)->font(), ticks[i]).width());
+            }
+            QCOMPARE(labels.removeDuplicates(), 0);
+            QVERIFY(ticks.size() >= 2 || span < 4 * timeFormatResolution(AppConfig.disp.timeformat).shortestSeconds());
+        }
     }
 
     void oneRecord()
