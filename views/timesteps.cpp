@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDateTime>
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
@@ -15,9 +16,11 @@ constexpr int64_t kDay = 86400;
 // The Julian day of 1970-01-01. Julian day 0 was a Monday, so days counted
 // from it in sevens start their weeks on Mondays.
 constexpr int64_t kEpochDay = 2440588;
-// As many ticks as Qwt's own engines make at most, for a hand-edited tick
-// count far beyond what an axis can show.
+// As many ticks as Qwt's own engines make at most, and no more minor parts
+// than an hour has minutes, for hand-edited tick counts far beyond what an
+// axis can show.
 constexpr int kMaxTicks = 10000;
+constexpr int kMaxParts = 60;
 // Axis values beyond about a thousand years from 1970 (a panner dragged far
 // off) get no ticks rather than calendar arithmetic out of range.
 constexpr double kFarAway = 3.2e10;
@@ -181,7 +184,7 @@ TimeStep minorTimeStep(const TimeStep &major, int maxMinor)
 {
     for (const TimeStep &step : kSteps) {
         const int64_t parts = partsOf(major, step);
-        if (parts >= 2 && parts <= maxMinor)
+        if (parts >= 2 && parts <= std::min(maxMinor, kMaxParts))
             return step;
     }
     return {};
@@ -199,6 +202,8 @@ TimeTicks timeTicks(double from, double to, const TimeStep &major, const TimeSte
     int64_t previous = std::numeric_limits<int64_t>::min();
     // Places the tick at the local reading wall; false once past the end.
     auto place = [&](int64_t wall, QList<double> &list) {
+        if (ticks.major.size() + ticks.minor.size() >= kMaxTicks)
+            return false;
         const Instant at = instantOfWall(wall, offset);
         offset = at.offset;
         const bool kept = !at.skipped || floorMod(wall, kDay) == 0;
@@ -213,7 +218,7 @@ TimeTicks timeTicks(double from, double to, const TimeStep &major, const TimeSte
     };
 
     int64_t wall = alignDown(first + offset, major);
-    while (ticks.major.size() + ticks.minor.size() < kMaxTicks && place(wall, ticks.major)) {
+    while (place(wall, ticks.major)) {
         const int64_t next = advance(wall, major);
         if (!minor.isNull()) {
             for (int64_t at = advance(wall, minor); at < next; at = advance(at, minor)) {
