@@ -108,6 +108,13 @@ private slots:
         QVERIFY(one.coverage() < 0);
         QCOMPARE(one.overall, Verdict::Unknown);
         QVERIFY(!one.peak.found);
+        // Between the samples at 00:30 and 01:30: nothing, and no window valid.
+        const std::vector<SampleRecord> r = series({{0, 1800, 10}, {5400, 7200, 10}});
+        const PowerReport none = computePowerReport(r.data(), 181, 180, midnight() + 2000, midnight() + 5000, {});
+        QCOMPARE(none.samples, 0);
+        QCOMPARE(none.coverage(), 0.0);
+        QCOMPARE(none.quality[0].invalid, 6);
+        QCOMPARE(none.overall, Verdict::Unknown);
     }
 
     void demand_data()
