@@ -41,6 +41,20 @@ BenchFileWriter::BenchFileWriter(uint32_t startTime, uint32_t interval)
 {
 }
 
+bool BenchFileWriter::fill(DataFile &file) const
+{
+    if (!file.records)
+        return false;
+    double v[kValueCount];
+    for (quint32 i = 0; i < file.count; ++i) {
+        file.records[i].time = time(int(i));
+        values(int(i), v);
+        for (int k = 0; k < kValueCount; ++k)
+            file.records[i].values[k] = float(v[k]);
+    }
+    return true;
+}
+
 uint32_t BenchFileWriter::time(int i) const
 {
     return m_start + uint32_t(i) * m_interval;
