@@ -248,6 +248,12 @@ void ReportPass::step(qint64 t0, const SampleRecord &a, qint64 t1, const SampleR
 {
     const double p0[3] = {a.value(kTP), a.value(kTQ), a.value(kTS)};
     const double p1[3] = {b.value(kTP), b.value(kTQ), b.value(kTS)};
+    // A power the meter could not give (nan, inf) leaves the step out, as a
+    // gap would.
+    for (int k = 0; k < 3; ++k) {
+        if (!std::isfinite(p0[k]) || !std::isfinite(p1[k]))
+            return;
+    }
     integrate(t0, p0, t1, p1);
 }
 
@@ -318,6 +324,8 @@ void ReportPass::voltageEvents(uint32_t t, const SampleRecord &s)
 {
     for (int p = 0; p < 3; ++p) {
         const double v = s.values[p];
+        if (!std::isfinite(v))
+            continue;
         for (int k = 0; k < kEventKindCount; ++k) {
             const EventRule &rule = kEventRules[k];
             OpenEvent &e = open[p][k];
@@ -380,7 +388,8 @@ void ReportPass::finishQuality()
         }
         for (int m = 0; m < kMeanCount; ++m)
             values[3 + m].append(w.sums[m] / w.count);
-        r.chart.append(point);
+        if (std::isfinite(point.volts[0] + point.volts[1] + point.volts[2]))
+            r.chart.append(point);
     }
     const int touched = windowsTouched(r.start, r.end, kQualityWindow);
 
@@ -504,6 +513,10 @@ QualityRow judgeValues(QVector<double> values, const QualityLimits &limits)
 {
     QualityRow row;
     row.limits = limits;
+    // A window with a value the meter could not give (nan, inf) is not a
+    // valid one.
+    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); }),
+                 values.end());
     row.valid = values.size();
     if (values.isEmpty())
         return row;

@@ -105,7 +105,8 @@ constexpr int kQualityRowCount = 8;
 extern const int kQualityColumns[kQualityRowCount];
 
 QualityLimits qualityLimits(const ReportOptions &options, int column);
-// The values' figures and verdict against limits.
+// The values' figures and verdict against limits; values that are not
+// finite do not count.
 QualityRow judgeValues(QVector<double> values, const QualityLimits &limits);
 
 // A dip, swell or short interruption of one phase, from the first sample

@@ -108,6 +108,10 @@ private slots:
         QVERIFY(one.coverage() < 0);
         QCOMPARE(one.overall, Verdict::Unknown);
         QVERIFY(!one.peak.found);
+        // The two steps next to a power the meter could not give count nothing.
+        std::vector<SampleRecord> withNan = series({{0, 60, 10}});
+        withNan[3].setValue(13, qQNaN());
+        QCOMPARE(reportOf(withNan, 60).total.active, 6000.0 * 40);
         // Between the samples at 00:30 and 01:30: nothing, and no window valid.
         const std::vector<SampleRecord> r = series({{0, 1800, 10}, {5400, 7200, 10}});
         const PowerReport none = computePowerReport(r.data(), 181, 180, midnight() + 2000, midnight() + 5000, {});
@@ -195,6 +199,8 @@ private slots:
         QTest::newRow("EN frequency under -6 %") << frequencyFar << 1 << 17 << 50.0 << Verdict::Fail;
         QTest::newRow("float of 50.2 Hz") << QVector<double>{double(50.2f)} << 0 << 17 << double(50.2f) << Verdict::Pass;
         QTest::newRow("no values") << QVector<double>() << 0 << 1 << 0.0 << Verdict::Unknown;
+        QTest::newRow("nan and inf left out") << QVector<double>{qQNaN(), 220, qInf()} << 0 << 1 << 220.0
+                                              << Verdict::Pass;
     }
 
     void judge()
@@ -207,7 +213,7 @@ private slots:
         const QualityRow row = judgeValues(values, qualityLimits(o, column));
         QTEST(row.p95, "p95");
         QTEST(row.verdict, "verdict");
-        QCOMPARE(row.valid, values.size());
+        QCOMPARE(row.valid, int(std::count_if(values.begin(), values.end(), [](double v) { return qIsFinite(v); })));
     }
 
     void events_data()
