@@ -2,7 +2,9 @@
 
 #include "data/datafile.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -173,4 +175,23 @@ bool BenchFileWriter::write(const QString &path, int count) const
         }
     }
     return true;
+}
+
+int recordsArgument(const QStringList &args, int fallback)
+{
+    const int at = args.indexOf(QStringLiteral("--records"));
+    if (at >= 0 && at + 1 < args.size())
+        return qMax(1, args.at(at + 1).toInt());
+    return fallback;
+}
+
+std::unique_ptr<DataFile> benchDataFile(int count, uint32_t interval)
+{
+    const uint32_t start = uint32_t(QDateTime(QDate(2026, 1, 1), QTime(0, 0)).toSecsSinceEpoch());
+    auto file = std::make_unique<DataFile>(QStringLiteral("bench.txt"), quint32(count));
+    if (!BenchFileWriter(start, interval).fill(*file)) {
+        fprintf(stderr, "no memory for %d records\n", count);
+        return nullptr;
+    }
+    return file;
 }

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class DataFile;
+class QStringList;
 
 // Writes data files of any size quickly. The bytes are those writeRecord
 // would write for the same samples, which the writer checks on a sample of
@@ -47,3 +49,11 @@ inline double medianOf(std::vector<double> v)
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
+
+// The number given by "--records N" among args, or fallback.
+int recordsArgument(const QStringList &args, int fallback);
+
+// A data file of count records in memory, interval seconds apart from
+// local midnight of 2026-01-01, as the load benchmark's file holds them once
+// read. Null, with a message on stderr, when there is no memory for them.
+std::unique_ptr<DataFile> benchDataFile(int count, uint32_t interval);

@@ -9,7 +9,6 @@
 #include "views/timespan.h"
 
 #include <QComboBox>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QStringList>
@@ -19,17 +18,11 @@
 
 int reportBenchmark(const QStringList &args)
 {
-    int records = 30 * 86400;
-    const int at = args.indexOf(QStringLiteral("--records"));
-    if (at >= 0 && at + 1 < args.size())
-        records = qMax(1, args.at(at + 1).toInt());
-
-    const uint32_t start = uint32_t(QDateTime(QDate(2026, 3, 1), QTime(0, 0)).toSecsSinceEpoch());
-    DataFile file(QStringLiteral("month.txt"), quint32(records));
-    if (!BenchFileWriter(start, 1).fill(file)) {
-        fprintf(stderr, "no memory for %d records\n", records);
+    const int records = recordsArgument(args, 30 * 86400);
+    const std::unique_ptr<DataFile> loaded = benchDataFile(records, 1);
+    if (!loaded)
         return 1;
-    }
+    DataFile &file = *loaded;
     printf("file: %d records at 1 s in memory\n", records);
 
     const SpanDecision span = decideSpan(file, file.records[0].time, file.records[records - 1].time);

@@ -8,7 +8,6 @@
 #include "data/datafile.h"
 #include "views/timespan.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -21,17 +20,11 @@
 
 int statsBenchmark(const QStringList &args)
 {
-    int records = 1000000;
-    const int at = args.indexOf(QStringLiteral("--records"));
-    if (at >= 0 && at + 1 < args.size())
-        records = qMax(1, args.at(at + 1).toInt());
-
-    const uint32_t start = uint32_t(QDateTime(QDate(2026, 1, 1), QTime(0, 0)).toSecsSinceEpoch());
-    DataFile file(QStringLiteral("stats.txt"), quint32(records));
-    if (!BenchFileWriter(start, 5).fill(file)) {
-        fprintf(stderr, "no memory for %d records\n", records);
+    const int records = recordsArgument(args, 1000000);
+    const std::unique_ptr<DataFile> loaded = benchDataFile(records, 5);
+    if (!loaded)
         return 1;
-    }
+    DataFile &file = *loaded;
     printf("file: %d records in memory\n", records);
 
     std::vector<double> plain;
