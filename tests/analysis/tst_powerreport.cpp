@@ -285,5 +285,5 @@ private slots:
     }
 };
 
-ZEP_TEST_MAIN(TestPowerReport)
+ZEP_TEST_MAIN_CORE(TestPowerReport)
 #include "tst_powerreport.moc"
