@@ -40,6 +40,15 @@ void warn(QWidget *parent, const QString &text)
     QMessageBox::warning(parent, QStringLiteral("错误"), text, QMessageBox::Ok);
 }
 
+// The window's page, for a PDF.
+std::function<bool(QPrinter &)> snapshotPages(QWidget *window)
+{
+    return [window](QPrinter &printer) {
+        setUpSnapshotPage(printer, window->size());
+        return renderSnapshot(&printer, grabSnapshot(window));
+    };
+}
+
 } // namespace
 
 void setUpSnapshotPage(QPrinter &printer, const QSize &windowSize, bool landscape)
@@ -79,6 +88,11 @@ bool renderSnapshot(QPrinter *printer, const QPixmap &image)
 
 bool writeSnapshotPdf(QWidget *window, const QString &fileName)
 {
+    return writePdf(fileName, snapshotPages(window));
+}
+
+bool writePdf(const QString &fileName, const std::function<bool(QPrinter &)> &print)
+{
     AtomicFile out(fileName);
     if (!out.open())
         return false;
@@ -86,10 +100,27 @@ bool writeSnapshotPdf(QWidget *window, const QString &fileName)
     // The format first: changing it later starts a new print engine.
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(out.temporaryPath());
-    setUpSnapshotPage(printer, window->size());
     // The PDF engine does not notice a full disk: it leaves a cut file and
     // reports success. Only a file that ends as a PDF replaces the target.
-    return renderSnapshot(&printer, grabSnapshot(window)) && isWholePdf(out.temporaryPath()) && out.commit();
+    return print(printer) && isWholePdf(out.temporaryPath()) && out.commit();
+}
+
+void savePdf(QWidget *parent, const std::function<bool(QPrinter &)> &print)
+{
+    const QString fileName = askSaveName(parent, QObject::tr("导出PDF文件"), QStringLiteral("*.pdf"));
+    if (fileName.isEmpty())
+        return;
+    if (!writePdf(fileName, print))
+        warn(parent, QStringLiteral("无法写入文件：%1").arg(QDir::toNativeSeparators(fileName)));
+}
+
+void printWithDialog(QPrinter &printer, QWidget *parent, const std::function<bool(QPrinter &)> &print)
+{
+    QPrintDialog dialog(&printer, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!print(printer))
+        warn(parent, QStringLiteral("无法打印到：%1").arg(printerTarget(printer)));
 }
 
 QString printerTarget(const QPrinter &printer)
@@ -110,11 +141,8 @@ void printSnapshot(QWidget *window, QWidget *parent)
 {
     QPrinter printer(QPrinter::HighResolution);
     setUpSnapshotPage(printer, window->size());
-    QPrintDialog dialog(&printer, parent);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    if (!renderSnapshot(&printer, grabSnapshot(window)))
-        warn(parent, QStringLiteral("无法打印到：%1").arg(printerTarget(printer)));
+    printWithDialog(printer, parent,
+                    [window](QPrinter &p) { return renderSnapshot(&p, grabSnapshot(window)); });
 }
 
 void previewSnapshot(QWidget *window, QWidget *parent, const std::function<void(QPrinter *)> &paint)
@@ -135,9 +163,5 @@ void paintPreviewPage(QPrinter *printer, QWidget *window)
 
 void saveSnapshotPdf(QWidget *window, QWidget *parent)
 {
-    const QString fileName = askSaveName(parent, QObject::tr("导出PDF文件"), QStringLiteral("*.pdf"));
-    if (fileName.isEmpty())
-        return;
-    if (!writeSnapshotPdf(window, fileName))
-        warn(parent, QStringLiteral("无法写入文件：%1").arg(QDir::toNativeSeparators(fileName)));
+    savePdf(parent, snapshotPages(window));
 }

@@ -44,6 +44,17 @@ bool renderSnapshot(QPrinter *printer, const QPixmap &image);
 // written.
 bool writeSnapshotPdf(QWidget *window, const QString &fileName);
 
+// The one way a PDF is written: print gets a printer set to PDF output into
+// a new file beside fileName, sets up its pages and draws them; the file
+// replaces fileName only when print succeeded and the file is whole.
+bool writePdf(const QString &fileName, const std::function<bool(QPrinter &)> &print);
+// Asks for a PDF file name (".pdf" added to a name without a suffix) and
+// writes it with print; a failure is reported over parent, naming the file.
+void savePdf(QWidget *parent, const std::function<bool(QPrinter &)> &print);
+// The print dialog for printer over parent; once accepted, print draws the
+// pages, and a failure is reported naming the printer.
+void printWithDialog(QPrinter &printer, QWidget *parent, const std::function<bool(QPrinter &)> &print);
+
 // What the printer prints on, for a warning: its output file, or its name.
 QString printerTarget(const QPrinter &printer);
 

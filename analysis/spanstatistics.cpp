@@ -2,6 +2,13 @@
 
 #include <QStandardItemModel>
 
+void SpanProgress::advance(qint64 pos)
+{
+    const int percent = n == 1 ? 100 : int(pos * 100 / (n - 1));
+    report(percent);
+    next = percent >= 100 ? n : (qint64(percent + 1) * (n - 1) + 99) / 100;
+}
+
 SpanStatistics spanStatistics(const SampleRecord *records, int first, int last,
                               const std::function<void(int percent)> &progress)
 {
@@ -15,9 +22,7 @@ SpanStatistics spanStatistics(const SampleRecord *records, int first, int last,
     for (int k = 0; k < kValueCount; ++k)
         stats.minimum[k] = stats.maximum[k] = records[first].values[k];
 
-    // Only the changes of the percentage are reported: a per-record call would
-    // cost more than the work itself on long files.
-    qint64 nextReport = 0;
+    SpanProgress progressed(n, progress);
     for (int pos = 0; pos < n; ++pos) {
         const float *values = records[first + pos].values;
         for (int k = 0; k < kValueCount; ++k) {
@@ -28,11 +33,7 @@ SpanStatistics spanStatistics(const SampleRecord *records, int first, int last,
                 stats.minimum[k] = v;
             sum[k] += double(v);
         }
-        if (progress && pos >= nextReport) {
-            const int percent = n == 1 ? 100 : int(qint64(pos) * 100 / (n - 1));
-            progress(percent);
-            nextReport = percent >= 100 ? qint64(n) : (qint64(percent + 1) * (n - 1) + 99) / 100;
-        }
+        progressed.done(pos);
     }
     for (int k = 0; k < kValueCount; ++k)
         stats.average[k] = float(sum[k] / n);

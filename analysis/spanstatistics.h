@@ -19,6 +19,34 @@ struct SpanStatistics {
     float average[kValueCount] = {};
 };
 
+// Reports the share of a span of count records done, 0..100, each time that
+// figure changes; it reaches 100 with the last record, also for a span of
+// one record. Only the changes are reported: a call per record would cost
+// more than the work itself on long files.
+class SpanProgress
+{
+public:
+    SpanProgress(qint64 count, const std::function<void(int percent)> &progress)
+        : n(count)
+        , report(progress)
+    {
+    }
+
+    // Record pos (0..count-1) is done.
+    void done(qint64 pos)
+    {
+        if (report && pos >= next)
+            advance(pos);
+    }
+
+private:
+    void advance(qint64 pos);
+
+    qint64 n;
+    std::function<void(int percent)> report;
+    qint64 next = 0;
+};
+
 // An empty span (last < first) gives samples == 0 and reports no progress.
 // progress receives the share of the span done, 0..100, each time that
 // figure changes; it reaches 100 with the last record, also for a span of

@@ -1,8 +1,10 @@
 #include "app/documentactions.h"
 
 #include "analysis/excelexportdlg.h"
+#include "analysis/reportdlg.h"
 #include "analysis/statdlg.h"
 #include "app/documents.h"
+#include "data/appconfig.h"
 #include "views/finddlg.h"
 #include "views/mytableview.h"
 #include "views/plot.h"
@@ -19,6 +21,15 @@ void showStatistics(QWidget *parent, const CurrentDocument &doc)
         return;
     StatDlg dialog(parent, doc.file);
     dialog.exec();
+}
+
+void showPowerReport(QWidget *parent, const CurrentDocument &doc)
+{
+    if (!doc.file)
+        return;
+    ReportDlg dialog(parent, doc.file, readReportSettings(), AppConfig.disp);
+    dialog.exec();
+    storeReportSettings(dialog.settings());
 }
 
 void restrictTimeRange(QWidget *parent, const CurrentDocument &doc)

@@ -8,6 +8,9 @@ struct CurrentDocument;
 // when the window is not of a kind it applies to or names no open file;
 // the dialogs run modally and are gone on return.
 void showStatistics(QWidget *parent, const CurrentDocument &doc);
+// The energy and power-quality report, with the options and the size it
+// had the last time.
+void showPowerReport(QWidget *parent, const CurrentDocument &doc);
 // The span the window shows now is the dialog's start; a span chosen there
 // goes to the window.
 void restrictTimeRange(QWidget *parent, const CurrentDocument &doc);

@@ -20,7 +20,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -109,6 +108,7 @@ void MainWindow::connectActions()
     connect(f.action_showPlot, &QAction::triggered, this, &MainWindow::actionShowPlotTriggered);
     connect(f.action_showTable, &QAction::triggered, this, &MainWindow::actionShowTableTriggered);
     connect(f.action_Stat, &QAction::triggered, this, &MainWindow::actionStatTriggered);
+    connect(f.action_Report, &QAction::triggered, this, &MainWindow::actionReportTriggered);
     connect(f.action_Restrict, &QAction::triggered, this, &MainWindow::actionRestrictTriggered);
     connect(f.action_TurnTo, &QAction::triggered, this, &MainWindow::actionTurntoTriggered);
     connect(f.action_Selectall, &QAction::triggered, this, &MainWindow::actionSelectAllTriggered);
@@ -149,7 +149,7 @@ void MainWindow::updateMenus()
     f.action_Stop->setEnabled(window && acquisition->isAcquiring());
 
     const bool loaded = !documents->files().isEmpty();
-    for (QAction *a : {f.action_showPlot, f.action_showTable, f.action_Stat, f.action_PrintPreview,
+    for (QAction *a : {f.action_showPlot, f.action_showTable, f.action_Stat, f.action_Report, f.action_PrintPreview,
                        f.action_Print, f.action_pdf, f.action_excel, f.action_Copy, f.action_Restrict})
         a->setEnabled(loaded);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/acquisition.h"
+#include "app/documentactions.h"
 #include "app/documents.h"
 #include "app/recentfiles.h"
 #include "comm/samplingthread.h"
@@ -80,6 +81,7 @@ private slots:
     void actionShowPlotTriggered();
     void actionShowTableTriggered();
     void actionStatTriggered();
+    void actionReportTriggered() { showPowerReport(this, documents->currentDocument()); }
     void actionRestrictTriggered();
     void actionTurntoTriggered();
     void actionExcelExportTriggered();

@@ -2,7 +2,9 @@
 
 #include "data/datafile.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -39,6 +41,20 @@ BenchFileWriter::BenchFileWriter(uint32_t startTime, uint32_t interval)
     : m_start(startTime)
     , m_interval(interval)
 {
+}
+
+bool BenchFileWriter::fill(DataFile &file) const
+{
+    if (!file.records)
+        return false;
+    double v[kValueCount];
+    for (quint32 i = 0; i < file.count; ++i) {
+        file.records[i].time = time(int(i));
+        values(int(i), v);
+        for (int k = 0; k < kValueCount; ++k)
+            file.records[i].values[k] = float(v[k]);
+    }
+    return true;
 }
 
 uint32_t BenchFileWriter::time(int i) const
@@ -159,4 +175,23 @@ bool BenchFileWriter::write(const QString &path, int count) const
         }
     }
     return true;
+}
+
+int recordsArgument(const QStringList &args, int fallback)
+{
+    const int at = args.indexOf(QStringLiteral("--records"));
+    if (at >= 0 && at + 1 < args.size())
+        return qMax(1, args.at(at + 1).toInt());
+    return fallback;
+}
+
+std::unique_ptr<DataFile> benchDataFile(int count, uint32_t interval)
+{
+    const uint32_t start = uint32_t(QDateTime(QDate(2026, 1, 1), QTime(0, 0)).toSecsSinceEpoch());
+    auto file = std::make_unique<DataFile>(QStringLiteral("bench.txt"), quint32(count));
+    if (!BenchFileWriter(start, interval).fill(*file)) {
+        fprintf(stderr, "no memory for %d records\n", count);
+        return nullptr;
+    }
+    return file;
 }

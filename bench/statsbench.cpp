@@ -8,7 +8,6 @@
 #include "data/datafile.h"
 #include "views/timespan.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -19,45 +18,13 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// The records a data file of the load benchmark holds once it is read.
-bool fill(DataFile &file, uint32_t start)
-{
-    if (!file.records)
-        return false;
-    const BenchFileWriter samples(start, 5);
-    double values[kValueCount];
-    for (quint32 i = 0; i < file.count; ++i) {
-        file.records[i].time = samples.time(int(i));
-        samples.values(int(i), values);
-        for (int k = 0; k < kValueCount; ++k)
-            file.records[i].values[k] = float(values[k]);
-    }
-    return true;
-}
-
-} // namespace
-
 int statsBenchmark(const QStringList &args)
 {
-    int records = 1000000;
-    const int at = args.indexOf(QStringLiteral("--records"));
-    if (at >= 0 && at + 1 < args.size())
-        records = qMax(1, args.at(at + 1).toInt());
-
-    const uint32_t start = uint32_t(QDateTime(QDate(2026, 1, 1), QTime(0, 0)).toSecsSinceEpoch());
-    DataFile file(QStringLiteral("stats.txt"), quint32(records));
-    if (!fill(file, start)) {
-        fprintf(stderr, "no memory for %d records\n", records);
+    const int records = recordsArgument(args, 1000000);
+    const std::unique_ptr<DataFile> loaded = benchDataFile(records, 5);
+    if (!loaded)
         return 1;
-    }
+    DataFile &file = *loaded;
     printf("file: %d records in memory\n", records);
 
     std::vector<double> plain;
@@ -73,7 +40,7 @@ int statsBenchmark(const QStringList &args)
             return 1;
         }
     }
-    printf("computation alone: %.1f ms (median of 5, %d progress reports per run)\n", median(plain), reports / 5);
+    printf("computation alone: %.1f ms (median of 5, %d progress reports per run)\n", medianOf(plain), reports / 5);
 
     StatDlg dialog(nullptr, &file);
     dialog.show();
@@ -90,7 +57,7 @@ int statsBenchmark(const QStringList &args)
         fprintf(stderr, "the dialog shows %d rows\n", results->rowCount());
         return 1;
     }
-    printf("dialog, with progress bar and results: %.1f ms (median of 5)\n", median(dialogRuns));
-    printf("stats_ms=%.1f\n", median(dialogRuns));
+    printf("dialog, with progress bar and results: %.1f ms (median of 5)\n", medianOf(dialogRuns));
+    printf("stats_ms=%.1f\n", medianOf(dialogRuns));
     return 0;
 }

@@ -12,6 +12,7 @@ int realtimeBenchmark(const QStringList &args);
 int reviewBenchmark(const QStringList &args);
 int exportBenchmark(const QStringList &args);
 int statsBenchmark(const QStringList &args);
+int reportBenchmark(const QStringList &args);
 
 namespace {
 
@@ -27,6 +28,7 @@ const Command kCommands[] = {
     {"review", "open, plot, table, find and copy of a 1,000,000-record file [--records N]", reviewBenchmark},
     {"export", "spreadsheet export of 100,000 samples against libxlsxwriter alone [--samples N]", exportBenchmark},
     {"stats", "statistics dialog over the whole span of a 1,000,000-record file [--records N]", statsBenchmark},
+    {"report", "energy and power-quality report over a month of 1 s samples [--records N]", reportBenchmark},
 };
 
 void usage()

@@ -129,6 +129,19 @@ $HEAD<defs>$DEFS</defs>
  text-anchor="middle" fill="#ffffff" letter-spacing="0.3">PDF</text></svg>
 EOF
 
+# report.png: a page with a bar chart and a green tick (the supply within its limits)
+svg report 32 <<EOF
+$HEAD<defs>$DEFS<linearGradient id="g" x1="0" y1="0" x2="0" y2="1">
+<stop offset="0" stop-color="#8ae234"/><stop offset="1" stop-color="#4e9a06"/></linearGradient></defs>
+<path d="M4.5,2.5H18.5L24.5,8.5V29.5H4.5Z" fill="url(#paper)" stroke="#888a85"/>
+<path d="M18.5,2.5V8.5H24.5" fill="#d3d7cf" stroke="#888a85" stroke-linejoin="round"/>
+<path d="M7,6.5H15M7,9.5H15M7,12.5H21" stroke="#babdb6"/>
+<path d="M7,15.5H21" stroke="#ef2929" stroke-dasharray="2,1"/>
+<path d="M8.5,27V19M12,27V17M15.5,27V21" stroke="#3465a4" stroke-width="2.4"/>
+<circle cx="23" cy="23" r="7.5" fill="url(#g)" stroke="#3d7a05"/>
+<path d="M19.3,23.2L22,25.9L26.7,20.3" fill="none" stroke="#ffffff" stroke-width="2.4" stroke-linecap="round" stroke-linejoin="round"/></svg>
+EOF
+
 svg cascade 32 <<EOF
 $HEAD<defs>$DEFS</defs>$(win 2 2 17 14)$(win 7 8 17 14)$(win 12 14 17 14)</svg>
 EOF

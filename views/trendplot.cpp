@@ -16,15 +16,14 @@ QColor opaque(int red, int green, int blue)
     return QColor(red, green, blue, 255);
 }
 
-// A hand-edited file may hold any number; only real pen styles are used.
+} // namespace
+
 Qt::PenStyle gridPenStyle(int style)
 {
     if (style < Qt::NoPen || style > Qt::CustomDashLine)
         return Qt::DotLine;
     return static_cast<Qt::PenStyle>(style);
 }
-
-} // namespace
 
 TrendPlot::TrendPlot(QWidget *parent)
     : QwtPlot(parent)

@@ -9,6 +9,10 @@
 
 #include <functional>
 
+// The grid's pen style for the gridlinetype setting. A hand-edited file may
+// hold any number; only real pen styles are used.
+Qt::PenStyle gridPenStyle(int style);
+
 class CurveSwitch;
 class QwtLegend;
 class QwtPlotCurve;

@@ -1,6 +1,7 @@
 // The dialogs that act on the current document, opened through the main
 // window's actions on files opened through loadFile.
 
+#include "analysis/reportdlg.h"
 #include "analysis/statdlg.h"
 #include "mainwindowtest.h"
 #include "data/appconfig.h"
@@ -330,6 +331,20 @@ private slots:
         QCOMPARE(maxUA, QString::number(double(top), 'g', 6));
     }
 
+    // The report opens over the main window and comes back at the size it
+    // was left at.
+    void reportKeepsItsSize()
+    {
+        activate(open(QStringLiteral("r.txt")) + " - 趋势图");
+        QVERIFY(runDialog<ReportDlg>("action_Report", [this](ReportDlg *dlg) {
+            QCOMPARE(dlg->parentWidget(), window.get());
+            dlg->resize(1111, 777);
+        }));
+        QSize size;
+        QVERIFY(runDialog<ReportDlg>("action_Report", [&size](ReportDlg *dlg) { size = dlg->size(); }));
+        QCOMPARE(size, QSize(1111, 777));
+    }
+
     // The real-time window passes the plot test but has no file.
     void realTimeWindowHasNoDocument()
     {
@@ -340,6 +355,7 @@ private slots:
         QVERIFY(action("action_Stat")->isEnabled());
         QVERIFY(action("action_Restrict")->isEnabled());
         QVERIFY(!runDialog<StatDlg>("action_Stat", [](StatDlg *) {}));
+        QVERIFY(!runDialog<ReportDlg>("action_Report", [](ReportDlg *) {}));
         QVERIFY(!runDialog<RangeSetDlg>("action_Restrict", [](RangeSetDlg *) {}));
     }
 

@@ -95,6 +95,7 @@ private slots:
         row("action_showTable", "数据列表(&T)", "", true, false, false);
         row("action_showPlot", "趋势图(&P)", "", true, false, false);
         row("action_Stat", "统计数据(&S)", "", true, false, false);
+        row("action_Report", "电能质量报告(&Q)", "", true, false, false);
         row("action_PrintPreview", "打印预览(&V)", "", true, false, false);
         row("action_Print", "打印(&P)", "", true, false, false);
         row("action_Copy", "复制(&C)", "Ctrl+C", true, false, false);
@@ -147,7 +148,8 @@ private slots:
                  QStringList({"action_Copy", "action_Selectall", "-", "action_Find", "action_FindNext", "action_FindPrevious",
                               "action_Restrict", "action_TurnTo"}));
         QCOMPARE(entries(menu("menu_view")->actions()),
-                 QStringList({"action_showTable", "action_showPlot", "action_Stat", "-", "action_Tool", "action_Status", "action_Event"}));
+                 QStringList({"action_showTable", "action_showPlot", "action_Stat", "action_Report", "-", "action_Tool",
+                              "action_Status", "action_Event"}));
         QCOMPARE(entries(menu("menu_Real")->actions()), QStringList({"action_Start", "action_Stop"}));
         QCOMPARE(entries(menu("menu_setting")->actions()), QStringList({"action_display", "action_com"}));
         QCOMPARE(entries(menu("menu_about")->actions()), QStringList({"action_zepabout"}));
@@ -162,8 +164,8 @@ private slots:
         QCOMPARE(window->toolBarArea(toolbar), Qt::TopToolBarArea);
         QCOMPARE(entries(toolbar->actions()),
                  QStringList({"action_open", "action_ReadCom", "action_Start", "action_Stop", "-", "action_showPlot",
-                              "action_showTable", "action_Stat", "-", "action_excel", "action_pdf", "action_PrintPreview",
-                              "action_Print", "-", "action_Copy", "action_Find", "action_FindNext", "action_FindPrevious", "-",
+                              "action_showTable", "action_Stat", "action_Report", "-", "action_excel", "action_pdf",
+                              "action_PrintPreview", "action_Print", "-", "action_Copy", "action_Find", "action_FindNext", "action_FindPrevious", "-",
                               "action_display", "action_com", "-", "action_cascade", "action_tileh", "action_tilev"}));
         QVERIFY(window->findChild<QStatusBar *>(QStringLiteral("statusBar")));
     }

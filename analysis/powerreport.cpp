@@ -1,0 +1,563 @@
+#include "analysis/powerreport.h"
+
+#include "analysis/spanstatistics.h"
+#include "data/samplegaps.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int kQualityWindow = 600;
+constexpr int kDemandWindow = 900;
+constexpr int kFrequencyWindow = 10;
+constexpr int kTP = 13;
+constexpr int kTQ = 14;
+constexpr int kTS = 15;
+constexpr int kFR = 17;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+// Values come from single-precision floats: 50.2 Hz read from a file is a
+// hair above 50.2. Comparisons allow for that, and for nothing more.
+constexpr double kTolerance = 1e-6;
+
+bool below(double v, double bound)
+{
+    return v < bound - kTolerance * std::fabs(bound);
+}
+
+bool above(double v, double bound)
+{
+    return v > bound + kTolerance * std::fabs(bound);
+}
+
+bool inside(double v, double low, double high)
+{
+    return !below(v, low) && !above(v, high);
+}
+
+qint64 floorDiv(qint64 a, qint64 b)
+{
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
+int utcOffset(qint64 t)
+{
+    return QDateTime::fromSecsSinceEpoch(t).offsetFromUtc();
+}
+
+// A fixed window of the local clock: [start, end) in seconds since the
+// epoch, and the clock's UTC offset inside it. Clock changes fall on window
+// boundaries, so one offset holds for the whole window.
+struct ClockWindow {
+    qint64 start = 0;
+    qint64 end = 0;
+    int offset = 0;
+
+    bool contains(qint64 t) const { return t >= start && t < end; }
+};
+
+ClockWindow clockWindowAt(qint64 t, int length)
+{
+    ClockWindow w;
+    w.offset = utcOffset(t);
+    w.start = floorDiv(t + w.offset, length) * length - w.offset;
+    w.end = w.start + length;
+    return w;
+}
+
+// How many windows of the local clock the span start..end touches; a clock
+// set forward skips some, one set back repeats them.
+int windowsTouched(qint64 start, qint64 end, int length)
+{
+    const int a = utcOffset(start);
+    const int b = utcOffset(end);
+    const qint64 n = floorDiv(end + b, length) - floorDiv(start + a, length) + 1 - (b - a) / length;
+    return int(qMax<qint64>(n, 0));
+}
+
+// Sums of one 10-minute window: squares of the phase voltages, and the
+// frequency, the three voltage THDs and the voltage unbalance.
+constexpr int kMeanColumns[] = {kFR, 18, 19, 20, 30};
+constexpr int kMeanCount = 5;
+
+struct QualitySums {
+    qint64 start = 0;
+    qint64 end = 0;
+    int count = 0;
+    double squares[3] = {};
+    double sums[kMeanCount] = {};
+
+    void add(const QualitySums &o)
+    {
+        count += o.count;
+        for (int p = 0; p < 3; ++p)
+            squares[p] += o.squares[p];
+        for (int m = 0; m < kMeanCount; ++m)
+            sums[m] += o.sums[m];
+    }
+};
+
+struct DemandSums {
+    qint64 start = 0;
+    qint64 end = 0;
+    EnergySums sums;
+
+    void add(const DemandSums &o) { sums.add(o.sums); }
+};
+
+struct FrequencySums {
+    qint64 start = 0;
+    int count = 0;
+    double sum = 0;
+
+    void add(const FrequencySums &o)
+    {
+        count += o.count;
+        sum += o.sum;
+    }
+};
+
+// Windows are closed in the order the samples come; a time that goes back
+// opens a window again. Sorting joins such repeats into one.
+template <typename T>
+void joinRepeats(QVector<T> &windows)
+{
+    std::stable_sort(windows.begin(), windows.end(), [](const T &a, const T &b) { return a.start < b.start; });
+    int kept = 0;
+    for (int i = 0; i < windows.size(); ++i) {
+        if (kept > 0 && windows[kept - 1].start == windows[i].start)
+            windows[kept - 1].add(windows[i]);
+        else
+            windows[kept++] = windows[i];
+    }
+    windows.resize(kept);
+}
+
+// Whether a window holds at least half the samples its length implies.
+bool holdsHalf(int count, qint64 length, double step)
+{
+    return step > 0 && 2.0 * count * step >= double(length);
+}
+
+struct EventRule {
+    VoltageEvent::Kind kind;
+    // Fractions of the nominal voltage.
+    double begin;
+    double back;
+    bool low;
+};
+
+const EventRule kEventRules[kEventKindCount] = {
+    {VoltageEvent::Dip, 0.90, 0.92, true},
+    {VoltageEvent::Swell, 1.10, 1.08, false},
+    {VoltageEvent::Interruption, 0.10, 0.12, true},
+};
+
+struct OpenEvent {
+    bool open = false;
+    uint32_t start = 0;
+    uint32_t last = 0;
+    float extreme = 0;
+};
+
+// One pass over the samples in time order as the file holds them.
+class ReportPass
+{
+public:
+    explicit ReportPass(PowerReport &report)
+        : r(report)
+        , tenSecondFrequency(report.options.standard == PowerStandard::En50160 && report.medianStep > 0
+                             && report.medianStep <= kFrequencyWindow)
+    {
+        // The bounds as values are compared with them, once for all samples.
+        for (int k = 0; k < kEventKindCount; ++k) {
+            const EventRule &rule = kEventRules[k];
+            const double begin = rule.begin * report.options.nominalVoltage;
+            const double back = rule.back * report.options.nominalVoltage;
+            const double slack = rule.low ? -kTolerance : kTolerance;
+            bounds[k] = {begin + slack * begin, back + slack * back};
+        }
+    }
+
+    void add(const SampleRecord &s);
+    void finish();
+
+private:
+    void step(qint64 t0, const SampleRecord &a, qint64 t1, const SampleRecord &b);
+    void integrate(qint64 t0, const double *p0, qint64 t1, const double *p1);
+    void quality(qint64 t, const SampleRecord &s);
+    void voltageEvents(uint32_t t, const SampleRecord &s);
+    void closeEvents(VoltageEvent::Ending ending);
+    void finishQuality();
+    void finishDemand();
+
+    PowerReport &r;
+    struct EventBounds {
+        double begin;
+        double back;
+    };
+    EventBounds bounds[kEventKindCount];
+    const bool tenSecondFrequency;
+
+    const SampleRecord *previous = nullptr;
+
+    ClockWindow qualityWindow;
+    QualitySums qualitySums;
+    QVector<QualitySums> qualityWindows;
+    FrequencySums frequencySums{std::numeric_limits<qint64>::min(), 0, 0};
+    QVector<FrequencySums> frequencyWindows;
+    QVector<double> frequencySamples;
+
+    ClockWindow demandWindow;
+    DemandSums demandSums;
+    QVector<DemandSums> demandWindows;
+
+    OpenEvent open[3][kEventKindCount];
+};
+
+void ReportPass::add(const SampleRecord &s)
+{
+    const qint64 t = s.time;
+    if (t < r.start || t > r.end)
+        return;
+    ++r.samples;
+    if (previous) {
+        const qint64 d = t - qint64(previous->time);
+        if (d < 0)
+            ++r.backSteps;
+        if (d < 0 || isGap(double(d), r.medianStep)) {
+            closeEvents(VoltageEvent::CutByBreak);
+            if (d > 0) {
+                ++r.gaps;
+                r.longestGap = qMax(r.longestGap, uint32_t(d));
+            }
+        } else if (d > 0) {
+            step(previous->time, *previous, t, s);
+        }
+    }
+    quality(t, s);
+    voltageEvents(s.time, s);
+    previous = &s;
+}
+
+void ReportPass::step(qint64 t0, const SampleRecord &a, qint64 t1, const SampleRecord &b)
+{
+    const double p0[3] = {a.value(kTP), a.value(kTQ), a.value(kTS)};
+    const double p1[3] = {b.value(kTP), b.value(kTQ), b.value(kTS)};
+    // A power the meter could not give (nan, inf) leaves the step out, as a
+    // gap would.
+    for (int k = 0; k < 3; ++k) {
+        if (!std::isfinite(p0[k]) || !std::isfinite(p1[k]))
+            return;
+    }
+    integrate(t0, p0, t1, p1);
+}
+
+// The step t0..t1 with the powers going linearly from p0 to p1, split at the
+// boundaries of the 15-minute windows it crosses.
+void ReportPass::integrate(qint64 t0, const double *p0, qint64 t1, const double *p1)
+{
+    qint64 a = t0;
+    double pa[3] = {p0[0], p0[1], p0[2]};
+    while (a < t1) {
+        if (!demandWindow.contains(a)) {
+            if (demandWindow.end > demandWindow.start)
+                demandWindows.append(demandSums);
+            demandWindow = clockWindowAt(a, kDemandWindow);
+            demandSums = DemandSums{demandWindow.start, demandWindow.end, {}};
+        }
+        const qint64 b = qMin(t1, demandWindow.end);
+        double pb[3];
+        for (int k = 0; k < 3; ++k)
+            pb[k] = b == t1 ? p1[k] : p0[k] + (p1[k] - p0[k]) * double(b - t0) / double(t1 - t0);
+        const double dt = double(b - a);
+        EnergySums &e = demandSums.sums;
+        e.covered += dt;
+        e.active += (pa[0] + pb[0]) / 2 * dt;
+        e.reactive += (pa[1] + pb[1]) / 2 * dt;
+        e.apparent += (pa[2] + pb[2]) / 2 * dt;
+        a = b;
+        std::copy(pb, pb + 3, pa);
+    }
+}
+
+void ReportPass::quality(qint64 t, const SampleRecord &s)
+{
+    if (!qualityWindow.contains(t)) {
+        if (qualitySums.count > 0)
+            qualityWindows.append(qualitySums);
+        qualityWindow = clockWindowAt(t, kQualityWindow);
+        qualitySums = QualitySums{};
+        qualitySums.start = qualityWindow.start;
+        qualitySums.end = qualityWindow.end;
+    }
+    ++qualitySums.count;
+    for (int p = 0; p < 3; ++p) {
+        const double v = s.values[p];
+        qualitySums.squares[p] += v * v;
+    }
+    for (int m = 0; m < kMeanCount; ++m)
+        qualitySums.sums[m] += double(s.value(kMeanColumns[m]));
+
+    if (r.options.standard != PowerStandard::En50160)
+        return;
+    const double frequency = s.value(kFR);
+    if (!tenSecondFrequency) {
+        frequencySamples.append(frequency);
+        return;
+    }
+    const qint64 start = floorDiv(t + qualityWindow.offset, kFrequencyWindow) * kFrequencyWindow - qualityWindow.offset;
+    if (start != frequencySums.start) {
+        if (frequencySums.count > 0)
+            frequencyWindows.append(frequencySums);
+        frequencySums = FrequencySums{start, 0, 0};
+    }
+    ++frequencySums.count;
+    frequencySums.sum += frequency;
+}
+
+void ReportPass::voltageEvents(uint32_t t, const SampleRecord &s)
+{
+    for (int p = 0; p < 3; ++p) {
+        const double v = s.values[p];
+        if (!std::isfinite(v))
+            continue;
+        for (int k = 0; k < kEventKindCount; ++k) {
+            const EventRule &rule = kEventRules[k];
+            OpenEvent &e = open[p][k];
+            const EventBounds &b = bounds[k];
+            if (!e.open) {
+                if (rule.low ? v < b.begin : v > b.begin)
+                    e = OpenEvent{true, t, t, s.values[p]};
+                continue;
+            }
+            if (rule.low ? v >= b.back : v <= b.back) {
+                r.events.append(VoltageEvent{rule.kind, p, e.start, t - e.start, e.extreme, VoltageEvent::Recovered});
+                e.open = false;
+                continue;
+            }
+            e.last = t;
+            e.extreme = rule.low ? qMin(e.extreme, s.values[p]) : qMax(e.extreme, s.values[p]);
+        }
+    }
+}
+
+void ReportPass::closeEvents(VoltageEvent::Ending ending)
+{
+    for (int p = 0; p < 3; ++p) {
+        for (int k = 0; k < kEventKindCount; ++k) {
+            OpenEvent &e = open[p][k];
+            if (!e.open)
+                continue;
+            r.events.append(VoltageEvent{kEventRules[k].kind, p, e.start, e.last - e.start, e.extreme, ending});
+            e.open = false;
+        }
+    }
+}
+
+void ReportPass::finish()
+{
+    closeEvents(VoltageEvent::OpenAtEnd);
+    std::stable_sort(r.events.begin(), r.events.end(),
+                     [](const VoltageEvent &a, const VoltageEvent &b) { return a.start < b.start; });
+    for (const VoltageEvent &e : r.events)
+        ++r.eventCounts[e.kind];
+    finishQuality();
+    finishDemand();
+}
+
+void ReportPass::finishQuality()
+{
+    if (qualitySums.count > 0)
+        qualityWindows.append(qualitySums);
+    joinRepeats(qualityWindows);
+
+    QVector<double> values[kQualityRowCount];
+    for (const QualitySums &w : qualityWindows) {
+        if (!holdsHalf(w.count, w.end - w.start, r.medianStep))
+            continue;
+        VoltagePoint point;
+        point.start = w.start;
+        for (int p = 0; p < 3; ++p) {
+            point.volts[p] = std::sqrt(w.squares[p] / w.count);
+            values[p].append(point.volts[p]);
+        }
+        for (int m = 0; m < kMeanCount; ++m)
+            values[3 + m].append(w.sums[m] / w.count);
+        if (std::isfinite(point.volts[0] + point.volts[1] + point.volts[2]))
+            r.chart.append(point);
+    }
+    const int touched = windowsTouched(r.start, r.end, kQualityWindow);
+
+    QualityRow::Basis frequencyBasis = QualityRow::TenMinutes;
+    int frequencyTouched = touched;
+    if (r.options.standard == PowerStandard::En50160 && r.medianStep > 0) {
+        values[3].clear();
+        if (tenSecondFrequency) {
+            if (frequencySums.count > 0)
+                frequencyWindows.append(frequencySums);
+            joinRepeats(frequencyWindows);
+            for (const FrequencySums &w : frequencyWindows) {
+                if (holdsHalf(w.count, kFrequencyWindow, r.medianStep))
+                    values[3].append(w.sum / w.count);
+            }
+            frequencyBasis = QualityRow::TenSeconds;
+            frequencyTouched = windowsTouched(r.start, r.end, kFrequencyWindow);
+        } else {
+            values[3] = frequencySamples;
+            frequencyBasis = QualityRow::Samples;
+            frequencyTouched = frequencySamples.size();
+        }
+    }
+
+    bool failed = false;
+    bool unknown = false;
+    for (int i = 0; i < kQualityRowCount; ++i) {
+        QualityRow row = judgeValues(values[i], qualityLimits(r.options, kQualityColumns[i]));
+        row.column = kQualityColumns[i];
+        const bool frequency = row.column == kFR;
+        row.basis = frequency ? frequencyBasis : QualityRow::TenMinutes;
+        row.invalid = qMax(0, (frequency ? frequencyTouched : touched) - row.valid);
+        failed = failed || row.verdict == Verdict::Fail;
+        unknown = unknown || row.verdict == Verdict::Unknown;
+        r.quality.append(row);
+    }
+    r.overall = failed ? Verdict::Fail : unknown ? Verdict::Unknown : Verdict::Pass;
+}
+
+void ReportPass::finishDemand()
+{
+    if (demandWindow.end > demandWindow.start)
+        demandWindows.append(demandSums);
+    joinRepeats(demandWindows);
+
+    // The local days of the span, each cut to it.
+    const QDate last = QDateTime::fromSecsSinceEpoch(r.end).date();
+    for (QDate d = QDateTime::fromSecsSinceEpoch(r.start).date(); d.isValid() && d <= last; d = d.addDays(1)) {
+        DayFigures day;
+        day.date = d;
+        day.start = qMax<qint64>(r.start, QDateTime(d, QTime(0, 0)).toSecsSinceEpoch());
+        day.end = qMin<qint64>(r.end, QDateTime(d.addDays(1), QTime(0, 0)).toSecsSinceEpoch());
+        r.days.append(day);
+    }
+
+    auto raise = [](DemandPeak &peak, const DemandSums &w) {
+        const double mean = w.sums.active / w.sums.covered;
+        if (!peak.found || mean > peak.watts)
+            peak = DemandPeak{true, mean, w.start};
+    };
+    int day = 0;
+    for (const DemandSums &w : demandWindows) {
+        const double once = qMin(w.sums.covered, double(qMin<qint64>(w.end, r.end) - qMax<qint64>(w.start, r.start)));
+        r.total.add(w.sums);
+        r.covered += once;
+        while (day + 1 < r.days.size() && w.start >= r.days[day + 1].start)
+            ++day;
+        if (!r.days.isEmpty()) {
+            r.days[day].sums.add(w.sums);
+            r.days[day].covered += once;
+        }
+        if (2 * w.sums.covered < double(w.end - w.start))
+            continue;
+        raise(r.peak, w);
+        if (!r.days.isEmpty())
+            raise(r.days[day].peak, w);
+    }
+}
+
+} // namespace
+
+const int kQualityColumns[kQualityRowCount] = {1, 2, 3, kFR, 18, 19, 20, 30};
+
+QString reportOptionsProblem(const ReportOptions &options)
+{
+    if (!(options.nominalVoltage > 0) || !std::isfinite(options.nominalVoltage))
+        return QStringLiteral("标称电压必须是大于 0 的数值！");
+    if (options.nominalFrequency != 50 && options.nominalFrequency != 60)
+        return QStringLiteral("标称频率只能是 50 Hz 或 60 Hz！");
+    return QString();
+}
+
+void EnergySums::add(const EnergySums &o)
+{
+    covered += o.covered;
+    active += o.active;
+    reactive += o.reactive;
+    apparent += o.apparent;
+}
+
+QualityLimits qualityLimits(const ReportOptions &options, int column)
+{
+    const double u = options.nominalVoltage;
+    const double f = options.nominalFrequency;
+    const bool en = options.standard == PowerStandard::En50160;
+    const bool voltage = column >= 1 && column <= 3;
+    if (voltage && en)
+        return {0.90 * u, 1.10 * u, 950, 0.85 * u, 1.10 * u};
+    if (voltage)
+        return {0.93 * u, 1.07 * u, 1000, -kInfinity, kInfinity};
+    if (column == kFR && en)
+        return {0.99 * f, 1.01 * f, 995, 0.94 * f, 1.04 * f};
+    if (column == kFR)
+        return {f - 0.2, f + 0.2, 1000, -kInfinity, kInfinity};
+    if (column == 30)
+        return {-kInfinity, 2.0, 950, -kInfinity, en ? kInfinity : 4.0};
+    return {-kInfinity, en ? 8.0 : 5.0, 950, -kInfinity, kInfinity};
+}
+
+QualityRow judgeValues(QVector<double> values, const QualityLimits &limits)
+{
+    QualityRow row;
+    row.limits = limits;
+    // A window with a value the meter could not give (nan, inf) is not a
+    // valid one.
+    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); }),
+                 values.end());
+    row.valid = values.size();
+    if (values.isEmpty())
+        return row;
+    std::sort(values.begin(), values.end());
+    row.minimum = values.first();
+    row.maximum = values.last();
+    row.p95 = values[int((qint64(values.size()) * 95 + 99) / 100) - 1];
+    bool allInside = true;
+    for (double v : values) {
+        if (inside(v, limits.low, limits.high))
+            ++row.within;
+        allInside = allInside && inside(v, limits.allLow, limits.allHigh);
+    }
+    const bool share = qint64(row.within) * 1000 >= qint64(limits.permille) * row.valid;
+    row.verdict = share && allInside ? Verdict::Pass : Verdict::Fail;
+    return row;
+}
+
+double PowerReport::coverage() const
+{
+    if (end <= start)
+        return -1;
+    return covered / double(end - start);
+}
+
+PowerReport computePowerReport(const SampleRecord *records, int first, int last, uint32_t start, uint32_t end,
+                               const ReportOptions &options, const std::function<void(int percent)> &progress)
+{
+    PowerReport report;
+    report.options = options;
+    report.start = start;
+    report.end = end;
+    const int n = qMax(0, last - first + 1);
+    report.medianStep = n > 1 ? medianStep(records + first, size_t(n)) : 0;
+
+    ReportPass pass(report);
+    SpanProgress progressed(n, progress);
+    for (int pos = 0; pos < n; ++pos) {
+        pass.add(records[first + pos]);
+        progressed.done(pos);
+    }
+    pass.finish();
+    return report;
+}

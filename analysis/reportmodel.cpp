@@ -1,0 +1,413 @@
+#include "analysis/reportmodel.h"
+
+#include "analysis/powerreport.h"
+#include "data/paramtable.h"
+#include "views/timescaledraw.h"
+
+#include <QTextDocument>
+#include <QUrl>
+
+#include <cmath>
+
+namespace {
+
+const QString kNoData = QStringLiteral("无数据");
+
+QString fixed(double v, int decimals)
+{
+    return QString::number(v, 'f', decimals);
+}
+
+QString percent(double share)
+{
+    return fixed(100 * share, 2) + QStringLiteral(" %");
+}
+
+QString signedPercent(double v)
+{
+    return (v >= 0 ? QStringLiteral("+") : QString()) + fixed(v, 2) + QStringLiteral(" %");
+}
+
+QString duration(uint32_t seconds)
+{
+    const uint32_t d = seconds / 86400;
+    const uint32_t h = seconds / 3600 % 24;
+    const uint32_t m = seconds / 60 % 60;
+    const uint32_t s = seconds % 60;
+    if (d > 0)
+        return QStringLiteral("%1 天 %2 小时 %3 分 %4 秒").arg(d).arg(h).arg(m).arg(s);
+    if (h > 0)
+        return QStringLiteral("%1 小时 %2 分 %3 秒").arg(h).arg(m).arg(s);
+    if (m > 0)
+        return QStringLiteral("%1 分 %2 秒").arg(m).arg(s);
+    return QStringLiteral("%1 秒").arg(s);
+}
+
+QString timeText(qint64 t)
+{
+    return localTimeText(uint32_t(qBound<qint64>(0, t, 0xFFFFFFFFLL)));
+}
+
+QString standardName(PowerStandard s)
+{
+    return s == PowerStandard::En50160 ? QStringLiteral("EN 50160") : QStringLiteral("GB/T 国家标准");
+}
+
+QString verdictText(Verdict v)
+{
+    switch (v) {
+    case Verdict::Pass:
+        return QStringLiteral("合格");
+    case Verdict::Fail:
+        return QStringLiteral("不合格");
+    case Verdict::Unknown:
+        break;
+    }
+    return QStringLiteral("无法判断");
+}
+
+QString energy(const EnergySums &sums, double wattSeconds, const char *unit)
+{
+    if (sums.covered <= 0)
+        return kNoData;
+    return fixed(wattSeconds / 3.6e6, 3) + QLatin1Char(' ') + QLatin1String(unit);
+}
+
+QString demandText(const DemandPeak &peak, bool withDate)
+{
+    if (!peak.found)
+        return kNoData;
+    const QString start = timeText(peak.start);
+    return QStringLiteral("%1 kW（%2 起）").arg(fixed(peak.watts / 1000, 3), withDate ? start : start.mid(11, 5));
+}
+
+QString columnName(int column)
+{
+    return QString::fromLatin1(ParamTable[column].name).simplified();
+}
+
+bool isVoltage(int column)
+{
+    return column >= 1 && column <= 3;
+}
+
+QString rowName(int column)
+{
+    if (isVoltage(column))
+        return columnName(column) + QStringLiteral(" \n电压偏差");
+    if (column == 17)
+        return columnName(column) + QStringLiteral(" \n频率偏差");
+    if (column == 30)
+        return columnName(column) + QStringLiteral(" \n三相电压不平衡度");
+    return columnName(column) + QStringLiteral(" \n电压总谐波畸变率");
+}
+
+QString valueText(double v, int column, const ReportOptions &options)
+{
+    if (isVoltage(column)) {
+        const double deviation = 100 * (v - options.nominalVoltage) / options.nominalVoltage;
+        return QStringLiteral("%1 V\n（%2）").arg(fixed(v, 2), signedPercent(deviation));
+    }
+    if (column == 17)
+        return fixed(v, 3) + QStringLiteral(" Hz");
+    return fixed(v, 2) + QStringLiteral(" %");
+}
+
+QString band(double low, double high, int decimals, const char *unit)
+{
+    return QStringLiteral("%1～%2 %3").arg(fixed(low, decimals), fixed(high, decimals), QLatin1String(unit));
+}
+
+QString limitText(const QualityRow &row, const ReportOptions &options)
+{
+    const QualityLimits &l = row.limits;
+    const bool en = options.standard == PowerStandard::En50160;
+    if (isVoltage(row.column) && en)
+        return QStringLiteral("±10 %\n（%1）\n≥95 % 窗口；\n-15 %～+10 %\n（%2）\n全部窗口")
+            .arg(band(l.low, l.high, 2, "V"), band(l.allLow, l.allHigh, 2, "V"));
+    if (isVoltage(row.column))
+        return QStringLiteral("±7 %\n（%1）\n全部窗口").arg(band(l.low, l.high, 2, "V"));
+    if (row.column == 17 && en) {
+        const QString basis = row.basis == QualityRow::TenSeconds ? QStringLiteral("按 10 秒均值") : QStringLiteral("按样本值");
+        return QStringLiteral("±1 %\n（%1）\n≥99.5 %；\n-6 %～+4 %\n（%2）\n全部；\n%3")
+            .arg(band(l.low, l.high, 3, "Hz"), band(l.allLow, l.allHigh, 3, "Hz"), basis);
+    }
+    if (row.column == 17)
+        return QStringLiteral("±0.2 Hz\n（%1）\n全部窗口").arg(band(l.low, l.high, 3, "Hz"));
+    QString text = QStringLiteral("95%值 ≤ %1 %").arg(l.high);
+    if (std::isfinite(l.allHigh))
+        text += QStringLiteral("，\n最大值 ≤ %1 %").arg(l.allHigh);
+    return text;
+}
+
+QStringList qualityCells(const QualityRow &row, const ReportOptions &options)
+{
+    QStringList cells{rowName(row.column), QString::number(row.valid), QString::number(row.invalid)};
+    if (row.hasData()) {
+        cells << valueText(row.minimum, row.column, options) << valueText(row.maximum, row.column, options)
+              << valueText(row.p95, row.column, options) << percent(row.passRate());
+    } else {
+        cells << kNoData << kNoData << kNoData << kNoData;
+    }
+    cells << limitText(row, options) << verdictText(row.verdict);
+    return cells;
+}
+
+QString eventKindName(int kind)
+{
+    switch (kind) {
+    case VoltageEvent::Dip:
+        return QStringLiteral("电压暂降");
+    case VoltageEvent::Swell:
+        return QStringLiteral("电压暂升");
+    default:
+        break;
+    }
+    return QStringLiteral("短时中断");
+}
+
+QString eventDuration(const VoltageEvent &e)
+{
+    switch (e.ending) {
+    case VoltageEvent::Recovered:
+        break;
+    case VoltageEvent::OpenAtEnd:
+        return QStringLiteral("≥ %1\n（至范围结束未恢复）").arg(duration(e.duration));
+    case VoltageEvent::CutByBreak:
+        return QStringLiteral("≥ %1\n（数据间断）").arg(duration(e.duration));
+    }
+    return duration(e.duration);
+}
+
+class Builder
+{
+public:
+    explicit Builder(ReportModel &m)
+        : model(m)
+    {
+    }
+
+    void block(ReportBlock::Kind kind, const QStringList &cells, const QVector<QStringList> &rows = {})
+    {
+        model.blocks.append(ReportBlock{kind, cells, rows});
+    }
+    void heading(const QString &text) { block(ReportBlock::Heading, {text}); }
+    void row(const QString &label, const QString &value) { block(ReportBlock::Row, {label, value}); }
+    void note(const QString &text) { block(ReportBlock::Note, {text}); }
+
+private:
+    ReportModel &model;
+};
+
+void overview(Builder &b, const PowerReport &r, const QString &fileName)
+{
+    const ReportOptions &o = r.options;
+    b.heading(QStringLiteral("概况"));
+    b.row(QStringLiteral("文件"), fileName);
+    b.row(QStringLiteral("时间范围"), QStringLiteral("%1 至 %2").arg(timeText(r.start), timeText(r.end)));
+    b.row(QStringLiteral("样本数"), QString::number(r.samples));
+    b.row(QStringLiteral("采样间隔"),
+          r.medianStep > 0 ? QStringLiteral("%1 秒（步长中位数）").arg(r.medianStep) : kNoData);
+    b.row(QStringLiteral("数据覆盖率"), r.coverage() >= 0 ? percent(r.coverage()) : kNoData);
+    b.row(QStringLiteral("数据间断"),
+          r.gaps > 0 ? QStringLiteral("%1 处，最长 %2").arg(r.gaps).arg(duration(r.longestGap)) : QStringLiteral("无"));
+    if (r.backSteps > 0)
+        b.row(QStringLiteral("时间倒退"),
+              QStringLiteral("%1 处：倒退处不计时间和电能，样本按各自的时间归入窗口").arg(r.backSteps));
+    b.row(QStringLiteral("标准"), standardName(o.standard));
+    b.row(QStringLiteral("标称电压"), QStringLiteral("%1 V（线电压 %2 V）")
+                                     .arg(o.nominalVoltage)
+                                     .arg(fixed(std::sqrt(3.0) * o.nominalVoltage, 2)));
+    b.row(QStringLiteral("标称频率"), QStringLiteral("%1 Hz").arg(o.nominalFrequency));
+    if (r.samples == 0)
+        b.note(QStringLiteral("所选时间范围内没有样本。"));
+    b.note(QStringLiteral("参考性评估：基于仪表轮询的有效值，非 A 级测量"));
+}
+
+void energySection(Builder &b, const PowerReport &r)
+{
+    const EnergySums &t = r.total;
+    b.heading(QStringLiteral("电能"));
+    b.row(QStringLiteral("有功电能"), energy(t, t.active, "kWh"));
+    b.row(QStringLiteral("无功电能"), energy(t, t.reactive, "kvarh"));
+    b.row(QStringLiteral("视在电能"), energy(t, t.apparent, "kVAh"));
+    b.row(QStringLiteral("平均功率因数"),
+          t.covered > 0 && t.apparent != 0 ? fixed(t.active / t.apparent, 3) : kNoData);
+    b.row(QStringLiteral("最大需量"), demandText(r.peak, true));
+    if (r.days.size() < 2)
+        return;
+    // A span of years (a time line that read as 2106 makes one) lists only
+    // its days with data.
+    const bool everyDay = r.days.size() <= kListedDayLimit;
+    int skipped = 0;
+    QVector<QStringList> rows;
+    for (const DayFigures &d : r.days) {
+        if (!everyDay && d.covered <= 0) {
+            ++skipped;
+            continue;
+        }
+        const qint64 length = d.end - d.start;
+        rows.append({d.date.toString(QStringLiteral("yyyy-MM-dd")), energy(d.sums, d.sums.active, "kWh"),
+                     energy(d.sums, d.sums.reactive, "kvarh"), demandText(d.peak, false),
+                     length > 0 ? percent(d.covered / double(length)) : kNoData});
+    }
+    b.block(ReportBlock::Table,
+            {QStringLiteral("日期"), QStringLiteral("有功电能"), QStringLiteral("无功电能"), QStringLiteral("最大需量"),
+             QStringLiteral("数据覆盖率")},
+            rows);
+    if (skipped > 0)
+        b.note(QStringLiteral("另有 %1 天没有数据，未列出。").arg(skipped));
+}
+
+void qualitySection(Builder &b, const PowerReport &r)
+{
+    b.heading(QStringLiteral("电能质量"));
+    QVector<QStringList> rows;
+    for (const QualityRow &row : r.quality)
+        rows.append(qualityCells(row, r.options));
+    b.block(ReportBlock::Table,
+            {QStringLiteral("参数"), QStringLiteral("有效窗口"), QStringLiteral("无效窗口"), QStringLiteral("最小值"),
+             QStringLiteral("最大值"), QStringLiteral("95%值"), QStringLiteral("合格率"), QStringLiteral("限值"),
+             QStringLiteral("结论")},
+            rows);
+    b.row(QStringLiteral("总结论"), verdictText(r.overall));
+    b.note(QStringLiteral("每 10 分钟（本地时钟）一个窗口；样本数不足应有数一半的窗口无效。相电压取方均根值，其余取平均值。"));
+    if (r.chart.isEmpty())
+        return;
+    b.block(ReportBlock::Chart, {QStringLiteral("UA、UB、UC 的 10 分钟值与限值")});
+}
+
+void eventSection(Builder &b, const PowerReport &r)
+{
+    b.heading(QStringLiteral("电压事件"));
+    for (int k = 0; k < kEventKindCount; ++k)
+        b.row(eventKindName(k), QStringLiteral("%1 次").arg(r.eventCounts[k]));
+    if (r.events.isEmpty())
+        return;
+    QVector<QStringList> rows;
+    const int listed = qMin(r.events.size(), kListedEventLimit);
+    for (int i = 0; i < listed; ++i) {
+        const VoltageEvent &e = r.events[i];
+        rows.append({eventKindName(e.kind), columnName(e.phase + 1), timeText(e.start), eventDuration(e),
+                     fixed(double(e.extreme), 2) + QStringLiteral(" V")});
+    }
+    b.block(ReportBlock::Table,
+            {QStringLiteral("类型"), QStringLiteral("相"), QStringLiteral("开始"), QStringLiteral("持续时间"),
+             QStringLiteral("极值")},
+            rows);
+    if (listed < r.events.size())
+        b.note(QStringLiteral("只列出前 %1 个事件，其余 %2 个未列出。").arg(listed).arg(r.events.size() - listed));
+}
+
+// A cell's line breaks are kept; a verdict stands out by its colour.
+QString cellHtml(const QString &text)
+{
+    QString html = text.toHtmlEscaped();
+    html.replace(QLatin1Char('\n'), QLatin1String("<br>"));
+    if (text == verdictText(Verdict::Fail))
+        return QStringLiteral("<span style=\"color:#c00000; font-weight:bold\">%1</span>").arg(html);
+    if (text == verdictText(Verdict::Pass))
+        return QStringLiteral("<span style=\"color:#207020\">%1</span>").arg(html);
+    return html;
+}
+
+QString htmlRow(const QStringList &cells, const char *tag)
+{
+    QString html = QStringLiteral("<tr>");
+    for (const QString &c : cells)
+        html += QStringLiteral("<%1 style=\"white-space:nowrap\">%2</%1>").arg(QLatin1String(tag), cellHtml(c));
+    return html + QStringLiteral("</tr>");
+}
+
+} // namespace
+
+ReportModel buildReportModel(const PowerReport &report, const QString &fileName)
+{
+    ReportModel model;
+    Builder b(model);
+    b.block(ReportBlock::Title, {QStringLiteral("电能质量报告")});
+    overview(b, report, fileName);
+    energySection(b, report);
+    qualitySection(b, report);
+    eventSection(b, report);
+    return model;
+}
+
+QString reportText(const ReportModel &model)
+{
+    QString text;
+    for (const ReportBlock &block : model.blocks) {
+        if (block.kind == ReportBlock::Chart)
+            continue;
+        for (const QStringList &line : QVector<QStringList>{block.cells} + block.rows)
+            text += line.join(QLatin1Char('\t')).remove(QLatin1Char('\n')) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+QString reportHtml(const ReportModel &model, const QString &chartName, int chartWidth, int chartHeight)
+{
+    const QString table = QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" "
+                                         "style=\"border-collapse:collapse; border-color:#909090\">");
+    QString html = QStringLiteral("<html><body>");
+    bool inRows = false;
+    for (const ReportBlock &block : model.blocks) {
+        if (inRows && block.kind != ReportBlock::Row) {
+            html += QStringLiteral("</table>");
+            inRows = false;
+        }
+        const QString first = cellHtml(block.cells.value(0));
+        switch (block.kind) {
+        case ReportBlock::Title:
+            html += QStringLiteral("<h1 align=\"center\">%1</h1>").arg(first);
+            break;
+        case ReportBlock::Heading:
+            html += QStringLiteral("<h2>%1</h2>").arg(first);
+            break;
+        case ReportBlock::Note:
+            html += QStringLiteral("<p>%1</p>").arg(first);
+            break;
+        case ReportBlock::Row:
+            if (!inRows)
+                html += QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\">");
+            inRows = true;
+            html += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>").arg(first, cellHtml(block.cells.value(1)));
+            break;
+        case ReportBlock::Table:
+            html += table + htmlRow(block.cells, "th");
+            for (const QStringList &row : block.rows)
+                html += htmlRow(row, "td");
+            html += QStringLiteral("</table>");
+            break;
+        case ReportBlock::Chart:
+            html += QStringLiteral("<p><img src=\"%1\" width=\"%2\" height=\"%3\"><br>%4</p>")
+                        .arg(chartName)
+                        .arg(chartWidth)
+                        .arg(chartHeight)
+                        .arg(first);
+            break;
+        }
+    }
+    if (inRows)
+        html += QStringLiteral("</table>");
+    return html + QStringLiteral("</body></html>");
+}
+
+QString reportChartName()
+{
+    return QStringLiteral("zep-report-chart.png");
+}
+
+void fillReportDocument(QTextDocument *document, const ReportModel &model, const QImage &chart)
+{
+    document->addResource(QTextDocument::ImageResource, QUrl(reportChartName()), chart);
+    const qreal ratio = chart.devicePixelRatio();
+    document->setHtml(reportHtml(model, reportChartName(), qRound(chart.width() / ratio), qRound(chart.height() / ratio)));
+}
+
+std::unique_ptr<QTextDocument> reportDocument(const ReportModel &model, const QImage &chart)
+{
+    auto document = std::make_unique<QTextDocument>();
+    fillReportDocument(document.get(), model, chart);
+    return document;
+}
