@@ -11,63 +11,56 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <functional>
 #include <mutex>
 #include <pwd.h>
 #include <unistd.h>
 
-// The broker keeps its sessions and retained messages across a restart, and
-// queues even QoS 0 messages for a subscriber that is away, without limit.
-// A shell between the test and the broker stops the broker when the test's
-// end of its input closes, so that a test that dies leaves none behind.
+// Sessions and retained messages survive a restart, and even QoS 0 messages
+// wait, without limit, for a subscriber that is away. A shell between the
+// test and the broker stops the broker once the test's end of its input
+// closes, so that a test that dies leaves no broker behind.
 class BrokerProcess
 {
 public:
     ~BrokerProcess() { stop(); }
 
-    // With a user, anonymous clients are refused and only that user and
-    // password get in (a password file made by mosquitto_passwd).
-    bool start(const QByteArray &user = {}, const QByteArray &password = {})
+    // With a user, only that user with that password gets in (a password
+    // file made by mosquitto_passwd).
+    bool start(const QString &user = {}, const QString &password = {})
     {
-        if (!port) {
-            QTcpServer probe;
-            probe.listen(QHostAddress::LocalHost, 0);
-            port = probe.serverPort();
-        }
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        port = probe.serverPort();
+        probe.close();
+        const QString path = dir.path();
         QByteArray conf = "listener " + QByteArray::number(port) + " 127.0.0.1\nuser " + QByteArray(getpwuid(geteuid())->pw_name)
-            + "\npersistence true\npersistence_location " + dir.path().toUtf8()
-            + "/\nqueue_qos0_messages true\nmax_queued_messages 0\nlog_dest stderr\n";
-        if (user.isEmpty()) {
+            + "\npersistence true\npersistence_location " + path.toUtf8() + "/\nqueue_qos0_messages true\nmax_queued_messages 0\nlog_dest stderr\n";
+        if (user.isEmpty())
             conf += "allow_anonymous true\n";
-        } else {
-            const QString passwords = dir.path() + QStringLiteral("/passwd");
-            if (QProcess::execute(QStringLiteral("mosquitto_passwd"),
-                                  {QStringLiteral("-c"), QStringLiteral("-b"), passwords, user, password}) != 0)
-                return false;
-            conf += "allow_anonymous false\npassword_file " + passwords.toUtf8() + '\n';
-        }
-        QFile file(dir.path() + QStringLiteral("/mosquitto.conf"));
-        if (!file.open(QIODevice::WriteOnly) || file.write(conf) != conf.size())
+        else if (QProcess::execute(QStringLiteral("mosquitto_passwd"), {"-c", "-b", path + "/passwd", user, password}) == 0)
+            conf += "password_file " + path.toUtf8() + "/passwd\n";
+        else
             return false;
-        file.close();
-        return restart();
+        QFile file(path + QStringLiteral("/mosquitto.conf"));
+        return file.open(QIODevice::WriteOnly) && file.write(conf) == conf.size() && file.flush() && restart();
     }
 
-    // Again on the same port with the same configuration.
+    // Again, on the same port with the same configuration.
     bool restart()
     {
         stop();
-        log.clear();
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QStringLiteral("sh"), {QStringLiteral("-c"),
-                                             QStringLiteral("PATH=$PATH:/usr/sbin mosquitto -c \"$1\" & b=$!; read x; kill $b; wait $b"),
-                                             QStringLiteral("sh"), dir.path() + QStringLiteral("/mosquitto.conf")});
+        process.start(QStringLiteral("sh"), {"-c", "PATH=$PATH:/usr/sbin mosquitto -c \"$1\" & b=$!; read x; kill $b; wait $b",
+                                             "sh", dir.path() + QStringLiteral("/mosquitto.conf")});
+        QByteArray log;
         QElapsedTimer t;
         t.start();
-        while (!log.contains("running") && process.state() != QProcess::NotRunning && t.elapsed() < 10000) {
+        while (!log.contains("running") && !log.contains("Error") && t.elapsed() < 10000) {
             process.waitForReadyRead(50);
             log += process.readAll();
         }
+        if (!log.contains("running"))
+            qWarning("%s", log.constData());
         return log.contains("running");
     }
 
@@ -84,7 +77,6 @@ public:
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
 
     quint16 port = 0;
-    QByteArray log;
 
 private:
     QTemporaryDir dir;
@@ -97,8 +89,8 @@ struct Delivered {
     bool retained;
 };
 
-// Subscribes to everything with a session the broker keeps, and reconnects
-// by itself when the broker comes back.
+// Subscribes to everything, in a session the broker keeps for it, and
+// reconnects by itself when the broker comes back.
 class BrokerListener
 {
 public:
@@ -113,14 +105,10 @@ public:
                 mosquitto_subscribe(m, nullptr, "#", 1);
         });
         mosquitto_subscribe_callback_set(mosq, [](mosquitto *, void *self, int, int, const int *) {
-            auto *l = static_cast<BrokerListener *>(self);
-            std::lock_guard<std::mutex> lock(l->mutex);
-            l->subscribed = true;
+            static_cast<BrokerListener *>(self)->add({});
         });
         mosquitto_message_callback_set(mosq, [](mosquitto *, void *self, const mosquitto_message *m) {
-            auto *l = static_cast<BrokerListener *>(self);
-            std::lock_guard<std::mutex> lock(l->mutex);
-            l->seen.append({m->topic, QByteArray(static_cast<const char *>(m->payload), m->payloadlen), m->retain});
+            static_cast<BrokerListener *>(self)->add({m->topic, QByteArray(static_cast<char *>(m->payload), m->payloadlen), m->retain});
         });
         mosquitto_reconnect_delay_set(mosq, 1, 1, false);
         mosquitto_connect(mosq, "127.0.0.1", port, 30);
@@ -133,36 +121,31 @@ public:
         mosquitto_destroy(mosq);
     }
 
+    bool subscribed()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return !seen.isEmpty();
+    }
+    // The messages on the topic (all for an empty one), in the order they came.
     QList<Delivered> messages(const QByteArray &topic = {})
     {
         std::lock_guard<std::mutex> lock(mutex);
         QList<Delivered> list;
         for (const Delivered &d : seen)
-            if (topic.isEmpty() || d.topic == topic)
+            if (!d.topic.isEmpty() && (topic.isEmpty() || d.topic == topic))
                 list.append(d);
         return list;
     }
 
-    // Runs the event loop until done says so, or ms have passed.
-    static bool waitFor(const std::function<bool()> &done, int ms = 10000)
+private:
+    // An entry without a topic stands for a subscription.
+    void add(const Delivered &d)
     {
-        QElapsedTimer t;
-        t.start();
-        while (!done() && t.elapsed() < ms)
-            QTest::qWait(20);
-        return done();
-    }
-    bool waitForSubscription()
-    {
-        return waitFor([this] {
-            std::lock_guard<std::mutex> lock(mutex);
-            return subscribed;
-        });
+        std::lock_guard<std::mutex> lock(mutex);
+        seen.append(d);
     }
 
-private:
     mosquitto *mosq;
     std::mutex mutex;
-    bool subscribed = false;
     QList<Delivered> seen;
 };
