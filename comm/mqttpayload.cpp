@@ -69,24 +69,20 @@ QString discoveryNodeId(const QString &prefix)
 
 QString discoveryDeviceClass(int column)
 {
+    static const struct {
+        const char *unit;
+        const char *deviceClass;
+    } byUnit[] = {{"V", "voltage"},         {"A", "current"},          {"W", "power"},
+                  {"Var", "reactive_power"}, {"VA", "apparent_power"}, {"Hz", "frequency"}};
     if (column == 0)
         return QStringLiteral("energy");
-    const QString unit = QString::fromLatin1(ParamTable[column].unit).simplified();
-    const QString name = trimmedName(column);
-    if (unit == QLatin1String("V"))
-        return QStringLiteral("voltage");
-    if (unit == QLatin1String("A"))
-        return QStringLiteral("current");
-    if (unit == QLatin1String("W"))
-        return QStringLiteral("power");
-    if (unit == QLatin1String("Var"))
-        return QStringLiteral("reactive_power");
-    if (unit == QLatin1String("VA"))
-        return QStringLiteral("apparent_power");
-    if (unit == QLatin1String("Hz"))
-        return QStringLiteral("frequency");
-    if (name == QLatin1String("COS"))
+    if (trimmedName(column) == QLatin1String("COS"))
         return QStringLiteral("power_factor");
+    const QString unit = QString::fromLatin1(ParamTable[column].unit).simplified();
+    for (const auto &u : byUnit) {
+        if (unit == QLatin1String(u.unit))
+            return QString::fromLatin1(u.deviceClass);
+    }
     // Distortions, crest factors and unbalance have no class of their own.
     return QString();
 }

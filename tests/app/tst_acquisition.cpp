@@ -274,13 +274,12 @@ private slots:
         QVERIFY(dialog.seen);
         action("action_Stop")->trigger();
         QTRY_VERIFY(!plot->footer().text().contains(QStringLiteral("转发")));
-        const QList<QStandardItem *> lines =
-            window->findChild<EventView *>()->model()->findItems(QStringLiteral("数据转发："), Qt::MatchStartsWith, 2);
-        QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines[0]->text(), QStringLiteral("数据转发：已连接 MQTT 服务器 ") + broker.address());
-        QCOMPARE(lines[1]->text(), QStringLiteral("数据转发：未连接 MQTT 服务器 %1（连接中断），稍后重试").arg(broker.address()));
-        QVERIFY(lines[2]->text().startsWith(QStringLiteral("数据转发：已停止")));
-        QVERIFY(window->findChild<EventView *>()->model()->findItems(QStringLiteral("s3cret"), Qt::MatchContains, 2).isEmpty());
+        QStringList lines;
+        for (QStandardItem *line : window->findChild<EventView *>()->model()->findItems("数据转发：", Qt::MatchStartsWith, 2))
+            lines << line->text().section("，", 0, 0);
+        QCOMPARE(lines, QStringList({"数据转发：已连接 MQTT 服务器 " + broker.address(),
+                                     "数据转发：未连接 MQTT 服务器 " + broker.address() + "（连接中断）", "数据转发：已停止"}));
+        QVERIFY(window->findChild<EventView *>()->model()->findItems("s3cret", Qt::MatchContains, 2).isEmpty());
     }
 
     void openFailureShowsPortName()

@@ -84,8 +84,7 @@ private:
 };
 
 struct Delivered {
-    QByteArray topic;
-    QByteArray payload;
+    QByteArray topic, payload;
     bool retained;
 };
 
@@ -98,17 +97,12 @@ public:
     {
         static int count = 0;
         mosquitto_lib_init();
-        const QByteArray id = "zep-test-" + QByteArray::number(getpid()) + '-' + QByteArray::number(++count);
-        mosq = mosquitto_new(id.constData(), false, this);
-        mosquitto_connect_callback_set(mosq, [](mosquitto *m, void *, int rc) {
-            if (rc == 0)
-                mosquitto_subscribe(m, nullptr, "#", 1);
-        });
-        mosquitto_subscribe_callback_set(mosq, [](mosquitto *, void *self, int, int, const int *) {
-            static_cast<BrokerListener *>(self)->add({});
-        });
-        mosquitto_message_callback_set(mosq, [](mosquitto *, void *self, const mosquitto_message *m) {
-            static_cast<BrokerListener *>(self)->add({m->topic, QByteArray(static_cast<char *>(m->payload), m->payloadlen), m->retain});
+        mosq = mosquitto_new(QStringLiteral("zep-test-%1-%2").arg(getpid()).arg(++count).toUtf8().constData(), false, this);
+        mosquitto_connect_callback_set(mosq, [](mosquitto *m, void *, int) { mosquitto_subscribe(m, nullptr, "#", 1); });
+        // An entry without a topic stands for the subscription.
+        mosquitto_subscribe_callback_set(mosq, [](mosquitto *, void *l, int, int, const int *) { add(l, {}); });
+        mosquitto_message_callback_set(mosq, [](mosquitto *, void *l, const mosquitto_message *m) {
+            add(l, {m->topic, QByteArray(static_cast<char *>(m->payload), m->payloadlen), m->retain});
         });
         mosquitto_reconnect_delay_set(mosq, 1, 1, false);
         mosquitto_connect(mosq, "127.0.0.1", port, 30);
@@ -126,7 +120,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex);
         return !seen.isEmpty();
     }
-    // The messages on the topic (all for an empty one), in the order they came.
+    // On the topic (every topic for an empty one), in the order they came.
     QList<Delivered> messages(const QByteArray &topic = {})
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -138,11 +132,11 @@ public:
     }
 
 private:
-    // An entry without a topic stands for a subscription.
-    void add(const Delivered &d)
+    static void add(void *listener, const Delivered &d)
     {
-        std::lock_guard<std::mutex> lock(mutex);
-        seen.append(d);
+        auto *l = static_cast<BrokerListener *>(listener);
+        std::lock_guard<std::mutex> lock(l->mutex);
+        l->seen.append(d);
     }
 
     mosquitto *mosq;

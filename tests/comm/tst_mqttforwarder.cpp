@@ -17,13 +17,12 @@ namespace {
 
 constexpr uint32_t kT0 = 1700000000u;
 
+// Column 0: the energy; text: the value as the state carries it.
 struct Quantity {
     const char *tag;
-    int column; // 0: the energy
+    int column;
     float value;
-    const char *text; // as the state carries it
-    const char *unit;
-    const char *deviceClass;
+    const char *text, *unit, *deviceClass;
 };
 
 const Quantity kQuantities[] = {
@@ -72,8 +71,8 @@ class TestMqttForwarder : public QObject
     Q_OBJECT
 
     BrokerProcess broker;
-    QList<Delivered> live;     // subscribed before the forwarder came
-    QList<Delivered> retained; // subscribed once it had connected
+    std::unique_ptr<BrokerListener> live;     // subscribed before the forwarder came
+    std::unique_ptr<BrokerListener> retained; // subscribed once it had connected
     QList<ForwardStatus> statuses;
 
     std::unique_ptr<MqttForwarder> forwarder(const QString &server, bool discovery = false, const QString &password = {})
@@ -89,17 +88,15 @@ private slots:
     void initTestCase()
     {
         QVERIFY(broker.start());
-        BrokerListener before(broker.port);
-        QTRY_VERIFY(before.subscribed());
+        live = std::make_unique<BrokerListener>(broker.port);
+        QTRY_VERIFY(live->subscribed());
         auto f = forwarder(broker.address(), true);
         QTRY_COMPARE(state(), ForwardStatus::State::Connected);
         f->pollStored(kT0, record());
-        QTRY_COMPARE(before.messages("zep/test/energy").size(), 1);
-        BrokerListener after(broker.port);
-        QTRY_VERIFY(after.messages().size() >= 33);
-        QCOMPARE(after.messages("zep/test/status").first().payload, QByteArray("online"));
-        live = before.messages();
-        retained = after.messages();
+        QTRY_COMPARE(live->messages("zep/test/energy").size(), 1);
+        retained = std::make_unique<BrokerListener>(broker.port);
+        QTRY_VERIFY(retained->messages().size() >= 33);
+        QCOMPARE(retained->messages("zep/test/status").first().payload, QByteArray("online"));
         // Once the run is over, the status says so.
         f.reset();
         BrokerListener end(broker.port);
@@ -129,15 +126,8 @@ private slots:
         QFETCH(QString, deviceClass);
         const QString name = column ? QString::fromLatin1(ParamTable[column].name).simplified() : QStringLiteral("energy");
         const QString topic = column ? "zep/test/state" : "zep/test/energy";
-        const QString configTopic = "homeassistant/sensor/zep_test/" + name + "/config";
-        const auto only = [](const QList<Delivered> &list, const QString &t) {
-            QList<Delivered> found;
-            for (const Delivered &d : list)
-                if (d.topic == t)
-                    found << d;
-            return found;
-        };
-        const QList<Delivered> states = only(live, topic), configs = only(retained, configTopic);
+        const QList<Delivered> states = live->messages(topic.toLatin1());
+        const QList<Delivered> configs = retained->messages("homeassistant/sensor/zep_test/" + name.toLatin1() + "/config");
         QCOMPARE(states.size(), 1);
         QCOMPARE(configs.size(), 1);
         QVERIFY(!states[0].retained && configs[0].retained);
@@ -210,45 +200,32 @@ private slots:
         QCOMPARE(times(listener.messages("zep/test/energy")), expected);
     }
 
-    void password_data()
-    {
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("footer");
-        QTest::newRow("wrong") << "wrong-secret" << "转发：服务器拒绝连接（未获授权，请检查用户名和密码）";
-        QTest::newRow("right") << "right-secret" << "转发：已连接";
-    }
-
-    void password()
-    {
-        QFETCH(QString, password);
-        QFETCH(QString, footer);
-        BrokerProcess secured;
-        QVERIFY(secured.start("meter", "right-secret"));
-        auto f = forwarder(secured.address(), false, password);
-        QTRY_COMPARE(statuses.isEmpty() ? QString() : forwardFooterText(statuses.last()), footer);
-        for (const ForwardStatus &s : statuses)
-            QVERIFY(!forwardLogText(s, secured.address()).contains(password));
-    }
-
     void pollsKeepTheirInterval_data()
     {
-        QTest::addColumn<QString>("server"); // empty: the servers below
-        QTest::newRow("broker away") << "127.0.0.1:1";
-        QTest::newRow("host name unknown") << "no-such-broker.invalid:1883";
-        QTest::newRow("server that never answers") << "";
-        QTest::newRow("password refused") << "secured";
+        QTest::addColumn<QString>("server"); // empty: one that never answers
+        QTest::addColumn<QString>("password"); // set: a broker that asks for one
+        QTest::addColumn<QString>("footer");
+        const QString away = QStringLiteral("转发：未连接（");
+        QTest::newRow("broker away") << "127.0.0.1:1" << "" << away;
+        QTest::newRow("host name unknown") << "no-such-broker.invalid:1883" << "" << away;
+        QTest::newRow("server that never answers") << "" << "" << away;
+        QTest::newRow("password refused") << "" << "wrong-secret" << "转发：服务器拒绝连接（未获授权，请检查用户名和密码）";
+        QTest::newRow("password taken") << "" << "right-secret" << "转发：已连接";
     }
 
-    // With the broker away, unknown, silent or refusing, the polls of an
-    // acquisition start one interval apart, and Stop ends it at once.
+    // With the broker away, unknown, silent, refusing or there, the polls of
+    // an acquisition start one interval apart, and Stop ends it at once. The
+    // password shows nowhere.
     void pollsKeepTheirInterval()
     {
         QFETCH(QString, server);
-        BrokerProcess refusing;
+        QFETCH(QString, password);
+        QFETCH(QString, footer);
+        BrokerProcess secured;
         QTcpServer silent;
-        if (server == "secured") {
-            QVERIFY(refusing.start("meter", "right-secret"));
-            server = refusing.address();
+        if (!password.isEmpty()) {
+            QVERIFY(secured.start("meter", "right-secret"));
+            server = secured.address();
         } else if (server.isEmpty()) {
             QVERIFY(silent.listen(QHostAddress::LocalHost));
             server = QStringLiteral("127.0.0.1:%1").arg(silent.serverPort());
@@ -260,7 +237,7 @@ private slots:
         auto clock = std::make_shared<PollClock>();
         SamplingThread thread;
         thread.setSettings(settings);
-        thread.addPollListener(std::shared_ptr<MqttForwarder>(forwarder(server, true, "wrong")));
+        thread.addPollListener(std::shared_ptr<MqttForwarder>(forwarder(server, true, password)));
         thread.addPollListener(clock);
         clock->clock.start();
         thread.start();
@@ -270,7 +247,9 @@ private slots:
         QVERIFY(clock->stored.size() >= 4);
         for (int i = 1; i < clock->stored.size(); ++i)
             QVERIFY2(qAbs(clock->stored[i] - clock->stored[i - 1] - 1000) < 300, qPrintable(QString::number(clock->stored[i])));
-        QVERIFY(state() != ForwardStatus::State::Connected);
+        QVERIFY(forwardFooterText(statuses.last()).startsWith(footer));
+        for (const ForwardStatus &s : statuses)
+            QVERIFY(!forwardLogText(s, server).contains("secret") && !forwardFooterText(s).contains("secret"));
     }
 };
 
