@@ -106,12 +106,9 @@ private slots:
 
     void published_data()
     {
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("unit");
-        QTest::addColumn<QString>("deviceClass");
-        for (const Quantity &q : kQuantities)
-            QTest::newRow(q.tag) << q.column << q.text << q.unit << q.deviceClass;
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(std::size(kQuantities)); ++i)
+            QTest::newRow(kQuantities[i].tag) << i;
     }
 
     // The state and the energy carry each value with the digits the data
@@ -120,10 +117,8 @@ private slots:
     // Assistant knows.
     void published()
     {
-        QFETCH(int, column);
-        QFETCH(QString, text);
-        QFETCH(QString, unit);
-        QFETCH(QString, deviceClass);
+        QFETCH(int, row);
+        const int column = kQuantities[row].column;
         const QString name = column ? QString::fromLatin1(ParamTable[column].name).simplified() : QStringLiteral("energy");
         const QString topic = column ? "zep/test/state" : "zep/test/energy";
         const QList<Delivered> states = live->messages(topic.toLatin1());
@@ -135,15 +130,15 @@ private slots:
         QCOMPARE(values.size(), column ? 32 : 2);
         QCOMPARE(values[QStringLiteral("time")].toString(), isoTimeText(kT0));
         QVERIFY(values[QStringLiteral("time")].toString().contains(QRegularExpression("T\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$")));
-        QVERIFY(states[0].payload.contains(QString("\"%1\":%2%3").arg(name, text, column % 31 ? "," : "}").toLatin1()));
+        QVERIFY(states[0].payload.contains(QString("\"%1\":%2%3").arg(name, kQuantities[row].text, column % 31 ? "," : "}").toLatin1()));
 
         QJsonObject expected{{"name", name}, {"unique_id", "zep_test_" + name}, {"state_topic", topic},
                              {"value_template", "{{ value_json." + name + " }}"}, {"availability_topic", "zep/test/status"},
                              {"state_class", column ? "measurement" : "total_increasing"}};
-        if (!unit.isEmpty())
-            expected["unit_of_measurement"] = unit;
-        if (!deviceClass.isEmpty())
-            expected["device_class"] = deviceClass;
+        if (*kQuantities[row].unit)
+            expected["unit_of_measurement"] = kQuantities[row].unit;
+        if (*kQuantities[row].deviceClass)
+            expected["device_class"] = kQuantities[row].deviceClass;
         QJsonObject device = QJsonDocument::fromJson(configs[0].payload).object();
         QCOMPARE(device.take("device").toObject()["identifiers"].toArray(), QJsonArray{"zep_test"});
         QCOMPARE(device, expected);
