@@ -248,5 +248,5 @@ private slots:
     }
 };
 
-ZEP_TEST_MAIN(TestMqttForwarder)
+ZEP_TEST_MAIN_CORE(TestMqttForwarder)
 #include "tst_mqttforwarder.moc"
