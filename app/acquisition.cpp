@@ -45,6 +45,7 @@ void Acquisition::openRealTimeWindow()
     if (samplingThread)
         samplingThread->setJournal(realPlot->journal());
     realPlot->setPollFaults(pollFaults);
+    realPlot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
 }
 
 void Acquisition::realTimeWindowDestroyed()
@@ -64,7 +65,7 @@ void Acquisition::keepJournalingWithoutWindow()
     }
 }
 
-void Acquisition::start(const ComConfig &settings, bool keepAcquiring)
+void Acquisition::start(const ComConfig &settings, bool keepAcquiring, const ForwardConfig &forwarding)
 {
     if (samplingThread)
         return;
@@ -79,6 +80,7 @@ void Acquisition::start(const ComConfig &settings, bool keepAcquiring)
     samplingThread->setKeepAcquiring(keepAcquiring);
     samplingThread->setSettings(settings);
     pollFaults = PollFaultTally();
+    startForwarding(forwarding);
     if (realPlot) {
         samplingThread->setJournal(realPlot->journal());
         realPlot->setPollFaults(pollFaults);
@@ -143,4 +145,35 @@ void Acquisition::reportJournalError(const QString &path)
 {
     if (!shuttingDown)
         emit warning(journalFailureText(path));
+}
+
+void Acquisition::startForwarding(const ForwardConfig &forwarding)
+{
+    forwarder.reset();
+    forwardNote.clear();
+    forwardLogLine.clear();
+    if (realPlot)
+        realPlot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
+    if (!forwarding.enabled)
+        return;
+    forwardServer = forwarding.server;
+    forwarder = std::make_shared<MqttForwarder>(forwarding);
+    // Emitted by the publishing thread: queued to this one.
+    connect(forwarder.get(), &MqttForwarder::statusChanged, this, &Acquisition::showForwardStatus);
+    samplingThread->addPollListener(forwarder);
+}
+
+void Acquisition::showForwardStatus(const ForwardStatus &status)
+{
+    // The last words of an earlier acquisition's publisher may come late.
+    if (sender() != forwarder.get())
+        return;
+    forwardNote = forwardFooterText(status);
+    if (realPlot)
+        realPlot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
+    const QString line = forwardLogText(status, forwardServer);
+    if (!line.isEmpty() && line != forwardLogLine) {
+        forwardLogLine = line;
+        emit addComMessage(line);
+    }
 }

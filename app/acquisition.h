@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/mqttforwarder.h"
 #include "comm/pollfaults.h"
 #include "comm/samplingthread.h"
 #include "data/appconfig.h"
@@ -36,8 +37,9 @@ public:
     // Activates the real-time window, creating it when there is none.
     void openRealTimeWindow();
     // A new thread with these settings, unless one exists; keepAcquiring
-    // goes on through failed polls.
-    void start(const ComConfig &settings, bool keepAcquiring);
+    // goes on through failed polls. With forwarding on, its polls are
+    // published to the broker too.
+    void start(const ComConfig &settings, bool keepAcquiring, const ForwardConfig &forwarding = ForwardConfig());
     // The settings of the latest start, for the texts of its errors.
     const ComConfig &communicationSettings() const { return settings; }
     // Waits for the thread to leave its loop; the object goes when its
@@ -65,8 +67,11 @@ private slots:
     void keepJournalingWithoutWindow();
     void realTimeWindowDestroyed();
     void threadFinished();
+    void showForwardStatus(const ForwardStatus &status);
 
 private:
+    void startForwarding(const ForwardConfig &forwarding);
+
     Documents &windows;
     RealPlot *realPlot = nullptr;
     SamplingThread *samplingThread = nullptr;
@@ -79,4 +84,10 @@ private:
     PollFaultTally pollFaults;
     // Set once the close has been accepted: warnings are no longer shown.
     bool shuttingDown = false;
+    // The publisher of the latest acquisition, kept after it so that its
+    // last messages can go out; what the footer and the event log last said.
+    std::shared_ptr<MqttForwarder> forwarder;
+    QString forwardServer;
+    QString forwardNote;
+    QString forwardLogLine;
 };

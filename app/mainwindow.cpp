@@ -9,6 +9,7 @@
 #include "app/recentfiles.h"
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
+#include "comm/forwardcfgdlg.h"
 #include "data/appconfig.h"
 #include "realtime/livejournal.h"
 #include "realtime/realplot.h"
@@ -90,6 +91,7 @@ void MainWindow::connectActions()
 {
     Ui::MainWindow &f = *ui;
     connect(f.action_com, &QAction::triggered, this, &MainWindow::actionComCfgTriggered);
+    connect(f.action_forward, &QAction::triggered, this, [this] { ForwardCfgDlg(this, isAcquiring()).exec(); });
     connect(f.action_display, &QAction::triggered, this, &MainWindow::actionDisCfgTriggered);
     connect(f.action_zepabout, &QAction::triggered, this, &MainWindow::actionAboutTriggered);
     connect(f.action_open, &QAction::triggered, this, &MainWindow::actionOpenTriggered);
@@ -393,7 +395,7 @@ void MainWindow::CloseReadCommPlot()
 
 void MainWindow::actionStartRead()
 {
-    acquisition->start(AppConfig.comm, keepAcquiringAfterErrors());
+    acquisition->start(AppConfig.comm, keepAcquiringAfterErrors(), storedForwardConfig());
     updateMenus();
 }
 
@@ -426,8 +428,7 @@ void MainWindow::showWarning(const QString &text)
 
 void MainWindow::actionComCfgTriggered()
 {
-    ComCfgDlg dialog(this, acquisition->isAcquiring());
-    dialog.exec();
+    ComCfgDlg(this, acquisition->isAcquiring()).exec();
 }
 
 void MainWindow::actionDisCfgTriggered()
@@ -439,8 +440,7 @@ void MainWindow::actionDisCfgTriggered()
 
 void MainWindow::actionAboutTriggered()
 {
-    ZEPAbout about(this);
-    about.exec();
+    ZEPAbout(this).exec();
 }
 
 void MainWindow::actionEventViewTriggered()

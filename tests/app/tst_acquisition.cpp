@@ -1,6 +1,8 @@
+#include "../comm/brokertesting.h"
 #include "../comm/simprocess.h"
 #include "app/eventview.h"
 #include "comm/comcfgdlg.h"
+#include "comm/forwardcfgdlg.h"
 #include "mainwindowtest.h"
 #include "comm/modbusframe.h"
 #include "data/appconfig.h"
@@ -16,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMdiArea>
@@ -244,6 +247,39 @@ private slots:
         boxes.stop();
         QVERIFY(boxes.seen.isEmpty());
         QCOMPARE(window->findChild<EventView *>()->model()->findItems(QStringLiteral(" 发送数据失败"), Qt::MatchEndsWith, 2).size(), 1);
+    }
+
+    // Publishing shows in the footer and, once per change, in the event log,
+    // and its settings cannot change meanwhile; the password shows nowhere.
+    void forwardingShowsItsState()
+    {
+        BrokerProcess broker;
+        QVERIFY(broker.start());
+        storeForwardConfig({true, broker.address(), QStringLiteral("meter"), QStringLiteral("s3cret"), QStringLiteral("zep/t"), false});
+        startSimulator(true);
+        action("action_Event")->trigger();
+        action("action_ReadCom")->trigger();
+        action("action_Start")->trigger();
+        RealPlot *plot = window->realTimeWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(plot->footer().text().endsWith(QStringLiteral("    转发：已连接")), 10000);
+        broker.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(plot->footer().text().contains(QStringLiteral("    转发：未连接（")), 10000);
+        const int polls = storeSize();
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= polls + 2, 5000);
+        zeptest::ModalWatch<ForwardCfgDlg> dialog([](ForwardCfgDlg *d) {
+            QVERIFY(!d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->isEnabled());
+            d->reject();
+        });
+        action("action_forward")->trigger();
+        QVERIFY(dialog.seen);
+        action("action_Stop")->trigger();
+        QTRY_VERIFY(!plot->footer().text().contains(QStringLiteral("转发")));
+        QStringList lines;
+        for (QStandardItem *line : window->findChild<EventView *>()->model()->findItems("数据转发：", Qt::MatchStartsWith, 2))
+            lines << line->text().section("，", 0, 0);
+        QCOMPARE(lines, QStringList({"数据转发：已连接 MQTT 服务器 " + broker.address(),
+                                     "数据转发：未连接 MQTT 服务器 " + broker.address() + "（连接中断）", "数据转发：已停止"}));
+        QVERIFY(window->findChild<EventView *>()->model()->findItems("s3cret", Qt::MatchContains, 2).isEmpty());
     }
 
     void openFailureShowsPortName()

@@ -76,6 +76,7 @@ private slots:
         };
         row("action_display", "显示设置(&D)", "", true, false, true);
         row("action_com", "通讯设置(&C)", "", true, false, true);
+        row("action_forward", "数据转发(&M)…", "", false, false, true);
         row("action_zepabout", "关于ZEP(&E)", "", true, false, true);
         row("action_open", "打开(&O)", "Ctrl+O", true, false, true);
         row("action_save", "保存(&S)", "Ctrl+S", true, false, false);
@@ -151,7 +152,7 @@ private slots:
                  QStringList({"action_showTable", "action_showPlot", "action_Stat", "action_Report", "-", "action_Tool",
                               "action_Status", "action_Event"}));
         QCOMPARE(entries(menu("menu_Real")->actions()), QStringList({"action_Start", "action_Stop"}));
-        QCOMPARE(entries(menu("menu_setting")->actions()), QStringList({"action_display", "action_com"}));
+        QCOMPARE(entries(menu("menu_setting")->actions()), QStringList({"action_display", "action_com", "action_forward"}));
         QCOMPARE(entries(menu("menu_about")->actions()), QStringList({"action_zepabout"}));
         QCOMPARE(menu("menu_recent")->title(), QStringLiteral("最近(&R)"));
         QCOMPARE(menu("menu_recent")->actions().size(), MaxRecentFiles);

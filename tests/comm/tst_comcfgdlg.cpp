@@ -1,4 +1,5 @@
 #include "comm/comcfgdlg.h"
+#include "comm/forwardcfgdlg.h"
 #include "data/appconfig.h"
 #include "testsupport.h"
 
@@ -282,6 +283,55 @@ private slots:
         pressOk(dlg);
         QVERIFY(keepAcquiringAfterErrors() && !QFile::exists(configFilePath()));
         QVERIFY(child<QCheckBox>(*std::make_unique<ComCfgDlg>(), "checkBox_keep")->isChecked());
+    }
+
+    void forwarding_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QString>("message"); // empty: stored
+        QTest::newRow("defaults") << "" << "" << "";
+        QTest::newRow("host name, port") << "broker.lan:8883" << "site/feeder-1" << "";
+        QTest::newRow("empty host") << ":1883" << "" << "请填写 MQTT 服务器的地址（主机:端口）。";
+        QTest::newRow("port 0") << "127.0.0.1:0" << "" << "服务器地址“127.0.0.1:0”无效：请写成 主机:端口，端口为 1 到 65535。";
+        QTest::newRow("port 65536") << "127.0.0.1:65536" << "" << "服务器地址“127.0.0.1:65536”无效：请写成 主机:端口，端口为 1 到 65535。";
+        QTest::newRow("prefix with +") << "" << "zep/+/a" << "主题前缀不能含有“+”或“#”。";
+        QTest::newRow("prefix with #") << "" << "zep/#" << "主题前缀不能含有“+”或“#”。";
+    }
+
+    // Bad values are refused with a message and the dialog stays; good ones
+    // go to the per-user store, which nobody else may read (it holds the
+    // password).
+    void forwarding()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, prefix);
+        QFETCH(QString, message);
+        QSettings().clear();
+        ForwardCfgDlg dlg;
+        dlg.show();
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("数据转发"));
+        QWidget *first = dlg.nextInFocusChain();
+        while (first->focusPolicy() == Qt::NoFocus)
+            first = first->nextInFocusChain();
+        QCOMPARE(first->objectName(), QStringLiteral("checkBox_enabled"));
+        QCOMPARE(dlg.formSettings(), defaultForwardConfig());
+        QCOMPARE(dlg.formSettings().prefix, QStringLiteral("zep/") + QSysInfo::machineHostName());
+        child<QCheckBox>(dlg, "checkBox_enabled")->click();
+        if (!server.isEmpty())
+            child<QLineEdit>(dlg, "lineEdit_server")->setText(server);
+        if (!prefix.isEmpty())
+            child<QLineEdit>(dlg, "lineEdit_prefix")->setText(prefix);
+        child<QLineEdit>(dlg, "lineEdit_password")->setText(QStringLiteral("s3cret"));
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
+        pressOk(dlg);
+        QTRY_COMPARE(boxes.seen.size(), message.isEmpty() ? 0 : 1);
+        QCOMPARE(boxes.seen.isEmpty() ? QString() : boxes.seen[0].text, message);
+        QCOMPARE(dlg.isVisible(), !message.isEmpty());
+        QCOMPARE(storedForwardConfig() == dlg.formSettings(), message.isEmpty());
+        // No group or other bits.
+        QCOMPARE(int(QFile::permissions(QSettings().fileName()) & 0x77), 0);
     }
 };
 

@@ -1,0 +1,125 @@
+#include "comm/forwardconfig.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSysInfo>
+
+namespace {
+
+const QString kGroup = QStringLiteral("forward");
+
+// The store holds the broker's password: nobody but the user may read it.
+// A new file is made private before anything is written to it; the store
+// replaces its file keeping the mode it finds.
+void keepPrivate(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists()) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            file.close();
+    }
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+} // namespace
+
+bool ForwardConfig::operator==(const ForwardConfig &o) const
+{
+    return enabled == o.enabled && server == o.server && user == o.user && password == o.password && prefix == o.prefix
+        && discovery == o.discovery;
+}
+
+QString defaultForwardPrefix()
+{
+    const QString host = QSysInfo::machineHostName();
+    return QStringLiteral("zep/") + (host.isEmpty() ? QStringLiteral("zep") : host);
+}
+
+ForwardConfig defaultForwardConfig()
+{
+    ForwardConfig config;
+    config.prefix = defaultForwardPrefix();
+    return config;
+}
+
+bool parseBrokerAddress(const QString &text, QString *host, int *port)
+{
+    const QString t = text.trimmed();
+    QString name = t;
+    QString portText;
+    if (t.startsWith(QLatin1Char('['))) {
+        const int close = t.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return false;
+        name = t.mid(1, close - 1);
+        const QString rest = t.mid(close + 1);
+        if (!rest.isEmpty() && !rest.startsWith(QLatin1Char(':')))
+            return false;
+        portText = rest.mid(1);
+        if (rest.isEmpty())
+            portText = QStringLiteral("1883");
+    } else if (t.count(QLatin1Char(':')) == 1) {
+        name = t.section(QLatin1Char(':'), 0, 0);
+        portText = t.section(QLatin1Char(':'), 1);
+    } else {
+        portText = QStringLiteral("1883");
+    }
+    bool ok = false;
+    const int number = portText.toInt(&ok);
+    if (name.isEmpty() || name.contains(QLatin1Char(' ')) || !ok || number < 1 || number > 65535)
+        return false;
+    *host = name;
+    *port = number;
+    return true;
+}
+
+QString forwardConfigProblem(const ForwardConfig &config)
+{
+    if (!config.enabled)
+        return QString();
+    QString host;
+    int port = 0;
+    if (config.server.trimmed().isEmpty() || config.server.trimmed().startsWith(QLatin1Char(':')))
+        return QStringLiteral("请填写 MQTT 服务器的地址（主机:端口）。");
+    if (!parseBrokerAddress(config.server, &host, &port))
+        return QStringLiteral("服务器地址“%1”无效：请写成 主机:端口，端口为 1 到 65535。").arg(config.server);
+    if (config.prefix.isEmpty())
+        return QStringLiteral("请填写主题前缀。");
+    if (config.prefix.contains(QLatin1Char('+')) || config.prefix.contains(QLatin1Char('#')))
+        return QStringLiteral("主题前缀不能含有“+”或“#”。");
+    return QString();
+}
+
+ForwardConfig storedForwardConfig()
+{
+    const ForwardConfig d = defaultForwardConfig();
+    QSettings settings;
+    settings.beginGroup(kGroup);
+    ForwardConfig c;
+    c.enabled = settings.value(QStringLiteral("enabled"), d.enabled).toBool();
+    c.server = settings.value(QStringLiteral("server"), d.server).toString();
+    c.user = settings.value(QStringLiteral("user")).toString();
+    c.password = settings.value(QStringLiteral("password")).toString();
+    c.prefix = settings.value(QStringLiteral("prefix"), d.prefix).toString();
+    c.discovery = settings.value(QStringLiteral("discovery"), d.discovery).toBool();
+    return c;
+}
+
+void storeForwardConfig(const ForwardConfig &config)
+{
+    QSettings settings;
+    keepPrivate(settings.fileName());
+    settings.beginGroup(kGroup);
+    settings.setValue(QStringLiteral("enabled"), config.enabled);
+    settings.setValue(QStringLiteral("server"), config.server);
+    settings.setValue(QStringLiteral("user"), config.user);
+    settings.setValue(QStringLiteral("password"), config.password);
+    settings.setValue(QStringLiteral("prefix"), config.prefix);
+    settings.setValue(QStringLiteral("discovery"), config.discovery);
+    settings.endGroup();
+    settings.sync();
+    keepPrivate(settings.fileName());
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+// Where live readings are published besides the window: an MQTT broker. A
+// per-user choice, kept in the per-user settings store (the password with
+// it), not in config/config.ini.
+struct ForwardConfig {
+    bool enabled = false;
+    QString server = QStringLiteral("127.0.0.1:1883"); // host:port
+    QString user;
+    QString password;
+    QString prefix;          // topics are <prefix>/state, <prefix>/energy, <prefix>/status
+    bool discovery = true;   // Home Assistant discovery configs on each connection
+
+    bool operator==(const ForwardConfig &o) const;
+    bool operator!=(const ForwardConfig &o) const { return !(*this == o); }
+};
+
+// "zep/<host name>".
+QString defaultForwardPrefix();
+// Off, the local broker, this machine's prefix, discovery on.
+ForwardConfig defaultForwardConfig();
+
+// "host:port", "host" (port 1883) or "[v6 address]:port". False for an empty
+// host or a port that is not a number from 1 to 65535.
+bool parseBrokerAddress(const QString &text, QString *host, int *port);
+// Why the settings cannot be used, as the dialog says it; empty when they
+// can (or when forwarding is off, where nothing of them is used).
+QString forwardConfigProblem(const ForwardConfig &config);
+
+// The stored choice, or the defaults.
+ForwardConfig storedForwardConfig();
+// Stores the choice; the settings file is made readable by the user alone
+// before the password goes into it.
+void storeForwardConfig(const ForwardConfig &config);

@@ -1,0 +1,491 @@
+#include "comm/mqttforwarder.h"
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// " TP  ", the total active power in W.
+constexpr int kActivePowerColumn = 13;
+constexpr int kKeepAliveSeconds = 30;
+// A server that takes the connection and never answers is given up on.
+constexpr milliseconds kConnectTimeout{10000};
+constexpr milliseconds kFirstPause{1000};
+constexpr milliseconds kLongestPause{60000};
+// After the run: for the last messages and the "offline".
+constexpr milliseconds kFinishTime{3000};
+constexpr milliseconds kOfflineTime{1000};
+// What the owner waits for the publishing thread before leaving it alone.
+constexpr milliseconds kOwnerWait{1000};
+// Messages handed to the library and not yet written out. Kept small, so
+// that a slow broker leaves the backlog in the bounded queue.
+constexpr size_t kInFlightLimit = 50;
+constexpr int kLoopMs = 50;
+
+QString refusalText(int code)
+{
+    switch (code) {
+    case 1:
+        return QStringLiteral("不支持此协议版本");
+    case 2:
+        return QStringLiteral("客户端标识被拒绝");
+    case 3:
+        return QStringLiteral("服务暂不可用");
+    case 4:
+        return QStringLiteral("用户名或密码错误");
+    case 5:
+        return QStringLiteral("未获授权，请检查用户名和密码");
+    default:
+        return QStringLiteral("代码 %1").arg(code);
+    }
+}
+
+QString failureText(int rc, int error)
+{
+    if (rc == MOSQ_ERR_EAI)
+        return QStringLiteral("找不到该主机名");
+    if (rc == MOSQ_ERR_ERRNO) {
+        switch (error) {
+        case ECONNREFUSED:
+            return QStringLiteral("连接被拒绝");
+        case ETIMEDOUT:
+            return QStringLiteral("连接超时");
+        case EHOSTUNREACH:
+        case ENETUNREACH:
+            return QStringLiteral("网络不可达");
+        case 0:
+            break;
+        default:
+            return QString::fromLocal8Bit(strerror(error));
+        }
+    }
+    if (rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_KEEPALIVE || rc == MOSQ_ERR_NO_CONN)
+        return QStringLiteral("连接中断");
+    return QString::fromUtf8(mosquitto_strerror(rc));
+}
+
+} // namespace
+
+QString forwardFooterText(const ForwardStatus &status)
+{
+    switch (status.state) {
+    case ForwardStatus::State::Connected:
+        return QStringLiteral("转发：已连接");
+    case ForwardStatus::State::Refused:
+        return QStringLiteral("转发：服务器拒绝连接（%1）").arg(status.reason);
+    case ForwardStatus::State::Ended:
+        return QString();
+    case ForwardStatus::State::Connecting:
+    case ForwardStatus::State::Disconnected:
+        break;
+    }
+    return QStringLiteral("转发：未连接（%1 条待发送）").arg(status.pending);
+}
+
+QString forwardLogText(const ForwardStatus &status, const QString &server)
+{
+    switch (status.state) {
+    case ForwardStatus::State::Connecting:
+        break;
+    case ForwardStatus::State::Connected:
+        return QStringLiteral("数据转发：已连接 MQTT 服务器 %1").arg(server);
+    case ForwardStatus::State::Disconnected:
+        return QStringLiteral("数据转发：未连接 MQTT 服务器 %1（%2），稍后重试").arg(server, status.reason);
+    case ForwardStatus::State::Refused:
+        return QStringLiteral("数据转发：MQTT 服务器 %1 拒绝连接（%2），稍后重试").arg(server, status.reason);
+    case ForwardStatus::State::Ended: {
+        QString text = QStringLiteral("数据转发：已停止");
+        if (status.pending)
+            text += QStringLiteral("，%1 条未发送").arg(status.pending);
+        if (status.dropped)
+            text += QStringLiteral("，%1 条因队列已满被丢弃").arg(status.dropped);
+        return text;
+    }
+    }
+    return QString();
+}
+
+// What the two threads share. The publishing thread keeps it alive for as
+// long as it runs, so the owner may go first.
+struct MqttForwarder::Shared {
+    explicit Shared(const ForwardConfig &config)
+        : config(config)
+    {
+    }
+
+    const ForwardConfig config;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<MqttMessage> queue;
+    qint64 dropped = 0;
+    bool ended = false;     // the run is over: flush, say "offline", leave
+    bool abandoned = false; // the owner is gone: leave now
+    bool finished = false;  // the publishing thread has left
+
+    std::mutex reportMutex;
+    std::function<void(const ForwardStatus &)> report;
+
+    // Under mutex.
+    void push(MqttMessage message)
+    {
+        if (queue.size() >= size_t(kQueueLimit)) {
+            queue.pop_front();
+            ++dropped;
+        }
+        queue.push_back(std::move(message));
+    }
+};
+
+// The publishing thread's side: the library's client, used by this thread
+// alone, whose callbacks run inside mosquitto_loop.
+class MqttForwarder::Publisher
+{
+public:
+    explicit Publisher(std::shared_ptr<Shared> shared);
+    ~Publisher();
+    Publisher(const Publisher &) = delete;
+    Publisher &operator=(const Publisher &) = delete;
+
+    void run();
+
+private:
+    enum class Link { Idle, Connecting, Connected };
+    struct InFlight {
+        MqttMessage message;
+        int mid;
+    };
+
+    static void onConnect(mosquitto *, void *self, int code) { static_cast<Publisher *>(self)->connected(code); }
+    static void onDisconnect(mosquitto *, void *self, int rc) { static_cast<Publisher *>(self)->lost(rc, errno); }
+    static void onPublish(mosquitto *, void *self, int mid) { static_cast<Publisher *>(self)->published(mid); }
+
+    void attempt();
+    void connected(int code);
+    void lost(int rc, int error);
+    void fail(const QString &why);
+    void published(int mid);
+    void publishQueued();
+    int publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain);
+    void sayOffline();
+    bool loopOnce();
+    int pending();
+    void report(bool final);
+
+    std::shared_ptr<Shared> s;
+    mosquitto *mosq = nullptr;
+    QByteArray host;
+    int port = 0;
+    QByteArray statusTopic;
+    Link link = Link::Idle;
+    // The broker said no; the close that follows is no news.
+    bool refused = false;
+    ForwardStatus::State state = ForwardStatus::State::Connecting;
+    QString reason;
+    std::deque<InFlight> inFlight;
+    Clock::time_point attemptStart;
+    Clock::time_point nextAttempt;
+    milliseconds pause = kFirstPause;
+    int offlineMid = -1;
+    bool offlineSent = false;
+    bool reported = false;
+    ForwardStatus lastReport;
+};
+
+MqttForwarder::Publisher::Publisher(std::shared_ptr<Shared> shared)
+    : s(std::move(shared))
+{
+    QString name;
+    parseBrokerAddress(s->config.server, &name, &port);
+    host = name.toUtf8();
+    statusTopic = (s->config.prefix + QStringLiteral("/status")).toUtf8();
+    mosq = mosquitto_new(nullptr, true, this);
+    if (!mosq)
+        return;
+    // Nothing is written from inside mosquitto_publish: every callback comes
+    // from mosquitto_loop, after the caller has noted what it published.
+    mosquitto_threaded_set(mosq, true);
+    mosquitto_connect_callback_set(mosq, onConnect);
+    mosquitto_disconnect_callback_set(mosq, onDisconnect);
+    mosquitto_publish_callback_set(mosq, onPublish);
+    if (!s->config.user.isEmpty()) {
+        const QByteArray user = s->config.user.toUtf8();
+        const QByteArray password = s->config.password.toUtf8();
+        mosquitto_username_pw_set(mosq, user.constData(), password.isEmpty() ? nullptr : password.constData());
+    }
+    mosquitto_will_set(mosq, statusTopic.constData(), 7, "offline", 1, true);
+}
+
+MqttForwarder::Publisher::~Publisher()
+{
+    if (mosq)
+        mosquitto_destroy(mosq);
+}
+
+void MqttForwarder::Publisher::run()
+{
+    bool finishing = false;
+    Clock::time_point finishBy;
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        {
+            std::lock_guard<std::mutex> lock(s->mutex);
+            if (s->abandoned)
+                break;
+            if (s->ended && !finishing) {
+                finishing = true;
+                finishBy = now + kFinishTime;
+            }
+        }
+        if (finishing && link != Link::Connected)
+            break;
+        if (finishing && (pending() == 0 || now >= finishBy)) {
+            sayOffline();
+            break;
+        }
+        if (!mosq) {
+            fail(QString::fromUtf8(mosquitto_strerror(MOSQ_ERR_NOMEM)));
+        } else if (link == Link::Idle && now >= nextAttempt) {
+            attempt();
+        } else if (link == Link::Connecting && now - attemptStart >= kConnectTimeout) {
+            fail(QStringLiteral("连接超时"));
+            mosquitto_disconnect(mosq);
+        }
+        if (link == Link::Connected)
+            publishQueued();
+        report(false);
+        if (link == Link::Idle) {
+            std::unique_lock<std::mutex> lock(s->mutex);
+            if (!s->ended && !s->abandoned)
+                s->wake.wait_until(lock, std::min(nextAttempt, now + milliseconds(100)));
+        } else {
+            loopOnce();
+        }
+    }
+    report(true);
+}
+
+bool MqttForwarder::Publisher::loopOnce()
+{
+    errno = 0;
+    const int rc = mosquitto_loop(mosq, kLoopMs, 1);
+    if (rc != MOSQ_ERR_SUCCESS)
+        lost(rc, errno);
+    return rc == MOSQ_ERR_SUCCESS;
+}
+
+void MqttForwarder::Publisher::attempt()
+{
+    attemptStart = Clock::now();
+    link = Link::Connecting;
+    errno = 0;
+    const int rc = mosquitto_connect_async(mosq, host.constData(), port, kKeepAliveSeconds);
+    if (rc != MOSQ_ERR_SUCCESS)
+        lost(rc, errno);
+}
+
+void MqttForwarder::Publisher::connected(int code)
+{
+    if (code != 0) {
+        // The broker closes the connection after saying no.
+        refused = true;
+        state = ForwardStatus::State::Refused;
+        reason = refusalText(code);
+        return;
+    }
+    link = Link::Connected;
+    pause = kFirstPause;
+    state = ForwardStatus::State::Connected;
+    reason.clear();
+    publish(statusTopic, QByteArrayLiteral("online"), 1, true);
+    if (s->config.discovery) {
+        for (int column = 0; column < kColumnCount; ++column) {
+            const MqttMessage config = discoveryMessage(s->config.prefix, column);
+            publish(config.topic, config.payload, 1, true);
+        }
+    }
+}
+
+void MqttForwarder::Publisher::lost(int rc, int error)
+{
+    if (link != Link::Idle)
+        fail(failureText(rc, error));
+}
+
+void MqttForwarder::Publisher::fail(const QString &why)
+{
+    link = Link::Idle;
+    // What the library had not written yet goes first again next time.
+    {
+        std::lock_guard<std::mutex> lock(s->mutex);
+        for (auto it = inFlight.rbegin(); it != inFlight.rend(); ++it)
+            s->queue.push_front(std::move(it->message));
+        while (s->queue.size() > size_t(kQueueLimit)) {
+            s->queue.pop_front();
+            ++s->dropped;
+        }
+    }
+    inFlight.clear();
+    // One outage is one state, whatever each retry meets.
+    if (!refused && state != ForwardStatus::State::Disconnected) {
+        state = ForwardStatus::State::Disconnected;
+        reason = why;
+    }
+    refused = false;
+    nextAttempt = Clock::now() + pause;
+    pause = std::min(pause * 2, kLongestPause);
+}
+
+void MqttForwarder::Publisher::published(int mid)
+{
+    if (mid == offlineMid)
+        offlineSent = true;
+    const auto it = std::find_if(inFlight.begin(), inFlight.end(), [mid](const InFlight &m) { return m.mid == mid; });
+    if (it != inFlight.end())
+        inFlight.erase(it);
+}
+
+int MqttForwarder::Publisher::publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain)
+{
+    int mid = -1;
+    const int rc = mosquitto_publish(mosq, &mid, topic.constData(), payload.size(), payload.constData(), qos, retain);
+    return rc == MOSQ_ERR_SUCCESS ? mid : -1;
+}
+
+void MqttForwarder::Publisher::publishQueued()
+{
+    while (link == Link::Connected && inFlight.size() < kInFlightLimit) {
+        {
+            std::lock_guard<std::mutex> lock(s->mutex);
+            if (s->queue.empty())
+                return;
+            inFlight.push_back({std::move(s->queue.front()), -1});
+            s->queue.pop_front();
+        }
+        const MqttMessage &m = inFlight.back().message;
+        inFlight.back().mid = publish(m.topic, m.payload, 0, false);
+        if (inFlight.back().mid < 0) {
+            lost(MOSQ_ERR_NO_CONN, 0);
+            return;
+        }
+    }
+}
+
+void MqttForwarder::Publisher::sayOffline()
+{
+    offlineMid = publish(statusTopic, QByteArrayLiteral("offline"), 1, true);
+    const Clock::time_point until = Clock::now() + kOfflineTime;
+    while (link == Link::Connected && offlineMid >= 0 && !offlineSent && Clock::now() < until && loopOnce()) {
+    }
+    if (link != Link::Connected)
+        return;
+    // A clean goodbye: the broker then keeps the "offline" just published
+    // instead of the last will.
+    mosquitto_disconnect(mosq);
+    while (link != Link::Idle && Clock::now() < until + kOfflineTime && loopOnce()) {
+    }
+}
+
+int MqttForwarder::Publisher::pending()
+{
+    std::lock_guard<std::mutex> lock(s->mutex);
+    return int(s->queue.size() + inFlight.size());
+}
+
+void MqttForwarder::Publisher::report(bool final)
+{
+    ForwardStatus status;
+    status.state = final ? ForwardStatus::State::Ended : state;
+    status.reason = final ? QString() : reason;
+    // Connected, the waiting messages are on their way: no news.
+    status.pending = status.state == ForwardStatus::State::Connected ? 0 : pending();
+    {
+        std::lock_guard<std::mutex> lock(s->mutex);
+        status.dropped = s->dropped;
+    }
+    if (reported && status == lastReport)
+        return;
+    reported = true;
+    lastReport = status;
+    std::lock_guard<std::mutex> lock(s->reportMutex);
+    if (s->report)
+        s->report(status);
+}
+
+MqttForwarder::MqttForwarder(const ForwardConfig &config)
+    : shared(std::make_shared<Shared>(config))
+    , stateTopic((config.prefix + QStringLiteral("/state")).toUtf8())
+    , energyTopic((config.prefix + QStringLiteral("/energy")).toUtf8())
+{
+    static std::once_flag libraryReady;
+    std::call_once(libraryReady, [] { mosquitto_lib_init(); });
+    qRegisterMetaType<ForwardStatus>();
+    shared->report = [this](const ForwardStatus &status) { emit statusChanged(status); };
+    clock.start();
+    publisher = std::thread([shared = shared] {
+        {
+            Publisher p(shared);
+            p.run();
+        }
+        std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->finished = true;
+        shared->wake.notify_all();
+    });
+}
+
+MqttForwarder::~MqttForwarder()
+{
+    {
+        std::lock_guard<std::mutex> lock(shared->reportMutex);
+        shared->report = nullptr;
+    }
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    shared->ended = true;
+    shared->wake.notify_all();
+    if (shared->wake.wait_for(lock, kOwnerWait, [this] { return shared->finished; })) {
+        lock.unlock();
+        publisher.join();
+    } else {
+        // Stuck in a name lookup, or flushing to a slow broker: it ends by
+        // itself, and nobody hears of it any more.
+        shared->abandoned = true;
+        lock.unlock();
+        publisher.detach();
+    }
+}
+
+void MqttForwarder::enqueue(MqttMessage message)
+{
+    std::lock_guard<std::mutex> lock(shared->mutex);
+    shared->push(std::move(message));
+}
+
+void MqttForwarder::pollStored(uint32_t time, const SampleRecord &poll)
+{
+    energy.add(clock.elapsed(), poll.value(kActivePowerColumn));
+    enqueue({stateTopic, statePayload(time, poll)});
+    enqueue({energyTopic, energyPayload(time, energy.kwh())});
+    shared->wake.notify_all();
+}
+
+void MqttForwarder::pollMissed()
+{
+    energy.breakSeries();
+}
+
+void MqttForwarder::runEnded()
+{
+    std::lock_guard<std::mutex> lock(shared->mutex);
+    shared->ended = true;
+    shared->wake.notify_all();
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "comm/forwardconfig.h"
+#include "comm/mqttpayload.h"
+#include "realtime/polllistener.h"
+
+#include <QElapsedTimer>
+#include <QMetaType>
+#include <QObject>
+
+#include <memory>
+#include <thread>
+
+// Where publishing stands, as the user is told.
+struct ForwardStatus {
+    enum class State {
+        Connecting, // no answer from the broker yet
+        Connected,
+        Disconnected, // away, unreachable or unknown by name; retried
+        Refused,      // the broker answered no (reason says why); retried
+        Ended,        // the run is over; pending were never sent
+    };
+    State state = State::Connecting;
+    QString reason;
+    int pending = 0;     // messages waiting for the broker
+    qint64 dropped = 0;  // the oldest, dropped from a full queue so far
+
+    bool operator==(const ForwardStatus &o) const
+    {
+        return state == o.state && reason == o.reason && pending == o.pending && dropped == o.dropped;
+    }
+    bool operator!=(const ForwardStatus &o) const { return !(*this == o); }
+};
+Q_DECLARE_METATYPE(ForwardStatus)
+
+// What the real-time window's footer says; empty once the run is over.
+QString forwardFooterText(const ForwardStatus &status);
+// The event log's line for the status, the same for every status that is no
+// change worth a line; empty for none. Never names the password.
+QString forwardLogText(const ForwardStatus &status, const QString &server);
+
+// Publishes each stored poll to an MQTT broker: <prefix>/state and
+// <prefix>/energy, "online"/"offline" on <prefix>/status (the latter also the
+// broker's last will), and Home Assistant discovery configs once per
+// connection. The sampling thread only builds the texts and queues them; a
+// thread of its own talks to the broker, reconnecting with a growing pause,
+// so that a broker that is slow, away or refusing never holds up a poll.
+class MqttForwarder : public QObject, public PollListener
+{
+    Q_OBJECT
+
+public:
+    // Messages kept while the broker is away; beyond it the oldest go.
+    static constexpr int kQueueLimit = 10000;
+
+    explicit MqttForwarder(const ForwardConfig &config);
+    // Lets a last flush and the "offline" go out for a moment, then leaves
+    // the publishing thread to end on its own.
+    ~MqttForwarder() override;
+
+    void pollStored(uint32_t time, const SampleRecord &poll) override;
+    void pollMissed() override;
+    void runEnded() override;
+
+signals:
+    // From the publishing thread: connect queued.
+    void statusChanged(const ForwardStatus &status);
+
+private:
+    struct Shared;
+    class Publisher;
+
+    void enqueue(MqttMessage message);
+
+    std::shared_ptr<Shared> shared;
+    std::thread publisher;
+    // Sampling thread only.
+    QElapsedTimer clock;
+    EnergyIntegrator energy;
+    QByteArray stateTopic;
+    QByteArray energyTopic;
+};

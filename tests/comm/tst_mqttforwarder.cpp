@@ -1,0 +1,252 @@
+// Live readings out over MQTT, as a real broker delivers them to a
+// subscriber: the texts, a broker that goes away and comes back, a refused
+// password, and polls that keep their interval whatever the broker does.
+
+#include "brokertesting.h"
+#include "comm/mqttforwarder.h"
+#include "comm/samplingthread.h"
+#include "linktesting.h"
+#include "simprocess.h"
+#include "testsupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+constexpr uint32_t kT0 = 1700000000u;
+
+// Column 0: the energy; text: the value as the state carries it.
+struct Quantity {
+    const char *tag;
+    int column;
+    float value;
+    const char *text, *unit, *deviceClass;
+};
+
+const Quantity kQuantities[] = {
+    {"voltage UA", 1, 220.5f, "220.50", "V", "voltage"},
+    {"line voltage UVavr", 8, 381.666f, "381.67", "V", "voltage"},
+    {"current IB", 10, 5.2f, "5.20", "A", "current"},
+    {"active power TP", 13, 3412.5f, "3412.5", "W", "power"},
+    {"reactive power TQ", 14, -812.34f, "-812.3", "var", "reactive_power"},
+    {"apparent power TS", 15, 3507.9f, "3507.9", "VA", "apparent_power"},
+    {"power factor COS", 16, 0.973f, "0.973", "", "power_factor"},
+    {"frequency FR", 17, 50.0f, "50.000", "Hz", "frequency"},
+    {"distortion ThdIc", 23, 8.3f, "8.30", "%", ""},
+    {"crest factor KbfUa", 24, 1.41f, "1.41", "", ""},
+    {"unbalance UnbI", 31, 1.9f, "1.90", "%", ""},
+    {"energy", 0, 0.0f, "0.000", "kWh", "energy"},
+};
+
+// Each stored poll's moment, as the sampling thread hands it over.
+struct PollClock : PollListener {
+    QElapsedTimer clock;
+    QVector<qint64> stored;
+    void pollStored(uint32_t, const SampleRecord &) override { stored << clock.elapsed(); }
+};
+
+SampleRecord record()
+{
+    SampleRecord r{};
+    for (const Quantity &q : kQuantities)
+        if (q.column)
+            r.setValue(q.column, q.value);
+    return r;
+}
+
+QList<uint> times(const QList<Delivered> &delivered)
+{
+    QList<uint> list;
+    for (const Delivered &d : delivered)
+        list << QDateTime::fromString(QJsonDocument::fromJson(d.payload)[QStringLiteral("time")].toString(), Qt::ISODate).toSecsSinceEpoch();
+    return list;
+}
+
+} // namespace
+
+class TestMqttForwarder : public QObject
+{
+    Q_OBJECT
+
+    BrokerProcess broker;
+    std::unique_ptr<BrokerListener> live;     // subscribed before the forwarder came
+    std::unique_ptr<BrokerListener> retained; // subscribed once it had connected
+    QList<ForwardStatus> statuses;
+
+    std::unique_ptr<MqttForwarder> forwarder(const QString &server, bool discovery = false, const QString &password = {})
+    {
+        statuses.clear();
+        auto f = std::make_unique<MqttForwarder>(ForwardConfig{true, server, "meter", password, "zep/test", discovery});
+        connect(f.get(), &MqttForwarder::statusChanged, this, [this](const ForwardStatus &s) { statuses << s; });
+        return f;
+    }
+    ForwardStatus::State state() const { return statuses.isEmpty() ? ForwardStatus::State::Ended : statuses.last().state; }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(broker.start());
+        live = std::make_unique<BrokerListener>(broker.port);
+        QTRY_VERIFY(live->subscribed());
+        auto f = forwarder(broker.address(), true);
+        QTRY_COMPARE(state(), ForwardStatus::State::Connected);
+        f->pollStored(kT0, record());
+        QTRY_COMPARE(live->messages("zep/test/energy").size(), 1);
+        retained = std::make_unique<BrokerListener>(broker.port);
+        QTRY_VERIFY(retained->messages().size() >= 33);
+        QCOMPARE(retained->messages("zep/test/status").first().payload, QByteArray("online"));
+        // Once the run is over, the status says so.
+        f.reset();
+        BrokerListener end(broker.port);
+        QTRY_COMPARE(end.messages("zep/test/status").size(), 1);
+        QCOMPARE(end.messages("zep/test/status").first().payload, QByteArray("offline"));
+    }
+
+    void published_data()
+    {
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(std::size(kQuantities)); ++i)
+            QTest::newRow(kQuantities[i].tag) << i;
+    }
+
+    // The state and the energy carry each value with the digits the data
+    // file keeps, under the quantity's name; each quantity has a retained
+    // discovery config that points at it in the unit and class Home
+    // Assistant knows.
+    void published()
+    {
+        QFETCH(int, row);
+        const int column = kQuantities[row].column;
+        const QString name = column ? QString::fromLatin1(ParamTable[column].name).simplified() : QStringLiteral("energy");
+        const QString topic = column ? "zep/test/state" : "zep/test/energy";
+        const QList<Delivered> states = live->messages(topic.toLatin1());
+        const QList<Delivered> configs = retained->messages("homeassistant/sensor/zep_test/" + name.toLatin1() + "/config");
+        QCOMPARE(states.size(), 1);
+        QCOMPARE(configs.size(), 1);
+        QVERIFY(!states[0].retained && configs[0].retained);
+        const QJsonObject values = QJsonDocument::fromJson(states[0].payload).object();
+        QCOMPARE(values.size(), column ? 32 : 2);
+        QCOMPARE(values[QStringLiteral("time")].toString(), isoTimeText(kT0));
+        QVERIFY(values[QStringLiteral("time")].toString().contains(QRegularExpression("T\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$")));
+        QVERIFY(states[0].payload.contains(QString("\"%1\":%2%3").arg(name, kQuantities[row].text, column % 31 ? "," : "}").toLatin1()));
+
+        QJsonObject expected{{"name", name}, {"unique_id", "zep_test_" + name}, {"state_topic", topic},
+                             {"value_template", "{{ value_json." + name + " }}"}, {"availability_topic", "zep/test/status"},
+                             {"state_class", column ? "measurement" : "total_increasing"}};
+        if (*kQuantities[row].unit)
+            expected["unit_of_measurement"] = kQuantities[row].unit;
+        if (*kQuantities[row].deviceClass)
+            expected["device_class"] = kQuantities[row].deviceClass;
+        QJsonObject device = QJsonDocument::fromJson(configs[0].payload).object();
+        QCOMPARE(device.take("device").toObject()["identifiers"].toArray(), QJsonArray{"zep_test"});
+        QCOMPARE(device, expected);
+    }
+
+    void energy_data()
+    {
+        QTest::addColumn<QVector<double>>("steps"); // ms, W pairs; ms -1: a missed poll
+        QTest::addColumn<double>("kwh");
+        QTest::newRow("1 kW for an hour") << QVector<double>{0, 1000, 3600000, 1000} << 1.0;
+        QTest::newRow("ramp, trapezoid") << QVector<double>{0, 0, 1800000, 2000, 3600000, 0} << 1.0;
+        QTest::newRow("not across a missed poll") << QVector<double>{0, 1000, -1, 0, 3600000, 1000, 7200000, 1000} << 1.0;
+        QTest::newRow("fed back counts as none") << QVector<double>{0, -500, 3600000, -500} << 0.0;
+        QTest::newRow("no number breaks the series") << QVector<double>{0, 1000, 1, qQNaN(), 3600000, 1000} << 0.0;
+    }
+
+    void energy()
+    {
+        QFETCH(QVector<double>, steps);
+        QFETCH(double, kwh);
+        EnergyIntegrator e;
+        for (int i = 0; i < steps.size(); i += 2)
+            steps[i] < 0 ? e.breakSeries() : e.add(qint64(steps[i]), steps[i + 1]);
+        QCOMPARE(e.kwh() + 1, kwh + 1);
+    }
+
+    // Polls made while the broker is away wait, the oldest going once the
+    // queue is full, and reach it in order when it is back.
+    void reconnectDeliversInOrder()
+    {
+        BrokerProcess own;
+        QVERIFY(own.start());
+        BrokerListener listener(own.port);
+        QTRY_VERIFY(listener.subscribed());
+        auto f = forwarder(own.address());
+        QTRY_COMPARE(state(), ForwardStatus::State::Connected);
+        f->pollStored(kT0, record());
+        QTRY_COMPARE(listener.messages("zep/test/state").size(), 1);
+        own.stop();
+        QTRY_COMPARE(state(), ForwardStatus::State::Disconnected);
+        QList<uint> expected{kT0};
+        for (uint i = 1; i <= MqttForwarder::kQueueLimit / 2 + 1; ++i) {
+            f->pollStored(kT0 + i, record());
+            expected << kT0 + i;
+        }
+        expected.removeAt(1);
+        QTRY_COMPARE(statuses.last().dropped, qint64(2));
+        QCOMPARE(forwardFooterText(statuses.last()), QStringLiteral("转发：未连接（10000 条待发送）"));
+        QVERIFY(own.restart());
+        QTRY_COMPARE_WITH_TIMEOUT(state(), ForwardStatus::State::Connected, 20000);
+        QCOMPARE(forwardFooterText(statuses.last()), QStringLiteral("转发：已连接"));
+        QTRY_COMPARE_WITH_TIMEOUT(listener.messages("zep/test/energy").size(), expected.size(), 30000);
+        QCOMPARE(times(listener.messages("zep/test/state")), expected);
+        QCOMPARE(times(listener.messages("zep/test/energy")), expected);
+    }
+
+    void pollsKeepTheirInterval_data()
+    {
+        QTest::addColumn<QString>("server"); // empty: one that never answers
+        QTest::addColumn<QString>("password"); // set: a broker that asks for one
+        QTest::addColumn<QString>("footer");
+        const QString away = QStringLiteral("转发：未连接（");
+        QTest::newRow("broker away") << "127.0.0.1:1" << "" << away;
+        QTest::newRow("host name unknown") << "no-such-broker.invalid:1883" << "" << away;
+        QTest::newRow("server that never answers") << "" << "" << away;
+        QTest::newRow("password refused") << "" << "wrong-secret" << "转发：服务器拒绝连接（未获授权，请检查用户名和密码）";
+        QTest::newRow("password taken") << "" << "right-secret" << "转发：已连接";
+    }
+
+    // With the broker away, unknown, silent, refusing or there, the polls of
+    // an acquisition start one interval apart, and Stop ends it at once. The
+    // password shows nowhere.
+    void pollsKeepTheirInterval()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, password);
+        QFETCH(QString, footer);
+        BrokerProcess secured;
+        QTcpServer silent;
+        if (!password.isEmpty()) {
+            QVERIFY(secured.start("meter", "right-secret"));
+            server = secured.address();
+        } else if (server.isEmpty()) {
+            QVERIFY(silent.listen(QHostAddress::LocalHost));
+            server = QStringLiteral("127.0.0.1:%1").arg(silent.serverPort());
+        }
+        SimProcess sim;
+        QVERIFY(sim.startTcp());
+        ComConfig settings = tcpConfig(sim.address());
+        copyToField(settings.interval, QByteArray("1s"));
+        auto clock = std::make_shared<PollClock>();
+        SamplingThread thread;
+        thread.setSettings(settings);
+        thread.addPollListener(std::shared_ptr<MqttForwarder>(forwarder(server, true, password)));
+        thread.addPollListener(clock);
+        clock->clock.start();
+        thread.start();
+        QTest::qWait(4500);
+        thread.stop();
+        QVERIFY(thread.wait(3000));
+        QVERIFY(clock->stored.size() >= 4);
+        for (int i = 1; i < clock->stored.size(); ++i)
+            QVERIFY2(qAbs(clock->stored[i] - clock->stored[i - 1] - 1000) < 300, qPrintable(QString::number(clock->stored[i])));
+        QVERIFY(forwardFooterText(statuses.last()).startsWith(footer));
+        for (const ForwardStatus &s : statuses)
+            QVERIFY(!forwardLogText(s, server).contains("secret") && !forwardFooterText(s).contains("secret"));
+    }
+};
+
+ZEP_TEST_MAIN_CORE(TestMqttForwarder)
+#include "tst_mqttforwarder.moc"
