@@ -2,6 +2,7 @@
 
 #include "data/atomicfile.h"
 #include "data/datafile.h"
+#include "data/localtimetext.h"
 #include "data/paramtable.h"
 #include "realtime/curvedata.h"
 #include "realtime/livejournal.h"

@@ -47,11 +47,6 @@ QString timeLabelText(double value, int timeformat)
     return time.toString(timeLabelPattern(timeformat));
 }
 
-QString localTimeText(uint32_t seconds)
-{
-    return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-}
-
 QwtText TimeScaleDraw::label(double value) const
 {
     return QwtText(timeLabelText(value, m_timeformat), QwtText::AutoText);

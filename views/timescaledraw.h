@@ -13,8 +13,6 @@ QString timeLabelPattern(int timeformat);
 uint32_t axisSeconds(double value);
 // Axis value (seconds since the epoch, truncated) as local date and time.
 QString timeLabelText(double value, int timeformat);
-// Seconds since the epoch as local "yyyy-MM-dd hh:mm:ss".
-QString localTimeText(uint32_t seconds);
 
 class TimeScaleDraw : public QwtScaleDraw
 {
