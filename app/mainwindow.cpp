@@ -4,18 +4,15 @@
 #include "app/appinfo.h"
 #include "app/documentactions.h"
 #include "app/eventview.h"
-#include "app/journalrecovery.h"
 #include "app/openrequests.h"
 #include "app/recentfiles.h"
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
 #include "data/appconfig.h"
-#include "realtime/livejournal.h"
 #include "realtime/realplot.h"
 #include "views/discfgdlg.h"
 #include "views/finddlg.h"
 #include "views/mytableview.h"
-#include "views/savedialog.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -81,8 +78,6 @@ void MainWindow::setUpMenuUpdates()
 {
     connect(ui->menu_window, &QMenu::aboutToShow, this, &MainWindow::updateWindowMenu);
     updateWindowMenu();
-    connect(ui->menu_file, &QMenu::aboutToShow, this, &MainWindow::updateFileMenu);
-    updateFileMenu();
     connect(mdiArea, &QMdiArea::subWindowActivated, this, &MainWindow::updateMenus);
     updateMenus();
 }
@@ -135,6 +130,8 @@ void MainWindow::connectDocumentsAndAcquisition()
     connect(acquisition, &Acquisition::finished, this, &MainWindow::thread_finished);
     connect(acquisition, &Acquisition::communicationError, this, &MainWindow::showRealComErr);
     connect(acquisition, &Acquisition::warning, this, &MainWindow::showWarning);
+    connect(acquisition, &Acquisition::liveSeriesGrew, this, &MainWindow::updateMenus);
+    connect(acquisition, &Acquisition::saved, this, [this](const QString &t) { statusBar()->showMessage(t, 2000); });
 }
 
 void MainWindow::updateMenus()
@@ -147,6 +144,7 @@ void MainWindow::updateMenus()
     const bool window = acquisition->realTimeWindow() != nullptr;
     f.action_Start->setEnabled(window && !acquisition->isAcquiring());
     f.action_Stop->setEnabled(window && acquisition->isAcquiring());
+    f.action_save->setEnabled(window && acquisition->realTimeWindow()->hasData());
 
     const bool loaded = !documents->files().isEmpty();
     for (QAction *a : {f.action_showPlot, f.action_showTable, f.action_Stat, f.action_PrintPreview,
@@ -160,12 +158,6 @@ void MainWindow::updateMenus()
     const bool started = table && doc.table && doc.table->findStarted();
     f.action_FindNext->setEnabled(started);
     f.action_FindPrevious->setEnabled(started);
-}
-
-void MainWindow::updateFileMenu()
-{
-    RealPlot *realPlot = acquisition->realTimeWindow();
-    ui->action_save->setEnabled(realPlot && realPlot->hasData());
 }
 
 void MainWindow::updateWindowMenu()
@@ -264,8 +256,7 @@ void MainWindow::loadFile(const QString &path)
 
 void MainWindow::offerLeftJournals(const std::function<QString()> &askFileName)
 {
-    offerJournals(this, LiveJournal::defaultFolder(),
-                  askFileName ? askFileName : std::function<QString()>([this] { return askDataFileSaveName(this); }));
+    acquisition->offerLeftJournals(this, askFileName);
 }
 
 void MainWindow::finishStartUp(const QStringList &files)

@@ -52,7 +52,6 @@ signals:
 
 public slots:
     void updateMenus();
-    void updateFileMenu();
 
 private slots:
     void showRealComErr(SamplingThread::ComErrType kind);

@@ -251,6 +251,7 @@ RealPlot::SaveResult RealPlot::saveData()
     savedSampleCount = rows;
     if (rows > 0)
         liveJournal->markSaved({rows, lastTime, QFileInfo(name).absoluteFilePath()});
+    emit seriesSaved(rows, name);
     return SaveResult::Saved;
 }
 
