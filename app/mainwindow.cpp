@@ -4,11 +4,13 @@
 #include "app/appinfo.h"
 #include "app/documentactions.h"
 #include "app/eventview.h"
+#include "app/openreport.h"
 #include "app/openrequests.h"
 #include "app/recentfiles.h"
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
 #include "data/appconfig.h"
+#include "data/datafile.h"
 #include "realtime/realplot.h"
 #include "views/discfgdlg.h"
 #include "views/finddlg.h"
@@ -229,7 +231,7 @@ void MainWindow::actionOpenTriggered()
     const QString path =
         QFileDialog::getOpenFileName(this, QStringLiteral("打开数据文件"), QString(), QStringLiteral("数据文件(*.txt)"));
     if (!path.isEmpty())
-        openFiles({path});
+        loadFile(path);
 }
 
 void MainWindow::openRecentFile(const QString &path)
@@ -239,19 +241,23 @@ void MainWindow::openRecentFile(const QString &path)
 
 void MainWindow::openFiles(const QStringList &paths)
 {
+    QList<OpenFailure> failures;
     for (const QString &path : paths)
-        loadFile(path);
+        failures.append({path, loadFile(path)});
+    if (const QString text = openFailuresText(failures); !text.isEmpty())
+        showWarning(text);
 }
 
-void MainWindow::loadFile(const QString &path)
+LoadFailure MainWindow::loadFile(const QString &path)
 {
     QString problems;
-    if (!documents->open(path, &problems))
-        return;
+    if (const LoadFailure failure = documents->open(path, &problems); failure != LoadFailure::None)
+        return failure;
     prependToRecentFiles(path);
     updateMenus();
     if (!problems.isEmpty())
         QMessageBox::information(this, QStringLiteral("提示"), problems, QMessageBox::Ok);
+    return LoadFailure::None;
 }
 
 void MainWindow::offerLeftJournals(const std::function<QString()> &askFileName)
