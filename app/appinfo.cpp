@@ -13,6 +13,8 @@
 
 namespace {
 
+// Waits for the first exposure of a window, whose geometry the window
+// system has settled by then; lives as long as the window.
 class ScreenWatch : public QObject
 {
 public:
@@ -20,6 +22,7 @@ public:
         : QObject(window)
         , step(std::move(step))
     {
+        // Creates the native window, and with it the handle, if need be.
         window->winId();
         handle = window->windowHandle();
         handle->installEventFilter(this);
