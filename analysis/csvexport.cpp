@@ -42,14 +42,19 @@ ExportResult notWritten(const QString &reason)
 
 QString exportFilters()
 {
-    return QStringLiteral("*.xls;;*.xlsx;;") + kCsvFilter;
+    return QStringLiteral("Excel 工作簿(*.xlsx);;") + kCsvFilter;
 }
 
 ExportTarget exportTarget(const QString &chosen, const QString &selectedFilter)
 {
     ExportTarget target;
     target.fileName = withDefaultSuffix(chosen, filterSuffix(selectedFilter));
-    if (QFileInfo(target.fileName).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0)
+    const QString suffix = QFileInfo(target.fileName).suffix();
+    // Programs that read workbooks go by the name, and refuse an Office Open
+    // XML workbook named as the binary format before it.
+    if (suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0)
+        target.fileName += suffix.back().isUpper() ? QLatin1Char('X') : QLatin1Char('x');
+    if (suffix.compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0)
         target.format = ExportFormat::Csv;
     return target;
 }

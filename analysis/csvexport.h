@@ -9,8 +9,8 @@
 class DataFile;
 struct SpanDecision;
 
-// The export dialog's file filters: the workbook's, then plain text for
-// other programs.
+// The export dialog's file filters: the workbook's ("*.xlsx"), then plain
+// text for other programs.
 QString exportFilters();
 
 enum class ExportFormat { Workbook, Csv };
@@ -21,8 +21,9 @@ struct ExportTarget {
 };
 
 // What the export writes for a name chosen with a filter selected: a name
-// without a suffix gets the filter's; a name ending in ".csv" is written as
-// CSV, any other as a workbook.
+// without a suffix gets the filter's, and one ending in ".xls" becomes
+// ".xlsx", the format the workbook has; a name ending in ".csv" is written
+// as CSV, any other as a workbook. An empty name stays empty.
 ExportTarget exportTarget(const QString &chosen, const QString &selectedFilter);
 
 // Writes the samples of span (decided by decideSpan on the same file) to

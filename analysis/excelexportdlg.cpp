@@ -8,6 +8,7 @@
 #include "views/timespan.h"
 #include "views/widgetbrush.h"
 
+#include <QDir>
 #include <QMessageBox>
 
 ExcelExportDlg::ExcelExportDlg(QWidget *parent, DataFile *file)
@@ -39,7 +40,8 @@ void ExcelExportDlg::on_pushButton_export_clicked()
     if (!span.ok())
         return;
     QString filter;
-    const QString name = askSaveName(this, tr("Excel导出文件"), exportFilters(), &filter);
+    const auto rule = [](const QString &typed, const QString &f) { return exportTarget(typed, f).fileName; };
+    const QString name = askSaveName(this, tr("Excel导出文件"), exportFilters(), &filter, rule);
     if (!name.isEmpty())
         exportTo(span, exportTarget(name, filter));
 }
@@ -56,7 +58,8 @@ void ExcelExportDlg::exportTo(const SpanDecision &span, const ExportTarget &targ
                              QMessageBox::Ok);
         return;
     }
-    QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("数据已导出。"), QMessageBox::Ok);
+    const QString done = QStringLiteral("数据已导出到 %1").arg(QDir::toNativeSeparators(target.fileName));
+    QMessageBox::information(this, QStringLiteral("提示"), done, QMessageBox::Ok);
 }
 
 void ExcelExportDlg::on_pushButton_leftend_clicked()

@@ -1,6 +1,7 @@
 #include "analysis/reportmodel.h"
 
 #include "analysis/powerreport.h"
+#include "data/localtimetext.h"
 #include "data/paramtable.h"
 #include "views/timescaledraw.h"
 

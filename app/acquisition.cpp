@@ -3,13 +3,35 @@
 #include "app/documents.h"
 #include "app/journalrecovery.h"
 #include "realtime/livejournal.h"
+#include "realtime/polllistener.h"
 #include "realtime/realplot.h"
 #include "realtime/signaldata.h"
+#include "views/savedialog.h"
 
 #include <QApplication>
 
 namespace {
 const QString kRealTimeTitle = QStringLiteral("实时通讯 - 趋势图");
+
+// Tells the user interface thread of each stored poll, so that what
+// depends on the series having samples (Save) follows it at once rather
+// than at the window's next refresh, which may be hours away.
+class GrowthNotice : public PollListener
+{
+public:
+    explicit GrowthNotice(Acquisition *acquisition)
+        : acquisition(acquisition)
+    {
+    }
+    void pollStored(uint32_t, const SampleRecord &) override
+    {
+        // Dropped unread if the acquisition object is gone by then.
+        QMetaObject::invokeMethod(acquisition, &Acquisition::liveSeriesGrew, Qt::QueuedConnection);
+    }
+
+private:
+    Acquisition *acquisition;
+};
 } // namespace
 
 Acquisition::Acquisition(Documents &windows, QObject *parent)
@@ -34,6 +56,8 @@ void Acquisition::openRealTimeWindow()
         realPlot->adoptJournal(std::move(windowlessJournal));
     connect(realPlot, &QObject::destroyed, this, &Acquisition::realTimeWindowDestroyed);
     connect(realPlot, &RealPlot::seriesEnding, this, &Acquisition::keepJournalingWithoutWindow);
+    connect(realPlot, &RealPlot::seriesSaved, this,
+            [this](int records, const QString &fileName) { emit saved(savedRecordsText(records, fileName)); });
     connect(this, &Acquisition::displaySettingsChanged, realPlot, [plot = realPlot] { plot->setSettings(AppConfig.disp); });
     windows.addDocumentWindow(realPlot, kRealTimeTitle);
     // Samples polled while no window was open show at once, not only after
@@ -79,6 +103,7 @@ void Acquisition::start(const ComConfig &settings, bool keepAcquiring, const For
     connect(samplingThread, &SamplingThread::pollFailed, this, &Acquisition::countPollFault);
     samplingThread->setKeepAcquiring(keepAcquiring);
     samplingThread->setSettings(settings);
+    samplingThread->addPollListener(std::make_shared<GrowthNotice>(this));
     pollFaults = PollFaultTally();
     startForwarding(forwarding);
     if (realPlot) {
@@ -176,4 +201,11 @@ void Acquisition::showForwardStatus(const ForwardStatus &status)
         forwardLogLine = line;
         emit addComMessage(line);
     }
+}
+
+void Acquisition::offerLeftJournals(QWidget *parent, const std::function<QString()> &askFileName)
+{
+    offerJournals(parent, LiveJournal::defaultFolder(),
+                  askFileName ? askFileName : std::function<QString()>([parent] { return askDataFileSaveName(parent); }),
+                  [this](int records, const QString &fileName) { emit saved(savedRecordsText(records, fileName)); });
 }

@@ -7,9 +7,11 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class QDateTime;
+class QWidget;
 
 class Documents;
 class LiveJournal;
@@ -48,6 +50,9 @@ public:
     // The thread object is a child of this one and must have left its loop
     // before it is destroyed; the warnings of the stop are not shown.
     void stopForShutdown();
+    // The journals an earlier run left behind, offered one by one over
+    // parent; askFileName replaces the save dialog, empty for the dialog.
+    void offerLeftJournals(QWidget *parent, const std::function<QString()> &askFileName);
 
 signals:
     void displaySettingsChanged();
@@ -56,6 +61,10 @@ signals:
     void addComMessage(const QString &message);
     void communicationError(SamplingThread::ComErrType kind);
     void warning(const QString &text);
+    // Live samples went to a file: the window's series or a left journal's.
+    void saved(const QString &text);
+    // A poll went into the live series, which may have been empty.
+    void liveSeriesGrew();
     void realTimeWindowClosed();
     // The thread has ended and its object is gone.
     void finished();

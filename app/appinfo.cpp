@@ -1,11 +1,61 @@
 #include "app/appinfo.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QLibraryInfo>
 #include <QTextCodec>
+#include <QTimer>
 #include <QTranslator>
+#include <QWidget>
+#include <QWindow>
 
 #include <mutex>
+
+namespace {
+
+// Waits for the first exposure of a window, whose geometry the window
+// system has settled by then; lives as long as the window.
+class ScreenWatch : public QObject
+{
+public:
+    ScreenWatch(QWidget *window, std::function<void()> step, int waitMs)
+        : QObject(window)
+        , step(std::move(step))
+    {
+        // Creates the native window, and with it the handle, if need be.
+        window->winId();
+        handle = window->windowHandle();
+        handle->installEventFilter(this);
+        QTimer::singleShot(waitMs, this, [this] { run(); });
+        if (handle->isExposed())
+            QTimer::singleShot(0, this, [this] { run(); });
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // After the exposure has been handled, the geometry with it.
+        if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed())
+            QTimer::singleShot(0, this, [this] { run(); });
+        return false;
+    }
+
+private:
+    // The step may run a dialog, inside which a later call must do nothing.
+    void run()
+    {
+        if (!step)
+            return;
+        const std::function<void()> once = std::move(step);
+        step = nullptr;
+        handle->removeEventFilter(this);
+        once();
+    }
+
+    QWindow *handle;
+    std::function<void()> step;
+};
+
+} // namespace
 
 static void registerZepResources()
 {
@@ -34,6 +84,11 @@ bool installQtTranslation(QCoreApplication &app)
     }
     app.installTranslator(translator);
     return true;
+}
+
+void runOnceOnScreen(QWidget *window, std::function<void()> step, int waitMs)
+{
+    new ScreenWatch(window, std::move(step), waitMs);
 }
 
 bool installLocaleCodec()

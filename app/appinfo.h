@@ -1,6 +1,9 @@
 #pragma once
 
+#include <functional>
+
 class QCoreApplication;
+class QWidget;
 
 constexpr const char kAppName[] = "ZEP";
 constexpr const char kOrgName[] = "Tarvolt";
@@ -19,6 +22,11 @@ void initZepResources();
 // dialogs), whatever the system's language: the program's own texts are
 // Chinese. Returns whether the translation was found and installed.
 bool installQtTranslation(QCoreApplication &app);
+
+// Runs step once the shown window is on the screen where the window system
+// put it, so that dialogs the step opens centre on it rather than on where
+// it was before; after waitMs at the latest, should it never appear.
+void runOnceOnScreen(QWidget *window, std::function<void()> step, int waitMs = 2000);
 
 // Makes GBK the locale codec where that cannot break file access (see the
 // definition); returns whether the codec was installed.

@@ -60,19 +60,20 @@ CurrentDocument Documents::currentDocument() const
     return doc;
 }
 
-bool Documents::open(const QString &path, QString *problems)
+LoadFailure Documents::open(const QString &path, QString *problems)
 {
-    DataFile *file = load(path, problems);
+    LoadFailure failure = LoadFailure::None;
+    DataFile *file = load(path, problems, &failure);
     if (!file) {
         statusBar->showMessage(QStringLiteral("错误：不支持该文件！"), 2000);
-        return false;
+        return failure;
     }
     statusBar->showMessage(QStringLiteral("提示：打开成功！"), 2000);
     showDocument(file);
-    return true;
+    return LoadFailure::None;
 }
 
-DataFile *Documents::load(const QString &path, QString *problems)
+DataFile *Documents::load(const QString &path, QString *problems, LoadFailure *failure)
 {
     // A file that is open already is shown again, not read a second time.
     DataFile *file = findDocument(documents, path);
@@ -80,7 +81,7 @@ DataFile *Documents::load(const QString &path, QString *problems)
         return file;
     QElapsedTimer sincePaint;
     std::unique_ptr<DataFile> loaded =
-        loadDataFile(path, [this, &sincePaint](int percent) { showLoadProgress(percent, sincePaint); });
+        loadDataFile(path, [this, &sincePaint](int percent) { showLoadProgress(percent, sincePaint); }, failure);
     if (!loaded)
         return nullptr;
     file = loaded.release();

@@ -13,6 +13,7 @@ class QStatusBar;
 class QWidget;
 
 class DataFile;
+enum class LoadFailure;
 class MyTableView;
 class Plot;
 
@@ -41,10 +42,10 @@ public:
     const QList<DataFile *> &files() const { return documents; }
 
     // Reads the file into the list, or takes the one open with this path,
-    // and shows its windows; false when the file is refused. problems gets
-    // what the reader had to patch, empty for a whole file or one that was
-    // open already.
-    bool open(const QString &path, QString *problems);
+    // and shows its windows; otherwise says why the file was refused.
+    // problems gets what the reader had to patch, empty for a whole file or
+    // one that was open already.
+    LoadFailure open(const QString &path, QString *problems);
 
     // Activate the file's windows, creating the ones that are closed.
     void showDocument(DataFile *file);
@@ -79,7 +80,7 @@ private slots:
     void plotWindowDestroyed(QObject *window);
 
 private:
-    DataFile *load(const QString &path, QString *problems);
+    DataFile *load(const QString &path, QString *problems, LoadFailure *failure);
     void showLoadProgress(int percent, QElapsedTimer &sincePaint);
     void createTableWindow(DataFile *file);
     void createPlotWindow(DataFile *file);

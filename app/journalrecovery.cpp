@@ -1,15 +1,18 @@
 #include "app/journalrecovery.h"
 
 #include "data/atomicfile.h"
+#include "data/localtimetext.h"
 #include "realtime/livejournal.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLockFile>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 #include <algorithm>
 #include <memory>
@@ -33,8 +36,41 @@ uint32_t timeOfLine(const QByteArray &line)
 
 QString spanTime(uint32_t time)
 {
-    return QDateTime::fromTime_t(time).toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+    return localTimeText(time, QStringLiteral("yyyy/MM/dd hh:mm:ss"));
 }
+
+QString spanText(const JournalSummary &journal)
+{
+    return spanTime(journal.firstTime) + QStringLiteral(" -> ") + spanTime(journal.lastTime);
+}
+
+// A box centred on its window, wide enough for one line of its text to
+// stay whole. QMessageBox places itself before it knows its size, so a
+// long text would start at the window's centre and grow from there; and
+// on a small screen it wraps lines at any space.
+class QuestionBox : public QMessageBox
+{
+public:
+    using QMessageBox::QMessageBox;
+    QString unbrokenLine;
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        for (QLabel *label : findChildren<QLabel *>()) {
+            if (label->text() == text())
+                label->setMinimumWidth(label->fontMetrics().horizontalAdvance(unbrokenLine) + 2);
+        }
+        QMessageBox::showEvent(event);
+        const QWidget *over = parentWidget() ? parentWidget()->window() : nullptr;
+        if (!over || !over->isVisible())
+            return;
+        const QRect screen = over->screen()->availableGeometry();
+        const QPoint corner = over->geometry().center() - QPoint(width() / 2, height() / 2);
+        move(qBound(screen.left(), corner.x(), screen.right() - width()),
+             qBound(screen.top(), corner.y(), screen.bottom() - height()));
+    }
+};
 
 struct LeftJournal {
     JournalSummary summary;
@@ -147,9 +183,9 @@ bool writeRecoveredJournal(const JournalSummary &journal, const QString &target)
 
 QString recoveryQuestionText(const JournalSummary &journal)
 {
-    QString text = QStringLiteral("上次运行留下了未保存的实时数据：%1条记录，%2 -> %3。\n")
-                       .arg(journal.records)
-                       .arg(spanTime(journal.firstTime), spanTime(journal.lastTime));
+    // The span on a line of its own, which the box is wide enough for.
+    QString text =
+        QStringLiteral("上次运行留下了未保存的实时数据，%1条记录：\n%2\n").arg(journal.records).arg(spanText(journal));
     if (journal.savedRecords > 0) {
         text += QStringLiteral("（此前的%1条记录已保存到%2，不在其中。）\n")
                     .arg(journal.savedRecords)
@@ -164,7 +200,13 @@ QString journalFailureText(const QString &path)
         .arg(QDir::toNativeSeparators(path));
 }
 
-void offerJournals(QWidget *parent, const QString &folder, const std::function<QString()> &askFileName)
+QString savedRecordsText(int records, const QString &fileName)
+{
+    return QStringLiteral("已保存 %1 条记录到 %2").arg(records).arg(QDir::toNativeSeparators(fileName));
+}
+
+void offerJournals(QWidget *parent, const QString &folder, const std::function<QString()> &askFileName,
+                   const std::function<void(int records, const QString &fileName)> &saved)
 {
     for (const LeftJournal &journal : lockLeftJournals(folder)) {
         const JournalSummary &j = journal.summary;
@@ -172,8 +214,9 @@ void offerJournals(QWidget *parent, const QString &folder, const std::function<Q
             LiveJournal::removeFiles(j.path);
             continue;
         }
-        QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), recoveryQuestionText(j),
+        QuestionBox box(QMessageBox::Question, QStringLiteral("提示"), recoveryQuestionText(j),
                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Ignore, parent);
+        box.unbrokenLine = spanText(j);
         box.button(QMessageBox::Ignore)->setText(QStringLiteral("以后再说"));
         box.setDefaultButton(QMessageBox::Save);
         box.setEscapeButton(QMessageBox::Ignore);
@@ -187,6 +230,8 @@ void offerJournals(QWidget *parent, const QString &folder, const std::function<Q
                 continue;
             if (writeRecoveredJournal(j, target)) {
                 LiveJournal::removeFiles(j.path);
+                if (saved)
+                    saved(j.records, target);
             } else {
                 QMessageBox::warning(parent, QStringLiteral("错误"),
                                      QStringLiteral("无法写入文件%1，数据未保存。").arg(QDir::toNativeSeparators(target)),

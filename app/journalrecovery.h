@@ -42,10 +42,14 @@ bool writeRecoveredJournal(const JournalSummary &journal, const QString &target)
 
 QString recoveryQuestionText(const JournalSummary &journal);
 QString journalFailureText(const QString &path);
+// The status bar's word that live samples are safely in a file.
+QString savedRecordsText(int records, const QString &fileName);
 
 // The start-up step: each journal left in the folder is offered in turn,
 // oldest first: Save asks for a file (askFileName) and writes the records
 // there, Discard removes the journal, Later keeps it for the next start. A
 // journal is removed only once its records are safely elsewhere or the user
-// discarded them; a journal without a complete record goes silently.
-void offerJournals(QWidget *parent, const QString &folder, const std::function<QString()> &askFileName);
+// discarded them; a journal without a complete record goes silently. saved
+// hears of each journal written to a file.
+void offerJournals(QWidget *parent, const QString &folder, const std::function<QString()> &askFileName,
+                   const std::function<void(int records, const QString &fileName)> &saved = {});

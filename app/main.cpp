@@ -3,7 +3,6 @@
 #include "app/mainwindow.h"
 
 #include <QApplication>
-#include <QTimer>
 
 int main(int argc, char *argv[])
 {
@@ -17,6 +16,6 @@ int main(int argc, char *argv[])
         return printAnswer(command);
     MainWindow window;
     window.show();
-    QTimer::singleShot(0, &window, [&window, &command] { window.finishStartUp(command.files); });
+    runOnceOnScreen(&window, [&window, &command] { window.finishStartUp(command.files); });
     return app.exec();
 }

@@ -4,19 +4,18 @@
 #include "app/appinfo.h"
 #include "app/documentactions.h"
 #include "app/eventview.h"
-#include "app/journalrecovery.h"
+#include "app/openreport.h"
 #include "app/openrequests.h"
 #include "app/recentfiles.h"
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
 #include "comm/forwardcfgdlg.h"
 #include "data/appconfig.h"
-#include "realtime/livejournal.h"
+#include "data/datafile.h"
 #include "realtime/realplot.h"
 #include "views/discfgdlg.h"
 #include "views/finddlg.h"
 #include "views/mytableview.h"
-#include "views/savedialog.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -81,8 +80,6 @@ void MainWindow::setUpMenuUpdates()
 {
     connect(ui->menu_window, &QMenu::aboutToShow, this, &MainWindow::updateWindowMenu);
     updateWindowMenu();
-    connect(ui->menu_file, &QMenu::aboutToShow, this, &MainWindow::updateFileMenu);
-    updateFileMenu();
     connect(mdiArea, &QMdiArea::subWindowActivated, this, &MainWindow::updateMenus);
     updateMenus();
 }
@@ -137,6 +134,8 @@ void MainWindow::connectDocumentsAndAcquisition()
     connect(acquisition, &Acquisition::finished, this, &MainWindow::thread_finished);
     connect(acquisition, &Acquisition::communicationError, this, &MainWindow::showRealComErr);
     connect(acquisition, &Acquisition::warning, this, &MainWindow::showWarning);
+    connect(acquisition, &Acquisition::liveSeriesGrew, this, &MainWindow::updateMenus);
+    connect(acquisition, &Acquisition::saved, this, [this](const QString &t) { statusBar()->showMessage(t, 2000); });
 }
 
 void MainWindow::updateMenus()
@@ -149,6 +148,7 @@ void MainWindow::updateMenus()
     const bool window = acquisition->realTimeWindow() != nullptr;
     f.action_Start->setEnabled(window && !acquisition->isAcquiring());
     f.action_Stop->setEnabled(window && acquisition->isAcquiring());
+    f.action_save->setEnabled(window && acquisition->realTimeWindow()->hasData());
 
     const bool loaded = !documents->files().isEmpty();
     for (QAction *a : {f.action_showPlot, f.action_showTable, f.action_Stat, f.action_Report, f.action_PrintPreview,
@@ -162,12 +162,6 @@ void MainWindow::updateMenus()
     const bool started = table && doc.table && doc.table->findStarted();
     f.action_FindNext->setEnabled(started);
     f.action_FindPrevious->setEnabled(started);
-}
-
-void MainWindow::updateFileMenu()
-{
-    RealPlot *realPlot = acquisition->realTimeWindow();
-    ui->action_save->setEnabled(realPlot && realPlot->hasData());
 }
 
 void MainWindow::updateWindowMenu()
@@ -239,7 +233,7 @@ void MainWindow::actionOpenTriggered()
     const QString path =
         QFileDialog::getOpenFileName(this, QStringLiteral("打开数据文件"), QString(), QStringLiteral("数据文件(*.txt)"));
     if (!path.isEmpty())
-        openFiles({path});
+        loadFile(path);
 }
 
 void MainWindow::openRecentFile(const QString &path)
@@ -249,25 +243,28 @@ void MainWindow::openRecentFile(const QString &path)
 
 void MainWindow::openFiles(const QStringList &paths)
 {
+    QList<OpenFailure> failures;
     for (const QString &path : paths)
-        loadFile(path);
+        failures.append({path, loadFile(path)});
+    if (const QString text = openFailuresText(failures); !text.isEmpty())
+        showWarning(text);
 }
 
-void MainWindow::loadFile(const QString &path)
+LoadFailure MainWindow::loadFile(const QString &path)
 {
     QString problems;
-    if (!documents->open(path, &problems))
-        return;
+    if (const LoadFailure failure = documents->open(path, &problems); failure != LoadFailure::None)
+        return failure;
     prependToRecentFiles(path);
     updateMenus();
     if (!problems.isEmpty())
         QMessageBox::information(this, QStringLiteral("提示"), problems, QMessageBox::Ok);
+    return LoadFailure::None;
 }
 
 void MainWindow::offerLeftJournals(const std::function<QString()> &askFileName)
 {
-    offerJournals(this, LiveJournal::defaultFolder(),
-                  askFileName ? askFileName : std::function<QString()>([this] { return askDataFileSaveName(this); }));
+    acquisition->offerLeftJournals(this, askFileName);
 }
 
 void MainWindow::finishStartUp(const QStringList &files)

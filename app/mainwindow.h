@@ -17,6 +17,7 @@ class QMdiArea;
 class QPrinter;
 
 class DataFile;
+enum class LoadFailure;
 class RealPlot;
 
 namespace Ui {
@@ -31,7 +32,8 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    void loadFile(const QString &path);
+    // Opens a file as "打开(&O)" does; why it did not open, if it did not.
+    LoadFailure loadFile(const QString &path);
     RealPlot *realTimeWindow() const { return acquisition->realTimeWindow(); }
     bool isAcquiring() const { return acquisition->isAcquiring(); }
     SamplingThread *currentSamplingThread() const { return acquisition->currentSamplingThread(); }
@@ -41,7 +43,8 @@ public:
     // The start-up step that offers journals an earlier run left behind.
     // askFileName replaces the save dialog; empty for the dialog.
     void offerLeftJournals(const std::function<QString()> &askFileName = {});
-    // Opens each file as "打开(&O)" would, messages included.
+    // Opens each file as "打开(&O)" would, then names those that did not
+    // open, and why, in one message.
     void openFiles(const QStringList &paths);
     // The start-up steps once the window shows: the journals first, then
     // the files of the command line.
@@ -53,7 +56,6 @@ signals:
 
 public slots:
     void updateMenus();
-    void updateFileMenu();
 
 private slots:
     void showRealComErr(SamplingThread::ComErrType kind);

@@ -256,3 +256,14 @@ bool parseHostPort(const QString &text, QString *host, quint16 *port)
     *port = static_cast<quint16>(p);
     return true;
 }
+
+QString hostPortText(const QString &text)
+{
+    QString host;
+    quint16 port = 0;
+    if (!parseHostPort(text, &host, &port))
+        return text.trimmed();
+    if (host.contains(QLatin1Char(':')))
+        host = QLatin1Char('[') + host + QLatin1Char(']');
+    return host + QLatin1Char(':') + QString::number(port);
+}

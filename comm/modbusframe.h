@@ -70,3 +70,6 @@ QString hexReport(const uint8_t *bytes, int n);
 // A bare IPv6 address (more than one colon) is taken as a host on port 502.
 // Returns false for an empty host or a port that is not 1..65535.
 bool parseHostPort(const QString &text, QString *host, quint16 *port);
+// The address the IP setting connects to, as "host:port" ("[v6-address]:port"
+// for an IPv6 address); a setting that does not parse, as it stands.
+QString hostPortText(const QString &text);

@@ -2,6 +2,7 @@
 
 #include "comm/linkpolicy.h"
 #include "comm/meterlink.h"
+#include "comm/modbusframe.h"
 #include "realtime/livejournal.h"
 #include "realtime/polllistener.h"
 #include "realtime/signaldata.h"
@@ -71,8 +72,12 @@ QString SamplingThread::errorText(int kind, const ComConfig &settings)
         return QCoreApplication::translate("MainWindow", "接收数据失败");
     case ComCrcError:
         return QCoreApplication::translate("MainWindow", "CRC校验错误");
-    case ComConnectFailed:
-        return QCoreApplication::translate("MainWindow", "主机连接失败");
+    case ComConnectFailed: {
+        // With two meters, the text alone does not tell which one failed.
+        const QString address = hostPortText(fieldText(settings.IP));
+        const QString text = QCoreApplication::translate("MainWindow", "主机连接失败");
+        return address.isEmpty() ? text : text + QLatin1Char('\n') + address;
+    }
     case ComNotConnected:
         return QCoreApplication::translate("MainWindow", "尚未连接主机");
     default:

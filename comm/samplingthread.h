@@ -64,7 +64,8 @@ public:
     void addPollListener(std::shared_ptr<PollListener> listener);
 
     // The warning text of a code, in the main window's translation context;
-    // a failed open names the port of the settings it was tried with.
+    // a failed open names the port of the settings it was tried with, a
+    // failed connection the address, on a line of its own.
     static QString errorText(int kind, const ComConfig &settings);
 
 signals:

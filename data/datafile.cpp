@@ -610,18 +610,31 @@ int readRecords(DataFile *file, const std::function<void(int percent)> &progress
     return read;
 }
 
-std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<void(int percent)> &progress)
+std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<void(int percent)> &progress,
+                                       LoadFailure *failure)
 {
+    LoadFailure ignored;
+    LoadFailure &why = failure ? *failure : ignored;
+    const QFileInfo info(path);
     // Opening a FIFO waits for a writer, and a device such as /dev/zero
     // never ends: either would hold the caller for good.
-    if (!QFileInfo(path).isFile())
+    why = !info.exists() ? LoadFailure::Missing : !info.isFile() ? LoadFailure::NotDataFile : LoadFailure::None;
+    if (why != LoadFailure::None)
         return nullptr;
     const int count = countRecords(path);
-    if (count < 0)
+    why = count < 0 ? LoadFailure::Unreadable : count == 0 ? LoadFailure::NotDataFile : LoadFailure::None;
+    if (why != LoadFailure::None)
         return nullptr;
     auto file = std::make_unique<DataFile>(path, quint32(count));
-    if (readRecords(file.get(), progress) < 0)
+    if (!file->records) {
+        why = LoadFailure::TooLarge;
         return nullptr;
+    }
+    // Still possible: the file shrank or went since it was counted.
+    if (readRecords(file.get(), progress) < 0) {
+        why = LoadFailure::Unreadable;
+        return nullptr;
+    }
     return file;
 }
 

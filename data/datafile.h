@@ -56,10 +56,22 @@ int countRecords(const QString &path);
 // each time that figure changes.
 int readRecords(DataFile *file, const std::function<void(int percent)> &progress = {});
 
+// Why loadDataFile refused a file.
+enum class LoadFailure {
+    None,
+    Missing,
+    // Not a regular file, or one without a time line.
+    NotDataFile,
+    Unreadable,
+    // No memory for its records.
+    TooLarge,
+};
+
 // The whole open of a file: countRecords, a DataFile of that size, and
-// readRecords into it. Null when the file is refused (it is not a regular
-// file, cannot be read or holds no record).
-std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<void(int percent)> &progress = {});
+// readRecords into it. Null when the file is refused; failure, when given,
+// receives why (None for a file that loaded).
+std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<void(int percent)> &progress = {},
+                                       LoadFailure *failure = nullptr);
 
 // Whether the reader scans with SSE2 or with its portable loop, as built.
 bool dataFileReaderUsesSse2();

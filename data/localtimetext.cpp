@@ -1,5 +1,7 @@
 #include "data/localtimetext.h"
 
+#include "data/samplerecord.h"
+
 #include <QDateTime>
 
 #include <cstring>
@@ -32,6 +34,13 @@ void civilFromDays(int64_t days, int &year, int &month, int &day)
 }
 
 } // namespace
+
+QString localTimeText(uint32_t seconds, const QString &pattern)
+{
+    if (seconds == SampleRecord::kInvalidTime)
+        return QStringLiteral("无效时间");
+    return QDateTime::fromSecsSinceEpoch(seconds).toString(pattern);
+}
 
 bool LocalTimeFormatter::settle(uint32_t block)
 {

@@ -4,6 +4,11 @@
 
 #include <cstdint>
 
+// A time as the program shows it: local time in pattern, or "无效时间" for
+// the time a record gets when its time line does not read (which as a date
+// would pass for a moment in 2106).
+QString localTimeText(uint32_t seconds, const QString &pattern = QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+
 // Seconds since the epoch as local "yyyy-MM-dd hh:mm:ss", exactly as
 // QDateTime::fromSecsSinceEpoch(t).toString("yyyy-MM-dd hh:mm:ss") gives it,
 // at a fraction of the cost: the UTC offset is asked of QDateTime once per

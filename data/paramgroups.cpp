@@ -5,7 +5,9 @@ const ParamGroup ParamGroups[kParamGroupCount] = {
     {"电压", 1, 8},
     {"电流", 9, 12},
     {"功率", 13, 15},
-    {"功率因数与频率", 16, 17},
+    // About 0.9 and about 50: together, both lie flat.
+    {"功率因数", 16, 16},
+    {"频率", 17, 17},
     {"谐波畸变率", 18, 23},
     {"波形系数", 24, 29},
     {"不平衡度", 30, 31},

@@ -11,7 +11,7 @@ struct ParamGroup {
     int lastColumn;
 };
 
-constexpr int kParamGroupCount = 7;
+constexpr int kParamGroupCount = 8;
 extern const ParamGroup ParamGroups[kParamGroupCount];
 
 bool groupHasColumn(const ParamGroup &group, int column);

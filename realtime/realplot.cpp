@@ -2,6 +2,7 @@
 
 #include "data/atomicfile.h"
 #include "data/datafile.h"
+#include "data/localtimetext.h"
 #include "data/paramtable.h"
 #include "realtime/curvedata.h"
 #include "realtime/livejournal.h"
@@ -250,6 +251,7 @@ RealPlot::SaveResult RealPlot::saveData()
     savedSampleCount = rows;
     if (rows > 0)
         liveJournal->markSaved({rows, lastTime, QFileInfo(name).absoluteFilePath()});
+    emit seriesSaved(rows, name);
     return SaveResult::Saved;
 }
 

@@ -63,6 +63,8 @@ signals:
     // The window is going and empties the live series right after: polls
     // that come later need a journal of their own.
     void seriesEnding();
+    // A save wrote this many samples to fileName.
+    void seriesSaved(int records, const QString &fileName);
 
 protected:
     void timerEvent(QTimerEvent *event) override;

@@ -1,5 +1,6 @@
 #include "views/curvetracker.h"
 
+#include "data/localtimetext.h"
 #include "views/legendtitle.h"
 #include "views/timescaledraw.h"
 #include "views/viewcurve.h"

@@ -1,5 +1,6 @@
 #include "views/plot.h"
 
+#include "data/localtimetext.h"
 #include "views/curveswitch.h"
 #include "views/curvetracker.h"
 #include "views/legendtitle.h"

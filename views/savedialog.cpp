@@ -21,7 +21,8 @@ bool mayReplaceSuffixed(QWidget *parent, const QString &chosen, const QString &f
 
 } // namespace
 
-QString askSaveName(QWidget *parent, const QString &caption, const QString &filters, QString *selectedFilter)
+QString askSaveName(QWidget *parent, const QString &caption, const QString &filters, QString *selectedFilter,
+                    const SaveNameRule &rule)
 {
     for (;;) {
         QString filter;
@@ -29,7 +30,7 @@ QString askSaveName(QWidget *parent, const QString &caption, const QString &filt
         // A dialog that tells no filter was answered under its first.
         if (filter.isEmpty())
             filter = filters.section(QStringLiteral(";;"), 0, 0);
-        const QString name = withDefaultSuffix(chosen, filterSuffix(filter));
+        const QString name = rule ? rule(chosen, filter) : withDefaultSuffix(chosen, filterSuffix(filter));
         if (mayReplaceSuffixed(parent, chosen, name)) {
             if (selectedFilter)
                 *selectedFilter = filter;

@@ -59,11 +59,6 @@ QString timeLabelText(double value, int timeformat, double span)
     return time.toString(timeLabelPattern(timeformat, span));
 }
 
-QString localTimeText(uint32_t seconds)
-{
-    return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-}
-
 QwtText TimeScaleDraw::label(double value) const
 {
     // The cache of labels is dropped whenever the scale changes, and with it

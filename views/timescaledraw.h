@@ -17,8 +17,6 @@ QString timeLabelPattern(int timeformat, double span = 0);
 uint32_t axisSeconds(double value);
 // Axis value (seconds since the epoch, truncated) as local date and time.
 QString timeLabelText(double value, int timeformat, double span = 0);
-// Seconds since the epoch as local "yyyy-MM-dd hh:mm:ss".
-QString localTimeText(uint32_t seconds);
 
 class TimeScaleDraw : public QwtScaleDraw
 {

@@ -1,6 +1,7 @@
 #include "views/timespan.h"
 
 #include "data/datafile.h"
+#include "data/localtimetext.h"
 
 #include <QDateEdit>
 #include <QDateTime>
@@ -80,8 +81,7 @@ QString periodText(const DataFile &file)
         return QString();
     const QString pattern = QStringLiteral("yyyy/MM/dd hh:mm:ss");
     return QStringLiteral("%1 -> %2")
-        .arg(QDateTime::fromSecsSinceEpoch(file.records[0].time).toString(pattern),
-             QDateTime::fromSecsSinceEpoch(file.records[file.count - 1].time).toString(pattern));
+        .arg(localTimeText(file.records[0].time, pattern), localTimeText(file.records[file.count - 1].time, pattern));
 }
 
 uint32_t editsTime(const QDate &date, const QTime &time)

@@ -127,9 +127,11 @@ private:
     bool hadZone;
 };
 
-bool isSuccess(const MessageBoxLog::Box &box)
+// A success box; naming written, when given.
+bool isSuccess(const MessageBoxLog::Box &box, const QString &written = QString())
 {
-    return box.title == QStringLiteral("提示") && box.text == QStringLiteral("数据已导出。");
+    const QString done = QStringLiteral("数据已导出到 ");
+    return box.title == QStringLiteral("提示") && (written.isEmpty() ? box.text.startsWith(done) : box.text == done + written);
 }
 
 QStringList leftovers(const QString &dir)
@@ -240,19 +242,21 @@ private slots:
         QFETCH(int, last);
         if (zeptest::openpyxlPython().isEmpty())
             QSKIP("python3 with openpyxl is not installed");
-        const QString target = path(QStringLiteral("%1.xls").arg(QString::fromLatin1(QTest::currentDataTag())));
+        // Typed with the old suffix: written, and named, as what it is.
+        const QString typed = path(QStringLiteral("%1.xls").arg(QString::fromLatin1(QTest::currentDataTag())));
+        const QString target = typed + 'x';
 
         ExcelExportDlg dialog(nullptr, file.get());
         dialog.show();
         setSpan(dialog, start, end);
-        const Run run = pressExport(dialog, target);
+        const Run run = pressExport(dialog, typed);
 
         QCOMPARE(run.dialogs.size(), 1);
         QCOMPARE(run.dialogs.at(0).caption, QStringLiteral("Excel导出文件"));
-        QCOMPARE(run.dialogs.at(0).filters,
-                 (QStringList{QStringLiteral("*.xls"), QStringLiteral("*.xlsx"), QStringLiteral("CSV 文件(*.csv)")}));
+        QCOMPARE(run.dialogs.at(0).filters, (QStringList{QStringLiteral("Excel 工作簿(*.xlsx)"), QStringLiteral("CSV 文件(*.csv)")}));
         QCOMPARE(run.boxes.size(), 1);
-        QVERIFY(isSuccess(run.boxes.at(0)));
+        QVERIFY(isSuccess(run.boxes.at(0), target));
+        QVERIFY(!QFileInfo::exists(typed));
         QVERIFY(dialog.isVisible());
         if (last >= first)
             QCOMPARE(child<QProgressBar>(&dialog, "progressBar")->value(), 100);
@@ -271,16 +275,16 @@ private slots:
         ExcelExportDlg dialog(nullptr, file.get());
         dialog.show();
         setSpan(dialog, sampleTime(0), sampleTime(2));
-        QVERIFY(isSuccess(pressExport(dialog, path(QStringLiteral("first.xlsx"))).boxes.value(0)));
+        QVERIFY(isSuccess(pressExport(dialog, path(QStringLiteral("first.xlsx"))).boxes.value(0), path(QStringLiteral("first.xlsx"))));
         setSpan(dialog, sampleTime(9), sampleTime(11));
-        QVERIFY(isSuccess(pressExport(dialog, path(QStringLiteral("second"))).boxes.value(0)));
+        QVERIFY(isSuccess(pressExport(dialog, path(QStringLiteral("second"))).boxes.value(0), path(QStringLiteral("second.xlsx"))));
         compareSheet(zeptest::sheetRows(zeptest::readWorkbook(path(QStringLiteral("first.xlsx"))), 0), 0, 2);
-        compareSheet(zeptest::sheetRows(zeptest::readWorkbook(path(QStringLiteral("second.xls"))), 0), 9, 11);
+        compareSheet(zeptest::sheetRows(zeptest::readWorkbook(path(QStringLiteral("second.xlsx"))), 0), 9, 11);
         // Typed again, the name with its suffix is taken: asked before it is
         // replaced; No asks for another name.
         const Run again = pressExport(dialog, path(QStringLiteral("second")), {QMessageBox::No});
         QCOMPARE(again.boxes.size(), 1);
-        QVERIFY(again.boxes.at(0).text.contains(QStringLiteral("second.xls")));
+        QVERIFY(again.boxes.at(0).text.contains(QStringLiteral("second.xlsx")));
         QCOMPARE(again.dialogs.size(), 2);
     }
 
@@ -416,6 +420,10 @@ private slots:
         QTest::newRow("CSV filter") << "/d/export1" << csv << "/d/export1.csv";
         QTest::newRow("CSV name, workbook filter") << "/d/day.CSV" << "*.xls" << "/d/day.CSV";
         QTest::newRow("workbook name, CSV filter") << "/d/day.xlsx" << csv << "/d/day.xlsx";
+        QTest::newRow("old workbook suffix") << "/d/day.xls" << "Excel 工作簿(*.xlsx)" << "/d/day.xlsx";
+        QTest::newRow("old suffix in capitals") << "/d/DAY.XLS" << csv << "/d/DAY.XLSX";
+        QTest::newRow("old suffix, not at the end") << "/d/day.xls.bak" << csv << "/d/day.xls.bak";
+        QTest::newRow("cancelled") << "" << csv << "";
     }
 
     void exportTargets()

@@ -1,4 +1,5 @@
 #include "mainwindowtest.h"
+#include "app/openreport.h"
 #include "app/openrequests.h"
 #include "app/recentfiles.h"
 #include "app/tiling.h"
@@ -21,6 +22,8 @@
 #include <QStatusBar>
 
 #include <memory>
+
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(Qt::Orientation)
 
@@ -172,14 +175,20 @@ private slots:
             QVERIFY2(!action(name)->isEnabled(), name);
     }
 
+    // "dir": a folder of that name; "unreadable": a file nobody may read.
     void failedOpens_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("missing") << QByteArray();
-        QTest::newRow("empty") << QByteArray("");
-        QTest::newRow("no record") << QByteArray(" UA  = 220.50 V    \nno time here\n");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << QByteArray() << "文件不存在";
+        QTest::newRow("empty") << QByteArray("") << "不是数据文件";
+        QTest::newRow("no record") << QByteArray(" UA  = 220.50 V    \nno time here\n") << "不是数据文件";
+        QTest::newRow("folder") << QByteArray("dir") << "不是数据文件";
+        if (geteuid() != 0)
+            QTest::newRow("unreadable") << QByteArray("unreadable") << "无法读取";
     }
 
+    // 打开 with one file: the status bar alone says so.
     void failedOpens()
     {
         QFETCH(QByteArray, content);
@@ -187,9 +196,13 @@ private slots:
         window->loadFile(good);
         const QString bad = path(QStringLiteral("bad.txt"));
         if (!content.isNull())
-            QVERIFY(zeptest::writeBytes(bad, content));
+            QVERIFY(content == "dir" ? QDir().mkdir(bad) : zeptest::writeBytes(bad, content));
+        QFile::setPermissions(bad, content == "unreadable" ? QFileDevice::WriteOwner : QFile::permissions(bad));
         const QStringList before = titles();
-        window->loadFile(bad);
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
+        QTEST(openFailureReason(window->loadFile(bad)), "reason");
+        QVERIFY(boxes.seen.isEmpty());
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("错误：不支持该文件！"));
         QCOMPARE(titles(), before);
         QCOMPARE(window->openDocuments().size(), 1);
@@ -221,19 +234,25 @@ private slots:
         QVERIFY2((exitCode == 1 ? command.error : command.output).contains(printed), qPrintable(command.error));
     }
 
-    // Names in the test folder, written (and opened) unless they hold "缺";
-    // "." is the folder itself.
+    // Names in the test folder, written (and opened) unless they hold "缺",
+    // or written as plain text when they hold "文"; "." is the folder itself.
+    // The failures: name and why, in the one box that lists them.
     void opensGivenFiles_data()
     {
         QTest::addColumn<bool>("dropped");
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("failures");
         QTest::newRow("at start-up, missing last") << false << QStringList{"日报 3 月.txt", "b b.txt", "缺 失.txt"}
-                                                   << QStringLiteral("错误：不支持该文件！");
-        QTest::newRow("dropped, missing first") << true << QStringList{"缺 失.txt", "a.txt"} << QStringLiteral("提示：打开成功！");
+                                                   << QStringLiteral("错误：不支持该文件！") << QStringList{"缺 失.txt：文件不存在"};
+        QTest::newRow("dropped, missing first") << true << QStringList{"缺 失.txt", "a.txt"} << QStringLiteral("提示：打开成功！")
+                                                << QStringList{"缺 失.txt：文件不存在"};
+        QTest::newRow("at start-up, two failures") << false << QStringList{"缺.txt", "a.txt", "文.txt"}
+                                                   << QStringLiteral("错误：不支持该文件！")
+                                                   << QStringList{"缺.txt：文件不存在", "文.txt：不是数据文件"};
         QTest::newRow("dropped, a folder and a web page")
-            << true << QStringList{".", "https://example.com/a.txt"} << QString();
-        QTest::newRow("dropped, text") << true << QStringList{} << QString();
+            << true << QStringList{".", "https://example.com/a.txt"} << QString() << QStringList{};
+        QTest::newRow("dropped, text") << true << QStringList{} << QString() << QStringList{};
     }
 
     void opensGivenFiles()
@@ -241,12 +260,16 @@ private slots:
         QFETCH(bool, dropped);
         QFETCH(QStringList, names);
         QFETCH(QString, message);
+        QFETCH(QStringList, failures);
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
         QMimeData data;
         data.setText(QStringLiteral("a.txt"));
         QList<QUrl> urls;
         QStringList paths, expected;
         for (const QString &name : names) {
-            const bool written = !name.contains(QStringLiteral("缺")) && name != "." && !name.contains("://");
+            const bool text = name.contains(QStringLiteral("文")) && zeptest::writeBytes(path(name), "notes\n");
+            const bool written = !name.contains(QStringLiteral("缺")) && !text && name != "." && !name.contains("://");
             urls.append(name.contains("://") ? QUrl(name) : QUrl::fromLocalFile(written ? sampleFile(name) : path(name)));
             paths.append(urls.last().toLocalFile());
             if (written)
@@ -264,6 +287,9 @@ private slots:
         }
         QTRY_COMPARE(window->statusBar()->currentMessage(), message);
         QCOMPARE(titles(), expected);
+        QTRY_COMPARE(boxes.seen.size(), failures.isEmpty() ? 0 : 1);
+        if (!failures.isEmpty())
+            QCOMPARE(boxes.seen.at(0).text, "下列文件未能打开：\n" + failures.replaceInStrings(QRegularExpression("^"), dir->path() + '/').join('\n'));
     }
 
     void windowMenu()

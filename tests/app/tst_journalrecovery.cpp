@@ -3,6 +3,7 @@
 #include "realtime/livejournal.h"
 #include "testsupport.h"
 
+#include <QLabel>
 #include <QLockFile>
 
 Q_DECLARE_METATYPE(QMessageBox::StandardButton)
@@ -148,14 +149,14 @@ private slots:
         const QByteArray before = contents(journal);
         const QString targetPath = target.isEmpty() ? QString() : dir->filePath(target);
         int asked = 0;
+        QStringList reports;
         zeptest::MessageBoxLog log;
         log.answers = {answer};
         log.start();
-        offerJournals(nullptr, dir->path(), [&] {
-            ++asked;
-            return targetPath;
-        });
+        const auto ask = [&] { return ++asked, targetPath; };
+        offerJournals(nullptr, dir->path(), ask, [&](int n, const QString &f) { reports << savedRecordsText(n, f); });
         log.stop();
+        QCOMPARE(reports, saved ? QStringList{"已保存 4 条记录到 " + targetPath} : QStringList{});
         QCOMPARE(log.seen.size(), boxes);
         QCOMPARE(log.seen.at(0).title, QStringLiteral("提示"));
         QCOMPARE(log.seen.at(0).buttons, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Ignore);
@@ -172,6 +173,32 @@ private slots:
         QCOMPARE(QFile::exists(dir->filePath(QStringLiteral("saved.txt"))), saved);
         if (saved)
             QCOMPARE(contents(targetPath), before);
+    }
+
+    // Centred on its window, the span a line of its own that stays whole
+    // on a small screen too (the test's is 800 pixels wide).
+    void questionPlacement()
+    {
+        writeJournal(4);
+        QWidget window;
+        window.setGeometry(100, 80, 600, 440);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QString span = spanText(kStart, kStart + 15);
+        QPoint centre;
+        int spanLines = 0;
+        zeptest::ModalWatch<QMessageBox> watch([&](QMessageBox *box) {
+            centre = box->geometry().center();
+            for (const QLabel *label : box->findChildren<QLabel *>()) {
+                const QRect room(0, 0, label->contentsRect().width(), 1000);
+                if (label->text().split('\n').contains(span))
+                    spanLines = label->fontMetrics().boundingRect(room, Qt::TextWordWrap, span).height() / label->fontMetrics().lineSpacing();
+            }
+            QMetaObject::invokeMethod(box->button(QMessageBox::Ignore), "click", Qt::QueuedConnection);
+        });
+        offerJournals(&window, dir->path(), [] { return QString(); });
+        QVERIFY((centre - window.geometry().center()).manhattanLength() <= 4);
+        QCOMPARE(spanLines, 1);
     }
 
     void saveIsTheDefault()

@@ -1,4 +1,5 @@
 #include "mainwindowtest.h"
+#include "app/appinfo.h"
 #include "app/recentfiles.h"
 #include "app/zepabout.h"
 #include "data/appconfig.h"
@@ -15,6 +16,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QWindow>
 
 namespace {
 
@@ -242,6 +244,24 @@ private slots:
         QVERIFY(window->windowState() & Qt::WindowMaximized);
         auto *recent = window->findChild<QMenu *>(QStringLiteral("menu_recent"));
         QVERIFY(!recent->menuAction()->isVisible());
+    }
+
+    // The start-up steps (questions, failed opens) run once, when the window
+    // is on the screen, so that their boxes centre on it; without it, later.
+    void startUpWaitsForTheScreen()
+    {
+        QList<bool> runs, hiddenRuns; // whether the window was on the screen
+        QWidget hidden;
+        runOnceOnScreen(window.get(), [&] { runs << window->windowHandle()->isExposed(); }, 60000);
+        runOnceOnScreen(&hidden, [&] { hiddenRuns << hidden.windowHandle()->isExposed(); }, 300);
+        QTest::qWait(100);
+        window->show();
+        QTRY_COMPARE(runs, QList<bool>{true});
+        QTRY_COMPARE(hiddenRuns, QList<bool>{false});
+        window->hide();
+        window->show();
+        QTest::qWait(100);
+        QCOMPARE(runs.size(), 1);
     }
 
     void storedStateIsRestored()

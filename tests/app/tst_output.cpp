@@ -97,9 +97,9 @@ private slots:
         QVERIFY(watch.seen);
         QCOMPARE(parent, subWindow(suffix));
         QCOMPARE(boxes.seen.size(), 1);
-        QCOMPARE(boxes.seen.at(0).text, QStringLiteral("数据已导出。"));
+        QCOMPARE(boxes.seen.at(0).text, QStringLiteral("数据已导出到 ") + target + 'x');
 
-        const QJsonArray rows = zeptest::sheetRows(zeptest::readWorkbook(target), 0);
+        const QJsonArray rows = zeptest::sheetRows(zeptest::readWorkbook(target + 'x'), 0);
         QCOMPARE(rows.size(), 21);
         const DataFile *data = window->openDocuments().first();
         for (int i = 0; i < 20; ++i) {

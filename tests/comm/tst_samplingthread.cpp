@@ -2,6 +2,7 @@
 // pseudo-terminal: what reaches the live stores, when a run ends, and what it
 // reports on the way.
 
+#include "comm/pollfaults.h"
 #include "comm/samplingthread.h"
 #include "realtime/polllistener.h"
 #include "data/appconfig.h"
@@ -205,6 +206,29 @@ private slots:
                  QStringLiteral("串口/dev/ttyUSB0打开失败"));
     }
 
+    // The address below the text, in the box and in the event log alike.
+    void connectFailureNamesTheAddress_data()
+    {
+        QTest::addColumn<QByteArray>("ip");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("host and port") << QByteArray("127.0.0.1:1502") << "127.0.0.1:1502";
+        QTest::newRow("host alone: the Modbus port") << QByteArray(" 192.168.1.5 ") << "192.168.1.5:502";
+        QTest::newRow("bare IPv6") << QByteArray("fe80::1") << "[fe80::1]:502";
+        QTest::newRow("port out of range: as typed") << QByteArray("meter:70000") << "meter:70000";
+        QTest::newRow("no address") << QByteArray() << "";
+    }
+
+    void connectFailureNamesTheAddress()
+    {
+        QFETCH(QByteArray, ip);
+        QFETCH(QString, address);
+        copyToField(settings.IP, ip);
+        const QString text = address.isEmpty() ? QStringLiteral("主机连接失败") : "主机连接失败\n" + address;
+        QCOMPARE(SamplingThread::errorText(SamplingThread::ComConnectFailed, settings), text);
+        const QDateTime when(QDate(2024, 5, 1), QTime(10, 0, 7));
+        QCOMPARE(pollFaultLogText(SamplingThread::ComConnectFailed, when, settings), "2024-05-01 10:00:07 " + text);
+    }
+
     void errorTypeIsRegisteredForQueuedDelivery()
     {
         SamplingThread thread;
@@ -268,7 +292,7 @@ private slots:
         QTRY_COMPARE(sink.kinds.size(), 1);
         QCOMPARE(sink.kinds.at(0), code);
         QCOMPARE(sink.threads.at(0), QThread::currentThread());
-        QCOMPARE(SamplingThread::errorText(sink.kinds.at(0), settings), text);
+        QCOMPARE(SamplingThread::errorText(sink.kinds.at(0), settings), ip.isEmpty() ? text : text + '\n' + ip);
         QCoreApplication::processEvents();
         QCOMPARE(reports.size(), 0);
         QCOMPARE(storeSizes(), QVector<int>(kStores, 0));

@@ -254,6 +254,7 @@ private slots:
         QTest::newRow("voltages, zoomed") << QStringList{"电压"} << "zoomed" << all.mid(0, 8);
         QTest::newRow("unbalance, time span") << QStringList{"不平衡度"} << "span" << all.mid(29);
         QTest::newRow("powers and UA") << QStringList{"功率", "0"} << "full" << QList<int>{1, 13, 14, 15};
+        QTest::newRow("frequency apart from the power factor") << QStringList{"频率"} << "full" << QList<int>{17};
     }
 
     void legendShowsAndHides()
