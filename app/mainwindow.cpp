@@ -41,7 +41,7 @@ MainWindow::MainWindow(QWidget *parent)
     versionLabel = createVersionLabel(this);
     setUpMdiArea();
     documents = new Documents(mdiArea, ui->statusBar, this);
-    acquisition = new Acquisition(*documents, this);
+    acquisition = new Acquisition(*documents, ui->statusBar, this);
     setUpRecentFilesMenu();
     setUpMenuUpdates();
     restoreWindowGeometry(*this);
@@ -146,7 +146,7 @@ void MainWindow::updateMenus()
 
     const bool window = acquisition->realTimeWindow() != nullptr;
     f.action_Start->setEnabled(window && !acquisition->isAcquiring());
-    f.action_Stop->setEnabled(window && acquisition->isAcquiring());
+    f.action_Stop->setEnabled(acquisition->isAcquiring());
 
     const bool loaded = !documents->files().isEmpty();
     for (QAction *a : {f.action_showPlot, f.action_showTable, f.action_Stat, f.action_PrintPreview,
