@@ -9,6 +9,9 @@
 #include "views/savedialog.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTimer>
 
 namespace {
 const QString kRealTimeTitle = QStringLiteral("实时通讯 - 趋势图");
@@ -34,10 +37,16 @@ private:
 };
 } // namespace
 
-Acquisition::Acquisition(Documents &windows, QObject *parent)
+Acquisition::Acquisition(Documents &windows, QStatusBar *statusBar, QObject *parent)
     : QObject(parent)
     , windows(windows)
+    , indicator(new QLabel(statusBar))
+    , indicatorTimer(new QTimer(this))
 {
+    statusBar->addPermanentWidget(indicator);
+    indicator->hide();
+    indicatorTimer->setInterval(1000);
+    connect(indicatorTimer, &QTimer::timeout, this, &Acquisition::updateIndicator);
 }
 
 bool Acquisition::hasSamplesWithoutWindow() const
@@ -70,23 +79,37 @@ void Acquisition::openRealTimeWindow()
         samplingThread->setJournal(realPlot->journal());
     realPlot->setPollFaults(pollFaults);
     realPlot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
+    updateIndicator();
 }
 
 void Acquisition::realTimeWindowDestroyed()
 {
     realPlot = nullptr;
+    updateIndicator();
     emit realTimeWindowClosed();
 }
 
-void Acquisition::keepJournalingWithoutWindow()
+void Acquisition::keepJournalingWithoutWindow(int rowsGone)
 {
-    // The thread goes on polling into the stores the window is about to
-    // empty. Switched before they are emptied, a poll of that moment lands
-    // in the new journal rather than in none.
-    if (samplingThread && samplingThread->isRunning()) {
-        windowlessJournal = std::make_shared<LiveJournal>(LiveJournal::defaultFolder());
-        samplingThread->setJournal(windowlessJournal);
-    }
+    // The rows after those the window takes with it, and the polls still to
+    // come, go on in a journal of their own, which the next window takes
+    // over. Switched while no poll is on its way, it holds each of them
+    // once.
+    const bool polling = samplingThread && samplingThread->isRunning();
+    if (!polling && RealPlot::liveSamples() <= rowsGone)
+        return;
+    auto journal = std::make_shared<LiveJournal>(LiveJournal::defaultFolder());
+    bool failed = false;
+    const auto carryOver = [&] {
+        failed = journal->appendSeries(SignalData::instance(), rowsGone) == LiveJournal::AppendResult::Failed;
+    };
+    if (samplingThread)
+        samplingThread->setJournal(journal, carryOver);
+    else
+        carryOver();
+    windowlessJournal = journal;
+    if (failed)
+        reportJournalError(journal->path());
 }
 
 void Acquisition::start(const ComConfig &settings, bool keepAcquiring, const ForwardConfig &forwarding)
@@ -101,6 +124,7 @@ void Acquisition::start(const ComConfig &settings, bool keepAcquiring, const For
     connect(samplingThread, &SamplingThread::warning, this, &Acquisition::reportError);
     connect(samplingThread, &SamplingThread::journalFailed, this, &Acquisition::reportJournalError);
     connect(samplingThread, &SamplingThread::pollFailed, this, &Acquisition::countPollFault);
+    connect(samplingThread, &SamplingThread::slotsCounted, this, &Acquisition::countSlots);
     samplingThread->setKeepAcquiring(keepAcquiring);
     samplingThread->setSettings(settings);
     samplingThread->addPollListener(std::make_shared<GrowthNotice>(this));
@@ -114,9 +138,21 @@ void Acquisition::start(const ComConfig &settings, bool keepAcquiring, const For
     if (realPlot)
         realPlot->startRefresh(intervalSeconds(settings));
     acquiring = true;
+    updateIndicator();
 }
 
 void Acquisition::stop()
+{
+    stopThread();
+    // Polled while no window showed them: the window opens on them and
+    // asks as it does when it closes (Cancel leaves it open).
+    if (hasSamplesWithoutWindow()) {
+        openRealTimeWindow();
+        realPlot->parentWidget()->close();
+    }
+}
+
+void Acquisition::stopThread()
 {
     if (!samplingThread)
         return;
@@ -129,6 +165,7 @@ void Acquisition::stop()
     acquiring = false;
     if (realPlot)
         realPlot->stopRefresh();
+    updateIndicator();
 }
 
 void Acquisition::stopForShutdown()
@@ -136,7 +173,7 @@ void Acquisition::stopForShutdown()
     // From here on the window goes: a warning of the poll that the stop
     // waits for would come up with no window behind it.
     shuttingDown = true;
-    stop();
+    stopThread();
 }
 
 void Acquisition::threadFinished()
@@ -149,7 +186,20 @@ void Acquisition::threadFinished()
     delete samplingThread;
     samplingThread = nullptr;
     acquiring = false;
+    updateIndicator();
     emit finished();
+}
+
+void Acquisition::updateIndicator()
+{
+    const bool unseen = acquiring && !realPlot;
+    if (unseen)
+        indicator->setText(QStringLiteral("正在采集…（%1 条）").arg(RealPlot::liveSamples()));
+    indicator->setVisible(unseen);
+    if (unseen && !indicatorTimer->isActive())
+        indicatorTimer->start();
+    else if (!unseen)
+        indicatorTimer->stop();
 }
 
 void Acquisition::reportError(SamplingThread::ComErrType kind)
@@ -160,8 +210,15 @@ void Acquisition::reportError(SamplingThread::ComErrType kind)
 
 void Acquisition::countPollFault(SamplingThread::ComErrType kind, const QDateTime &when)
 {
+    // The window learns of it with the count of the slot, which follows.
     pollFaults.add(when);
     emit addComMessage(pollFaultLogText(kind, when, settings));
+}
+
+void Acquisition::countSlots(int slotCount, int missed)
+{
+    pollFaults.slotCount = slotCount;
+    pollFaults.missed = missed;
     if (realPlot)
         realPlot->setPollFaults(pollFaults);
 }

@@ -11,6 +11,9 @@
 #include <memory>
 
 class QDateTime;
+class QLabel;
+class QStatusBar;
+class QTimer;
 class QWidget;
 
 class Documents;
@@ -20,14 +23,16 @@ class RealPlot;
 // Live acquisition: the real-time window, the sampling thread while one
 // exists, the journal of polls no window shows, and the tally of failed
 // polls. What the user is to be told leaves through the signals; the main
-// window decides how to show it.
+// window decides how to show it. An acquisition whose window is closed
+// shows in the status bar.
 class Acquisition : public QObject
 {
     Q_OBJECT
 
 public:
-    // The real-time window goes among the document windows.
-    explicit Acquisition(Documents &windows, QObject *parent = nullptr);
+    // The real-time window goes among the document windows; statusBar
+    // tells of an acquisition without it.
+    Acquisition(Documents &windows, QStatusBar *statusBar, QObject *parent = nullptr);
 
     RealPlot *realTimeWindow() const { return realPlot; }
     SamplingThread *currentSamplingThread() const { return samplingThread; }
@@ -45,7 +50,8 @@ public:
     // The settings of the latest start, for the texts of its errors.
     const ComConfig &communicationSettings() const { return settings; }
     // Waits for the thread to leave its loop; the object goes when its
-    // finish arrives.
+    // finish arrives. Samples polled since the window closed are then asked
+    // about as closing the window asks, in the window.
     void stop();
     // The thread object is a child of this one and must have left its loop
     // before it is destroyed; the warnings of the stop are not shown.
@@ -73,13 +79,16 @@ private slots:
     void reportError(SamplingThread::ComErrType kind);
     void countPollFault(SamplingThread::ComErrType kind, const QDateTime &when);
     void reportJournalError(const QString &path);
-    void keepJournalingWithoutWindow();
+    void countSlots(int slotCount, int missed);
+    void keepJournalingWithoutWindow(int rowsGone);
     void realTimeWindowDestroyed();
     void threadFinished();
     void showForwardStatus(const ForwardStatus &status);
+    void updateIndicator();
 
 private:
     void startForwarding(const ForwardConfig &forwarding);
+    void stopThread();
 
     Documents &windows;
     RealPlot *realPlot = nullptr;
@@ -99,4 +108,7 @@ private:
     QString forwardServer;
     QString forwardNote;
     QString forwardLogLine;
+    // "正在采集…（N 条）" while the thread polls and no window shows it.
+    QLabel *indicator;
+    QTimer *indicatorTimer;
 };

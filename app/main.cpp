@@ -1,8 +1,11 @@
 #include "app/appinfo.h"
 #include "app/openrequests.h"
 #include "app/mainwindow.h"
+#include "app/singleinstance.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QMessageBox>
 
 int main(int argc, char *argv[])
 {
@@ -14,8 +17,19 @@ int main(int argc, char *argv[])
     const CommandLine command = readCommandLine(QApplication::arguments());
     if (command.answered)
         return printAnswer(command);
+    SingleInstance instance(QDir::currentPath());
+    if (!instance.claim()) {
+        if (instance.handOver(command.files))
+            return 0;
+        QMessageBox::warning(nullptr, QStringLiteral("错误"), QStringLiteral("ZEP 已在此目录中运行，但没有响应。"));
+        return 1;
+    }
     MainWindow window;
     window.show();
+    QObject::connect(&instance, &SingleInstance::filesReceived, &window, [&window](const QStringList &files) {
+        bringToFront(window);
+        window.openFiles(files);
+    });
     runOnceOnScreen(&window, [&window, &command] { window.finishStartUp(command.files); });
     return app.exec();
 }

@@ -40,7 +40,7 @@ MainWindow::MainWindow(QWidget *parent)
     versionLabel = createVersionLabel(this);
     setUpMdiArea();
     documents = new Documents(mdiArea, ui->statusBar, this);
-    acquisition = new Acquisition(*documents, this);
+    acquisition = new Acquisition(*documents, ui->statusBar, this);
     setUpRecentFilesMenu();
     setUpMenuUpdates();
     restoreWindowGeometry(*this);
@@ -147,7 +147,7 @@ void MainWindow::updateMenus()
 
     const bool window = acquisition->realTimeWindow() != nullptr;
     f.action_Start->setEnabled(window && !acquisition->isAcquiring());
-    f.action_Stop->setEnabled(window && acquisition->isAcquiring());
+    f.action_Stop->setEnabled(acquisition->isAcquiring());
     f.action_save->setEnabled(window && acquisition->realTimeWindow()->hasData());
 
     const bool loaded = !documents->files().isEmpty();

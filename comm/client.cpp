@@ -3,7 +3,9 @@
 #include "comm/linkpolicy.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <cstring>
 
@@ -23,7 +25,32 @@ int Client::connectHost()
     if (!parseHostPort(fieldText(settings.IP), &host, &port))
         return ComConnectFailed;
     socket->connectToHost(host, port, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
-    return socket->waitForConnected(kConnectTimeoutMs) ? ComOk : ComConnectFailed;
+    // Waited for in an event loop of this thread: waitForConnected gives up
+    // the attempt when it returns, so it cannot wait in slices, and a meter
+    // that lets connection attempts go unanswered would hold up a stop for
+    // the whole time-out.
+    QElapsedTimer timer;
+    timer.start();
+    QEventLoop loop;
+    const auto settled = [&] {
+        const QAbstractSocket::SocketState state = socket->state();
+        return state == QAbstractSocket::ConnectedState || state == QAbstractSocket::UnconnectedState || cancelled()
+               || timer.elapsed() >= kConnectTimeoutMs;
+    };
+    const auto quitWhenSettled = [&] {
+        if (settled())
+            loop.quit();
+    };
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, &loop, quitWhenSettled);
+    connect(socket, &QAbstractSocket::stateChanged, &loop, quitWhenSettled);
+    watch.start(20);
+    if (!settled())
+        loop.exec();
+    if (socket->state() == QAbstractSocket::ConnectedState)
+        return ComOk;
+    socket->abort();
+    return ComConnectFailed;
 }
 
 void Client::disconnectHost()

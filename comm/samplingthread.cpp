@@ -3,6 +3,7 @@
 #include "comm/linkpolicy.h"
 #include "comm/meterlink.h"
 #include "comm/modbusframe.h"
+#include "comm/pollgrid.h"
 #include "realtime/livejournal.h"
 #include "realtime/polllistener.h"
 #include "realtime/signaldata.h"
@@ -31,9 +32,11 @@ void SamplingThread::stop()
     stopRequested = true;
 }
 
-void SamplingThread::setJournal(std::shared_ptr<LiveJournal> journal)
+void SamplingThread::setJournal(std::shared_ptr<LiveJournal> journal, const std::function<void()> &beforeSwitch)
 {
     std::lock_guard<std::mutex> locker(journalMutex);
+    if (beforeSwitch)
+        beforeSwitch();
     this->journal = std::move(journal);
 }
 
@@ -48,11 +51,30 @@ std::shared_ptr<LiveJournal> SamplingThread::currentJournal() const
     return journal;
 }
 
-void SamplingThread::journalPoll(uint32_t time, const SampleRecord &poll)
+void SamplingThread::storePoll(const SampleRecord &poll, std::optional<uint32_t> time)
 {
-    const std::shared_ptr<LiveJournal> target = currentJournal();
-    if (target && target->appendPoll(time, poll) == LiveJournal::AppendResult::Failed)
+    std::shared_ptr<LiveJournal> target;
+    uint32_t stored;
+    {
+        // A window that closes hands the polls it did not save over to a new
+        // journal (setJournal): with the series and the journal taken
+        // together, none is missed there and none written twice.
+        std::lock_guard<std::mutex> locker(journalMutex);
+        stored = time ? appendPollValues(poll, *time) : appendPollValues(poll);
+        target = journal;
+    }
+    if (target && target->appendPoll(stored, poll) == LiveJournal::AppendResult::Failed)
         emit journalFailed(target->path());
+    for (const std::shared_ptr<PollListener> &listener : listeners)
+        listener->pollStored(stored, poll);
+}
+
+void SamplingThread::tellMissed(int polls)
+{
+    for (int i = 0; i < polls; ++i) {
+        for (const std::shared_ptr<PollListener> &listener : listeners)
+            listener->pollMissed();
+    }
 }
 
 QString SamplingThread::errorText(int kind, const ComConfig &settings)
@@ -85,15 +107,13 @@ QString SamplingThread::errorText(int kind, const ComConfig &settings)
     }
 }
 
-bool SamplingThread::waitForNextPoll(qint64 pollStartMs, unsigned int periodSeconds, const QElapsedTimer &clock)
+bool SamplingThread::waitUntil(qint64 deadlineMs, const QElapsedTimer &clock)
 {
-    // Period from the start of one poll to the start of the next, so the
-    // exchange itself is part of it; the stop request is watched throughout.
-    const qint64 periodMs = qint64(periodSeconds) * 1000;
-    for (qint64 waited = clock.elapsed() - pollStartMs; waited < periodMs; waited = clock.elapsed() - pollStartMs) {
+    // The stop request is watched throughout.
+    for (qint64 now = clock.elapsed(); now < deadlineMs; now = clock.elapsed()) {
         if (stopRequested)
             return false;
-        msleep(static_cast<unsigned long>(qMin<qint64>(periodMs - waited, 20)));
+        msleep(static_cast<unsigned long>(qMin<qint64>(deadlineMs - now, 20)));
     }
     return true;
 }
@@ -107,11 +127,11 @@ void SamplingThread::run()
     QObject *hub = parent();
     const bool hasHub = hub && hub->metaObject()->indexOfSignal("addComMessage(QString)") >= 0;
     // Made here, so that the link and its port or socket live in this thread.
-    const std::unique_ptr<MeterLink> link = makeMeterLink(settings);
+    const std::unique_ptr<MeterLink> link = linkFactory ? linkFactory(settings) : makeMeterLink(settings);
     if (hasHub)
         connect(link.get(), SIGNAL(ComMessage(QString)), hub, SIGNAL(addComMessage(QString)));
-    // Going on through faults, a poll must not hold up Stop for its
-    // remaining attempts: the one place left to wait is the TCP connect.
+    // Going on through faults, Stop must wait neither for a poll's
+    // remaining attempts nor for a connection attempt.
     if (keepAcquiring)
         link->setCancelFlag(&stopRequested);
     int result = link->open();
@@ -122,7 +142,11 @@ void SamplingThread::run()
     std::fill(std::begin(pollBuffer), std::end(pollBuffer), 0.0f);
     QElapsedTimer clock;
     clock.start();
-    const unsigned int period = intervalSeconds(settings);
+    const qint64 periodMs = qint64(intervalSeconds(settings)) * 1000;
+    PollGrid grid(periodMs, QDateTime::currentMSecsSinceEpoch());
+    qint64 slot = 0;
+    int slotCount = 0;
+    int missed = 0;
     bool reopen = false;
 
     for (;;) {
@@ -132,6 +156,9 @@ void SamplingThread::run()
             break;
         }
         const qint64 pollStart = clock.elapsed();
+        const std::optional<uint32_t> stamp =
+            keepAcquiring ? std::optional<uint32_t>(grid.slotTime(slot, pollStart, QDateTime::currentMSecsSinceEpoch()))
+                          : std::nullopt;
         if (reopen && !linkOpen) {
             result = link->open();
             linkOpen = result == ComOk;
@@ -142,10 +169,7 @@ void SamplingThread::run()
             SampleRecord poll;
             static_assert(sizeof poll == sizeof pollBuffer, "the poll buffer has the record's layout");
             memcpy(&poll, pollBuffer, sizeof poll);
-            const uint32_t time = appendPollValues(poll);
-            journalPoll(time, poll);
-            for (const std::shared_ptr<PollListener> &listener : listeners)
-                listener->pollStored(time, poll);
+            storePoll(poll, stamp);
         } else if (!keepAcquiring) {
             emit warning(static_cast<ComErrType>(result));
             break;
@@ -154,15 +178,28 @@ void SamplingThread::run()
             break;
         } else {
             emit pollFailed(static_cast<ComErrType>(result), QDateTime::currentDateTime());
-            for (const std::shared_ptr<PollListener> &listener : listeners)
-                listener->pollMissed();
+            tellMissed(1);
+            ++missed;
             // Whatever the link holds now (half a reply, a connection the
             // meter forgot) must not meet the next poll.
             link->close();
             linkOpen = false;
             reopen = true;
         }
-        if (!waitForNextPoll(pollStart, period, clock))
+        if (!keepAcquiring) {
+            // From the start of one poll to the start of the next, so the
+            // exchange itself is part of the interval.
+            if (!waitUntil(pollStart + periodMs, clock))
+                break;
+            continue;
+        }
+        const qint64 next = grid.nextSlot(slot, clock.elapsed());
+        tellMissed(int(next - slot - 1));
+        missed += int(next - slot - 1);
+        slotCount += int(next - slot);
+        emit slotsCounted(slotCount, missed);
+        slot = next;
+        if (!waitUntil(grid.slotStart(slot), clock))
             break;
     }
     // Stopped or failed, the window may sit idle for long: the last

@@ -8,11 +8,14 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class LiveJournal;
+class MeterLink;
 class PollListener;
 class QDateTime;
 class QElapsedTimer;
@@ -21,7 +24,8 @@ class QElapsedTimer;
 // per sampling interval into the live stores, and ends on the first error
 // (which it reports once) or when asked to stop. Told to keep acquiring, it
 // reports each failed poll instead, closes the link and opens it again for
-// the next poll. A new object serves each run.
+// the next poll, and its polls keep to the grid of PollGrid. A new object
+// serves each run.
 class SamplingThread : public QThread
 {
     Q_OBJECT
@@ -56,9 +60,15 @@ public:
     // Before start(): the link, its line or address, and the interval.
     void setSettings(const ComConfig &settings) { this->settings = settings; }
 
+    // Before start(): makes the link in place of makeMeterLink.
+    using LinkFactory = std::function<std::unique_ptr<MeterLink>(const ComConfig &)>;
+    void setLinkFactory(LinkFactory factory) { linkFactory = std::move(factory); }
+
     // Where every stored poll is also appended; null for none. May be
-    // changed from any thread while the run goes on.
-    void setJournal(std::shared_ptr<LiveJournal> journal);
+    // changed from any thread while the run goes on. beforeSwitch runs at a
+    // moment no poll is between the live series and the journal: every poll
+    // is either in the series by then or goes to the new journal.
+    void setJournal(std::shared_ptr<LiveJournal> journal, const std::function<void()> &beforeSwitch = {});
     // Before start(): one more that every poll of the run is handed to, in
     // this thread, after the journal.
     void addPollListener(std::shared_ptr<PollListener> listener);
@@ -73,6 +83,9 @@ signals:
     // A poll (or the open before it) failed and the run goes on; only when
     // keeping on acquiring.
     void pollFailed(SamplingThread::ComErrType kind, const QDateTime &when);
+    // After each slot of a run that keeps acquiring: the slots of the run so
+    // far and how many of them brought no sample (failed or skipped).
+    void slotsCounted(int slotCount, int missed);
     // The journal could not be written; emitted once per journal. The
     // acquisition goes on without it.
     void journalFailed(const QString &path);
@@ -81,14 +94,20 @@ protected:
     void run() override;
 
 private:
-    bool waitForNextPoll(qint64 pollStartMs, unsigned int periodSeconds, const QElapsedTimer &clock);
+    bool waitUntil(qint64 deadlineMs, const QElapsedTimer &clock);
     std::shared_ptr<LiveJournal> currentJournal() const;
-    void journalPoll(uint32_t time, const SampleRecord &poll);
+    // Into the live series with the time (the current time when none), the
+    // journal and the listeners.
+    void storePoll(const SampleRecord &poll, std::optional<uint32_t> time);
+    void tellMissed(int polls);
 
     std::atomic<bool> stopRequested{false};
     bool keepAcquiring = false;
     ComConfig settings{};
+    LinkFactory linkFactory;
     float pollBuffer[kColumnCount] = {};
+    // Held while a poll goes into the live series and its journal is
+    // chosen, and while the journal changes.
     mutable std::mutex journalMutex;
     std::shared_ptr<LiveJournal> journal;
     std::vector<std::shared_ptr<PollListener>> listeners;

@@ -2,6 +2,7 @@
 
 #include "data/atomicfile.h"
 #include "data/datafile.h"
+#include "realtime/signaldata.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -200,6 +201,21 @@ LiveJournal::AppendResult LiveJournal::appendPoll(uint32_t time, const SampleRec
     for (int k = 0; k < kValueCount; ++k)
         values[k] = double(poll.values[k]);
     return append(time, values);
+}
+
+LiveJournal::AppendResult LiveJournal::appendSeries(SignalData &series, int from)
+{
+    series.flushPending();
+    series.lock();
+    AppendResult result = AppendResult::Written;
+    double values[kValueCount];
+    for (int row = qMax(from, 0); row < series.size() && result == AppendResult::Written; ++row) {
+        for (int k = 0; k < kValueCount; ++k)
+            values[k] = series.value(k, row).y();
+        result = append(uint32_t(series.value(0, row).x()), values);
+    }
+    series.unlock();
+    return result;
 }
 
 void LiveJournal::sync()

@@ -19,6 +19,8 @@
 // it. Each record reaches the operating system as soon as it is written;
 // fsync follows at most every syncIntervalMs, outside the lock, so a slow
 // disk never holds up the user interface thread.
+class SignalData;
+
 class LiveJournal
 {
 public:
@@ -38,6 +40,9 @@ public:
     AppendResult append(uint32_t time, const double values[kValueCount]);
     // The poll's values as the live stores get them: cell k widened to double.
     AppendResult appendPoll(uint32_t time, const SampleRecord &poll);
+    // The rows of the series from row `from` on, in order, pending polls
+    // included; the first result that is not Written, or Written.
+    AppendResult appendSeries(SignalData &series, int from);
     // fsync now, when something was written since the last one.
     void sync();
 

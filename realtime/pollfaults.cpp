@@ -1,12 +1,20 @@
 #include "realtime/pollfaults.h"
 
+#include <QStringList>
+
 QString pollFaultSummary(const PollFaultTally &tally, const QDateTime &now)
 {
-    if (tally.count == 0)
-        return QString();
-    // An unattended recording runs for days: a bare time of day would
-    // pass a fault of last week for one of this morning.
-    const QString format = tally.last.date() == now.date() ? QStringLiteral("hh:mm:ss")
-                                                           : QStringLiteral("yyyy-MM-dd hh:mm:ss");
-    return QStringLiteral("通讯错误 %1 次，最近 %2").arg(tally.count).arg(tally.last.toString(format));
+    QStringList parts;
+    if (tally.count > 0)
+        parts << QStringLiteral("通讯错误 %1 次").arg(tally.count);
+    if (tally.slotCount > 0 && tally.missed > 0)
+        parts << QStringLiteral("漏采 %1 次（%2%）").arg(tally.missed).arg(qRound(100.0 * tally.missed / tally.slotCount));
+    if (tally.count > 0) {
+        // An unattended recording runs for days: a bare time of day would
+        // pass a fault of last week for one of this morning.
+        const QString format = tally.last.date() == now.date() ? QStringLiteral("hh:mm:ss")
+                                                               : QStringLiteral("yyyy-MM-dd hh:mm:ss");
+        parts << QStringLiteral("最近 ") + tally.last.toString(format);
+    }
+    return parts.join(QStringLiteral("，"));
 }

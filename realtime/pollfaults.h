@@ -3,10 +3,14 @@
 #include <QDateTime>
 #include <QString>
 
-// The failed polls of one acquisition that goes on through them.
+// The failed polls of one acquisition that goes on through them, and the
+// slots of its poll grid so far with those that brought no sample (failed,
+// or skipped while a fault, a reconnect or a long exchange went on).
 struct PollFaultTally {
     int count = 0;
     QDateTime last;
+    int slotCount = 0;
+    int missed = 0;
 
     void add(const QDateTime &when)
     {
@@ -15,6 +19,8 @@ struct PollFaultTally {
     }
 };
 
-// "通讯错误 3 次，最近 14:03:12": how many polls failed and when the last
-// one did, with its date when that was not today; empty without a fault.
+// "通讯错误 39 次，漏采 190 次（29%），最近 20:46:02": how many polls failed,
+// how many slots brought no sample (once slots are counted) and when the
+// last poll failed, with its date when that was not today; empty without a
+// fault or a missed slot.
 QString pollFaultSummary(const PollFaultTally &tally, const QDateTime &now);

@@ -67,11 +67,14 @@ RealPlot::RealPlot(const DisplayConfig &display, QWidget *parent, const QString 
 
 RealPlot::~RealPlot()
 {
-    emit seriesEnding();
-    // Gone without a close that saved or gave up its samples: the journal
-    // stays for the next start to offer.
-    liveJournal->close();
-    series.clearValues();
+    if (rowsGone < 0) {
+        // Gone without a close that saved or gave up its samples: the
+        // journal stays for the next start to offer.
+        rowsGone = liveSamples();
+        emit seriesEnding(rowsGone);
+        liveJournal->close();
+    }
+    series.removeFirstRows(rowsGone);
 }
 
 void RealPlot::adoptJournal(std::shared_ptr<LiveJournal> journal)
@@ -258,7 +261,7 @@ RealPlot::SaveResult RealPlot::saveData()
 void RealPlot::closeEvent(QCloseEvent *event)
 {
     if (savedSampleCount >= liveSamples()) {
-        liveJournal->remove();
+        endSeries(savedSampleCount);
         event->accept();
         return;
     }
@@ -274,6 +277,16 @@ void RealPlot::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    liveJournal->remove();
+    endSeries(answer == QMessageBox::Yes ? savedSampleCount : liveSamples());
     event->accept();
+}
+
+void RealPlot::endSeries(int rows)
+{
+    // Polls go on while the question waits and the save writes (seconds on
+    // a slow disk): those after its rows pass to the next journal before
+    // this one goes.
+    rowsGone = rows;
+    emit seriesEnding(rows);
+    liveJournal->remove();
 }

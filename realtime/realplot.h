@@ -60,9 +60,11 @@ public:
     void setFooterNote(FooterNote note, const QString &text);
 
 signals:
-    // The window is going and empties the live series right after: polls
-    // that come later need a journal of their own.
-    void seriesEnding();
+    // The window goes and takes the first rows of the live series with it,
+    // saved or given up (all of them when it is destroyed without a close).
+    // The rows from there on came while it closed, or come later: they stay
+    // in the series and need a journal of their own.
+    void seriesEnding(int rowsGone);
     // A save wrote this many samples to fileName.
     void seriesSaved(int records, const QString &fileName);
 
@@ -76,10 +78,13 @@ protected:
 private:
     QString askSaveFileName();
     void showFooter();
+    void endSeries(int rows);
 
     SignalData &series;
     int refreshTimerId = -1;
     int savedSampleCount = 0;
+    // The rows the accepted close saved or gave up; -1 before that.
+    int rowsGone = -1;
     QLabel *timeBadge = nullptr;
     std::function<QString()> saveFileNameProvider;
     std::shared_ptr<LiveJournal> liveJournal;

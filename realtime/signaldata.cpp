@@ -309,9 +309,33 @@ void SignalData::clearValues()
     d->lock.unlockWrite();
 }
 
+void SignalData::removeFirstRows(int rows)
+{
+    d->lock.lockForWrite();
+    const size_t gone = qMin(size_t(qMax(rows, 0)), d->count);
+    // Rebuilt from the rows that stay, so that the blocks and their
+    // summaries start with the first of them.
+    std::vector<Poll> kept(d->count - gone);
+    for (size_t i = gone; i < d->count; ++i) {
+        const Block &b = d->blockOf(i);
+        Poll &p = kept[i - gone];
+        p.time = b.time[i % kBlockSamples];
+        for (int k = 0; k < kValueCount; ++k)
+            p.values[k] = b.value[k][i % kBlockSamples];
+    }
+    d->clear();
+    for (const Poll &p : kept)
+        d->add(p);
+    d->lock.unlockWrite();
+}
+
 uint32_t appendPollValues(const SampleRecord &poll)
 {
-    const uint32_t time = QDateTime::currentDateTime().toTime_t();
+    return appendPollValues(poll, QDateTime::currentDateTime().toTime_t());
+}
+
+uint32_t appendPollValues(const SampleRecord &poll, uint32_t time)
+{
     SignalData::instance().appendPoll(time, poll.values);
     return time;
 }

@@ -68,6 +68,9 @@ public:
     // Empties the series, keeping the bounding rectangles, the first block
     // and any pending polls. Waits for the write lock.
     void clearValues();
+    // Removes the first rows of the series (all of them when it has fewer);
+    // the rest keep their order. Waits for the write lock.
+    void removeFirstRows(int rows);
 
 private:
     struct PrivateData;
@@ -84,3 +87,5 @@ void extendBoundingRect(QRectF &rect, const QPointF &p);
 // poll buffer in store k, for k = 0..30, goes into SignalData::instance().
 // Cell 0 is not read. Returns the time the row got.
 uint32_t appendPollValues(const SampleRecord &poll);
+// The same with the time the caller gives.
+uint32_t appendPollValues(const SampleRecord &poll, uint32_t time);

@@ -72,6 +72,16 @@ class TestAcquisition : public zeptest::MainWindowTest
             copyToField(AppConfig.comm.com, sim->linkPath.toLocal8Bit());
     }
 
+    // N of the status bar's "正在采集…（N 条）", -1 while it is hidden.
+    int indicatorCount() const
+    {
+        const QRegularExpression shown(QStringLiteral("^正在采集…（(\\d+) 条）$"));
+        for (QLabel *label : window->statusBar()->findChildren<QLabel *>())
+            if (label->isVisible() && shown.match(label->text()).hasMatch())
+                return shown.match(label->text()).captured(1).toInt();
+        return -1;
+    }
+
     QMdiSubWindow *realTimeSubWindow() const
     {
         for (QMdiSubWindow *w : window->findChild<QMdiArea *>()->subWindowList())
@@ -244,7 +254,8 @@ private slots:
         zeptest::MessageBoxLog boxes;
         boxes.start();
         action("action_Start")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(window->realTimeWindow()->footer().text().contains(QStringLiteral("    通讯错误 1 次，最近 ")), 15000);
+        const QRegularExpression tally(QStringLiteral("    通讯错误 1 次，漏采 \\d+ 次（\\d+%），最近 "));
+        QTRY_VERIFY_WITH_TIMEOUT(window->realTimeWindow()->footer().text().contains(tally), 15000);
         action("action_Stop")->trigger();
         boxes.stop();
         QVERIFY(boxes.seen.isEmpty());
@@ -388,7 +399,9 @@ private slots:
         QCOMPARE(boxes.seen.size(), 1);
         QVERIFY(window->isAcquiring());
         QVERIFY(!window->currentSamplingThread()->isFinished());
-        QVERIFY(!startEnabled() && !stopEnabled());
+        QVERIFY(!startEnabled() && stopEnabled());
+        // Seen in the status bar, with the samples polled since the window closed.
+        QTRY_VERIFY_WITH_TIMEOUT(indicatorCount() >= 1, 5000);
 
         // Opened again while the thread polls, the window shows the
         // acquisition at once.
@@ -396,6 +409,7 @@ private slots:
         QVERIFY(window->realTimeWindow());
         QVERIFY(window->realTimeWindow()->isRefreshing());
         QVERIFY(!startEnabled() && stopEnabled());
+        QCOMPARE(indicatorCount(), -1);
         QTRY_VERIFY_WITH_TIMEOUT(window->realTimeWindow()->footer().text() != QStringLiteral("时间范围："), 5000);
         QVERIFY(window->realTimeWindow()->canvas()->findChild<QLabel *>()->isVisible());
         boxes.start();

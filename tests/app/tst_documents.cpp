@@ -2,6 +2,7 @@
 #include "app/openreport.h"
 #include "app/openrequests.h"
 #include "app/recentfiles.h"
+#include "app/singleinstance.h"
 #include "app/tiling.h"
 #include "data/appconfig.h"
 #include "views/mytableview.h"
@@ -19,6 +20,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStatusBar>
 
 #include <memory>
@@ -290,6 +292,45 @@ private slots:
         QTRY_COMPARE(boxes.seen.size(), failures.isEmpty() ? 0 : 1);
         if (!failures.isEmpty())
             QCOMPARE(boxes.seen.at(0).text, "下列文件未能打开：\n" + failures.replaceInStrings(QRegularExpression("^"), dir->path() + '/').join('\n'));
+    }
+
+    // Started again in the same directory, the program hands its files
+    // (none: it only brings the first to the front) to the first and ends.
+    void secondStartHandsOver_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("two files") << QStringList{"a.txt", "三月 日报.txt"};
+        QTest::newRow("none") << QStringList{};
+    }
+
+    void secondStartHandsOver()
+    {
+        QFETCH(QStringList, files);
+        SingleInstance first(dir->path());
+        QVERIFY(first.claim());
+        QSignalSpy received(&first, &SingleInstance::filesReceived);
+        QProcess second;
+        second.setWorkingDirectory(dir->path());
+        second.start(QStringLiteral(ZEP_PROGRAM), files);
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 20000);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(received.size(), 1);
+        QStringList expected;
+        for (const QString &file : files)
+            expected << QDir(QFileInfo(dir->path()).canonicalFilePath()).filePath(file);
+        QCOMPARE(received.at(0).at(0).toStringList(), expected);
+    }
+
+    // One program per directory, however named; free again once it ends.
+    void onePerDirectory()
+    {
+        QTemporaryDir other;
+        QVERIFY(QFile::link(dir->path(), other.filePath(QStringLiteral("link"))));
+        auto first = std::make_unique<SingleInstance>(dir->path());
+        SingleInstance again(other.filePath(QStringLiteral("link"))), elsewhere(other.path()), later(dir->path());
+        QVERIFY(first->claim() && !again.claim() && elsewhere.claim());
+        first.reset();
+        QVERIFY(later.claim());
     }
 
     void windowMenu()

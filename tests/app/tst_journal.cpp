@@ -12,9 +12,22 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include <atomic>
 #include <csignal>
 
+#include <dlfcn.h>
+
 Q_DECLARE_METATYPE(QList<QMessageBox::StandardButton>)
+
+// A slow disk: every fdatasync (a file's replacement) takes slowSyncMs longer.
+static std::atomic<int> slowSyncMs{0};
+
+extern "C" int fdatasync(int fd)
+{
+    QThread::msleep(static_cast<unsigned long>(slowSyncMs.load()));
+    static const auto next = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fdatasync"));
+    return next(fd);
+}
 
 namespace {
 
@@ -208,6 +221,52 @@ private slots:
         QTRY_VERIFY(window->currentSamplingThread() == nullptr);
         QCOMPARE(journalsIn(folder).size(), 1);
         checkJournalMatchesStores(window->realTimeWindow()->journal()->path());
+    }
+
+    // Polls go on while a slow disk stretches the save of a closing window
+    // or of the quit: each is in the saved file or in the next journal, once.
+    void slowSaveLosesNoPoll_data()
+    {
+        QTest::addColumn<bool>("quit");
+        QTest::newRow("window closed") << false;
+        QTest::newRow("quit") << true;
+    }
+
+    void slowSaveLosesNoPoll()
+    {
+        QFETCH(bool, quit);
+        startSimulator();
+        action("action_ReadCom")->trigger();
+        const QString saved = path(QStringLiteral("saved.txt"));
+        window->realTimeWindow()->setSaveFileNameProvider([saved] { return saved; });
+        action("action_Start")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 2, 20000);
+        zeptest::MessageBoxLog boxes;
+        boxes.answers = {QMessageBox::Yes, QMessageBox::Cancel};
+        boxes.start();
+        slowSyncMs = 1200;
+        if (quit) {
+            QVERIFY(window->close());
+        } else {
+            realTimeSubWindow()->close();
+            QTRY_VERIFY(window->realTimeWindow() == nullptr);
+            // Stopped with the window closed, the window opens on the
+            // samples polled since and asks about them; Cancel keeps it.
+            action("action_Stop")->trigger();
+            QVERIFY(window->realTimeWindow());
+        }
+        slowSyncMs = 0;
+        boxes.stop();
+        QCOMPARE(boxes.seen.size(), quit ? 1 : 2);
+        window.reset();
+        QCOMPARE(journalsIn(folder).size(), 1);
+        const int savedRecords = countRecords(saved);
+        const auto rest = loadDataFile(QDir(folder).filePath(journalsIn(folder).at(0)));
+        QVERIFY(rest && rest->count >= 2);
+        QTRY_COMPARE(servedReadings(sim->log()).size(), savedRecords + int(rest->count));
+        const QVector<QVector<float>> served = servedReadings(sim->log());
+        for (int i = 0; i < int(rest->count); ++i)
+            QCOMPARE(rest->records[i].value(1), QString::number(double(served[savedRecords + i][0]), 'f', columnDecimals(1)).toFloat());
     }
 
     void recoveredAfterKill_data()

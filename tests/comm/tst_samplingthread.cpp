@@ -2,7 +2,9 @@
 // pseudo-terminal: what reaches the live stores, when a run ends, and what it
 // reports on the way.
 
+#include "comm/meterlink.h"
 #include "comm/pollfaults.h"
+#include "comm/pollgrid.h"
 #include "comm/samplingthread.h"
 #include "realtime/polllistener.h"
 #include "data/appconfig.h"
@@ -57,11 +59,14 @@ class QueuedWarnings : public WarningSink
 {
 public:
     WarningSink faults;  // the failed polls of a run that goes on
+    QPair<int, int> slotCount{0, 0};  // its slots and missed slots so far
 
     explicit QueuedWarnings(SamplingThread *thread)
     {
         connect(thread, &SamplingThread::warning, this, &WarningSink::onWarning, Qt::QueuedConnection);
         connect(thread, &SamplingThread::pollFailed, &faults, &WarningSink::onWarning, Qt::QueuedConnection);
+        connect(thread, &SamplingThread::slotsCounted, this, [this](int n, int missed) { slotCount = {n, missed}; },
+                Qt::QueuedConnection);
     }
     int size()
     {
@@ -84,6 +89,20 @@ struct CountingListener : PollListener {
     void pollStored(uint32_t, const SampleRecord &) override { ++counts[0]; }
     void pollMissed() override { ++counts[1]; }
     void runEnded() override { ++counts[2]; }
+};
+
+// Polls that take the script's times (10 ms beyond it) and fail where it says.
+struct ScriptedLink : MeterLink {
+    ScriptedLink(const ComConfig &c, QList<int> ms, QList<int> failing) : MeterLink(c), ms(ms), failing(failing) {}
+    int open() override { return ComOk; }
+    void close() override {}
+    int readValues(float *) override
+    {
+        QThread::msleep(static_cast<unsigned long>(ms.value(polls, 10)));
+        return failing.contains(++polls) ? int(ComTimeout) : int(ComOk);
+    }
+    QList<int> ms, failing;
+    int polls = 0;
 };
 
 void clearStores()
@@ -491,7 +510,9 @@ private slots:
         checkRows(keepOn ? storeSizes().at(0) : 2, firstTime, now());
         if (keepOn && tcp)
             QCOMPARE(sim.log().count(QStringLiteral("client connected")), 2);
-        QCOMPARE(listener->counts, (QVector<int>{storeSizes().at(0), keepOn ? 1 : 0, 1}));
+        // Kept on, the slots that passed while the fault went on are missed too.
+        QCOMPARE(listener->counts, (QVector<int>{storeSizes().at(0), keepOn ? warnings.slotCount.second : 0, 1}));
+        QCOMPARE(warnings.slotCount.first, keepOn ? storeSizes().at(0) + listener->counts[1] : 0);
     }
 
     // A poll in progress runs to its end: with a silent meter that is all of
@@ -520,6 +541,65 @@ private slots:
         QCOMPARE(warnings.at(0), SamplingThread::ComTimeout);
         QTRY_COMPARE(requestsServed(sim), 5);
         checkRows(1, firstTime, now());
+    }
+
+    // Polls of slots 0, 1, 2 and 5 at 1 s, each 2 ms late, the wall clock
+    // off by the error at each: stamps in seconds from the first slot's.
+    void slotTime_data()
+    {
+        QTest::addColumn<QList<qint64>>("errorMs");
+        QTest::addColumn<QList<int>>("stamps");
+        QTest::newRow("steady") << QList<qint64>{0, 0, 0, 0} << QList<int>{0, 1, 2, 5};
+        QTest::newRow("jitter is no setting") << QList<qint64>{0, 1900, -1900, 0} << QList<int>{0, 1, 2, 5};
+        QTest::newRow("set forward an hour") << QList<qint64>{0, 0, 3600000, 3600000} << QList<int>{0, 1, 3602, 3605};
+    }
+
+    void slotTime()
+    {
+        QFETCH(QList<qint64>, errorMs);
+        QFETCH(QList<int>, stamps);
+        PollGrid grid(1000, 1700000000999);
+        for (int i = 0; i < stamps.size(); ++i) {
+            const qint64 slot = QList<qint64>{0, 1, 2, 5}.at(i), at = slot * 1000 + 2;
+            QCOMPARE(int(grid.slotTime(slot, at, 1700000000999 + at + errorMs[i]) - 1700000000), stamps[i]);
+        }
+    }
+
+    // Kept on, polls keep to the grid of the interval: slots that pass
+    // during a long exchange or a fault are skipped and missed, never made
+    // up, and each poll is stamped with its slot's time.
+    void pollGrid_data()
+    {
+        QTest::addColumn<QList<int>>("exchangeMs");
+        QTest::addColumn<QList<int>>("failing");
+        QTest::addColumn<QList<int>>("storedSlots");
+        QTest::newRow("long exchanges") << QList<int>{1500, 100, 2300} << QList<int>{} << QList<int>{0, 2, 3, 6};
+        QTest::newRow("a fault of 3 s") << QList<int>{10, 3200} << QList<int>{2} << QList<int>{0, 5};
+    }
+
+    void pollGrid()
+    {
+        QFETCH(QList<int>, exchangeMs);
+        QFETCH(QList<int>, failing);
+        QFETCH(QList<int>, storedSlots);
+        copyToField(settings.interval, "1s");
+        SamplingThread thread;
+        thread.setSettings(settings);
+        thread.setKeepAcquiring(true);
+        thread.setLinkFactory([&](const ComConfig &c) { return std::make_unique<ScriptedLink>(c, exchangeMs, failing); });
+        const auto listener = std::make_shared<CountingListener>();
+        thread.addPollListener(listener);
+        QueuedWarnings warnings(&thread);
+        thread.start();
+        const int slotCount = storedSlots.last() + 1, missed = slotCount - storedSlots.size();
+        QTRY_COMPARE_WITH_TIMEOUT(warnings.slotCount, qMakePair(slotCount, missed), 15000);
+        thread.stop();
+        QVERIFY(thread.wait(2000));
+        QCOMPARE(warnings.faults.kinds.size(), failing.size());
+        QCOMPARE(listener->counts, (QVector<int>{storedSlots.size(), missed, 1}));
+        QCOMPARE(storeSizes().at(0), storedSlots.size());
+        for (int i = 0; i < storedSlots.size(); ++i)
+            QCOMPARE(SignalData::instance().value(0, i).x() - storedSlots[i], SignalData::instance().value(0, 0).x());
     }
 
     // Kept on, Stop ends the wait for a meter that is away (refused, tried
