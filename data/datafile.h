@@ -56,9 +56,11 @@ int countRecords(const QString &path);
 // each time that figure changes.
 int readRecords(DataFile *file, const std::function<void(int percent)> &progress = {});
 
-// The whole open of a file: countRecords, a DataFile of that size, and
-// readRecords into it. Null when the file is refused (it is not a regular
-// file, cannot be read or holds no record).
+// The whole open of a file, in one pass: the records readRecords would
+// give after countRecords, in an array that grows as the file is read and
+// holds exactly count records at the end. Null when the file is refused (it
+// is not a regular file, cannot be read, holds no record, or its records do
+// not fit in memory). progress as for readRecords.
 std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<void(int percent)> &progress = {});
 
 // Whether the reader scans with SSE2 or with its portable loop, as built.
