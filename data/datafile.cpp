@@ -5,10 +5,12 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QStringList>
+#include <QtEndian>
 #include <QtAlgorithms>
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -85,19 +87,35 @@ public:
         memset(m_buffer.get(), 0, kCapacity + kSlack);
     }
 
-    // Returns false at the end of the file (or on a read error, which ends
-    // the file as readLine would).
-    bool next(const char *&chunk, int &length)
+    // The unread bytes from p on: at least kMaxChunk of them unless the
+    // file ends sooner; 0 at the end of the file (or on a read error, which
+    // ends the file as readLine would).
+    qint64 window(const char *&p)
     {
         if (m_end - m_begin < kMaxChunk && !m_atEnd)
             refill();
-        if (m_begin == m_end)
+        p = m_buffer.get() + m_begin;
+        return m_end - m_begin;
+    }
+
+    void consume(int length) { m_begin += length; }
+
+    // The piece that starts at p, of the available bytes there.
+    static int pieceLength(const char *p, qint64 available)
+    {
+        const int limit = int(qMin<qint64>(kMaxChunk, available));
+        const void *newline = memchr(p, '\n', size_t(limit));
+        return newline ? int(static_cast<const char *>(newline) - p) + 1 : limit;
+    }
+
+    // The next piece; false at the end of the file.
+    bool next(const char *&chunk, int &length)
+    {
+        const qint64 available = window(chunk);
+        if (available == 0)
             return false;
-        const int available = int(qMin<qint64>(kMaxChunk, m_end - m_begin));
-        chunk = m_buffer.get() + m_begin;
-        const void *newline = memchr(chunk, '\n', size_t(available));
-        length = newline ? int(static_cast<const char *>(newline) - chunk) + 1 : available;
-        m_begin += length;
+        length = pieceLength(chunk, available);
+        consume(length);
         return true;
     }
 
@@ -362,27 +380,328 @@ const CharClasses &classes()
     return table;
 }
 
-class RecordParser
+// The seven value lines exactly as writeRecord writes them, apart from the
+// digits: a line of a written file whose values fit their six characters
+// matches one of these byte for byte outside the digits (the '.' of each
+// value stands where the column's decimals put it), and its values are then
+// read from fixed places with no search for names or '='. Such a line holds
+// no '/', ':', NUL or byte above 0x7F, and its tokens are the names, the
+// '=' signs, the values and the units, so what it gives is what the general
+// path would give.
+struct WrittenLine {
+    static constexpr int kEntry = 19;      // "NAME = VVVVVV UNIT "
+    static constexpr int kValueAt = 7;     // the value field within an entry
+    static constexpr int kMaxWords = 18;   // 7 entries, in 16-byte pairs of 8-byte words
+    static constexpr int kMaxColumns = 7;
+
+    int length = 0;                        // bytes before the line break
+    int words = 0;                         // of bytes and care that count
+    int firstColumn = 0;
+    int columns = 0;
+    uint32_t named = 0;                    // the columns, as bits 0..30
+    alignas(16) uint64_t bytes[kMaxWords] = {};
+    alignas(16) uint64_t care[kMaxWords] = {}; // 0xFF where bytes must match
+
+    // Where the digits of value field i are, in the 8 bytes from its start
+    // (byte b of the field in bits 8b..8b+7 of a word):
+    uint64_t digitPlaces[kMaxColumns] = {}; // 0xFF where a digit must be
+    uint64_t beforePoint[kMaxColumns] = {}; // 0xFF at digit places before the '.'
+    uint64_t afterPoint[kMaxColumns] = {};  // 0xFF at those after it
+    double scale[kMaxColumns] = {};         // 10^-decimals
+
+    // Reads whole 16-byte blocks: up to 15 bytes past the line.
+    bool matches(const char *p) const
+    {
+#ifdef ZEP_DATAFILE_SSE2
+        __m128i differ = _mm_setzero_si128();
+        for (int w = 0; w < words; w += 2) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 8 * w));
+            const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i *>(bytes + w));
+            const __m128i c = _mm_load_si128(reinterpret_cast<const __m128i *>(care + w));
+            differ = _mm_or_si128(differ, _mm_and_si128(_mm_xor_si128(v, b), c));
+        }
+        return _mm_movemask_epi8(_mm_cmpeq_epi8(differ, _mm_setzero_si128())) == 0xFFFF;
+#else
+        uint64_t differ = 0;
+        for (int w = 0; w < words; ++w) {
+            uint64_t v;
+            memcpy(&v, p + 8 * w, sizeof v);
+            differ |= (v ^ bytes[w]) & care[w];
+        }
+        return differ == 0;
+#endif
+    }
+
+    // The name and '=' of the first entry.
+    bool startsLike(const char *p) const
+    {
+        uint64_t v;
+        memcpy(&v, p, sizeof v);
+        return ((v ^ bytes[0]) & care[0]) == 0;
+    }
+};
+
+struct WrittenLines {
+    static constexpr int kLines = 7;
+    WrittenLine line[kLines];
+
+    WrittenLines()
+    {
+        int column = 1;
+        for (int j = 0; j < kLines; ++j) {
+            WrittenLine &t = line[j];
+            t.firstColumn = column;
+            t.columns = j + 1 < kLines ? 4 : kValueCount - column + 1;
+            t.length = t.columns * WrittenLine::kEntry;
+            t.words = (t.length + 15) / 16 * 2;
+            unsigned char text[WrittenLine::kMaxWords * 8] = {};
+            unsigned char care[WrittenLine::kMaxWords * 8] = {};
+            for (int i = 0; i < t.columns; ++i, ++column) {
+                const ParamEntry &e = ParamTable[column];
+                const int decimals = columnDecimals(column);
+                const int point = 5 - decimals;
+                unsigned char *p = text + i * WrittenLine::kEntry;
+                memcpy(p, e.name, 5);
+                p[5] = '=';
+                p[6] = ' ';
+                p[WrittenLine::kValueAt + point] = '.';
+                p[13] = ' ';
+                memcpy(p + 14, e.unit, 5);
+                unsigned char *c = care + i * WrittenLine::kEntry;
+                memset(c, 0xFF, WrittenLine::kEntry);
+                memset(c + WrittenLine::kValueAt, 0, 6);
+                c[WrittenLine::kValueAt + point] = 0xFF;
+                t.named |= uint32_t(1) << (column - 1);
+
+                for (int b = 0; b < 6; ++b) {
+                    if (b == point)
+                        continue;
+                    t.digitPlaces[i] |= uint64_t(0xFF) << (8 * b);
+                    (b < point ? t.beforePoint : t.afterPoint)[i] |= uint64_t(0xFF) << (8 * b);
+                }
+                t.scale[i] = 1.0 / std::pow(10.0, decimals);
+            }
+            memcpy(t.bytes, text, sizeof text);
+            memcpy(t.care, care, sizeof care);
+        }
+    }
+};
+
+// A record as written with values of six characters: the time line, six
+// lines of four entries and one of seven, each with its '\n'.
+constexpr qint64 kWrittenRecordBytes = 20 + 6 * (4 * WrittenLine::kEntry + 1) + 7 * WrittenLine::kEntry + 1;
+
+const WrittenLines &writtenLines()
+{
+    static const WrittenLines lines;
+    return lines;
+}
+
+// Stores the values of a line's fields when every one has its '.' in place
+// and digits in the five other places, the first possibly a '-' instead.
+// Otherwise stores nothing and returns false: the general path reads such a
+// line, which might even be a time line. The result is Qt's: the correctly
+// rounded double, narrowed. Multiplying by the reciprocal may miss that
+// double by a unit, but a quotient of at most five digits by 10, 100 or
+// 1000 never lies that close to the midpoint between two floats (checked
+// for every such field), so the float is the same.
+//
+// The digits of a field, the sign's place as a leading zero, are closed up
+// over the point and moved to the top of a word, most significant first;
+// then pairs, fours and all eight places are combined into one number.
+#ifdef ZEP_DATAFILE_SSE2
+// Fields first..first+3, two to a register.
+inline bool fourValues(const char *line, const WrittenLine &t, int first, __m128 &out)
+{
+    const char *p = line + first * WrittenLine::kEntry + WrittenLine::kValueAt;
+    __m128i fours[2];
+    __m128i signs[2];
+    for (int h = 0; h < 2; ++h) {
+        const int i = first + 2 * h;
+        const __m128i x = _mm_unpacklo_epi64(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p + 2 * h * WrittenLine::kEntry)),
+            _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p + (2 * h + 1) * WrittenLine::kEntry)));
+        const __m128i places = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t.digitPlaces + i));
+        const __m128i v = _mm_xor_si128(x, _mm_set1_epi8('0')); // a digit byte becomes its value
+        const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(9)), v);
+        const __m128i minus = _mm_and_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('-')), _mm_set1_epi64x(0xFF));
+        if (_mm_movemask_epi8(_mm_andnot_si128(_mm_or_si128(digit, minus), places)))
+            return false;
+        const __m128i digits = _mm_andnot_si128(minus, _mm_and_si128(v, places));
+        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t.beforePoint + i));
+        const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t.afterPoint + i));
+        const __m128i top = _mm_slli_epi64(
+            _mm_or_si128(_mm_and_si128(digits, before), _mm_srli_epi64(_mm_and_si128(digits, after), 8)), 24);
+        const __m128i pairs = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(top, _mm_set1_epi16(0xFF)), _mm_set1_epi16(10)),
+                                            _mm_srli_epi16(top, 8));
+        fours[h] = _mm_madd_epi16(pairs, _mm_set1_epi32(100 | 1 << 16));
+        signs[h] = _mm_slli_epi64(_mm_and_si128(minus, _mm_set1_epi64x(0x80)), 56);
+    }
+    const __m128i whole = _mm_madd_epi16(_mm_packs_epi32(fours[0], fours[1]), _mm_set1_epi32(10000 | 1 << 16));
+    const __m128d low = _mm_xor_pd(_mm_mul_pd(_mm_cvtepi32_pd(whole), _mm_loadu_pd(t.scale + first)),
+                                   _mm_castsi128_pd(signs[0]));
+    const __m128d high = _mm_xor_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(whole, _MM_SHUFFLE(3, 2, 3, 2))),
+                                               _mm_loadu_pd(t.scale + first + 2)),
+                                    _mm_castsi128_pd(signs[1]));
+    out = _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
+    return true;
+}
+
+inline bool lineValues(const char *line, const WrittenLine &t, float *out)
+{
+    // Seven fields are read as 0..3 and 3..6.
+    const int second = t.columns - 4;
+    __m128 first4, last4 = _mm_setzero_ps();
+    if (!fourValues(line, t, 0, first4) || (second > 0 && !fourValues(line, t, second, last4)))
+        return false;
+    _mm_storeu_ps(out, first4);
+    if (second > 0)
+        _mm_storeu_ps(out + second, last4);
+    return true;
+}
+#else
+inline bool lineValues(const char *line, const WrittenLine &t, float *out)
+{
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    float values[WrittenLine::kMaxColumns];
+    const char *p = line + WrittenLine::kValueAt;
+    for (int i = 0; i < t.columns; ++i, p += WrittenLine::kEntry) {
+        const uint64_t x = qFromLittleEndian<quint64>(p);
+        const uint64_t v = x ^ (kOnes * '0'); // a digit byte becomes its value
+        // 0x80 in each byte that holds no digit (the low seven bits are
+        // added apart so that no carry crosses into the next byte).
+        const uint64_t other = (((v & (kOnes * 0x7F)) + kOnes * 0x76) | v) & t.digitPlaces[i] & (kOnes * 0x80);
+        const uint64_t negative = (x & 0xFF) == '-';
+        if (other & ~(negative << 7))
+            return false;
+        const uint64_t digits = v & t.digitPlaces[i] & ~(negative * 0xFF);
+        uint64_t n = ((digits & t.beforePoint[i]) | ((digits & t.afterPoint[i]) >> 8)) << 24;
+        n = (n * 10 + (n >> 8)) & 0x00FF00FF00FF00FFu;
+        n = (n * 100 + (n >> 16)) & 0x0000FFFF0000FFFFu;
+        n = (n * 10000 + (n >> 32)) & 0xFFFFFFFFu;
+        const double value = double(n) * t.scale[i];
+        values[i] = float(negative ? -value : value);
+    }
+    std::copy(values, values + t.columns, out);
+    return true;
+}
+#endif
+
+// Where the records go: the array the caller allocated (readRecords), or
+// one that grows as the file is read (loadDataFile), so that the file is
+// read once. A grown array is handed over trimmed to the records read.
+class RecordStore
 {
 public:
-    RecordParser(SampleRecord *records, quint32 count)
+    RecordStore(SampleRecord *records, quint32 capacity)
         : m_records(records)
-        , m_count(count)
+        , m_capacity(capacity)
+        , m_growable(false)
     {
     }
 
-    // False when a further time line would need a record beyond the array.
-    bool feed(const char *chunk, int length)
+    // Starts with room for the expected number of records, if it can be
+    // had; untouched room costs no memory.
+    explicit RecordStore(qint64 expected)
+        : m_growable(true)
     {
-        const ChunkFacts f = examine<true>(chunk, length);
-        if (!f.ascii)
-            return feedText(decode(chunk, f));
-        if (f.timeLine())
-            return startRecord(timeOf(chunk, f.length));
-        if (m_index >= 0)
-            entries(chunk, f);
+        grow(quint32(qBound<qint64>(16, expected, kMostRecords)));
+    }
+
+    ~RecordStore()
+    {
+        if (m_growable)
+            free(m_records);
+    }
+
+    RecordStore(const RecordStore &) = delete;
+    RecordStore &operator=(const RecordStore &) = delete;
+
+    // Record i, or null when there is no room for it.
+    SampleRecord *slot(quint32 i)
+    {
+        if (i < m_capacity)
+            return m_records + i;
+        if (!m_growable || i >= kMostRecords)
+            return nullptr;
+        if (!grow(qMin<quint32>(kMostRecords, i + i / 2 + 16)) && !grow(i + 1)) {
+            m_outOfMemory = true;
+            return nullptr;
+        }
+        return m_records + i;
+    }
+
+    // Whether a record was left out because no memory could be had for it.
+    bool outOfMemory() const { return m_outOfMemory; }
+
+    // The grown array, trimmed to count records, for the caller to free.
+    SampleRecord *release(quint32 count)
+    {
+        SampleRecord *records = m_records;
+        if (count < m_capacity) {
+            void *trimmed = realloc(records, size_t(count) * sizeof(SampleRecord));
+            if (trimmed)
+                records = static_cast<SampleRecord *>(trimmed);
+        }
+        m_records = nullptr;
+        m_capacity = 0;
+        return records;
+    }
+
+private:
+    // The record index is an int.
+    static constexpr quint32 kMostRecords = INT_MAX;
+
+    bool grow(quint32 capacity)
+    {
+        // Records are zeroed one by one as they are started, so pages that
+        // are never written stay untouched.
+        void *more = realloc(m_records, size_t(capacity) * sizeof(SampleRecord));
+        if (!more)
+            return false;
+        m_records = static_cast<SampleRecord *>(more);
+        m_capacity = capacity;
         return true;
     }
+
+    SampleRecord *m_records = nullptr;
+    quint32 m_capacity = 0;
+    bool m_growable;
+    bool m_outOfMemory = false;
+};
+
+class RecordParser
+{
+public:
+    explicit RecordParser(RecordStore &store)
+        : m_store(store)
+    {
+    }
+
+    // Takes the piece that starts at p, of the available bytes there, and
+    // returns its length.
+    int feed(const char *p, qint64 available)
+    {
+        int length;
+        if (m_index >= 0 && (length = writtenValueLine(p, available, m_nextLine)))
+            return length;
+        if ((length = writtenTimeLine(p, available))) {
+            startRecord(m_times.convert(p));
+            return length;
+        }
+        if (m_index >= 0) {
+            for (int j = 0; j < WrittenLines::kLines; ++j) {
+                if (j != m_nextLine && (length = writtenValueLine(p, available, j)))
+                    return length;
+            }
+        }
+        length = ChunkSource::pieceLength(p, available);
+        feedPiece(p, length);
+        return length;
+    }
+
+    // Whether a further time line found no room for its record.
+    bool full() const { return m_full; }
 
     int index() const { return m_index; }
 
@@ -394,17 +713,66 @@ public:
 private:
     static constexpr uint32_t kAllNamed = (uint32_t(1) << kValueCount) - 1;
 
-    bool startRecord(uint32_t time)
+    void feedPiece(const char *chunk, int length)
     {
-        if (quint32(m_index + 1) >= m_count)
-            return false;
+        const ChunkFacts f = examine<true>(chunk, length);
+        if (!f.ascii)
+            feedText(decode(chunk, f));
+        else if (f.timeLine())
+            startRecord(timeOf(chunk, f.length));
+        else if (m_index >= 0)
+            entries(chunk, f);
+    }
+
+    // The length of the piece at p when it is value line j as written, with
+    // its values stored; 0 when it is not, and nothing is stored then.
+    int writtenValueLine(const char *p, qint64 available, int j)
+    {
+        const WrittenLine &t = m_written.line[j];
+        if (!t.startsLike(p) || available <= t.length || !t.matches(p))
+            return 0;
+        int length;
+        if (p[t.length] == '\n')
+            length = t.length + 1;
+        else if (p[t.length] == '\r' && available > t.length + 1 && p[t.length + 1] == '\n')
+            length = t.length + 2;
+        else
+            return 0;
+        if (!lineValues(p, t, &m_record->values[t.firstColumn - 1]))
+            return 0;
+        m_named |= t.named;
+        m_nextLine = j + 1 < WrittenLines::kLines ? j + 1 : 0;
+        return length;
+    }
+
+    // The length of the piece at p when it is a time line as written, else 0.
+    static int writtenTimeLine(const char *p, qint64 available)
+    {
+        if (available < 20 || !canonicalDate(p) || p[10] != ' ' || !canonicalTime(p + 11))
+            return 0;
+        if (p[19] == '\n')
+            return 20;
+        if (p[19] == '\r' && available > 20 && p[20] == '\n')
+            return 21;
+        return 0;
+    }
+
+    void startRecord(uint32_t time)
+    {
+        SampleRecord *record = m_store.slot(quint32(m_index + 1));
+        if (!record) {
+            m_full = true;
+            return;
+        }
         closeRecord();
         ++m_index;
-        m_records[m_index].time = time;
+        m_record = record;
+        memset(record, 0, sizeof *record);
+        record->time = time;
         m_unreadableTimes += time == SampleRecord::kInvalidTime;
         m_named = 0;
         m_hint = 1;
-        return true;
+        m_nextLine = 0;
     }
 
     void closeRecord()
@@ -416,7 +784,7 @@ private:
 
     void setValue(int k, float value)
     {
-        m_records[m_index].setValue(k, value);
+        m_record->setValue(k, value);
         m_named |= uint32_t(1) << (k - 1);
     }
 
@@ -513,18 +881,19 @@ private:
     }
 
     // The chunk as text, for the rare piece that holds other than ASCII.
-    bool feedText(const QString &text)
+    void feedText(const QString &text)
     {
         if (isTimeLine(text)) {
             const auto digits = std::count_if(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
-            return startRecord(digits < kTimeFields ? SampleRecord::kInvalidTime
-                                                    : LocalTimeCache::convertWithQt(text.simplified()));
+            startRecord(digits < kTimeFields ? SampleRecord::kInvalidTime
+                                             : LocalTimeCache::convertWithQt(text.simplified()));
+            return;
         }
         if (m_index < 0)
-            return true;
+            return;
         QString s = text.simplified();
         if (!s.contains(QLatin1Char('=')))
-            return true;
+            return;
         s.replace(QLatin1Char('='), QLatin1String(" = "));
         const QStringList tokens = s.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const QString equals = QStringLiteral("=");
@@ -535,24 +904,81 @@ private:
             if (k)
                 setValue(k, textToFloat(tokens[j + 1]));
         }
-        return true;
     }
 
     static constexpr int kTimeFields = 6;
 
-    SampleRecord *m_records;
-    quint32 m_count;
+    RecordStore &m_store;
+    SampleRecord *m_record = nullptr;
     QByteArray m_otherText;
     uint32_t m_otherTime = 0;
     int m_index = -1;
     int m_hint = 1;
+    int m_nextLine = 0;
+    bool m_full = false;
     uint32_t m_named = kAllNamed;
     quint32 m_unreadableTimes = 0;
     quint32 m_incompleteRecords = 0;
     LocalTimeCache m_times;
     const NameTable &m_names = names();
     const CharClasses &m_classes = classes();
+    const WrittenLines &m_written = writtenLines();
 };
+
+// Reports the share of the file read, 0..100, each time it changes, and
+// works out where the next change lies, so that a piece costs a comparison.
+class ProgressReport
+{
+public:
+    ProgressReport(const std::function<void(int percent)> &report, qint64 size)
+        : m_report(report)
+        , m_size(size)
+        , m_next(report ? 0 : LLONG_MAX)
+    {
+    }
+
+    void advance(int length)
+    {
+        m_done += length;
+        if (m_done >= m_next)
+            reportNow();
+    }
+
+private:
+    void reportNow()
+    {
+        // The file may have changed size since it was opened.
+        const int percent = m_size > 0 ? int(qMin<qint64>(100, m_done * 100 / m_size)) : 100;
+        if (percent != m_shown) {
+            m_shown = percent;
+            m_report(percent);
+        }
+        m_next = percent < 100 ? ((percent + 1) * m_size + 99) / 100 : LLONG_MAX;
+    }
+
+    const std::function<void(int percent)> &m_report;
+    qint64 m_size;
+    qint64 m_next;
+    qint64 m_done = 0;
+    int m_shown = -1;
+};
+
+// Feeds the pieces of an open file to the parser until the file ends or a
+// record finds no room.
+void parse(QFile &in, RecordParser &parser, const std::function<void(int percent)> &progress)
+{
+    ProgressReport report(progress, in.size());
+    ChunkSource source(in);
+    const char *p;
+    for (qint64 available; (available = source.window(p)) > 0;) {
+        const int length = parser.feed(p, available);
+        source.consume(length);
+        report.advance(length);
+        if (parser.full())
+            break;
+    }
+    parser.finish();
+}
 
 } // namespace
 
@@ -579,27 +1005,9 @@ int readRecords(DataFile *file, const std::function<void(int percent)> &progress
     QFile in(file->fileName);
     if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return -1;
-    const qint64 size = in.size();
-    ChunkSource source(in);
-    RecordParser parser(file->records, file->count);
-    qint64 done = 0;
-    int shown = -1;
-    const char *chunk;
-    int length;
-    while (source.next(chunk, length)) {
-        done += length;
-        if (progress) {
-            // The file may have changed size since it was opened.
-            const int percent = size > 0 ? int(qMin<qint64>(100, done * 100 / size)) : 100;
-            if (percent != shown) {
-                shown = percent;
-                progress(percent);
-            }
-        }
-        if (!parser.feed(chunk, length))
-            break;
-    }
-    parser.finish();
+    RecordStore store(file->records, file->count);
+    RecordParser parser(store);
+    parse(in, parser, progress);
     const int read = parser.index() + 1;
     if (read == 0)
         return -1;
@@ -621,20 +1029,26 @@ std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<
     why = !info.exists() ? LoadFailure::Missing : !info.isFile() ? LoadFailure::NotDataFile : LoadFailure::None;
     if (why != LoadFailure::None)
         return nullptr;
-    const int count = countRecords(path);
-    why = count < 0 ? LoadFailure::Unreadable : count == 0 ? LoadFailure::NotDataFile : LoadFailure::None;
-    if (why != LoadFailure::None)
-        return nullptr;
-    auto file = std::make_unique<DataFile>(path, quint32(count));
-    if (!file->records) {
-        why = LoadFailure::TooLarge;
-        return nullptr;
-    }
-    // Still possible: the file shrank or went since it was counted.
-    if (readRecords(file.get(), progress) < 0) {
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         why = LoadFailure::Unreadable;
         return nullptr;
     }
+    // Room for the records of a file as written; another file grows it.
+    RecordStore store(in.size() / kWrittenRecordBytes + 1);
+    RecordParser parser(store);
+    parse(in, parser, progress);
+    const int read = parser.index() + 1;
+    // Without memory for all of its records the file is refused, as when
+    // the array for its count cannot be had.
+    why = read == 0 ? LoadFailure::NotDataFile : store.outOfMemory() ? LoadFailure::TooLarge : LoadFailure::None;
+    if (why != LoadFailure::None)
+        return nullptr;
+    auto file = std::make_unique<DataFile>(path, 0);
+    file->records = store.release(quint32(read));
+    file->count = quint32(read);
+    file->unreadableTimes = parser.unreadableTimes();
+    file->incompleteRecords = parser.incompleteRecords();
     return file;
 }
 

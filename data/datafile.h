@@ -67,9 +67,12 @@ enum class LoadFailure {
     TooLarge,
 };
 
-// The whole open of a file: countRecords, a DataFile of that size, and
-// readRecords into it. Null when the file is refused; failure, when given,
-// receives why (None for a file that loaded).
+// The whole open of a file, in one pass: the records readRecords would
+// give after countRecords, in an array that grows as the file is read and
+// holds exactly count records at the end. Null when the file is refused (it
+// is not a regular file, cannot be read, holds no record, or its records do
+// not fit in memory); failure, when given, receives why (None for a file
+// that loaded). progress as for readRecords.
 std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<void(int percent)> &progress = {},
                                        LoadFailure *failure = nullptr);
 

@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <cstring>
+
 namespace {
 
 const QString &timePattern()
@@ -155,14 +157,27 @@ LocalTimeCache::Entry &LocalTimeCache::hour(int64_t dayNumber, int h)
     return e;
 }
 
+int64_t LocalTimeCache::knownHour(const char *text, int64_t base)
+{
+    memcpy(m_hourText, text, kHourTextLength);
+    m_hourBase = base;
+    m_hourKnown = true;
+    return base;
+}
+
 uint32_t LocalTimeCache::convert(const char *text)
 {
+    const int minute = digits(text + 14, 2);
+    const int second = digits(text + 17, 2);
+    // Times mostly follow each other within the hour of the one before.
+    if (m_hourKnown && minute <= 59 && second <= 59 && memcmp(text, m_hourText, kHourTextLength) == 0) {
+        ++m_conversions;
+        return uint32_t(m_hourBase + minute * 60 + second);
+    }
     const int year = digits(text, 4);
     const int month = digits(text + 5, 2);
     const int dayOfMonth = digits(text + 8, 2);
     const int h = digits(text + 11, 2);
-    const int minute = digits(text + 14, 2);
-    const int second = digits(text + 17, 2);
     // A field out of its range, or a year that no offset can bring into the
     // 32-bit range, is no time at all; answering that here keeps a file of
     // such lines as quick to read as a good one.
@@ -182,9 +197,9 @@ uint32_t LocalTimeCache::convert(const char *text)
         return slow(text);
     const Entry &d = day(dayNumber);
     if (d.state == Fast)
-        return uint32_t(d.base + h * kHour + minute * 60 + second);
+        return uint32_t(knownHour(text, d.base + h * kHour) + minute * 60 + second);
     const Entry &hr = hour(dayNumber, h);
     if (hr.state == Fast)
-        return uint32_t(hr.base + minute * 60 + second);
+        return uint32_t(knownHour(text, hr.base) + minute * 60 + second);
     return slow(text);
 }

@@ -42,11 +42,19 @@ private:
     Entry &day(int64_t dayNumber);
     Entry &hour(int64_t dayNumber, int h);
     uint32_t slow(const char *text);
+    // Remembers the hour of text ("yyyy/MM/dd hh") as one whose seconds all
+    // follow base; returns base.
+    int64_t knownHour(const char *text, int64_t base);
+
+    static constexpr int kHourTextLength = 13;
 
     static constexpr int64_t kSettleCost = 100;
 
     Entry m_days[kDaySlots];
     Entry m_hours[kHourSlots];
+    char m_hourText[kHourTextLength] = {};
+    int64_t m_hourBase = 0;
+    bool m_hourKnown = false;
     int64_t m_conversions = 0;
     int64_t m_settled = 0;
 };

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -64,6 +65,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (memcmp(&file.records[i], &ref.records[size_t(i)], sizeof(SampleRecord)) != 0)
                 differ("record", i, i);
         }
+        if (allocated != counted)
+            continue;
+        // The one-pass load: what the count and the read give.
+        const std::unique_ptr<DataFile> loaded = loadDataFile(path);
+        if ((loaded != nullptr) != (ref.returned > 0))
+            differ("loadDataFile", loaded != nullptr, ref.returned > 0);
+        if (!loaded)
+            continue;
+        if (loaded->count != ref.count)
+            differ("loaded count", loaded->count, ref.count);
+        if (loaded->unreadableTimes != file.unreadableTimes || loaded->incompleteRecords != file.incompleteRecords)
+            differ("loaded patches", loaded->incompleteRecords, file.incompleteRecords);
+        if (memcmp(loaded->records, ref.records.data(), loaded->count * sizeof(SampleRecord)) != 0)
+            differ("loaded records", loaded->count, ref.count);
     }
     return 0;
 }
