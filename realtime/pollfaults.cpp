@@ -1,6 +1,8 @@
 #include "realtime/pollfaults.h"
 
-QString pollFaultSummary(const PollFaultTally &tally, const QDateTime &now)
+namespace {
+
+QString faultSummary(const QString &what, const PollFaultTally &tally, const QDateTime &now)
 {
     if (tally.count == 0)
         return QString();
@@ -8,5 +10,17 @@ QString pollFaultSummary(const PollFaultTally &tally, const QDateTime &now)
     // pass a fault of last week for one of this morning.
     const QString format = tally.last.date() == now.date() ? QStringLiteral("hh:mm:ss")
                                                            : QStringLiteral("yyyy-MM-dd hh:mm:ss");
-    return QStringLiteral("通讯错误 %1 次，最近 %2").arg(tally.count).arg(tally.last.toString(format));
+    return QStringLiteral("%1 %2 次，最近 %3").arg(what).arg(tally.count).arg(tally.last.toString(format));
+}
+
+} // namespace
+
+QString pollFaultSummary(const PollFaultTally &tally, const QDateTime &now)
+{
+    return faultSummary(QStringLiteral("通讯错误"), tally, now);
+}
+
+QString saveFaultSummary(const PollFaultTally &tally, const QDateTime &now)
+{
+    return faultSummary(QStringLiteral("保存错误"), tally, now);
 }

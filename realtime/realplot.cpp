@@ -255,7 +255,7 @@ RealPlot::SaveResult RealPlot::saveData()
 
 void RealPlot::closeEvent(QCloseEvent *event)
 {
-    if (savedSampleCount >= liveSamples()) {
+    if (savedSampleCount >= liveSamples() || (heldElsewhere && heldElsewhere())) {
         liveJournal->remove();
         event->accept();
         return;
