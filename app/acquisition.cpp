@@ -45,11 +45,16 @@ void Acquisition::openRealTimeWindow()
     if (samplingThread)
         samplingThread->setJournal(realPlot->journal());
     realPlot->setPollFaults(pollFaults);
+    realPlot->setFooterNote(RealPlot::FooterNote::Saving, saveFaultSummary(saveFaults, QDateTime::currentDateTime()));
+    realPlot->setSamplesHeldElsewhere([this] { return seriesInDailyFiles(); });
 }
 
 void Acquisition::realTimeWindowDestroyed()
 {
     realPlot = nullptr;
+    // The series is empty again.
+    seriesAtStart = 0;
+    seriesOutsideDailyFiles = false;
     emit realTimeWindowClosed();
 }
 
@@ -64,7 +69,7 @@ void Acquisition::keepJournalingWithoutWindow()
     }
 }
 
-void Acquisition::start(const ComConfig &settings, bool keepAcquiring)
+void Acquisition::start(const ComConfig &settings, bool keepAcquiring, const QString &dailyFolder)
 {
     if (samplingThread)
         return;
@@ -79,9 +84,19 @@ void Acquisition::start(const ComConfig &settings, bool keepAcquiring)
     samplingThread->setKeepAcquiring(keepAcquiring);
     samplingThread->setSettings(settings);
     pollFaults = PollFaultTally();
+    saveFaults = PollFaultTally();
+    seriesAtStart = RealPlot::liveSamples();
+    if (!dailyFolder.isEmpty()) {
+        // Reported from the sampling thread, counted in this one.
+        dailyFiles = std::make_shared<DailyFiles>(dailyFolder, [this](const DailyFiles::Fault &fault) {
+            QMetaObject::invokeMethod(this, [this, fault] { countSaveFault(fault); }, Qt::QueuedConnection);
+        });
+        samplingThread->addPollListener(dailyFiles);
+    }
     if (realPlot) {
         samplingThread->setJournal(realPlot->journal());
         realPlot->setPollFaults(pollFaults);
+        realPlot->setFooterNote(RealPlot::FooterNote::Saving, QString());
     }
     samplingThread->start();
     if (realPlot)
@@ -119,6 +134,8 @@ void Acquisition::threadFinished()
     // Polls left pending by a save would otherwise wait for the next
     // acquisition and open its series.
     SignalData::instance().flushPending();
+    seriesOutsideDailyFiles = !seriesInDailyFiles();
+    dailyFiles.reset();
     delete samplingThread;
     samplingThread = nullptr;
     acquiring = false;
@@ -143,4 +160,21 @@ void Acquisition::reportJournalError(const QString &path)
 {
     if (!shuttingDown)
         emit warning(journalFailureText(path));
+}
+
+void Acquisition::countSaveFault(const DailyFiles::Fault &fault)
+{
+    saveFaults.add(QDateTime::fromTime_t(fault.time));
+    emit addComMessage(DailyFiles::faultLogText(fault));
+    if (realPlot)
+        realPlot->setFooterNote(RealPlot::FooterNote::Saving, saveFaultSummary(saveFaults, QDateTime::currentDateTime()));
+}
+
+bool Acquisition::seriesInDailyFiles() const
+{
+    if (seriesOutsideDailyFiles)
+        return false;
+    if (dailyFiles)
+        return dailyFiles->unwritten() == 0;
+    return !samplingThread || RealPlot::liveSamples() <= seriesAtStart;
 }

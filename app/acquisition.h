@@ -3,6 +3,7 @@
 #include "comm/pollfaults.h"
 #include "comm/samplingthread.h"
 #include "data/appconfig.h"
+#include "realtime/dailyfiles.h"
 
 #include <QObject>
 
@@ -36,8 +37,9 @@ public:
     // Activates the real-time window, creating it when there is none.
     void openRealTimeWindow();
     // A new thread with these settings, unless one exists; keepAcquiring
-    // goes on through failed polls.
-    void start(const ComConfig &settings, bool keepAcquiring);
+    // goes on through failed polls; with a dailyFolder every poll is also
+    // appended to the data file of its day there.
+    void start(const ComConfig &settings, bool keepAcquiring, const QString &dailyFolder = QString());
     // The settings of the latest start, for the texts of its errors.
     const ComConfig &communicationSettings() const { return settings; }
     // Waits for the thread to leave its loop; the object goes when its
@@ -67,6 +69,11 @@ private slots:
     void threadFinished();
 
 private:
+    void countSaveFault(const DailyFiles::Fault &fault);
+    // Whether the daily files hold every sample of the live series, or will
+    // once the running acquisition has written the one in hand.
+    bool seriesInDailyFiles() const;
+
     Documents &windows;
     RealPlot *realPlot = nullptr;
     SamplingThread *samplingThread = nullptr;
@@ -77,6 +84,14 @@ private:
     std::shared_ptr<LiveJournal> windowlessJournal;
     // The failed polls of the latest acquisition that went on through them.
     PollFaultTally pollFaults;
+    // The daily files of the running acquisition, the writes they failed,
+    // and what the live series holds that they do not: samples of a run
+    // without them (those after seriesAtStart, for the running one) or
+    // ones a run left unwritten.
+    std::shared_ptr<DailyFiles> dailyFiles;
+    PollFaultTally saveFaults;
+    int seriesAtStart = 0;
+    bool seriesOutsideDailyFiles = false;
     // Set once the close has been accepted: warnings are no longer shown.
     bool shuttingDown = false;
 };

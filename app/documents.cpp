@@ -89,6 +89,42 @@ DataFile *Documents::load(const QString &path, QString *problems)
     return file;
 }
 
+DataFile *Documents::openMerged(const QStringList &paths, QList<RefusedFile> *refused, QString *problems)
+{
+    const MergePlan plan = planMerge(paths);
+    *refused = plan.refused;
+    if (plan.sources.size() == 1)
+        return open(plan.sources.first(), problems) ? findDocument(documents, plan.sources.first()) : nullptr;
+    DataFile *file = plan.sources.isEmpty() ? nullptr : loadMergedDocument(plan, refused, problems);
+    if (!file) {
+        statusBar->showMessage(QStringLiteral("错误：不支持该文件！"), 2000);
+        return nullptr;
+    }
+    statusBar->showMessage(QStringLiteral("提示：打开成功！"), 2000);
+    showDocument(file);
+    return file;
+}
+
+DataFile *Documents::loadMergedDocument(const MergePlan &plan, QList<RefusedFile> *refused, QString *problems)
+{
+    // The same files open already are shown again. Another set that comes
+    // to the same name gets a number, so that its windows are its own.
+    QString name = mergedName(plan.sources);
+    for (int n = 2; DataFile *same = findDocument(documents, name); ++n) {
+        if (same->sources == plan.sources)
+            return same;
+        name = mergedName(plan.sources) + QStringLiteral(" [%1]").arg(n);
+    }
+    QElapsedTimer sincePaint;
+    std::unique_ptr<DataFile> loaded =
+        loadMerged(plan, name, refused, [this, &sincePaint](int percent) { showLoadProgress(percent, sincePaint); });
+    if (!loaded)
+        return nullptr;
+    documents.append(loaded.get());
+    *problems = openProblemsText(*loaded);
+    return loaded.release();
+}
+
 void Documents::showLoadProgress(int percent, QElapsedTimer &sincePaint)
 {
     statusBar->showMessage(QStringLiteral("%1%").arg(percent));

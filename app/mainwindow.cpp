@@ -6,7 +6,6 @@
 #include "app/eventview.h"
 #include "app/journalrecovery.h"
 #include "app/openrequests.h"
-#include "app/recentfiles.h"
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
 #include "data/appconfig.h"
@@ -75,6 +74,7 @@ void MainWindow::setUpRecentFilesMenu()
     connect(ui->menu_recent, &QMenu::aboutToShow, this, &MainWindow::updateRecentFileActions);
     recentFiles = new RecentFilesMenu(ui->menu_recent, this);
     connect(recentFiles, &RecentFilesMenu::fileChosen, this, &MainWindow::openRecentFile);
+    connect(recentFiles, &RecentFilesMenu::setChosen, this, &MainWindow::openMerged);
 }
 
 void MainWindow::setUpMenuUpdates()
@@ -94,6 +94,7 @@ void MainWindow::connectActions()
     connect(f.action_display, &QAction::triggered, this, &MainWindow::actionDisCfgTriggered);
     connect(f.action_zepabout, &QAction::triggered, this, &MainWindow::actionAboutTriggered);
     connect(f.action_open, &QAction::triggered, this, &MainWindow::actionOpenTriggered);
+    connect(f.action_openMerged, &QAction::triggered, this, &MainWindow::actionOpenMergedTriggered);
     connect(f.action_save, &QAction::triggered, this, &MainWindow::actionSaveTriggered);
     connect(f.action_tileh, &QAction::triggered, this, &MainWindow::tileSubWindowsHorizontal);
     connect(f.action_tilev, &QAction::triggered, this, &MainWindow::tileSubWindowsVertical);
@@ -240,6 +241,11 @@ void MainWindow::actionOpenTriggered()
         openFiles({path});
 }
 
+void MainWindow::actionOpenMergedTriggered()
+{
+    openMerged(askFilesToMerge(this));
+}
+
 void MainWindow::openRecentFile(const QString &path)
 {
     openFiles({path});
@@ -253,13 +259,7 @@ void MainWindow::openFiles(const QStringList &paths)
 
 void MainWindow::loadFile(const QString &path)
 {
-    QString problems;
-    if (!documents->open(path, &problems))
-        return;
-    prependToRecentFiles(path);
-    updateMenus();
-    if (!problems.isEmpty())
-        QMessageBox::information(this, QStringLiteral("提示"), problems, QMessageBox::Ok);
+    openMerged({path});
 }
 
 void MainWindow::offerLeftJournals(const std::function<QString()> &askFileName)
@@ -393,7 +393,7 @@ void MainWindow::CloseReadCommPlot()
 
 void MainWindow::actionStartRead()
 {
-    acquisition->start(AppConfig.comm, keepAcquiringAfterErrors());
+    acquisition->start(AppConfig.comm, keepAcquiringAfterErrors(), dailyFilesFolder());
     updateMenus();
 }
 

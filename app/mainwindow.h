@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/acquisition.h"
+#include "app/documentopen.h"
 #include "app/documents.h"
 #include "app/recentfiles.h"
 #include "comm/samplingthread.h"
@@ -42,6 +43,13 @@ public:
     void offerLeftJournals(const std::function<QString()> &askFileName = {});
     // Opens each file as "打开(&O)" would, messages included.
     void openFiles(const QStringList &paths);
+    // Opens the files as one document, as "合并打开(&M)…" does with the files
+    // chosen.
+    void openMerged(const QStringList &paths)
+    {
+        if (openAsOneDocument(this, *documents, *recentFiles, paths))
+            updateMenus();
+    }
     // The start-up steps once the window shows: the journals first, then
     // the files of the command line.
     void finishStartUp(const QStringList &files);
@@ -61,6 +69,7 @@ private slots:
     void actionDisCfgTriggered();
     void actionAboutTriggered();
     void actionOpenTriggered();
+    void actionOpenMergedTriggered();
     void actionSaveTriggered();
     void tileSubWindowsHorizontal();
     void tileSubWindowsVertical();
