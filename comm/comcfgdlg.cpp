@@ -132,7 +132,7 @@ ComCfgDlg::ComCfgDlg(QWidget *parent, bool acquiring)
     ui->pushButton_browse->setEnabled(daily.on);
     ui->lineEdit_daily->setText(QDir::toNativeSeparators(daily.folder));
     // OK stores and closes only once the daily files' folder is accepted.
-    disconnect(ui->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    disconnect(ui->buttonBox, SIGNAL(accepted()), this, SLOT(accept()));
 }
 
 ComCfgDlg::~ComCfgDlg() = default;
