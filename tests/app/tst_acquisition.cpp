@@ -246,6 +246,49 @@ private slots:
         QCOMPARE(window->findChild<EventView *>()->model()->findItems(QStringLiteral(" 发送数据失败"), Qt::MatchEndsWith, 2).size(), 1);
     }
 
+    // With daily files the samples are on disk as they come, so closing asks
+    // nothing. A folder gone meanwhile is a fault in the footer and the event
+    // log, and the samples it did not take are asked about.
+    void dailyFiles_data()
+    {
+        QTest::addColumn<bool>("folderGone");
+        QTest::newRow("written") << false;
+        QTest::newRow("folder gone") << true;
+    }
+
+    void dailyFiles()
+    {
+        QFETCH(bool, folderGone);
+        const QString folder = path(QStringLiteral("days"));
+        QVERIFY(QDir().mkpath(folder));
+        storeDailyFilesChoice({true, folder});
+        startSimulator(true);
+        action("action_Event")->trigger();
+        action("action_ReadCom")->trigger();
+        if (folderGone)
+            QVERIFY(QDir(folder).removeRecursively());
+        action("action_Start")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 2, 15000);
+        if (folderGone)
+            QTRY_VERIFY(window->realTimeWindow()->footer().text().contains(QStringLiteral("    保存错误 ")));
+        action("action_Stop")->trigger();
+        QTRY_VERIFY(window->currentSamplingThread() == nullptr);
+        int written = 0;
+        for (const QString &file : QDir(folder).entryList({QStringLiteral("ZEP_*.txt")}))
+            written += countRecords(QDir(folder).filePath(file));
+        QCOMPARE(written, folderGone ? 0 : storeSize());
+        const auto logged = window->findChild<EventView *>()->model()->findItems(QStringLiteral("保存错误："), Qt::MatchContains, 2);
+        QCOMPARE(logged.isEmpty(), !folderGone);
+
+        zeptest::MessageBoxLog boxes;
+        boxes.answers = {QMessageBox::No};
+        boxes.start();
+        realTimeSubWindow()->close();
+        QTRY_VERIFY(window->realTimeWindow() == nullptr);
+        boxes.stop();
+        QCOMPARE(boxes.seen.size(), folderGone ? 1 : 0);
+    }
+
     void openFailureShowsPortName()
     {
         copyToField(AppConfig.comm.com, "/nonexistent/ttyZEP");
