@@ -3,12 +3,14 @@
 #include "data/datafile.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <QLockFile>
+#include <QSysInfo>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -35,6 +37,18 @@ QDate localDay(uint32_t time)
 bool isTimeLine(const QByteArray &line)
 {
     return line.count('/') == 2 && line.count(':') == 2;
+}
+
+// A lock of this very program: its file went away under it (a stick pulled
+// and put back) before the lock could be removed, so it is ours to go on.
+// One acquisition at a time writes daily files.
+bool reclaim(QLockFile &lock)
+{
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    return lock.getLockInfo(&pid, &host, &application) && pid == QCoreApplication::applicationPid()
+           && host == QSysInfo::machineHostName() && lock.removeStaleLockFile() && lock.tryLock(0);
 }
 
 QByteArray tailOf(QFile &file)
@@ -218,7 +232,8 @@ bool DailyFiles::openFor(const QDate &day, QString *reason)
                 *reason = QStringLiteral("无法创建%1").arg(QDir::toNativeSeparators(path + QStringLiteral(".lock")));
                 return false;
             }
-            continue;
+            if (!reclaim(candidate->lock))
+                continue;
         }
         const bool exists = QFile::exists(path);
         // Only the latest part of the day is continued.

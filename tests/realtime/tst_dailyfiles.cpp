@@ -58,6 +58,8 @@ class TestDailyFiles : public QObject
 {
     Q_OBJECT
 
+    enum Fault { DiskFull, FolderRemoved, FolderAway };
+
 private slots:
     void filesOfTheDay_data()
     {
@@ -125,14 +127,16 @@ private slots:
 
     void failedWritesCatchUp_data()
     {
-        QTest::addColumn<bool>("fullDisk");
-        QTest::newRow("disk full") << true;
-        QTest::newRow("folder removed") << false;
+        QTest::addColumn<int>("fault");
+        QTest::newRow("disk full") << int(DiskFull);
+        QTest::newRow("folder removed") << int(FolderRemoved);
+        QTest::newRow("stick pulled and put back") << int(FolderAway);
     }
 
     void failedWritesCatchUp()
     {
-        QFETCH(bool, fullDisk);
+        QFETCH(int, fault);
+        const bool fullDisk = fault == DiskFull;
         QTemporaryDir disk;
         const QString folder = disk.filePath(QStringLiteral("days"));
         const QString filler = disk.filePath(QStringLiteral("filler"));
@@ -148,10 +152,13 @@ private slots:
             daily.pollStored(polled.last(), pollAt(polled.size()));
         };
         poll();
+        const QString away = disk.filePath(QStringLiteral("away"));
         if (fullDisk)
             std::ofstream(qPrintable(filler)) << std::string(1 << 20, 'x');
-        else
+        else if (fault == FolderRemoved)
             QVERIFY(QDir(folder).removeRecursively());
+        else
+            QVERIFY(QDir().rename(folder, away));
         while (faults.isEmpty() && polled.size() < 200)
             poll();
         poll();
@@ -163,7 +170,7 @@ private slots:
         if (fullDisk)
             QVERIFY(QFile::remove(filler));
         else
-            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(fault == FolderRemoved ? QDir().mkpath(folder) : QDir().rename(away, folder));
         poll();
         QCOMPARE(faults.size(), 2);
         QCOMPARE(daily.unwritten(), 0);
@@ -174,7 +181,7 @@ private slots:
         QList<uint32_t> times;
         for (quint32 i = 0; i < file->count; ++i)
             times << file->records[i].time;
-        QCOMPARE(times, fullDisk ? polled : polled.mid(1));
+        QCOMPARE(times, fault == FolderRemoved ? polled.mid(1) : polled);
     }
 };
 
