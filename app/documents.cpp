@@ -62,14 +62,18 @@ CurrentDocument Documents::currentDocument() const
 
 bool Documents::open(const QString &path, QString *problems)
 {
-    DataFile *file = load(path, problems);
+    return present(load(path, problems));
+}
+
+DataFile *Documents::present(DataFile *file)
+{
     if (!file) {
         statusBar->showMessage(QStringLiteral("错误：不支持该文件！"), 2000);
-        return false;
+        return nullptr;
     }
     statusBar->showMessage(QStringLiteral("提示：打开成功！"), 2000);
     showDocument(file);
-    return true;
+    return file;
 }
 
 DataFile *Documents::load(const QString &path, QString *problems)
@@ -95,14 +99,7 @@ DataFile *Documents::openMerged(const QStringList &paths, QList<RefusedFile> *re
     *refused = plan.refused;
     if (plan.sources.size() == 1)
         return open(plan.sources.first(), problems) ? findDocument(documents, plan.sources.first()) : nullptr;
-    DataFile *file = plan.sources.isEmpty() ? nullptr : loadMergedDocument(plan, refused, problems);
-    if (!file) {
-        statusBar->showMessage(QStringLiteral("错误：不支持该文件！"), 2000);
-        return nullptr;
-    }
-    statusBar->showMessage(QStringLiteral("提示：打开成功！"), 2000);
-    showDocument(file);
-    return file;
+    return present(plan.sources.isEmpty() ? nullptr : loadMergedDocument(plan, refused, problems));
 }
 
 DataFile *Documents::loadMergedDocument(const MergePlan &plan, QList<RefusedFile> *refused, QString *problems)

@@ -86,6 +86,8 @@ private slots:
 
 private:
     DataFile *load(const QString &path, QString *problems);
+    // Says in the status bar whether the file opened, and shows its windows.
+    DataFile *present(DataFile *file);
     DataFile *loadMergedDocument(const MergePlan &plan, QList<RefusedFile> *refused, QString *problems);
     void showLoadProgress(int percent, QElapsedTimer &sincePaint);
     void createTableWindow(DataFile *file);
