@@ -14,12 +14,10 @@ void writeFiles(const QDir &dir, const QStringList &files)
         const QStringList parts = files.at(n).split(QLatin1Char(':'));
         QFile file(dir.filePath(parts.at(0)));
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
-        if (parts.at(1) == QLatin1String("!")) {
-            file.write("no records here\n");
-            continue;
-        }
-        double values[kValueCount] = {double(n)};
-        for (const QString &t : parts.at(1).split(QLatin1Char(',')))
+        const bool junk = parts.at(1) == QLatin1String("!");
+        file.write(junk ? "no records here\n" : "");
+        const double values[kValueCount] = {double(n)};
+        for (const QString &t : junk ? QStringList() : parts.at(1).split(QLatin1Char(',')))
             writeRecord(file, kBase + t.toUInt(), values);
     }
 }
@@ -38,28 +36,21 @@ private slots:
         // Each record as the letter of its file and its time.
         QTest::addColumn<QString>("records");
         QTest::addColumn<QString>("refused");
-
-        const QStringList abc{"a.txt:0,1,2", "b.txt:10,11", "c.txt:20"};
-        QTest::newRow("days in order") << abc << QStringList{"a.txt", "b.txt", "c.txt"} << "a0 a1 a2 b10 b11 c20" << "";
-        QTest::newRow("picked in any order") << abc << QStringList{"c.txt", "a.txt", "b.txt"} << "a0 a1 a2 b10 b11 c20"
-                                             << "";
-        QTest::newRow("overlapping") << QStringList{"a.txt:0,10,20,30", "b.txt:5,15,25"} << QStringList{"b.txt", "a.txt"}
-                                     << "a0 b5 a10 b15 a20 b25 a30" << "";
-        QTest::newRow("one inside another") << QStringList{"a.txt:0,100", "b.txt:10,20,30", "c.txt:50,200"}
-                                            << QStringList{"a.txt", "b.txt", "c.txt"} << "a0 b10 b20 b30 c50 a100 c200"
-                                            << "";
-        QTest::newRow("duplicated records in pick order") << QStringList{"a.txt:0,10", "b.txt:0,10"}
-                                                          << QStringList{"b.txt", "a.txt"} << "b0 a0 b10 a10" << "";
-        QTest::newRow("one file picked twice") << QStringList{"a.txt:0,1", "b.txt:5"}
-                                               << QStringList{"a.txt", "b.txt", "sub/../a.txt", "a.txt"} << "a0 a1 b5"
-                                               << "";
-        QTest::newRow("clock set back in a file") << QStringList{"a.txt:0,20,10", "b.txt:5"}
-                                                  << QStringList{"a.txt", "b.txt"} << "a0 b5 a10 a20" << "";
-        QTest::newRow("unreadable files left out")
-            << QStringList{"a.txt:0", "junk.txt:!", "b.txt:3"} << QStringList{"gone.txt", "a.txt", "junk.txt", "sub", "b.txt"}
-            << "a0 b3" << "gone.txt:0 junk.txt:1 sub:1";
-        QTest::newRow("none readable") << QStringList{"junk.txt:!"} << QStringList{"junk.txt", "gone.txt", "gone.txt"}
-                                       << "" << "junk.txt:1 gone.txt:0";
+        auto row = [](const char *name, const char *files, const char *picked, const char *records,
+                      const char *refused) {
+            QTest::newRow(name) << QString(files).split(' ') << QString(picked).split(' ') << records << refused;
+        };
+        row("days in order", "a.txt:0,1,2 b.txt:10,11 c.txt:20", "a.txt b.txt c.txt", "a0 a1 a2 b10 b11 c20", "");
+        row("picked in any order", "a.txt:0,1,2 b.txt:10,11 c.txt:20", "c.txt a.txt b.txt", "a0 a1 a2 b10 b11 c20", "");
+        row("overlapping", "a.txt:0,10,20,30 b.txt:5,15,25", "b.txt a.txt", "a0 b5 a10 b15 a20 b25 a30", "");
+        row("one inside another", "a.txt:0,100 b.txt:10,20,30 c.txt:50,200", "a.txt b.txt c.txt",
+            "a0 b10 b20 b30 c50 a100 c200", "");
+        row("duplicated records in pick order", "a.txt:0,10 b.txt:0,10", "b.txt a.txt", "b0 a0 b10 a10", "");
+        row("one file picked twice", "a.txt:0,1 b.txt:5", "a.txt b.txt sub/../a.txt a.txt", "a0 a1 b5", "");
+        row("clock set back in a file", "a.txt:0,20,10 b.txt:5", "a.txt b.txt", "a0 b5 a10 a20", "");
+        row("unreadable files left out", "a.txt:0 junk.txt:! b.txt:3", "gone.txt a.txt junk.txt sub b.txt", "a0 b3",
+            "gone.txt:0 junk.txt:1 sub:1");
+        row("none readable", "junk.txt:!", "junk.txt gone.txt gone.txt", "", "junk.txt:1 gone.txt:0");
     }
 
     void merge()
@@ -74,15 +65,12 @@ private slots:
         QStringList paths;
         for (const QString &name : picked)
             paths << dir.filePath(name);
-
         const MergePlan plan = planMerge(paths);
         QList<RefusedFile> left = plan.refused;
         const std::unique_ptr<DataFile> merged = plan.sources.isEmpty() ? nullptr : loadMerged(plan, QStringLiteral("m"), &left);
         QStringList got;
-        for (quint32 i = 0; merged && i < merged->count; ++i) {
-            const QString name = files.at(int(merged->records[i].value(1))).left(1);
-            got << name + QString::number(merged->records[i].time - kBase);
-        }
+        for (quint32 i = 0; merged && i < merged->count; ++i)
+            got << files.at(int(merged->records[i].value(1))).left(1) + QString::number(merged->records[i].time - kBase);
         QCOMPARE(got.join(QLatin1Char(' ')), records);
         QStringList why;
         for (const RefusedFile &r : left)

@@ -16,33 +16,25 @@ uint32_t midnight()
     return uint32_t(QDateTime(QDate(2025, 1, 6), QTime(0, 0)).toSecsSinceEpoch());
 }
 
-SampleRecord pollAt(int i)
-{
-    SampleRecord poll{};
-    for (int k = 1; k <= kValueCount; ++k)
-        poll.setValue(k, float(zeptest::sampleValue(i, k)));
-    return poll;
-}
-
-// "name=whole:N" (N records), "name=torn" (a record cut short), "name=text".
+// "whole:N" (N records), "torn" (a record cut short) or "text".
 QByteArray contentOf(const QString &kind)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    const double values[kValueCount] = {1.0};
-    const int records = kind == QLatin1String("torn") ? 2 : kind.section(QLatin1Char(':'), 1).toInt();
-    for (int i = 0; i < records; ++i)
+    const double values[kValueCount] = {};
+    for (int i = 0; i < (kind == QLatin1String("torn") ? 2 : kind.section(QLatin1Char(':'), 1).toInt()); ++i)
         writeRecord(buffer, midnight() - 3600 + uint32_t(i), values);
     if (kind == QLatin1String("text"))
         return "notes\n";
     return kind == QLatin1String("torn") ? buffer.data().chopped(100) : buffer.data();
 }
 
+// The times of a file's records; none when one of them is incomplete.
 QList<uint32_t> timesIn(const QString &path)
 {
     QList<uint32_t> times;
     const std::unique_ptr<DataFile> file = loadDataFile(path);
-    for (quint32 i = 0; file && i < file->count; ++i)
+    for (quint32 i = 0; file && file->incompleteRecords == 0 && i < file->count; ++i)
         times << file->records[i].time;
     return times;
 }
@@ -64,31 +56,28 @@ private slots:
     void filesOfTheDay_data()
     {
         QTest::addColumn<QStringList>("before");
-        QTest::addColumn<QList<int>>("polls");
+        QTest::addColumn<QStringList>("polls");
         // Every file afterwards and the polls it holds after what it held.
         QTest::addColumn<QStringList>("after");
-        QTest::newRow("midnight starts a file") << QStringList() << QList<int>{-2, -1, 0, 1}
-                                               << QStringList{"ZEP_20250105.txt=2", "ZEP_20250106.txt=2"};
-        QTest::newRow("whole file continued") << QStringList{"ZEP_20250106.txt=whole:3"} << QList<int>{5, 6}
-                                              << QStringList{"ZEP_20250106.txt=2"};
-        QTest::newRow("torn file left alone") << QStringList{"ZEP_20250106.txt=torn"} << QList<int>{5, 6}
-                                              << QStringList{"ZEP_20250106.txt=0", "ZEP_20250106_2.txt=2"};
-        QTest::newRow("no data file") << QStringList{"ZEP_20250106.txt=text"} << QList<int>{5}
-                                      << QStringList{"ZEP_20250106.txt=0", "ZEP_20250106_2.txt=1"};
-        QTest::newRow("latest part continued")
-            << QStringList{"ZEP_20250106.txt=torn", "ZEP_20250106_2.txt=whole:1"} << QList<int>{5, 6}
-            << QStringList{"ZEP_20250106.txt=0", "ZEP_20250106_2.txt=2"};
-        QTest::newRow("latest part torn")
-            << QStringList{"ZEP_20250106.txt=whole:1", "ZEP_20250106_2.txt=torn"} << QList<int>{5}
-            << QStringList{"ZEP_20250106.txt=0", "ZEP_20250106_2.txt=0", "ZEP_20250106_3.txt=1"};
-        QTest::newRow("empty file continued") << QStringList{"ZEP_20250106.txt=whole:0"} << QList<int>{5}
-                                              << QStringList{"ZEP_20250106.txt=1"};
+        auto row = [](const char *name, const char *before, const char *polls, const char *after) {
+            auto list = [](const char *text) { return QString(text).split(' ', Qt::SkipEmptyParts); };
+            QTest::newRow(name) << list(before) << list(polls) << list(after);
+        };
+        row("midnight starts a file", "", "-2 -1 0 1", "ZEP_20250105.txt=2 ZEP_20250106.txt=2");
+        row("whole file continued", "ZEP_20250106.txt=whole:3", "5 6", "ZEP_20250106.txt=2");
+        row("torn file left alone", "ZEP_20250106.txt=torn", "5 6", "ZEP_20250106.txt=0 ZEP_20250106_2.txt=2");
+        row("no data file", "ZEP_20250106.txt=text", "5", "ZEP_20250106.txt=0 ZEP_20250106_2.txt=1");
+        row("latest part continued", "ZEP_20250106.txt=torn ZEP_20250106_2.txt=whole:1", "5 6",
+            "ZEP_20250106.txt=0 ZEP_20250106_2.txt=2");
+        row("latest part torn", "ZEP_20250106.txt=whole:1 ZEP_20250106_2.txt=torn", "5",
+            "ZEP_20250106.txt=0 ZEP_20250106_2.txt=0 ZEP_20250106_3.txt=1");
+        row("empty file continued", "ZEP_20250106.txt=whole:0", "5", "ZEP_20250106.txt=1");
     }
 
     void filesOfTheDay()
     {
         QFETCH(QStringList, before);
-        QFETCH(QList<int>, polls);
+        QFETCH(QStringList, polls);
         QFETCH(QStringList, after);
         QTemporaryDir dir;
         QMap<QString, QByteArray> earlier;
@@ -98,10 +87,13 @@ private slots:
             QVERIFY(zeptest::writeBytes(dir.filePath(name), earlier[name]));
         }
         int faults = 0;
+        QList<uint32_t> expected;
         {
             DailyFiles daily(dir.path(), [&faults](const DailyFiles::Fault &) { ++faults; }, 0);
-            for (int i = 0; i < polls.size(); ++i)
-                daily.pollStored(midnight() + uint32_t(polls[i]), pollAt(i));
+            for (const QString &t : polls) {
+                expected << midnight() + uint32_t(t.toInt());
+                daily.pollStored(expected.last(), SampleRecord{});
+            }
             daily.runEnded();
         }
         QCOMPARE(faults, 0);
@@ -109,18 +101,12 @@ private slots:
         for (const QString &file : after) {
             const QString name = file.section(QLatin1Char('='), 0, 0);
             const QByteArray bytes = zeptest::readBytes(dir.filePath(name));
-            // What was there stays as it was, the new records after it.
-            QVERIFY(bytes.startsWith(earlier.value(name)));
-            const QList<uint32_t> times = timesIn(dir.filePath(name));
             const int added = file.section(QLatin1Char('='), 1).toInt();
-            if (added == 0)
-                QCOMPARE(bytes, earlier.value(name));
-            else
-                written += times.mid(times.size() - added);
+            // What was there stays as it was, the new records after it.
+            QVERIFY(added > 0 ? bytes.startsWith(earlier.value(name)) : bytes == earlier.value(name));
+            const QList<uint32_t> times = timesIn(dir.filePath(name));
+            written += times.mid(times.size() - added);
         }
-        QList<uint32_t> expected;
-        for (int t : polls)
-            expected << midnight() + uint32_t(t);
         QCOMPARE(written, expected);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), after.size());
     }
@@ -149,7 +135,7 @@ private slots:
         QList<uint32_t> polled;
         auto poll = [&] {
             polled << midnight() + uint32_t(polled.size());
-            daily.pollStored(polled.last(), pollAt(polled.size()));
+            daily.pollStored(polled.last(), SampleRecord{});
         };
         poll();
         const QString away = disk.filePath(QStringLiteral("away"));
@@ -174,14 +160,10 @@ private slots:
         poll();
         QCOMPARE(faults.size(), 2);
         QCOMPARE(daily.unwritten(), 0);
-        const std::unique_ptr<DataFile> file = loadDataFile(QDir(folder).filePath(QStringLiteral("ZEP_20250106.txt")));
-        QVERIFY(file);
-        QCOMPARE(file->incompleteRecords, 0u);
-        // Every poll once, in order; the first went with the removed folder.
-        QList<uint32_t> times;
-        for (quint32 i = 0; i < file->count; ++i)
-            times << file->records[i].time;
-        QCOMPARE(times, fault == FolderRemoved ? polled.mid(1) : polled);
+        // Every poll once, whole and in order; the first went with the
+        // removed folder.
+        QCOMPARE(timesIn(QDir(folder).filePath(QStringLiteral("ZEP_20250106.txt"))),
+                 fault == FolderRemoved ? polled.mid(1) : polled);
     }
 };
 
