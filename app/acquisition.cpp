@@ -16,6 +16,7 @@ Acquisition::Acquisition(Documents &windows, QObject *parent)
     : QObject(parent)
     , windows(windows)
 {
+    connect(this, &Acquisition::dailyFileFailed, this, &Acquisition::countSaveFault, Qt::QueuedConnection);
 }
 
 bool Acquisition::hasSamplesWithoutWindow() const
@@ -87,9 +88,8 @@ void Acquisition::start(const ComConfig &settings, bool keepAcquiring, const QSt
     saveFaults = PollFaultTally();
     seriesAtStart = RealPlot::liveSamples();
     if (!dailyFolder.isEmpty()) {
-        // Reported from the sampling thread, counted in this one.
         dailyFiles = std::make_shared<DailyFiles>(dailyFolder, [this](const DailyFiles::Fault &fault) {
-            QMetaObject::invokeMethod(this, [this, fault] { countSaveFault(fault); }, Qt::QueuedConnection);
+            emit dailyFileFailed(fault.time, fault.path, fault.reason);
         });
         samplingThread->addPollListener(dailyFiles);
     }
@@ -162,10 +162,10 @@ void Acquisition::reportJournalError(const QString &path)
         emit warning(journalFailureText(path));
 }
 
-void Acquisition::countSaveFault(const DailyFiles::Fault &fault)
+void Acquisition::countSaveFault(uint time, const QString &path, const QString &reason)
 {
-    saveFaults.add(QDateTime::fromTime_t(fault.time));
-    emit addComMessage(DailyFiles::faultLogText(fault));
+    saveFaults.add(QDateTime::fromTime_t(time));
+    emit addComMessage(DailyFiles::faultLogText({time, path, reason}));
     if (realPlot)
         realPlot->setFooterNote(RealPlot::FooterNote::Saving, saveFaultSummary(saveFaults, QDateTime::currentDateTime()));
 }

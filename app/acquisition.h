@@ -59,6 +59,8 @@ signals:
     void realTimeWindowClosed();
     // The thread has ended and its object is gone.
     void finished();
+    // Emitted in the sampling thread; counted queued in this one.
+    void dailyFileFailed(uint time, const QString &path, const QString &reason);
 
 private slots:
     void reportError(SamplingThread::ComErrType kind);
@@ -69,7 +71,7 @@ private slots:
     void threadFinished();
 
 private:
-    void countSaveFault(const DailyFiles::Fault &fault);
+    void countSaveFault(uint time, const QString &path, const QString &reason);
     // Whether the daily files hold every sample of the live series, or will
     // once the running acquisition has written the one in hand.
     bool seriesInDailyFiles() const;

@@ -184,7 +184,9 @@ bool ComCfgDlg::formKeepAcquiring() const
 
 DailyFilesChoice ComCfgDlg::formDailyFiles() const
 {
-    return {ui->checkBox_daily->isChecked(), QDir::fromNativeSeparators(ui->lineEdit_daily->text().trimmed())};
+    // A relative folder would follow the working directory of each start.
+    const QString folder = ui->lineEdit_daily->text().trimmed();
+    return {ui->checkBox_daily->isChecked(), folder.isEmpty() ? folder : QFileInfo(folder).absoluteFilePath()};
 }
 
 void ComCfgDlg::on_buttonBox_accepted()
