@@ -49,8 +49,16 @@ char *writeSheetNumber(float value, char *out)
 bool namesDataFile(const QString &fileName, const DataFile &file)
 {
     const QFileInfo target(fileName);
-    const QFileInfo data(file.fileName);
-    return target.exists() && data.exists() && target.canonicalFilePath() == data.canonicalFilePath();
+    if (!target.exists())
+        return false;
+    // A document read from several files names none itself: each of them
+    // is a data file.
+    for (const QString &source : file.sources.isEmpty() ? QStringList{file.fileName} : file.sources) {
+        const QFileInfo data(source);
+        if (data.exists() && target.canonicalFilePath() == data.canonicalFilePath())
+            return true;
+    }
+    return false;
 }
 
 int exportPercent(qint64 position, qint64 samples)

@@ -40,7 +40,8 @@ int exportPercent(qint64 position, qint64 samples);
 // alone).
 QList<int> sheetSampleCounts(int samples, int perSheet = kSheetSamples);
 
-// Whether fileName names the data file itself, which no export may replace.
+// Whether fileName names the data file itself, or one of the files it was
+// read from, which no export may replace.
 bool namesDataFile(const QString &fileName, const DataFile &file);
 
 struct ExportResult {

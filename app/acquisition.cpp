@@ -47,6 +47,7 @@ Acquisition::Acquisition(Documents &windows, QStatusBar *statusBar, QObject *par
     indicator->hide();
     indicatorTimer->setInterval(1000);
     connect(indicatorTimer, &QTimer::timeout, this, &Acquisition::updateIndicator);
+    connect(this, &Acquisition::dailyFileFailed, this, &Acquisition::countSaveFault, Qt::QueuedConnection);
 }
 
 bool Acquisition::hasSamplesWithoutWindow() const
@@ -80,11 +81,16 @@ void Acquisition::openRealTimeWindow()
     realPlot->setPollFaults(pollFaults);
     realPlot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
     updateIndicator();
+    realPlot->setFooterNote(RealPlot::FooterNote::Saving, saveFaultSummary(saveFaults, QDateTime::currentDateTime()));
+    realPlot->setSamplesHeldElsewhere([this] { return seriesInDailyFiles(); });
 }
 
 void Acquisition::realTimeWindowDestroyed()
 {
     realPlot = nullptr;
+    // The series is empty again.
+    seriesAtStart = 0;
+    seriesOutsideDailyFiles = false;
     updateIndicator();
     emit realTimeWindowClosed();
 }
@@ -112,7 +118,8 @@ void Acquisition::keepJournalingWithoutWindow(int rowsGone)
         reportJournalError(journal->path());
 }
 
-void Acquisition::start(const ComConfig &settings, bool keepAcquiring, const ForwardConfig &forwarding)
+void Acquisition::start(const ComConfig &settings, bool keepAcquiring, const QString &dailyFolder,
+                        const ForwardConfig &forwarding)
 {
     if (samplingThread)
         return;
@@ -129,10 +136,19 @@ void Acquisition::start(const ComConfig &settings, bool keepAcquiring, const For
     samplingThread->setSettings(settings);
     samplingThread->addPollListener(std::make_shared<GrowthNotice>(this));
     pollFaults = PollFaultTally();
+    saveFaults = PollFaultTally();
+    seriesAtStart = RealPlot::liveSamples();
+    if (!dailyFolder.isEmpty()) {
+        dailyFiles = std::make_shared<DailyFiles>(dailyFolder, [this](const DailyFiles::Fault &fault) {
+            emit dailyFileFailed(fault.time, fault.path, fault.reason);
+        });
+        samplingThread->addPollListener(dailyFiles);
+    }
     startForwarding(forwarding);
     if (realPlot) {
         samplingThread->setJournal(realPlot->journal());
         realPlot->setPollFaults(pollFaults);
+        realPlot->setFooterNote(RealPlot::FooterNote::Saving, QString());
     }
     samplingThread->start();
     if (realPlot)
@@ -183,6 +199,8 @@ void Acquisition::threadFinished()
     // Polls left pending by a save would otherwise wait for the next
     // acquisition and open its series.
     SignalData::instance().flushPending();
+    seriesOutsideDailyFiles = !seriesInDailyFiles();
+    dailyFiles.reset();
     delete samplingThread;
     samplingThread = nullptr;
     acquiring = false;
@@ -265,4 +283,21 @@ void Acquisition::offerLeftJournals(QWidget *parent, const std::function<QString
     offerJournals(parent, LiveJournal::defaultFolder(),
                   askFileName ? askFileName : std::function<QString()>([parent] { return askDataFileSaveName(parent); }),
                   [this](int records, const QString &fileName) { emit saved(savedRecordsText(records, fileName)); });
+}
+
+void Acquisition::countSaveFault(uint time, const QString &path, const QString &reason)
+{
+    saveFaults.add(QDateTime::fromTime_t(time));
+    emit addComMessage(DailyFiles::faultLogText({time, path, reason}));
+    if (realPlot)
+        realPlot->setFooterNote(RealPlot::FooterNote::Saving, saveFaultSummary(saveFaults, QDateTime::currentDateTime()));
+}
+
+bool Acquisition::seriesInDailyFiles() const
+{
+    if (seriesOutsideDailyFiles)
+        return false;
+    if (dailyFiles)
+        return dailyFiles->unwritten() == 0;
+    return !samplingThread || RealPlot::liveSamples() <= seriesAtStart;
 }

@@ -4,6 +4,7 @@
 #include "comm/pollfaults.h"
 #include "comm/samplingthread.h"
 #include "data/appconfig.h"
+#include "realtime/dailyfiles.h"
 
 #include <QObject>
 
@@ -44,9 +45,11 @@ public:
     // Activates the real-time window, creating it when there is none.
     void openRealTimeWindow();
     // A new thread with these settings, unless one exists; keepAcquiring
-    // goes on through failed polls. With forwarding on, its polls are
-    // published to the broker too.
-    void start(const ComConfig &settings, bool keepAcquiring, const ForwardConfig &forwarding = ForwardConfig());
+    // goes on through failed polls; with a dailyFolder every poll is also
+    // appended to the data file of its day there, and with forwarding on it
+    // is published to the broker too.
+    void start(const ComConfig &settings, bool keepAcquiring, const QString &dailyFolder = QString(),
+               const ForwardConfig &forwarding = ForwardConfig());
     // The settings of the latest start, for the texts of its errors.
     const ComConfig &communicationSettings() const { return settings; }
     // Waits for the thread to leave its loop; the object goes when its
@@ -74,6 +77,8 @@ signals:
     void realTimeWindowClosed();
     // The thread has ended and its object is gone.
     void finished();
+    // Emitted in the sampling thread; counted queued in this one.
+    void dailyFileFailed(uint time, const QString &path, const QString &reason);
 
 private slots:
     void reportError(SamplingThread::ComErrType kind);
@@ -89,6 +94,10 @@ private slots:
 private:
     void startForwarding(const ForwardConfig &forwarding);
     void stopThread();
+    void countSaveFault(uint time, const QString &path, const QString &reason);
+    // Whether the daily files hold every sample of the live series, or will
+    // once the running acquisition has written the one in hand.
+    bool seriesInDailyFiles() const;
 
     Documents &windows;
     RealPlot *realPlot = nullptr;
@@ -100,6 +109,14 @@ private:
     std::shared_ptr<LiveJournal> windowlessJournal;
     // The failed polls of the latest acquisition that went on through them.
     PollFaultTally pollFaults;
+    // The daily files of the running acquisition, the writes they failed,
+    // and what the live series holds that they do not: samples of a run
+    // without them (those after seriesAtStart, for the running one) or
+    // ones a run left unwritten.
+    std::shared_ptr<DailyFiles> dailyFiles;
+    PollFaultTally saveFaults;
+    int seriesAtStart = 0;
+    bool seriesOutsideDailyFiles = false;
     // Set once the close has been accepted: warnings are no longer shown.
     bool shuttingDown = false;
     // The publisher of the latest acquisition, kept after it so that its

@@ -63,14 +63,19 @@ CurrentDocument Documents::currentDocument() const
 LoadFailure Documents::open(const QString &path, QString *problems)
 {
     LoadFailure failure = LoadFailure::None;
-    DataFile *file = load(path, problems, &failure);
+    present(load(path, problems, &failure));
+    return failure;
+}
+
+DataFile *Documents::present(DataFile *file)
+{
     if (!file) {
         statusBar->showMessage(QStringLiteral("错误：不支持该文件！"), 2000);
-        return failure;
+        return nullptr;
     }
     statusBar->showMessage(QStringLiteral("提示：打开成功！"), 2000);
     showDocument(file);
-    return LoadFailure::None;
+    return file;
 }
 
 DataFile *Documents::load(const QString &path, QString *problems, LoadFailure *failure)
@@ -88,6 +93,36 @@ DataFile *Documents::load(const QString &path, QString *problems, LoadFailure *f
     documents.append(file);
     *problems = openProblemsText(*file);
     return file;
+}
+
+DataFile *Documents::openMerged(const QStringList &paths, QList<OpenFailure> *refused, QString *problems)
+{
+    const MergePlan plan = planMerge(paths);
+    *refused = plan.refused;
+    if (plan.sources.size() == 1)
+        return open(plan.sources.first(), problems) == LoadFailure::None ? findDocument(documents, plan.sources.first())
+                                                                         : nullptr;
+    return present(plan.sources.isEmpty() ? nullptr : loadMergedDocument(plan, refused, problems));
+}
+
+DataFile *Documents::loadMergedDocument(const MergePlan &plan, QList<OpenFailure> *refused, QString *problems)
+{
+    // The same files open already are shown again. Another set that comes
+    // to the same name gets a number, so that its windows are its own.
+    QString name = mergedName(plan.sources);
+    for (int n = 2; DataFile *same = findDocument(documents, name); ++n) {
+        if (same->sources == plan.sources)
+            return same;
+        name = mergedName(plan.sources) + QStringLiteral(" [%1]").arg(n);
+    }
+    QElapsedTimer sincePaint;
+    std::unique_ptr<DataFile> loaded =
+        loadMerged(plan, name, refused, [this, &sincePaint](int percent) { showLoadProgress(percent, sincePaint); });
+    if (!loaded)
+        return nullptr;
+    documents.append(loaded.get());
+    *problems = openProblemsText(*loaded);
+    return loaded.release();
 }
 
 void Documents::showLoadProgress(int percent, QElapsedTimer &sincePaint)

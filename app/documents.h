@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/documenttitle.h"
+#include "data/datamerge.h"
 
 #include <QList>
 #include <QObject>
@@ -46,6 +47,11 @@ public:
     // problems gets what the reader had to patch, empty for a whole file or
     // one that was open already.
     LoadFailure open(const QString &path, QString *problems);
+    // Reads several files into one document, their records in time order,
+    // or takes the one open with the same files, and shows its windows. One
+    // readable file opens as open() opens it. Null when none can be read;
+    // refused gets the files left out.
+    DataFile *openMerged(const QStringList &paths, QList<OpenFailure> *refused, QString *problems);
 
     // Activate the file's windows, creating the ones that are closed.
     void showDocument(DataFile *file);
@@ -81,6 +87,9 @@ private slots:
 
 private:
     DataFile *load(const QString &path, QString *problems, LoadFailure *failure);
+    // Says in the status bar whether the file opened, and shows its windows.
+    DataFile *present(DataFile *file);
+    DataFile *loadMergedDocument(const MergePlan &plan, QList<OpenFailure> *refused, QString *problems);
     void showLoadProgress(int percent, QElapsedTimer &sincePaint);
     void createTableWindow(DataFile *file);
     void createPlotWindow(DataFile *file);

@@ -6,7 +6,6 @@
 #include "app/eventview.h"
 #include "app/openreport.h"
 #include "app/openrequests.h"
-#include "app/recentfiles.h"
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
 #include "comm/forwardcfgdlg.h"
@@ -74,6 +73,7 @@ void MainWindow::setUpRecentFilesMenu()
     connect(ui->menu_recent, &QMenu::aboutToShow, this, &MainWindow::updateRecentFileActions);
     recentFiles = new RecentFilesMenu(ui->menu_recent, this);
     connect(recentFiles, &RecentFilesMenu::fileChosen, this, &MainWindow::openRecentFile);
+    connect(recentFiles, &RecentFilesMenu::setChosen, this, &MainWindow::openMerged);
 }
 
 void MainWindow::setUpMenuUpdates()
@@ -92,6 +92,7 @@ void MainWindow::connectActions()
     connect(f.action_display, &QAction::triggered, this, &MainWindow::actionDisCfgTriggered);
     connect(f.action_zepabout, &QAction::triggered, this, &MainWindow::actionAboutTriggered);
     connect(f.action_open, &QAction::triggered, this, &MainWindow::actionOpenTriggered);
+    connect(f.action_openMerged, &QAction::triggered, this, &MainWindow::actionOpenMergedTriggered);
     connect(f.action_save, &QAction::triggered, this, &MainWindow::actionSaveTriggered);
     connect(f.action_tileh, &QAction::triggered, this, &MainWindow::tileSubWindowsHorizontal);
     connect(f.action_tilev, &QAction::triggered, this, &MainWindow::tileSubWindowsVertical);
@@ -236,6 +237,11 @@ void MainWindow::actionOpenTriggered()
         loadFile(path);
 }
 
+void MainWindow::actionOpenMergedTriggered()
+{
+    openMerged(askFilesToMerge(this));
+}
+
 void MainWindow::openRecentFile(const QString &path)
 {
     openFiles({path});
@@ -252,14 +258,9 @@ void MainWindow::openFiles(const QStringList &paths)
 
 LoadFailure MainWindow::loadFile(const QString &path)
 {
-    QString problems;
-    if (const LoadFailure failure = documents->open(path, &problems); failure != LoadFailure::None)
-        return failure;
-    prependToRecentFiles(path);
+    const LoadFailure failure = openOneDocument(this, *documents, *recentFiles, path);
     updateMenus();
-    if (!problems.isEmpty())
-        QMessageBox::information(this, QStringLiteral("提示"), problems, QMessageBox::Ok);
-    return LoadFailure::None;
+    return failure;
 }
 
 void MainWindow::offerLeftJournals(const std::function<QString()> &askFileName)
@@ -392,7 +393,7 @@ void MainWindow::CloseReadCommPlot()
 
 void MainWindow::actionStartRead()
 {
-    acquisition->start(AppConfig.comm, keepAcquiringAfterErrors(), storedForwardConfig());
+    acquisition->start(AppConfig.comm, keepAcquiringAfterErrors(), dailyFilesFolder(), storedForwardConfig());
     updateMenus();
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/acquisition.h"
 #include "app/documentactions.h"
+#include "app/documentopen.h"
 #include "app/documents.h"
 #include "app/recentfiles.h"
 #include "comm/samplingthread.h"
@@ -46,6 +47,13 @@ public:
     // Opens each file as "打开(&O)" would, then names those that did not
     // open, and why, in one message.
     void openFiles(const QStringList &paths);
+    // Opens the files as one document, as "合并打开(&M)…" does with the files
+    // chosen.
+    void openMerged(const QStringList &paths)
+    {
+        if (openAsOneDocument(this, *documents, *recentFiles, paths))
+            updateMenus();
+    }
     // The start-up steps once the window shows: the journals first, then
     // the files of the command line.
     void finishStartUp(const QStringList &files);
@@ -64,6 +72,7 @@ private slots:
     void actionDisCfgTriggered();
     void actionAboutTriggered();
     void actionOpenTriggered();
+    void actionOpenMergedTriggered();
     void actionSaveTriggered();
     void tileSubWindowsHorizontal();
     void tileSubWindowsVertical();

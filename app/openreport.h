@@ -5,6 +5,7 @@
 
 class DataFile;
 enum class LoadFailure;
+struct OpenFailure;
 
 // What the user is told after opening a file that the reader had to patch:
 // how many records had a time it could not read and how many were cut
@@ -14,11 +15,6 @@ QString openProblemsText(const DataFile &file);
 // Why a file did not open, in a few words: "文件不存在", "不是数据文件",
 // "无法读取", "内存不足".
 QString openFailureReason(LoadFailure failure);
-
-struct OpenFailure {
-    QString path;
-    LoadFailure failure;
-};
 
 // The one message about the files that did not open (failure not None),
 // each named with why, so that among several handed over at once the user

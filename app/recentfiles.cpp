@@ -10,6 +10,11 @@
 namespace {
 const char kRecentFilesKey[] = "recentFileList";
 const char kFileKey[] = "file";
+// Beside the list, which holds the names of such documents: the files of
+// each one that was opened from several.
+const char kSetsKey[] = "recentFileSets";
+const char kSetNameKey[] = "name";
+const char kSetFilesKey[] = "files";
 } // namespace
 
 QStringList readRecentFiles(QSettings &settings)
@@ -52,6 +57,36 @@ QStringList withRecentFileFirst(const QStringList &files, const QString &path)
     return result;
 }
 
+QStringList readRecentSet(QSettings &settings, const QString &name)
+{
+    QStringList files;
+    const int count = settings.beginReadArray(QLatin1String(kSetsKey));
+    for (int i = 0; i < count && files.isEmpty(); ++i) {
+        settings.setArrayIndex(i);
+        if (settings.value(QLatin1String(kSetNameKey)).toString() == name)
+            files = settings.value(QLatin1String(kSetFilesKey)).toStringList();
+    }
+    settings.endArray();
+    return files;
+}
+
+void writeRecentSet(QSettings &settings, const QString &name, const QStringList &sources)
+{
+    int count = settings.beginReadArray(QLatin1String(kSetsKey));
+    int index = count;
+    for (int i = 0; i < count && index == count; ++i) {
+        settings.setArrayIndex(i);
+        if (settings.value(QLatin1String(kSetNameKey)).toString() == name)
+            index = i;
+    }
+    settings.endArray();
+    settings.beginWriteArray(QLatin1String(kSetsKey), qMax(count, index + 1));
+    settings.setArrayIndex(index);
+    settings.setValue(QLatin1String(kSetNameKey), name);
+    settings.setValue(QLatin1String(kSetFilesKey), sources);
+    settings.endArray();
+}
+
 RecentFilesMenu::RecentFilesMenu(QMenu *menu, QObject *parent)
     : QObject(parent)
     , subMenuAct(menu->menuAction())
@@ -59,14 +94,24 @@ RecentFilesMenu::RecentFilesMenu(QMenu *menu, QObject *parent)
     for (QAction *&act : fileActs) {
         act = menu->addAction(QString());
         act->setVisible(false);
-        connect(act, &QAction::triggered, this, [this, act] { emit fileChosen(act->data().toString()); });
+        connect(act, &QAction::triggered, this, [this, act] {
+            QSettings settings;
+            const QString path = act->data().toString();
+            const QStringList sources = readRecentSet(settings, path);
+            if (sources.isEmpty())
+                emit fileChosen(path);
+            else
+                emit setChosen(sources);
+        });
     }
     subMenuAct->setVisible(hasRecentFiles());
 }
 
-void RecentFilesMenu::prepend(const QString &path)
+void RecentFilesMenu::prepend(const QString &path, const QStringList &sources)
 {
     QSettings settings;
+    if (sources.size() > 1 && readRecentSet(settings, path) != sources)
+        writeRecentSet(settings, path, sources);
     const QStringList oldFiles = readRecentFiles(settings);
     const QStringList newFiles = withRecentFileFirst(oldFiles, path);
     if (newFiles != oldFiles)

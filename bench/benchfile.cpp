@@ -132,12 +132,12 @@ int BenchFileWriter::format(int i, char *out) const
     return int(p - out);
 }
 
-bool BenchFileWriter::write(const QString &path, int count) const
+bool BenchFileWriter::write(const QString &path, int count, int first) const
 {
     // Records checked against writeRecord: the first ones and a spread.
     QTemporaryDir scratch;
     const QString checkPath = scratch.filePath(QStringLiteral("check.txt"));
-    for (int i = 0; i < count; i += (i < 1000 ? 1 : 9973)) {
+    for (int i = first; i < first + count; i += (i < first + 1000 ? 1 : 9973)) {
         QFile check(checkPath);
         if (!check.open(QIODevice::WriteOnly | QIODevice::Text))
             return false;
@@ -164,9 +164,9 @@ bool BenchFileWriter::write(const QString &path, int count) const
     QByteArray block;
     block.reserve(1 << 20);
     char buffer[1024];
-    for (int i = 0; i < count; ++i) {
+    for (int i = first; i < first + count; ++i) {
         block.append(buffer, format(i, buffer));
-        if (block.size() > (1 << 20) - 1024 || i + 1 == count) {
+        if (block.size() > (1 << 20) - 1024 || i + 1 == first + count) {
             if (out.write(block) != block.size()) {
                 fprintf(stderr, "write error on %s\n", qPrintable(path));
                 return false;

@@ -21,9 +21,9 @@ public:
     // Samples start at startTime and follow each other every interval seconds.
     BenchFileWriter(uint32_t startTime, uint32_t interval);
 
-    // Writes records 0..count-1 to path; false (with a message on stderr) on
-    // an I/O error or when the bytes differ from writeRecord's.
-    bool write(const QString &path, int count) const;
+    // Writes records first..first+count-1 to path; false (with a message on
+    // stderr) on an I/O error or when the bytes differ from writeRecord's.
+    bool write(const QString &path, int count, int first = 0) const;
 
     // The sample of record i, as writeRecord takes it.
     uint32_t time(int i) const;

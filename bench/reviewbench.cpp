@@ -1,6 +1,7 @@
 // Review of a large data file: loading it, opening it into its two windows,
 // redrawing the trend plot at full view and zoomed in, creating the table,
-// a search that finds nothing and a copy of 100,000 rows.
+// a search that finds nothing and a copy of 100,000 rows. With --merged N,
+// also the same records as N files opened as one.
 
 #include "app/mainwindow.h"
 #include "bench/benchfile.h"
@@ -69,6 +70,8 @@ int reviewBenchmark(const QStringList &args)
     const int at = args.indexOf(QStringLiteral("--records"));
     if (at >= 0 && at + 1 < args.size())
         records = qMax(2, args.at(at + 1).toInt());
+    const int mergedAt = args.indexOf(QStringLiteral("--merged"));
+    const int parts = mergedAt >= 0 && mergedAt + 1 < args.size() ? qBound(0, args.at(mergedAt + 1).toInt(), records) : 0;
 
     QTemporaryDir dir;
     if (!dir.isValid()) {
@@ -83,38 +86,61 @@ int reviewBenchmark(const QStringList &args)
 
     const QString path = dir.filePath(QStringLiteral("review.txt"));
     const uint32_t start = uint32_t(QDateTime(QDate(2026, 1, 1), QTime(0, 0)).toSecsSinceEpoch());
-    if (!BenchFileWriter(start, 5).write(path, records))
+    // Split into files, the records are a second apart: a week of 604,800
+    // in 7 files is 7 daily files.
+    const BenchFileWriter writer(start, parts > 0 ? 1 : 5);
+    if (!writer.write(path, records))
         return 1;
     printf("file: %d records, %.1f MB\n", records, QFile(path).size() / 1e6);
+    QStringList partPaths;
+    for (int p = 0; p < parts; ++p) {
+        const int first = int(qint64(records) * p / parts);
+        partPaths << dir.filePath(QStringLiteral("part-%1.txt").arg(p));
+        if (!writer.write(partPaths.last(), int(qint64(records) * (p + 1) / parts) - first, first))
+            return 1;
+    }
     // Into the page cache.
-    if (!loadDataFile(path)) {
-        fprintf(stderr, "the file does not load\n");
-        return 1;
+    for (const QString &file : QStringList(path) + partPaths) {
+        if (!loadDataFile(file)) {
+            fprintf(stderr, "the file does not load\n");
+            return 1;
+        }
     }
 
-    // Opening into both windows, in a main window of the benchmark's size.
+    // Opening into both windows, in a main window of the benchmark's size:
+    // the file, then its records as several files opened as one. With the
+    // files, each open's peak memory is its own.
     double openMs = 0;
     double rssMb = 0;
-    {
+    double mergedMs = 0;
+    double mergedRssMb = 0;
+    for (const bool merged : {false, true}) {
+        if (merged && parts == 0)
+            break;
         std::vector<double> opens;
         for (int run = 0; run < 3; ++run) {
             MainWindow window;
             window.resize(1800, 1000);
             window.show();
             QCoreApplication::processEvents();
+            if (parts > 0)
+                resetPeakResident();
             opens.push_back(msOf([&] {
-                window.loadFile(path);
+                if (merged)
+                    window.openMerged(partPaths);
+                else
+                    window.loadFile(path);
                 QCoreApplication::processEvents();
             }));
-            if (window.documentArea()->subWindowList().size() != 2) {
-                fprintf(stderr, "the file did not open into two windows\n");
+            if (window.documentArea()->subWindowList().size() != 2
+                || int(window.openDocuments().first()->count) != records) {
+                fprintf(stderr, "the records did not open into two windows\n");
                 return 1;
             }
-            rssMb = qMax(rssMb, peakResidentMb());
+            (merged ? mergedRssMb : rssMb) = qMax(merged ? mergedRssMb : rssMb, peakResidentMb());
         }
-        openMs = median(opens);
+        (merged ? mergedMs : openMs) = median(opens);
     }
-
     std::vector<double> loads;
     std::unique_ptr<DataFile> file;
     for (int run = 0; run < 3; ++run) {
@@ -172,8 +198,11 @@ int reviewBenchmark(const QStringList &args)
     copied = QApplication::clipboard()->text();
     printf("copied %lld characters, %d lines\n", static_cast<long long>(copied.size()), int(copied.count('\n')) + 1);
 
-    printf("review: load_ms=%.0f open_ms=%.0f replot_ms=%.1f replot_zoom_ms=%.1f table_ms=%.1f table_mb=%.1f "
-           "find_ms=%.0f copy_ms=%.0f rss_mb=%.0f\n",
-           loadMs, openMs, replotMs, zoomMs, tableMs, tableMb, findMs, copyMs, rssMb);
+    const QByteArray mergedOpen = parts > 0 ? QByteArray(" merged_open_ms=") + QByteArray::number(mergedMs, 'f', 0) : "";
+    const QByteArray mergedRss = parts > 0 ? QByteArray(" merged_rss_mb=") + QByteArray::number(mergedRssMb, 'f', 0) : "";
+    printf("review: load_ms=%.0f open_ms=%.0f%s replot_ms=%.1f replot_zoom_ms=%.1f table_ms=%.1f table_mb=%.1f "
+           "find_ms=%.0f copy_ms=%.0f rss_mb=%.0f%s\n",
+           loadMs, openMs, mergedOpen.constData(), replotMs, zoomMs, tableMs, tableMb, findMs, copyMs, rssMb,
+           mergedRss.constData());
     return 0;
 }

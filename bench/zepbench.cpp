@@ -25,7 +25,8 @@ struct Command {
 const Command kCommands[] = {
     {"load", "count + read a 1,000,000-record data file against wc -l [--records N]", loadBenchmark},
     {"realtime", "refresh of the real-time window over a week of 1 s samples [--samples N]", realtimeBenchmark},
-    {"review", "open, plot, table, find and copy of a 1,000,000-record file [--records N]", reviewBenchmark},
+    {"review", "open, plot, table, find and copy of a 1,000,000-record file [--records N] [--merged N]",
+     reviewBenchmark},
     {"export", "spreadsheet export of 100,000 samples against libxlsxwriter alone [--samples N]", exportBenchmark},
     {"stats", "statistics dialog over the whole span of a 1,000,000-record file [--records N]", statsBenchmark},
     {"report", "energy and power-quality report over a month of 1 s samples [--records N]", reportBenchmark},

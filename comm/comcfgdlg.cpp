@@ -3,10 +3,15 @@
 #include "ui_comcfgdlg.h"
 #include "views/widgetbrush.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QSettings>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -25,6 +30,14 @@ void selectText(QComboBox *combo, const char *text)
 }
 
 const QString kKeepAcquiringKey = QStringLiteral("keepAcquiringAfterErrors");
+const QString kDailyFilesKey = QStringLiteral("dailyFiles");
+const QString kDailyFolderKey = QStringLiteral("dailyFilesFolder");
+
+void storeIfChanged(QSettings &settings, const QString &key, const QVariant &value, const QVariant &unset)
+{
+    if (settings.value(key, unset) != value)
+        settings.setValue(key, value);
+}
 
 } // namespace
 
@@ -52,8 +65,40 @@ bool keepAcquiringAfterErrors()
 void storeKeepAcquiringAfterErrors(bool on)
 {
     QSettings settings;
-    if (settings.value(kKeepAcquiringKey, false).toBool() != on)
-        settings.setValue(kKeepAcquiringKey, on);
+    storeIfChanged(settings, kKeepAcquiringKey, on, false);
+}
+
+DailyFilesChoice dailyFilesChoice()
+{
+    QSettings settings;
+    return {settings.value(kDailyFilesKey, false).toBool(), settings.value(kDailyFolderKey).toString()};
+}
+
+void storeDailyFilesChoice(const DailyFilesChoice &choice)
+{
+    QSettings settings;
+    storeIfChanged(settings, kDailyFilesKey, choice.on, false);
+    storeIfChanged(settings, kDailyFolderKey, choice.folder, QString());
+}
+
+QString dailyFilesFolder()
+{
+    const DailyFilesChoice choice = dailyFilesChoice();
+    return choice.on ? choice.folder : QString();
+}
+
+QString dailyFolderProblem(const QString &folder)
+{
+    if (folder.trimmed().isEmpty())
+        return QStringLiteral("请选择按天保存数据的文件夹。");
+    const QString shown = QDir::toNativeSeparators(folder);
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("文件夹不存在：%1").arg(shown);
+    // Permissions alone do not tell: a read-only mount, a full stick.
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".zep-probe-XXXXXX")));
+    if (!probe.open() || probe.write("\n", 1) != 1 || !probe.flush())
+        return QStringLiteral("无法写入文件夹：%1").arg(shown);
+    return QString();
 }
 
 ComCfgDlg::ComCfgDlg(QWidget *parent, bool acquiring)
@@ -79,6 +124,15 @@ ComCfgDlg::ComCfgDlg(QWidget *parent, bool acquiring)
     setUpDecoration();
     loadSettings(AppConfig.comm);
     ui->checkBox_keep->setChecked(keepAcquiringAfterErrors());
+    const DailyFilesChoice daily = dailyFilesChoice();
+    connect(ui->checkBox_daily, &QCheckBox::toggled, ui->lineEdit_daily, &QWidget::setEnabled);
+    connect(ui->checkBox_daily, &QCheckBox::toggled, ui->pushButton_browse, &QWidget::setEnabled);
+    ui->checkBox_daily->setChecked(daily.on);
+    ui->lineEdit_daily->setEnabled(daily.on);
+    ui->pushButton_browse->setEnabled(daily.on);
+    ui->lineEdit_daily->setText(QDir::toNativeSeparators(daily.folder));
+    // OK stores and closes only once the daily files' folder is accepted.
+    disconnect(ui->buttonBox, SIGNAL(accepted()), this, SLOT(accept()));
 }
 
 ComCfgDlg::~ComCfgDlg() = default;
@@ -128,10 +182,33 @@ bool ComCfgDlg::formKeepAcquiring() const
     return ui->checkBox_keep->isChecked();
 }
 
+DailyFilesChoice ComCfgDlg::formDailyFiles() const
+{
+    // A relative folder would follow the working directory of each start.
+    const QString folder = ui->lineEdit_daily->text().trimmed();
+    return {ui->checkBox_daily->isChecked(), folder.isEmpty() ? folder : QFileInfo(folder).absoluteFilePath()};
+}
+
 void ComCfgDlg::on_buttonBox_accepted()
 {
+    const DailyFilesChoice daily = formDailyFiles();
+    const QString problem = daily.on ? dailyFolderProblem(daily.folder) : QString();
+    if (!problem.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("错误"), problem, QMessageBox::Ok);
+        ui->lineEdit_daily->setFocus();
+        return;
+    }
     storeComSettings(formSettings());
     storeKeepAcquiringAfterErrors(formKeepAcquiring());
+    storeDailyFilesChoice(daily);
+    accept();
+}
+
+void ComCfgDlg::on_pushButton_browse_clicked()
+{
+    const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("按天保存到"), formDailyFiles().folder);
+    if (!folder.isEmpty())
+        ui->lineEdit_daily->setText(QDir::toNativeSeparators(folder));
 }
 
 void ComCfgDlg::on_radioButton_com_clicked()

@@ -6,6 +6,14 @@
 
 #include <memory>
 
+// Whether an acquisition appends its records to daily files, and where.
+// Kept per user like keepAcquiringAfterErrors, off until chosen; the folder
+// is remembered while the option is off.
+struct DailyFilesChoice {
+    bool on = false;
+    QString folder;
+};
+
 namespace Ui {
 class ComCfgDlg;
 }
@@ -24,11 +32,13 @@ public:
     // The settings as the form shows them now.
     ComConfig formSettings() const;
     bool formKeepAcquiring() const;
+    DailyFilesChoice formDailyFiles() const;
 
 private slots:
     void on_buttonBox_accepted();
     void on_radioButton_com_clicked();
     void on_radioButton_ip_clicked();
+    void on_pushButton_browse_clicked();
 
 private:
     void loadSettings(const ComConfig &settings);
@@ -49,3 +59,11 @@ bool storeComSettings(const ComConfig &settings);
 // in the configuration file; off until chosen.
 bool keepAcquiringAfterErrors();
 void storeKeepAcquiringAfterErrors(bool on);
+
+DailyFilesChoice dailyFilesChoice();
+void storeDailyFilesChoice(const DailyFilesChoice &choice);
+// The folder an acquisition writes its daily files to; empty for none.
+QString dailyFilesFolder();
+// Why daily files cannot go to folder (it is not there, or nothing can be
+// written in it); empty when they can.
+QString dailyFolderProblem(const QString &folder);

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -24,6 +25,10 @@ public:
     QString fileName;
     SampleRecord *records;
     quint32 count;
+    // The files the records were read from when they are several (see
+    // loadMerged); fileName then names the document, not a file. Empty for
+    // one file.
+    QStringList sources;
 
     // What readRecords had to fill in: records whose time line did not parse
     // (their time is 4294967295) and records whose lines did not name all 31
@@ -65,6 +70,12 @@ enum class LoadFailure {
     Unreadable,
     // No memory for its records.
     TooLarge,
+};
+
+// A file an open left out, and why.
+struct OpenFailure {
+    QString path;
+    LoadFailure failure;
 };
 
 // The whole open of a file, in one pass: the records readRecords would

@@ -260,8 +260,10 @@ RealPlot::SaveResult RealPlot::saveData()
 
 void RealPlot::closeEvent(QCloseEvent *event)
 {
-    if (savedSampleCount >= liveSamples()) {
-        endSeries(savedSampleCount);
+    // Every sample saved, or every one already in the daily files.
+    const int rows = liveSamples();
+    if (savedSampleCount >= rows || (heldElsewhere && heldElsewhere())) {
+        endSeries(qMax(savedSampleCount, rows));
         event->accept();
         return;
     }

@@ -47,6 +47,10 @@ public:
     // The live series' length, pending polls included.
     static int liveSamples();
 
+    // Whether every live sample is in a file already (the daily files of the
+    // acquisition), so that closing need not ask to save them.
+    void setSamplesHeldElsewhere(std::function<bool()> held) { heldElsewhere = std::move(held); }
+
     // Replaces the save dialog, for callers that already know the file.
     void setSaveFileNameProvider(std::function<QString()> provider);
 
@@ -87,6 +91,7 @@ private:
     int rowsGone = -1;
     QLabel *timeBadge = nullptr;
     std::function<QString()> saveFileNameProvider;
+    std::function<bool()> heldElsewhere;
     std::shared_ptr<LiveJournal> liveJournal;
     QString timeRangeText = QStringLiteral("时间范围：");
     PollFaultTally pollFaults;

@@ -367,6 +367,15 @@ private slots:
             QVERIFY(!QFileInfo::exists(target));
     }
 
+    // A document read from several files keeps every one of them.
+    void mergedDocumentKeepsItsFiles()
+    {
+        DataFile merged(QStringLiteral("/d/a.txt … b.txt（2 个文件）"), 1);
+        merged.sources = QStringList{path(QStringLiteral("other.txt")), file->fileName};
+        QCOMPARE(exportSpan(merged, SpanDecision{}, file->fileName).status, ExportResult::WouldOverwriteData);
+        QCOMPARE(exportSpanCsv(merged, SpanDecision{}, file->fileName).status, ExportResult::WouldOverwriteData);
+    }
+
     void continuesOnFurtherSheets_data()
     {
         QTest::addColumn<int>("first");

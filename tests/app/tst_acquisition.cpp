@@ -295,6 +295,46 @@ private slots:
         QVERIFY(window->findChild<EventView *>()->model()->findItems("s3cret", Qt::MatchContains, 2).isEmpty());
     }
 
+    // With daily files the samples are on disk as they come. A folder gone
+    // meanwhile is a fault in the footer and the event log.
+    void dailyFiles_data()
+    {
+        QTest::addColumn<bool>("folderGone");
+        QTest::newRow("written") << false;
+        QTest::newRow("folder gone") << true;
+    }
+
+    void dailyFiles()
+    {
+        QFETCH(bool, folderGone);
+        const QString folder = path(QStringLiteral("days"));
+        QVERIFY(QDir().mkpath(folder));
+        storeDailyFilesChoice({true, folder});
+        startSimulator(true);
+        action("action_Event")->trigger();
+        action("action_ReadCom")->trigger();
+        if (folderGone)
+            QVERIFY(QDir(folder).removeRecursively());
+        action("action_Start")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 2, 15000);
+        if (folderGone)
+            QTRY_VERIFY(window->realTimeWindow()->footer().text().contains(QStringLiteral("    保存错误 ")));
+        action("action_Stop")->trigger();
+        QTRY_VERIFY(window->currentSamplingThread() == nullptr);
+        int written = 0;
+        for (const QString &file : QDir(folder).entryList({QStringLiteral("ZEP_*.txt")}))
+            written += countRecords(QDir(folder).filePath(file));
+        QCOMPARE(written, folderGone ? 0 : storeSize());
+        QCOMPARE(window->findChild<EventView *>()->model()->findItems(QStringLiteral("保存错误："), Qt::MatchContains, 2).isEmpty(),
+                 !folderGone);
+        // Quitting asks only about what no daily file holds.
+        zeptest::MessageBoxLog boxes;
+        boxes.answers = {QMessageBox::No};
+        boxes.start();
+        QVERIFY(window->close());
+        QCOMPARE(boxes.seen.size(), folderGone ? 1 : 0);
+    }
+
     void openFailureShowsPortName()
     {
         copyToField(AppConfig.comm.com, "/nonexistent/ttyZEP");

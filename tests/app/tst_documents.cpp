@@ -177,6 +177,40 @@ private slots:
             QVERIFY2(!action(name)->isEnabled(), name);
     }
 
+    // 合并打开: the files chosen in the dialog (in any order, one twice) as
+    // one document, named after the first and the last. The recent entry
+    // opens the set again; a file gone meanwhile is named, the others open.
+    void mergedOpen()
+    {
+        const QStringList names{"ZEP_20250106.txt", "ZEP_20250107.txt", "ZEP_20250108.txt"};
+        for (int day = 0; day < 3; ++day)
+            QVERIFY(zeptest::writeSampleFile(path(names[day]), 10, 1736121600u + uint32_t(day) * 86400u, 5));
+        zeptest::FileDialogLog dialogs;
+        dialogs.answers << QStringLiteral("\"%1\" \"%2\" \"%3\" \"%1\"").arg(names[2], names[0], names[1]);
+        dialogs.start();
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
+        action("action_openMerged")->trigger();
+        const QString name = path(names[0]) + QStringLiteral(" … ZEP_20250108.txt（3 个文件）");
+        QCOMPARE(titles(), QStringList({name + " - 数据列表", name + " - 趋势图"}));
+        QCOMPARE(int(window->openDocuments().first()->count), 30);
+        QVERIFY(window->openDocuments().first()->timesAscending());
+        QCOMPARE(recentFiles(), QStringList({name}));
+        closeWindow(name + " - 趋势图");
+        closeWindow(name + " - 数据列表");
+        QVERIFY(QFile::remove(path(names[2])));
+        emit window->findChild<QMenu *>(QStringLiteral("menu_recent"))->aboutToShow();
+        QAction *entry = window->findChild<QMenu *>(QStringLiteral("menu_recent"))->actions().first();
+        QCOMPARE(entry->text(), QStringLiteral("&1 ZEP_20250106.txt … ZEP_20250108.txt（3 个文件）"));
+        entry->trigger();
+        const QString two = path(names[0]) + QStringLiteral(" … ZEP_20250107.txt（2 个文件）");
+        QCOMPARE(titles(), QStringList({two + " - 数据列表", two + " - 趋势图"}));
+        QCOMPARE(window->openDocuments().first()->sources, QStringList({path(names[0]), path(names[1])}));
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen.first().text,
+                 QStringLiteral("下列文件未能打开：\n%1：文件不存在").arg(QDir::toNativeSeparators(path(names[2]))));
+    }
+
     // "dir": a folder of that name; "unreadable": a file nobody may read.
     void failedOpens_data()
     {

@@ -81,6 +81,7 @@ private slots:
         row("action_forward", "数据转发(&M)…", "", false, false, true);
         row("action_zepabout", "关于ZEP(&E)", "", true, false, true);
         row("action_open", "打开(&O)", "Ctrl+O", true, false, true);
+        row("action_openMerged", "合并打开(&M)…", "", false, false, true);
         row("action_save", "保存(&S)", "Ctrl+S", true, false, false);
         row("action_pdf", "转为PDF", "", true, false, false);
         row("action_close", "关闭(&C)", "", false, false, false);
@@ -145,7 +146,7 @@ private slots:
         auto menu = [this](const char *n) { return window->findChild<QMenu *>(QLatin1String(n)); };
         QCOMPARE(menu("menu_file")->title(), QStringLiteral("文件(&F)"));
         QCOMPARE(entries(menu("menu_file")->actions()),
-                 QStringList({"action_open", "action_save", "action_excel", "-", "action_ReadCom", "-", "menu_recent", "-",
+                 QStringList({"action_open", "action_openMerged", "action_save", "action_excel", "-", "action_ReadCom", "-", "menu_recent", "-",
                               "action_Print", "action_PrintPreview", "action_pdf", "-", "action_Exit"}));
         QCOMPARE(entries(menu("menu_Edit")->actions()),
                  QStringList({"action_Copy", "action_Selectall", "-", "action_Find", "action_FindNext", "action_FindPrevious",

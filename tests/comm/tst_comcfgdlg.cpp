@@ -2,6 +2,7 @@
 #include "comm/forwardcfgdlg.h"
 #include "data/appconfig.h"
 #include "testsupport.h"
+#include "data/datafiletestutil.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -332,6 +333,42 @@ private slots:
         QCOMPARE(storedForwardConfig() == dlg.formSettings(), message.isEmpty());
         // No group or other bits.
         QCOMPARE(int(QFile::permissions(QSettings().fileName()) & 0x77), 0);
+    }
+
+    // Off by default; ticked, OK stays until the folder can take the files.
+    void dailyFolderChecked_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("none chosen") << "" << "请选择按天保存数据的文件夹。";
+        QTest::newRow("missing") << "missing" << "文件夹不存在：%1";
+        QTest::newRow("a file") << "file.txt" << "文件夹不存在：%1";
+        QTest::newRow("writable") << "days" << "";
+    }
+
+    void dailyFolderChecked()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, message);
+        QSettings().clear();
+        QVERIFY(QDir(dir->path()).mkdir(QStringLiteral("days")) && zeptest::writeBytes(dir->filePath("file.txt"), "x"));
+        const QString path = folder.isEmpty() ? QString() : dir->filePath(folder);
+        ComCfgDlg dlg;
+        dlg.show();
+        auto *box = child<QCheckBox>(dlg, "checkBox_daily");
+        auto *edit = child<QLineEdit>(dlg, "lineEdit_daily");
+        QVERIFY(!box->isChecked() && !edit->isEnabled());
+        box->click();
+        QCOMPARE(box->nextInFocusChain(), edit);
+        edit->setText(path);
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
+        pressOk(dlg);
+        QCOMPARE(dlg.isVisible(), !message.isEmpty());
+        QCOMPARE(boxes.seen.size() == 1 ? boxes.seen.at(0).text : QString(),
+                 QString(message).replace(QLatin1String("%1"), QDir::toNativeSeparators(path)));
+        QCOMPARE(dailyFilesFolder(), message.isEmpty() ? path : QString());
+        QVERIFY(!QFile::exists(configFilePath()));
     }
 };
 

@@ -1,0 +1,285 @@
+#include "realtime/dailyfiles.h"
+
+#include "data/datafile.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+#include <QLockFile>
+#include <QSysInfo>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// A day of polls kept after the disk stopped taking them is written back in
+// pieces of this many, so that no poll is held up for long.
+constexpr size_t kCatchUpRecords = 1000;
+
+// Enough for the last record of any file written here: a record is about
+// 620 bytes, more only with values of many digits.
+constexpr qint64 kTailBytes = 8192;
+
+QDate localDay(uint32_t time)
+{
+    return QDateTime::fromTime_t(time).date();
+}
+
+bool isTimeLine(const QByteArray &line)
+{
+    return line.count('/') == 2 && line.count(':') == 2;
+}
+
+// A lock of this very program: its file went away under it (a stick pulled
+// and put back) before the lock could be removed, so it is ours to go on.
+// One acquisition at a time writes daily files.
+bool reclaim(QLockFile &lock)
+{
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    return lock.getLockInfo(&pid, &host, &application) && pid == QCoreApplication::applicationPid()
+           && host == QSysInfo::machineHostName() && lock.removeStaleLockFile() && lock.tryLock(0);
+}
+
+QByteArray tailOf(QFile &file)
+{
+    const qint64 size = file.size();
+    file.seek(qMax<qint64>(0, size - kTailBytes));
+    return file.read(kTailBytes);
+}
+
+} // namespace
+
+struct DailyFiles::OpenFile {
+    explicit OpenFile(const QString &path)
+        : file(path)
+        , lock(path + QStringLiteral(".lock"))
+    {
+    }
+
+    // Whether the path still leads to the file written: a folder removed or
+    // a stick pulled and put back leaves writes going into a file nobody
+    // can find again.
+    bool stillThere() const
+    {
+#ifdef Q_OS_WIN
+        return QFile::exists(file.fileName());
+#else
+        struct stat byName;
+        struct stat byHandle;
+        return ::stat(QFile::encodeName(file.fileName()).constData(), &byName) == 0
+               && ::fstat(file.handle(), &byHandle) == 0 && byName.st_dev == byHandle.st_dev
+               && byName.st_ino == byHandle.st_ino;
+#endif
+    }
+
+    void syncToDisk()
+    {
+#ifdef Q_OS_WIN
+        _commit(file.handle());
+#else
+        ::fsync(file.handle());
+#endif
+    }
+
+    QFile file;
+    QLockFile lock;
+    QDate day;
+    // The size up to the last record written whole.
+    qint64 written = 0;
+};
+
+DailyFiles::DailyFiles(const QString &folder, FaultReport report, int syncIntervalMs)
+    : folder(folder)
+    , report(std::move(report))
+    , syncIntervalMs(syncIntervalMs)
+{
+}
+
+DailyFiles::~DailyFiles()
+{
+    closeFile();
+}
+
+QString DailyFiles::fileNameFor(const QDate &day, int part)
+{
+    const QString base = QStringLiteral("ZEP_") + day.toString(QStringLiteral("yyyyMMdd"));
+    return part <= 1 ? base + QStringLiteral(".txt") : base + QStringLiteral("_%1.txt").arg(part);
+}
+
+bool DailyFiles::endsWithCompleteRecord(const QByteArray &text)
+{
+    if (text.isEmpty())
+        return true;
+    if (!text.endsWith('\n'))
+        return false;
+    QList<QByteArray> lines = text.split('\n');
+    lines.removeLast();
+    int valueLines = 0;
+    int entries = 0;
+    for (int i = lines.size() - 1; i >= 0; --i) {
+        if (isTimeLine(lines.at(i)))
+            return valueLines == 7 && entries == kValueCount;
+        ++valueLines;
+        entries += lines.at(i).count('=');
+    }
+    return false;
+}
+
+QString DailyFiles::faultLogText(const Fault &fault)
+{
+    return QDateTime::fromTime_t(fault.time).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss "))
+           + QStringLiteral("保存错误：无法写入%1（%2）").arg(QDir::toNativeSeparators(fault.path), fault.reason);
+}
+
+void DailyFiles::pollStored(uint32_t time, const SampleRecord &poll)
+{
+    backlog.push_back({time, poll});
+    backlogSize = int(backlog.size());
+    writePending(kCatchUpRecords, time);
+    if (unsynced && sinceSync.elapsed() >= syncIntervalMs)
+        sync();
+}
+
+void DailyFiles::runEnded()
+{
+    if (!backlog.empty())
+        writePending(backlog.size(), backlog.back().time);
+    sync();
+    closeFile();
+}
+
+bool DailyFiles::writePending(size_t limit, uint32_t attemptTime)
+{
+    size_t done = 0;
+    while (!backlog.empty() && done < limit) {
+        const QDate day = localDay(backlog.front().time);
+        if (!file || file->day != day) {
+            closeFile();
+            QString reason;
+            if (!openFor(day, &reason)) {
+                fail(attemptTime, QDir(folder).filePath(fileNameFor(day)), reason);
+                return false;
+            }
+        }
+        if (!file->stillThere()) {
+            const QString path = file->file.fileName();
+            closeFile();
+            fail(attemptTime, path, QStringLiteral("文件已被删除或移走"));
+            return false;
+        }
+        // The polls of this day, formatted as the data file's writer
+        // formats them, go out in one write.
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly | QIODevice::Text);
+        size_t count = 0;
+        for (; count < backlog.size() && done + count < limit; ++count) {
+            const Pending &p = backlog[count];
+            if (count > 0 && localDay(p.time) != day)
+                break;
+            double values[kValueCount];
+            for (int k = 0; k < kValueCount; ++k)
+                values[k] = double(p.poll.values[k]);
+            writeRecord(buffer, p.time, values);
+        }
+        if (file->file.write(bytes) != bytes.size() || !file->file.flush()) {
+            const QString path = file->file.fileName();
+            const QString reason = file->file.errorString();
+            // Half a record at the end would make the next one unreadable:
+            // cut it off, or leave the file so that it is not continued.
+            if (!file->file.resize(file->written))
+                closeFile();
+            fail(attemptTime, path, reason);
+            return false;
+        }
+        file->written += bytes.size();
+        backlog.erase(backlog.begin(), backlog.begin() + std::ptrdiff_t(count));
+        backlogSize = int(backlog.size());
+        done += count;
+        unsynced = true;
+    }
+    return true;
+}
+
+bool DailyFiles::openFor(const QDate &day, QString *reason)
+{
+    // Not made anew: a stick that is pulled leaves its mount point behind,
+    // and writing there would fill another disk.
+    if (!QFileInfo(folder).isDir()) {
+        *reason = QStringLiteral("文件夹不存在");
+        return false;
+    }
+    const QDir dir(folder);
+    for (int part = 1; part < 1000; ++part) {
+        const QString path = dir.filePath(fileNameFor(day, part));
+        auto candidate = std::make_unique<OpenFile>(path);
+        candidate->day = day;
+        candidate->lock.setStaleLockTime(0);
+        // Another program writing this file keeps it.
+        if (!candidate->lock.tryLock(0)) {
+            if (candidate->lock.error() != QLockFile::LockFailedError) {
+                *reason = QStringLiteral("无法创建%1").arg(QDir::toNativeSeparators(path + QStringLiteral(".lock")));
+                return false;
+            }
+            if (!reclaim(candidate->lock))
+                continue;
+        }
+        const bool exists = QFile::exists(path);
+        // Only the latest part of the day is continued.
+        if (exists && QFile::exists(dir.filePath(fileNameFor(day, part + 1))))
+            continue;
+        QFile &f = candidate->file;
+        if (exists) {
+            if (!f.open(QIODevice::ReadOnly))
+                continue;
+            const bool whole = endsWithCompleteRecord(tailOf(f));
+            f.close();
+            if (!whole)
+                continue;
+        }
+        const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
+        if (!f.open(exists ? mode : mode | QIODevice::NewOnly)) {
+            *reason = f.errorString();
+            return false;
+        }
+        candidate->written = f.size();
+        file = std::move(candidate);
+        sinceSync.start();
+        return true;
+    }
+    *reason = QStringLiteral("当天的文件太多");
+    return false;
+}
+
+void DailyFiles::sync()
+{
+    if (file && unsynced)
+        file->syncToDisk();
+    unsynced = false;
+    sinceSync.start();
+}
+
+void DailyFiles::closeFile()
+{
+    if (!file)
+        return;
+    sync();
+    file.reset();
+}
+
+void DailyFiles::fail(uint32_t attemptTime, const QString &path, const QString &reason)
+{
+    if (report)
+        report({attemptTime, path, reason});
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "realtime/polllistener.h"
+
+#include <QDate>
+#include <QElapsedTimer>
+#include <QString>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+
+// Every poll of an acquisition appended, as it comes, to the data file of
+// its local day in one folder, "ZEP_yyyyMMdd.txt", so that a recording left
+// running for weeks is on disk day by day without anyone pressing 保存.
+//
+// A file of the day that is there already is continued when it ends with a
+// complete record; otherwise (a crash cut it, or it is no data file) the
+// polls go to "ZEP_yyyyMMdd_2.txt", and so on, and the earlier file is never
+// touched. Each record reaches the operating system at once; fsync follows
+// at most every syncIntervalMs, as for the journal. A write that fails (disk
+// full, folder gone) is reported and its polls are kept: the next poll
+// writes them first, so the file has every poll in order once the disk
+// takes them again.
+//
+// Runs in the sampling thread; only unwritten() may be asked from another.
+class DailyFiles : public PollListener
+{
+public:
+    struct Fault {
+        // The poll whose write failed.
+        uint32_t time;
+        QString path;
+        QString reason;
+    };
+    // Called in the sampling thread, once for each poll that could not be
+    // written; must return at once.
+    using FaultReport = std::function<void(const Fault &)>;
+
+    DailyFiles(const QString &folder, FaultReport report, int syncIntervalMs = 5000);
+    ~DailyFiles() override;
+    DailyFiles(const DailyFiles &) = delete;
+    DailyFiles &operator=(const DailyFiles &) = delete;
+
+    void pollStored(uint32_t time, const SampleRecord &poll) override;
+    // Writes what is left and syncs.
+    void runEnded() override;
+
+    // Polls handed over that no file holds yet.
+    int unwritten() const { return backlogSize.load(); }
+
+    // "ZEP_yyyyMMdd.txt", then "ZEP_yyyyMMdd_2.txt" for part 2 and so on.
+    static QString fileNameFor(const QDate &day, int part = 1);
+    // Whether text, the end of a data file, ends with a whole record in the
+    // form writeRecord gives it; an empty file ends with none missing.
+    static bool endsWithCompleteRecord(const QByteArray &text);
+    // The event log's line for a fault.
+    static QString faultLogText(const Fault &fault);
+
+private:
+    struct Pending {
+        uint32_t time;
+        SampleRecord poll;
+    };
+    struct OpenFile;
+
+    // At most limit pending polls; false when a write failed (reported).
+    bool writePending(size_t limit, uint32_t attemptTime);
+    bool openFor(const QDate &day, QString *reason);
+    void closeFile();
+    void sync();
+    void fail(uint32_t attemptTime, const QString &path, const QString &reason);
+
+    const QString folder;
+    const FaultReport report;
+    const int syncIntervalMs;
+    std::deque<Pending> backlog;
+    std::atomic<int> backlogSize{0};
+    std::unique_ptr<OpenFile> file;
+    QElapsedTimer sinceSync;
+    bool unsynced = false;
+};

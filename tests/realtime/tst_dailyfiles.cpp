@@ -1,0 +1,171 @@
+#include "data/datafile.h"
+#include "data/datafiletestutil.h"
+#include "realtime/dailyfiles.h"
+#include "testsupport.h"
+
+#include <sys/mount.h>
+
+#include <fstream>
+
+namespace {
+
+// Local midnight at the start of 2025-01-06; the polls' times are the
+// clock the files follow.
+uint32_t midnight()
+{
+    return uint32_t(QDateTime(QDate(2025, 1, 6), QTime(0, 0)).toSecsSinceEpoch());
+}
+
+// "whole:N" (N records), "torn" (a record cut short) or "text".
+QByteArray contentOf(const QString &kind)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    const double values[kValueCount] = {};
+    for (int i = 0; i < (kind == QLatin1String("torn") ? 2 : kind.section(QLatin1Char(':'), 1).toInt()); ++i)
+        writeRecord(buffer, midnight() - 3600 + uint32_t(i), values);
+    if (kind == QLatin1String("text"))
+        return "notes\n";
+    return kind == QLatin1String("torn") ? buffer.data().chopped(100) : buffer.data();
+}
+
+// The times of a file's records; none when one of them is incomplete.
+QList<uint32_t> timesIn(const QString &path)
+{
+    QList<uint32_t> times;
+    const std::unique_ptr<DataFile> file = loadDataFile(path);
+    for (quint32 i = 0; file && file->incompleteRecords == 0 && i < file->count; ++i)
+        times << file->records[i].time;
+    return times;
+}
+
+struct Mounted {
+    QString path;
+    ~Mounted() { umount2(qPrintable(path), MNT_DETACH); }
+};
+
+} // namespace
+
+class TestDailyFiles : public QObject
+{
+    Q_OBJECT
+
+    enum Fault { DiskFull, FolderRemoved, FolderAway };
+
+private slots:
+    void filesOfTheDay_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("polls");
+        // Every file afterwards and the polls it holds after what it held.
+        QTest::addColumn<QStringList>("after");
+        auto row = [](const char *name, const char *before, const char *polls, const char *after) {
+            auto list = [](const char *text) { return QString(text).split(' ', Qt::SkipEmptyParts); };
+            QTest::newRow(name) << list(before) << list(polls) << list(after);
+        };
+        row("midnight starts a file", "", "-2 -1 0 1", "ZEP_20250105.txt=2 ZEP_20250106.txt=2");
+        row("whole file continued", "ZEP_20250106.txt=whole:3", "5 6", "ZEP_20250106.txt=2");
+        row("torn file left alone", "ZEP_20250106.txt=torn", "5 6", "ZEP_20250106.txt=0 ZEP_20250106_2.txt=2");
+        row("no data file", "ZEP_20250106.txt=text", "5", "ZEP_20250106.txt=0 ZEP_20250106_2.txt=1");
+        row("latest part continued", "ZEP_20250106.txt=torn ZEP_20250106_2.txt=whole:1", "5 6",
+            "ZEP_20250106.txt=0 ZEP_20250106_2.txt=2");
+        row("latest part torn", "ZEP_20250106.txt=whole:1 ZEP_20250106_2.txt=torn", "5",
+            "ZEP_20250106.txt=0 ZEP_20250106_2.txt=0 ZEP_20250106_3.txt=1");
+        row("empty file continued", "ZEP_20250106.txt=whole:0", "5", "ZEP_20250106.txt=1");
+    }
+
+    void filesOfTheDay()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, polls);
+        QFETCH(QStringList, after);
+        QTemporaryDir dir;
+        QMap<QString, QByteArray> earlier;
+        for (const QString &file : before) {
+            const QString name = file.section(QLatin1Char('='), 0, 0);
+            earlier[name] = contentOf(file.section(QLatin1Char('='), 1));
+            QVERIFY(zeptest::writeBytes(dir.filePath(name), earlier[name]));
+        }
+        int faults = 0;
+        QList<uint32_t> expected;
+        {
+            DailyFiles daily(dir.path(), [&faults](const DailyFiles::Fault &) { ++faults; }, 0);
+            for (const QString &t : polls) {
+                expected << midnight() + uint32_t(t.toInt());
+                daily.pollStored(expected.last(), SampleRecord{});
+            }
+            daily.runEnded();
+        }
+        QCOMPARE(faults, 0);
+        QList<uint32_t> written;
+        for (const QString &file : after) {
+            const QString name = file.section(QLatin1Char('='), 0, 0);
+            const QByteArray bytes = zeptest::readBytes(dir.filePath(name));
+            const int added = file.section(QLatin1Char('='), 1).toInt();
+            // What was there stays as it was, the new records after it.
+            QVERIFY(added > 0 ? bytes.startsWith(earlier.value(name)) : bytes == earlier.value(name));
+            const QList<uint32_t> times = timesIn(dir.filePath(name));
+            written += times.mid(times.size() - added);
+        }
+        QCOMPARE(written, expected);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), after.size());
+    }
+
+    void failedWritesCatchUp_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::newRow("disk full") << int(DiskFull);
+        QTest::newRow("folder removed") << int(FolderRemoved);
+        QTest::newRow("stick pulled and put back") << int(FolderAway);
+    }
+
+    void failedWritesCatchUp()
+    {
+        QFETCH(int, fault);
+        const bool fullDisk = fault == DiskFull;
+        QTemporaryDir disk;
+        const QString folder = disk.filePath(QStringLiteral("days"));
+        const QString filler = disk.filePath(QStringLiteral("filler"));
+        if (fullDisk && mount("tmpfs", qPrintable(disk.path()), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("no small file system to fill: mounting a tmpfs needs root");
+        const Mounted mounted{fullDisk ? disk.path() : QString()};
+        QVERIFY(QDir().mkpath(folder));
+        QList<DailyFiles::Fault> faults;
+        DailyFiles daily(folder, [&faults](const DailyFiles::Fault &f) { faults << f; }, 0);
+        QList<uint32_t> polled;
+        auto poll = [&] {
+            polled << midnight() + uint32_t(polled.size());
+            daily.pollStored(polled.last(), SampleRecord{});
+        };
+        poll();
+        const QString away = disk.filePath(QStringLiteral("away"));
+        if (fullDisk)
+            std::ofstream(qPrintable(filler)) << std::string(1 << 20, 'x');
+        else if (fault == FolderRemoved)
+            QVERIFY(QDir(folder).removeRecursively());
+        else
+            QVERIFY(QDir().rename(folder, away));
+        while (faults.isEmpty() && polled.size() < 200)
+            poll();
+        poll();
+        QCOMPARE(faults.size(), 2);
+        QCOMPARE(faults.last().time, polled.last());
+        QVERIFY(!faults.last().reason.isEmpty());
+        QCOMPARE(daily.unwritten(), fullDisk ? 2 : polled.size() - 1);
+
+        if (fullDisk)
+            QVERIFY(QFile::remove(filler));
+        else
+            QVERIFY(fault == FolderRemoved ? QDir().mkpath(folder) : QDir().rename(away, folder));
+        poll();
+        QCOMPARE(faults.size(), 2);
+        QCOMPARE(daily.unwritten(), 0);
+        // Every poll once, whole and in order; the first went with the
+        // removed folder.
+        QCOMPARE(timesIn(QDir(folder).filePath(QStringLiteral("ZEP_20250106.txt"))),
+                 fault == FolderRemoved ? polled.mid(1) : polled);
+    }
+};
+
+ZEP_TEST_MAIN_CORE(TestDailyFiles)
+#include "tst_dailyfiles.moc"
