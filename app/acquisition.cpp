@@ -30,6 +30,7 @@ void Acquisition::openRealTimeWindow()
         return;
     }
     realPlot = new RealPlot(AppConfig.disp);
+    realPlot->setSamplingInterval(intervalSeconds(settings));
     if (windowlessJournal)
         realPlot->adoptJournal(std::move(windowlessJournal));
     connect(realPlot, &QObject::destroyed, this, &Acquisition::realTimeWindowDestroyed);
@@ -80,6 +81,7 @@ void Acquisition::start(const ComConfig &settings, bool keepAcquiring)
     samplingThread->setSettings(settings);
     pollFaults = PollFaultTally();
     if (realPlot) {
+        realPlot->setSamplingInterval(intervalSeconds(settings));
         samplingThread->setJournal(realPlot->journal());
         realPlot->setPollFaults(pollFaults);
     }

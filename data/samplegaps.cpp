@@ -38,3 +38,10 @@ double medianStep(const SampleRecord *records, size_t count)
 {
     return medianOfForwardSteps(count, [records](size_t i) { return records[i].time; });
 }
+
+std::vector<size_t> findGaps(const uint32_t *times, size_t count)
+{
+    std::vector<size_t> gaps;
+    appendGaps(1, count, [times](size_t i) { return times[i]; }, medianStep(times, count), gaps);
+    return gaps;
+}
