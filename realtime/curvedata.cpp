@@ -28,7 +28,7 @@ const SeriesBreaks &CurveData::breaks() const
     return m_series.breaks();
 }
 
-void CurveData::pickColumns(int from, int to, const QwtScaleMap &xMap, QVector<int> &picks) const
+void CurveData::pickColumns(int from, int to, const QwtScaleMap &xMap, PickedSamples &picked) const
 {
     pickColumnExtremes(
         from, to, [this](int i) { return m_series.value(m_k, i).x(); },
@@ -40,5 +40,8 @@ void CurveData::pickColumns(int from, int to, const QwtScaleMap &xMap, QVector<i
                 high = int(h);
             }
         },
-        xMap, picks);
+        xMap, picked.indexes);
+    picked.points.clear();
+    for (int i : qAsConst(picked.indexes))
+        picked.points.append(sample(size_t(i)));
 }

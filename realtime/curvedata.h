@@ -17,7 +17,7 @@ public:
     QPointF sample(size_t i) const override;
     QRectF boundingRect() const override;
     const SeriesBreaks &breaks() const override;
-    void pickColumns(int from, int to, const QwtScaleMap &xMap, QVector<int> &picks) const override;
+    void pickColumns(int from, int to, const QwtScaleMap &xMap, PickedSamples &picked) const override;
 
 private:
     const SignalData &m_series;

@@ -128,7 +128,7 @@ struct RecordSource::Summary {
 struct RecordSource::Picks {
     double s1, s2, p1, p2;
     int from, to;
-    std::vector<QVector<int>> columns;
+    std::vector<PickedSamples> columns;
 };
 
 RecordSource::RecordSource(const SampleRecord *records, int count)
@@ -197,7 +197,7 @@ RecordSource::RecordSource(const SampleRecord *records, int count)
 
 RecordSource::~RecordSource() = default;
 
-void RecordSource::pickColumns(int column, int from, int to, const QwtScaleMap &xMap, QVector<int> &picks) const
+void RecordSource::pickColumns(int column, int from, int to, const QwtScaleMap &xMap, PickedSamples &picked) const
 {
     const auto sameView = [&xMap](const Picks &p) {
         return p.s1 == xMap.s1() && p.s2 == xMap.s2() && p.p1 == xMap.p1() && p.p2 == xMap.p2();
@@ -206,33 +206,63 @@ void RecordSource::pickColumns(int column, int from, int to, const QwtScaleMap &
         m_picks.clear();
     auto found = std::find_if(m_picks.begin(), m_picks.end(), [from, to](const Picks &p) { return p.from == from && p.to == to; });
     if (found == m_picks.end()) {
-        Picks p{xMap.s1(), xMap.s2(), xMap.p1(), xMap.p2(), from, to, std::vector<QVector<int>>(kValueCount)};
-        const SampleRecord *records = m_records;
-        const Summary &summary = *m_summary;
-        const auto timeAt = [records](int i) { return double(records[i].time); };
-        for (int i = from; i <= to;) {
-            const int end = pixelColumnEnd(i, to + 1, timeAt, xMap);
-            CellExtremes run;
-            run.start(cellsOf(records[i]), uint32_t(i));
-            walkRun<kFine, kCoarse>(
-                size_t(i) + 1, size_t(end), [&](size_t r) { run.add(cellsOf(records[r]), uint32_t(r)); },
-                [&](size_t r) { run.add(summary.fine[r / kFine], uint32_t(r)); },
-                [&](size_t r) { run.add(summary.coarse[r / kCoarse], uint32_t(r)); });
-            for (int k = 0; k < kValueCount; ++k) {
-                QVector<int> &out = p.columns[size_t(k)];
-                const int low = int(run.lowAt[k + 1]);
-                const int high = int(run.highAt[k + 1]);
-                appendPick(out, i);
-                appendPick(out, qMin(low, high));
-                appendPick(out, qMax(low, high));
-                appendPick(out, end - 1);
-            }
-            i = end;
-        }
-        m_picks.push_back(std::move(p));
+        m_picks.push_back(findPicks(from, to, xMap));
         found = m_picks.end() - 1;
     }
-    picks = found->columns[size_t(column - 1)];
+    picked = found->columns[size_t(column - 1)];
+}
+
+RecordSource::Picks RecordSource::findPicks(int from, int to, const QwtScaleMap &xMap) const
+{
+    const SampleRecord *records = m_records;
+    const Summary &summary = *m_summary;
+    // Each pixel column's extremes, for all columns in one pass over the
+    // records at its edges and the summary between.
+    struct Column {
+        int first;
+        int last;
+        CellExtremes run;
+    };
+    std::vector<Column> found;
+    const auto timeAt = [records](int i) { return double(records[i].time); };
+    for (int i = from; i <= to;) {
+        const int end = pixelColumnEnd(i, to + 1, timeAt, xMap);
+        found.push_back(Column{i, end - 1, CellExtremes()});
+        CellExtremes &run = found.back().run;
+        run.start(cellsOf(records[i]), uint32_t(i));
+        walkRun<kFine, kCoarse>(
+            size_t(i) + 1, size_t(end), [&](size_t r) { run.add(cellsOf(records[r]), uint32_t(r)); },
+            [&](size_t r) { run.add(summary.fine[r / kFine], uint32_t(r)); },
+            [&](size_t r) { run.add(summary.coarse[r / kCoarse], uint32_t(r)); });
+        i = end;
+    }
+    Picks p{xMap.s1(), xMap.s2(), xMap.p1(), xMap.p2(), from, to, std::vector<PickedSamples>(kValueCount)};
+    for (int k = 0; k < kValueCount; ++k) {
+        PickedSamples &out = p.columns[size_t(k)];
+        out.indexes.reserve(int(found.size()) * 4);
+        out.points.reserve(int(found.size()) * 4);
+        const int cell = k + 1;
+        const auto pick = [&](int index, float value) {
+            if (out.indexes.isEmpty() || out.indexes.last() < index) {
+                out.indexes.append(index);
+                out.points.append(QPointF(double(records[index].time), double(value)));
+            }
+        };
+        for (const Column &c : found) {
+            const int low = int(c.run.lowAt[cell]);
+            const int high = int(c.run.highAt[cell]);
+            pick(c.first, records[c.first].values[k]);
+            if (low < high) {
+                pick(low, c.run.low[cell]);
+                pick(high, c.run.high[cell]);
+            } else {
+                pick(high, c.run.high[cell]);
+                pick(low, c.run.low[cell]);
+            }
+            pick(c.last, records[c.last].values[k]);
+        }
+    }
+    return p;
 }
 
 RecordSeries::RecordSeries(std::shared_ptr<const RecordSource> source, int column)
@@ -262,7 +292,7 @@ const SeriesBreaks &RecordSeries::breaks() const
     return m_source->breaks();
 }
 
-void RecordSeries::pickColumns(int from, int to, const QwtScaleMap &xMap, QVector<int> &picks) const
+void RecordSeries::pickColumns(int from, int to, const QwtScaleMap &xMap, PickedSamples &picked) const
 {
-    m_source->pickColumns(m_column, from, to, xMap, picks);
+    m_source->pickColumns(m_column, from, to, xMap, picked);
 }

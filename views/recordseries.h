@@ -33,12 +33,14 @@ public:
 
     // TrendSeries::pickColumns for column 1..31. The records are read once
     // for all columns, whose curves then ask in turn: what was found is
-    // kept while the same samples are asked for in the same view.
-    void pickColumns(int column, int from, int to, const QwtScaleMap &xMap, QVector<int> &picks) const;
+    // kept while the same samples are asked for in the same view, so that
+    // a redraw of that view reads none of the records it draws.
+    void pickColumns(int column, int from, int to, const QwtScaleMap &xMap, PickedSamples &picked) const;
 
 private:
     struct Summary;
     struct Picks;
+    Picks findPicks(int from, int to, const QwtScaleMap &xMap) const;
 
     const SampleRecord *m_records;
     int m_count;
@@ -58,7 +60,7 @@ public:
     QPointF sample(size_t i) const override;
     QRectF boundingRect() const override;
     const SeriesBreaks &breaks() const override;
-    void pickColumns(int from, int to, const QwtScaleMap &xMap, QVector<int> &picks) const override;
+    void pickColumns(int from, int to, const QwtScaleMap &xMap, PickedSamples &picked) const override;
 
 private:
     std::shared_ptr<const RecordSource> m_source;

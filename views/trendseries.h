@@ -19,6 +19,13 @@ struct SeriesBreaks {
     std::vector<size_t> stepsBack;
 };
 
+// The samples that draw a run of a series: their indexes, ascending and
+// without repeats, and the samples themselves.
+struct PickedSamples {
+    QVector<int> indexes;
+    QVector<QPointF> points;
+};
+
 // A series of a trend window: x the time, y the value, in record order. It
 // knows where its line breaks, and between two breaks, where its times
 // ascend, it answers for each pixel column which samples draw it, so that
@@ -29,11 +36,10 @@ public:
     virtual const SeriesBreaks &breaks() const = 0;
 
     // Samples [from, to], from < to, with ascending times and no gap
-    // between them: picks gets, for each pixel column of xMap they fall in,
-    // the indexes of the first, lowest, highest and last of them, in
-    // ascending order without repeats. The line through these covers the
-    // pixels the line through all of them covers.
-    virtual void pickColumns(int from, int to, const QwtScaleMap &xMap, QVector<int> &picks) const = 0;
+    // between them: picked gets, for each pixel column of xMap they fall
+    // in, the first, lowest, highest and last of them. The line through
+    // these covers the pixels the line through all of them covers.
+    virtual void pickColumns(int from, int to, const QwtScaleMap &xMap, PickedSamples &picked) const = 0;
 };
 
 // The first index in [begin, end) whose sample's x no longer satisfies
@@ -87,9 +93,9 @@ inline void appendPick(QVector<int> &picks, int index)
         picks.append(index);
 }
 
-// TrendSeries::pickColumns for a series that finds the extremes of a run of
-// samples by itself: extremes(begin, end, low, high) sets the indexes of the
-// lowest and highest of samples [begin, end).
+// The indexes TrendSeries::pickColumns picks, for a series that finds the
+// extremes of a run of samples by itself: extremes(begin, end, low, high)
+// sets the indexes of the lowest and highest of samples [begin, end).
 template <typename XAt, typename Extremes>
 void pickColumnExtremes(int from, int to, XAt xAt, Extremes extremes, const QwtScaleMap &xMap, QVector<int> &picks)
 {

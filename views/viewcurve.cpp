@@ -37,17 +37,27 @@ public:
         mapper.setBoundingRect(canvasRect);
     }
 
-    void add(int index) { appendPick(indexes, index); }
-
-    // Samples [from, to]; with picks, only those.
-    void add(int from, int to, const QVector<int> *picks)
+    void add(int index)
     {
-        if (picks) {
-            for (int i : *picks)
-                add(i);
-        } else {
-            for (int i = from; i <= to; ++i)
-                add(i);
+        if (indexes.isEmpty() || indexes.last() < index) {
+            indexes.append(index);
+            points.append(series.sample(size_t(index)));
+        }
+    }
+
+    void add(int from, int to)
+    {
+        for (int i = from; i <= to; ++i)
+            add(i);
+    }
+
+    void add(const PickedSamples &picked)
+    {
+        for (int k = 0; k < picked.indexes.size(); ++k) {
+            if (indexes.isEmpty() || indexes.last() < picked.indexes[k]) {
+                indexes.append(picked.indexes[k]);
+                points.append(picked.points[k]);
+            }
         }
     }
 
@@ -55,13 +65,10 @@ public:
     {
         if (indexes.isEmpty())
             return;
-        QVector<QPointF> points;
-        points.reserve(indexes.size());
-        for (int i : qAsConst(indexes))
-            points.append(series.sample(size_t(i)));
-        indexes.clear();
         const QwtPointSeriesData line(points);
         QPolygonF polyline = mapper.toPolygonF(xMap, yMap, &line, 0, int(line.size()) - 1);
+        indexes.clear();
+        points.clear();
         if (clip) {
             const qreal pw = qMax(qreal(1.0), painter->pen().widthF());
             polyline = QwtClipper::clipPolygonF(canvasRect.adjusted(-pw, -pw, pw, pw), polyline, false);
@@ -78,6 +85,7 @@ private:
     const bool clip;
     QwtPointMapper mapper;
     QVector<int> indexes;
+    QVector<QPointF> points;
 };
 
 // Whether a gap lies in (after, upTo].
@@ -118,16 +126,18 @@ void ViewCurve::drawSeries(QPainter *painter, const QwtScaleMap &xMap, const Qwt
     painter->setPen(pen());
     LineBuilder line(painter, *series, xMap, yMap, canvasRect, testPaintAttribute(FilterPoints),
                      testPaintAttribute(ClipPolygons));
-    QVector<int> picks;
+    PickedSamples picked;
     // Samples [first, last] of one ascending stretch, broken at its gaps.
     const auto addStretchPart = [&](int first, int last) {
         auto gap = std::upper_bound(gaps.begin(), gaps.end(), size_t(first));
         for (int begin = first;; ++gap) {
             const int end = gap != gaps.end() && *gap <= size_t(last) ? int(*gap) - 1 : last;
-            const bool thin = thinning && end - begin + 1 > kThinningFactor * columns;
-            if (thin)
-                series->pickColumns(begin, end, xMap, picks);
-            line.add(begin, end, thin ? &picks : nullptr);
+            if (thinning && end - begin + 1 > kThinningFactor * columns) {
+                series->pickColumns(begin, end, xMap, picked);
+                line.add(picked);
+            } else {
+                line.add(begin, end);
+            }
             if (end == last)
                 break;
             line.draw();

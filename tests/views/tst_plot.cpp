@@ -350,11 +350,15 @@ private slots:
             xMap.setPaintInterval(0, width);
             for (const int from : {0, 1, 63, 64, 65, 1023, 1024, 1025, 4095, 4097}) {
                 for (const int to : {count - 1, 8191, 8192, 9000, 4200}) {
-                    QVector<int> picks;
-                    series.pickColumns(from, to, xMap, picks);
-                    QCOMPARE(picks, zeptest::scannedPicks(series, from, to, xMap));
-                    neighbour.pickColumns(from, to, xMap, picks);
-                    QCOMPARE(picks, zeptest::scannedPicks(neighbour, from, to, xMap));
+                    for (const RecordSeries *s : {&series, &neighbour}) {
+                        PickedSamples picked;
+                        s->pickColumns(from, to, xMap, picked);
+                        QCOMPARE(picked.indexes, zeptest::scannedPicks(*s, from, to, xMap));
+                        for (int i = 0; i < picked.indexes.size(); ++i) {
+                            QCOMPARE(picked.points[i].x(), s->sample(size_t(picked.indexes[i])).x());
+                            QCOMPARE(picked.points[i].y(), s->sample(size_t(picked.indexes[i])).y());
+                        }
+                    }
                 }
             }
         }
