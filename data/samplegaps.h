@@ -46,3 +46,31 @@ std::vector<size_t> findGaps(const uint32_t *times, size_t count);
 // forward.
 double medianStep(const uint32_t *times, size_t count);
 double medianStep(const SampleRecord *records, size_t count);
+
+// medianStep a step at a time, for a pass over a series that does more.
+// Steps of up to an hour are counted, not kept, so that a long series
+// costs a fixed amount of memory.
+class StepMedian
+{
+public:
+    StepMedian();
+    // The step from a sample at time before to the next one at time after.
+    void add(uint32_t before, uint32_t after)
+    {
+        if (after <= before)
+            return;
+        const uint32_t step = after - before;
+        if (step < kCounted)
+            ++m_counts[step];
+        else
+            m_longer.push_back(step);
+    }
+    double median();
+
+private:
+    static constexpr uint32_t kCounted = 3601;
+    uint32_t valueAt(size_t rank);
+
+    std::vector<size_t> m_counts;
+    std::vector<uint32_t> m_longer;
+};

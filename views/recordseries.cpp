@@ -91,6 +91,11 @@ struct CellExtremes {
     }
 };
 
+inline bool isFinite(float v)
+{
+    return std::fabs(v) <= std::numeric_limits<float>::max();
+}
+
 // The finite extremes of each cell: a file may spell out "inf" or "nan",
 // and such values are drawn where they fall but never widen the axis.
 struct CellBounds {
@@ -102,12 +107,25 @@ struct CellBounds {
         std::fill(low, low + kCells, std::numeric_limits<float>::infinity());
         std::fill(high, high + kCells, -std::numeric_limits<float>::infinity());
     }
-    void add(const Cells &c)
+    void add(int cell, float v)
     {
-        for (int l = 0; l < kCells; ++l) {
-            const bool finite = std::fabs(c.v[l]) <= std::numeric_limits<float>::max();
-            low[l] = finite & (c.v[l] < low[l]) ? c.v[l] : low[l];
-            high[l] = finite & (c.v[l] > high[l]) ? c.v[l] : high[l];
+        low[cell] = qMin(low[cell], v);
+        high[cell] = qMax(high[cell], v);
+    }
+    // A group of count records from its summary, or, where that holds a
+    // value that is not finite, from the records.
+    void add(const CellGroup &g, const SampleRecord *records, size_t count)
+    {
+        for (int cell = 1; cell < kCells; ++cell) {
+            if (isFinite(g.low[cell]) && isFinite(g.high[cell])) {
+                add(cell, g.low[cell]);
+                add(cell, g.high[cell]);
+                continue;
+            }
+            for (size_t i = 0; i < count; ++i) {
+                if (isFinite(records[i].values[cell - 1]))
+                    add(cell, records[i].values[cell - 1]);
+            }
         }
     }
 };
@@ -147,24 +165,21 @@ RecordSource::RecordSource(const SampleRecord *records, int count)
     if (m_count == 0)
         return;
 
-    // Before the summary's pass, whose gaps it needs; the steps it sorts
-    // are gone again before the summary fills.
-    const double typicalStep = medianStep(records, n);
-    CellBounds bounds;
+    // One pass over the records for the summary and the steps; the gaps,
+    // which need the typical step, and the bounds come from what it found.
+    StepMedian steps;
+    // The longest step forward in each fine group: only where it is a gap
+    // are the records read again.
+    std::vector<uint32_t> longestStep(groupsOf(n, kFine), 0);
     CellExtremes coarse;
     uint32_t minTime = records[0].time;
     uint32_t maxTime = minTime;
     for (size_t begin = 0; begin < n; begin += kFine) {
         const size_t end = qMin(n, begin + kFine);
         CellExtremes fine;
-        Cells cells = cellsOf(records[begin]);
-        fine.start(cells, uint32_t(begin));
-        bounds.add(cells);
-        for (size_t i = begin + 1; i < end; ++i) {
-            cells = cellsOf(records[i]);
-            fine.add(cells, uint32_t(i));
-            bounds.add(cells);
-        }
+        fine.start(cellsOf(records[begin]), uint32_t(begin));
+        for (size_t i = begin + 1; i < end; ++i)
+            fine.add(cellsOf(records[i]), uint32_t(i));
         CellGroup &group = m_summary->fine[begin / kFine];
         fine.store(group, uint32_t(begin));
         if (begin % kCoarse == 0)
@@ -175,16 +190,27 @@ RecordSource::RecordSource(const SampleRecord *records, int count)
             const size_t coarseBegin = begin - begin % kCoarse;
             coarse.store(m_summary->coarse[coarseBegin / kCoarse], uint32_t(coarseBegin));
         }
+        uint32_t longest = 0;
         for (size_t i = qMax<size_t>(begin, 1); i < end; ++i) {
             const uint32_t before = records[i - 1].time;
             const uint32_t time = records[i].time;
             if (time < before)
                 m_breaks.stepsBack.push_back(i);
-            else if (isGapStep(before, time, typicalStep))
-                m_breaks.gaps.push_back(i);
+            else
+                longest = qMax(longest, time - before);
+            steps.add(before, time);
             minTime = qMin(minTime, time);
             maxTime = qMax(maxTime, time);
         }
+        longestStep[begin / kFine] = longest;
+    }
+    const double typicalStep = steps.median();
+    CellBounds bounds;
+    for (size_t begin = 0; begin < n; begin += kFine) {
+        const size_t end = qMin(n, begin + kFine);
+        if (isGap(longestStep[begin / kFine], typicalStep))
+            appendGaps(begin, end, [records](size_t i) { return records[i].time; }, typicalStep, m_breaks.gaps);
+        bounds.add(m_summary->fine[begin / kFine], records + begin, end - begin);
     }
     for (int k = 0; k < kValueCount; ++k) {
         float low = bounds.low[k + 1];

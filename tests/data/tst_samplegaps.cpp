@@ -24,6 +24,9 @@ private slots:
         QTest::newRow("doubled seconds and a step back left out")
             << std::vector<uint32_t>{10, 10, 12, 12, 14, 8, 10} << 2.0;
         QTest::newRow("only steps back") << std::vector<uint32_t>{30, 20, 10} << 0.0;
+        QTest::newRow("steps of 20 h") << std::vector<uint32_t>{0, 72000, 144000, 216000} << 72000.0;
+        QTest::newRow("middle two a second and two hours")
+            << std::vector<uint32_t>{0, 1, 2, 7202, 14402} << 3600.5;
     }
 
     void medianStep()

@@ -326,7 +326,7 @@ private slots:
         QTest::addColumn<int>("pattern");
         QTest::newRow("noise") << 0;
         QTest::newRow("few values, many ties") << 1;
-        QTest::newRow("not a number here and there") << 2;
+        QTest::newRow("infinities and not a number here and there") << 2;
         QTest::newRow("falling") << 3;
     }
 
@@ -338,12 +338,20 @@ private slots:
         QRandomGenerator random{uint32_t(pattern)};
         for (int i = 0; i < count; ++i) {
             float &v = records[size_t(i)].values[20];
-            const float y[] = {v, float(random.bounded(4)), random.bounded(5) ? v : NAN, -float(i)};
+            const float odd = i % 2 ? NAN : i % 4 ? INFINITY : -INFINITY;
+            const float y[] = {v, float(random.bounded(4)), random.bounded(5) ? v : odd, -float(i)};
             v = y[pattern];
         }
         const auto source = std::make_shared<const RecordSource>(records.data(), count);
         const RecordSeries series(source, 21);
         const RecordSeries neighbour(source, 22);
+        // The axis is fitted to the finite values only.
+        float low = INFINITY, high = -INFINITY;
+        for (const SampleRecord &r : records) {
+            low = std::isfinite(r.values[20]) ? qMin(low, r.values[20]) : low;
+            high = std::isfinite(r.values[20]) ? qMax(high, r.values[20]) : high;
+        }
+        QCOMPARE(series.boundingRect(), QRectF(QPointF(records.front().time, low), QPointF(records.back().time, high)));
         QwtScaleMap xMap;
         xMap.setScaleInterval(records.front().time, records.back().time);
         for (const int width : {5000, 700, 9}) {
