@@ -251,41 +251,58 @@ RecordSource::Picks RecordSource::findPicks(int from, int to, const QwtScaleMap 
     };
     std::vector<Column> found;
     const auto timeAt = [records](int i) { return double(records[i].time); };
-    for (int i = from; i <= to;) {
-        const int end = pixelColumnEnd(i, to + 1, timeAt, xMap);
-        found.push_back(Column{i, end - 1, CellExtremes()});
-        CellExtremes &run = found.back().run;
+    for (int i = from, width = 1; i <= to;) {
+        const int end = pixelColumnEnd(i, to + 1, timeAt, xMap, width);
+        width = end - i;
+        CellExtremes run;
         run.start(cellsOf(records[i]), uint32_t(i));
         walkRun<kFine, kCoarse>(
             size_t(i) + 1, size_t(end), [&](size_t r) { run.add(cellsOf(records[r]), uint32_t(r)); },
             [&](size_t r) { run.add(summary.fine[r / kFine], uint32_t(r)); },
             [&](size_t r) { run.add(summary.coarse[r / kCoarse], uint32_t(r)); });
+        found.push_back(Column{i, end - 1, run});
         i = end;
     }
+    // The times of the extremes, read in one go: they lie anywhere in the
+    // records, and reads that need not wait for each other overlap.
+    std::vector<double> lowTimes(found.size() * kCells);
+    std::vector<double> highTimes(found.size() * kCells);
+    for (size_t c = 0; c < found.size(); ++c) {
+        for (int cell = 1; cell < kCells; ++cell) {
+            lowTimes[c * kCells + size_t(cell)] = double(records[found[c].run.lowAt[cell]].time);
+            highTimes[c * kCells + size_t(cell)] = double(records[found[c].run.highAt[cell]].time);
+        }
+    }
     Picks p{xMap.s1(), xMap.s2(), xMap.p1(), xMap.p2(), from, to, std::vector<PickedSamples>(kValueCount)};
-    for (int k = 0; k < kValueCount; ++k) {
-        PickedSamples &out = p.columns[size_t(k)];
+    for (PickedSamples &out : p.columns) {
         out.indexes.reserve(int(found.size()) * 4);
         out.points.reserve(int(found.size()) * 4);
-        const int cell = k + 1;
-        const auto pick = [&](int index, float value) {
-            if (out.indexes.isEmpty() || out.indexes.last() < index) {
-                out.indexes.append(index);
-                out.points.append(QPointF(double(records[index].time), double(value)));
-            }
-        };
-        for (const Column &c : found) {
-            const int low = int(c.run.lowAt[cell]);
-            const int high = int(c.run.highAt[cell]);
-            pick(c.first, records[c.first].values[k]);
-            if (low < high) {
-                pick(low, c.run.low[cell]);
-                pick(high, c.run.high[cell]);
+    }
+    for (size_t c = 0; c < found.size(); ++c) {
+        const Column &column = found[c];
+        const CellExtremes &run = column.run;
+        const SampleRecord &first = records[column.first];
+        const SampleRecord &last = records[column.last];
+        for (int k = 0; k < kValueCount; ++k) {
+            PickedSamples &out = p.columns[size_t(k)];
+            const auto pick = [&out](uint32_t index, double time, float value) {
+                if (out.indexes.isEmpty() || out.indexes.last() < int(index)) {
+                    out.indexes.append(int(index));
+                    out.points.append(QPointF(time, double(value)));
+                }
+            };
+            const int cell = k + 1;
+            const double lowTime = lowTimes[c * kCells + size_t(cell)];
+            const double highTime = highTimes[c * kCells + size_t(cell)];
+            pick(uint32_t(column.first), double(first.time), first.values[k]);
+            if (run.lowAt[cell] < run.highAt[cell]) {
+                pick(run.lowAt[cell], lowTime, run.low[cell]);
+                pick(run.highAt[cell], highTime, run.high[cell]);
             } else {
-                pick(high, c.run.high[cell]);
-                pick(low, c.run.low[cell]);
+                pick(run.highAt[cell], highTime, run.high[cell]);
+                pick(run.lowAt[cell], lowTime, run.low[cell]);
             }
-            pick(c.last, records[c.last].values[k]);
+            pick(uint32_t(column.last), double(last.time), last.values[k]);
         }
     }
     return p;

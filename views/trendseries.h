@@ -60,22 +60,40 @@ size_t searchSeriesX(const QwtSeriesData<QPointF> &series, size_t begin, size_t 
 
 // The end of the pixel column that sample begin opens: the first index in
 // (begin, end) whose x lands on another pixel of xMap, or end. x ascends.
-// Columns are short compared to a series, so the search gallops from begin
-// before it bisects.
+// The search starts where a column of width samples would end (the one
+// before, as a rule), so that in an even series it reads two samples.
 template <typename XAt>
-int pixelColumnEnd(int begin, int end, XAt xAt, const QwtScaleMap &xMap)
+int pixelColumnEnd(int begin, int end, XAt xAt, const QwtScaleMap &xMap, int width = 1)
 {
     // Qwt rounds mapped points half up: a column holds the samples that
     // land on the same pixel.
     const double limit = std::floor(xMap.transform(xAt(begin)) + 0.5) + 0.5;
     const auto inColumn = [&](int k) { return xMap.transform(xAt(k)) < limit; };
+    // Samples before low are in the column, those from high on are not.
     int low = begin + 1;
-    qint64 step = 1;
-    while (begin + step < end && inColumn(int(begin + step))) {
-        low = int(begin + step) + 1;
-        step *= 2;
+    int high = end;
+    const int guess = int(qBound<qint64>(low, qint64(begin) + width, high));
+    if (guess < high && inColumn(guess)) {
+        low = guess + 1;
+        for (qint64 step = 1; low + step - 1 < high; step *= 2) {
+            const int probe = int(low + step - 1);
+            if (!inColumn(probe)) {
+                high = probe;
+                break;
+            }
+            low = probe + 1;
+        }
+    } else {
+        high = guess;
+        for (qint64 step = 1; high - step >= low; step *= 2) {
+            const int probe = int(high - step);
+            if (inColumn(probe)) {
+                low = probe + 1;
+                break;
+            }
+            high = probe;
+        }
     }
-    int high = int(qMin<qint64>(begin + step, end));
     while (low < high) {
         const int mid = low + (high - low) / 2;
         if (inColumn(mid))
@@ -100,8 +118,9 @@ template <typename XAt, typename Extremes>
 void pickColumnExtremes(int from, int to, XAt xAt, Extremes extremes, const QwtScaleMap &xMap, QVector<int> &picks)
 {
     picks.clear();
-    for (int i = from; i <= to;) {
-        const int end = pixelColumnEnd(i, to + 1, xAt, xMap);
+    for (int i = from, width = 1; i <= to;) {
+        const int end = pixelColumnEnd(i, to + 1, xAt, xMap, width);
+        width = end - i;
         int low = i;
         int high = i;
         extremes(i, end, low, high);
