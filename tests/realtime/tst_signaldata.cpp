@@ -243,14 +243,7 @@ private slots:
     // The summary against a plain scan, over runs that begin and end inside
     // and at the edges of its groups and blocks, and through the picks of
     // a thinned curve.
-    void runExtremes_data()
-    {
-        QTest::addColumn<int>("pattern");
-        QTest::newRow("noise") << 0;
-        QTest::newRow("few values, many ties") << 1;
-        QTest::newRow("not a number here and there") << 2;
-        QTest::newRow("falling") << 3;
-    }
+    void runExtremes_data() { zeptest::addValuePatterns(); }
 
     void runExtremes()
     {
@@ -264,8 +257,7 @@ private slots:
         QVector<QPointF> copy;
         for (size_t i = 0; i < count; ++i) {
             const float noise = float(random() % 100000) / 7.0f;
-            const float y[] = {noise, float(random() % 4), random() % 5 ? noise : NAN, -float(i)};
-            row[0] = y[pattern];
+            row[0] = zeptest::patternValue(pattern, int(i), noise, random());
             copy.append(QPointF(1000 + i, row[0]));
             s.appendPoll(uint32_t(1000 + i), row);
         }

@@ -321,14 +321,7 @@ private slots:
     // The picks the summary gives against every sample read, for runs that
     // begin and end at and beside the edges of its groups, in pixel columns
     // from a few samples to thousands wide.
-    void summaryAgainstAScan_data()
-    {
-        QTest::addColumn<int>("pattern");
-        QTest::newRow("noise") << 0;
-        QTest::newRow("few values, many ties") << 1;
-        QTest::newRow("infinities and not a number here and there") << 2;
-        QTest::newRow("falling") << 3;
-    }
+    void summaryAgainstAScan_data() { zeptest::addValuePatterns(); }
 
     void summaryAgainstAScan()
     {
@@ -338,9 +331,7 @@ private slots:
         QRandomGenerator random{uint32_t(pattern)};
         for (int i = 0; i < count; ++i) {
             float &v = records[size_t(i)].values[20];
-            const float odd = i % 2 ? NAN : i % 4 ? INFINITY : -INFINITY;
-            const float y[] = {v, float(random.bounded(4)), random.bounded(5) ? v : odd, -float(i)};
-            v = y[pattern];
+            v = zeptest::patternValue(pattern, i, v, random.generate());
         }
         const auto source = std::make_shared<const RecordSource>(records.data(), count);
         const RecordSeries series(source, 21);
