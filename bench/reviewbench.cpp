@@ -1,5 +1,6 @@
 // Review of a large data file: loading it, opening it into its two windows,
-// redrawing the trend plot at full view and zoomed in, creating the table,
+// redrawing the trend plot at full view (the same view again, and a view
+// not drawn before) and zoomed in, creating the table,
 // a search that finds nothing and a copy of 100,000 rows.
 
 #include "app/mainwindow.h"

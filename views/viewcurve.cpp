@@ -37,13 +37,16 @@ public:
         mapper.setBoundingRect(canvasRect);
     }
 
-    void add(int index)
+    // Sample index unless the line has it already (indexes ascend).
+    void add(int index, const QPointF &point)
     {
         if (indexes.isEmpty() || indexes.last() < index) {
             indexes.append(index);
-            points.append(series.sample(size_t(index)));
+            points.append(point);
         }
     }
+
+    void add(int index) { add(index, series.sample(size_t(index))); }
 
     void add(int from, int to)
     {
@@ -53,12 +56,8 @@ public:
 
     void add(const PickedSamples &picked)
     {
-        for (int k = 0; k < picked.indexes.size(); ++k) {
-            if (indexes.isEmpty() || indexes.last() < picked.indexes[k]) {
-                indexes.append(picked.indexes[k]);
-                points.append(picked.points[k]);
-            }
-        }
+        for (int k = 0; k < picked.indexes.size(); ++k)
+            add(picked.indexes[k], picked.points[k]);
     }
 
     void draw()
