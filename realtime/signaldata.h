@@ -22,10 +22,10 @@
 //
 // Readers hold the read lock (lock() ... unlock()) around every read of
 // size, value, boundingRect, breaks or runExtremes, for a whole pass when
-// they read several values. The writer never waits for a reader: a poll that arrives
-// while a reader holds the lock waits in a pending list and joins the series
-// with the next poll that finds the lock free, or with flushPending(). Every
-// row a reader can see is complete.
+// they read several values. The writer never waits for a reader: a poll
+// that arrives while a reader holds the lock waits in a pending list and
+// joins the series with the next poll that finds the lock free, or with
+// flushPending(). Every row a reader can see is complete.
 class SignalData
 {
 public:
