@@ -37,37 +37,51 @@ public:
         mapper.setBoundingRect(canvasRect);
     }
 
-    // Sample index unless the line has it already (indexes ascend).
-    void add(int index, const QPointF &point)
+    void add(int index)
     {
-        if (indexes.isEmpty() || indexes.last() < index) {
-            indexes.append(index);
-            points.append(point);
+        if (index > lastIndex) {
+            points.append(series.sample(size_t(index)));
+            lastIndex = index;
         }
     }
 
-    void add(int index) { add(index, series.sample(size_t(index))); }
-
     void add(int from, int to)
     {
+        from = qMax(from, lastIndex + 1);
+        if (from > to)
+            return;
+        const int at = points.size();
+        points.resize(at + to - from + 1);
+        QPointF *out = points.data() + at;
         for (int i = from; i <= to; ++i)
-            add(i);
+            *out++ = series.sample(size_t(i));
+        lastIndex = to;
     }
 
+    // Picks ascend, so only those at the start can be in the line already.
     void add(const PickedSamples &picked)
     {
-        for (int k = 0; k < picked.indexes.size(); ++k)
-            add(picked.indexes[k], picked.points[k]);
+        const int count = picked.indexes.size();
+        int k = 0;
+        while (k < count && picked.indexes[k] <= lastIndex)
+            ++k;
+        if (k == count)
+            return;
+        points.append(k == 0 ? picked.points : picked.points.mid(k));
+        lastIndex = picked.indexes.last();
     }
 
     void draw()
     {
-        if (indexes.isEmpty())
+        if (points.isEmpty())
             return;
-        const QwtPointSeriesData line(points);
-        QPolygonF polyline = mapper.toPolygonF(xMap, yMap, &line, 0, int(line.size()) - 1);
-        indexes.clear();
+        QPolygonF polyline;
+        {
+            const QwtPointSeriesData line(points);
+            polyline = mapper.toPolygonF(xMap, yMap, &line, 0, int(line.size()) - 1);
+        }
         points.clear();
+        lastIndex = -1;
         if (clip) {
             const qreal pw = qMax(qreal(1.0), painter->pen().widthF());
             polyline = QwtClipper::clipPolygonF(canvasRect.adjusted(-pw, -pw, pw, pw), polyline, false);
@@ -83,8 +97,9 @@ private:
     const QRectF canvasRect;
     const bool clip;
     QwtPointMapper mapper;
-    QVector<int> indexes;
+    // The line so far, and the index of its last sample.
     QVector<QPointF> points;
+    int lastIndex = -1;
 };
 
 // Whether a gap lies in (after, upTo].
