@@ -62,6 +62,7 @@ void Acquisition::openRealTimeWindow()
         return;
     }
     realPlot = new RealPlot(AppConfig.disp);
+    realPlot->setSamplingInterval(intervalSeconds(settings));
     if (windowlessJournal)
         realPlot->adoptJournal(std::move(windowlessJournal));
     connect(realPlot, &QObject::destroyed, this, &Acquisition::realTimeWindowDestroyed);
@@ -146,6 +147,7 @@ void Acquisition::start(const ComConfig &settings, bool keepAcquiring, const QSt
     }
     startForwarding(forwarding);
     if (realPlot) {
+        realPlot->setSamplingInterval(intervalSeconds(settings));
         samplingThread->setJournal(realPlot->journal());
         realPlot->setPollFaults(pollFaults);
         realPlot->setFooterNote(RealPlot::FooterNote::Saving, QString());

@@ -3,38 +3,54 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
-
-template <typename TimeAt>
-double medianOfForwardSteps(size_t count, TimeAt timeAt)
+StepMedian::StepMedian()
+    : m_counts(kCounted, 0)
 {
-    std::vector<uint32_t> steps;
-    steps.reserve(count > 0 ? count - 1 : 0);
-    for (size_t i = 1; i < count; ++i) {
-        const uint32_t a = timeAt(i - 1);
-        const uint32_t b = timeAt(i);
-        if (b > a)
-            steps.push_back(b - a);
-    }
-    if (steps.empty())
-        return 0;
-    const size_t half = steps.size() / 2;
-    std::nth_element(steps.begin(), steps.begin() + half, steps.end());
-    const double upper = steps[half];
-    if (steps.size() % 2 == 1)
-        return upper;
-    const double lower = *std::max_element(steps.begin(), steps.begin() + half);
-    return (lower + upper) / 2;
 }
 
-} // namespace
+uint32_t StepMedian::valueAt(size_t rank)
+{
+    for (uint32_t step = 1; step < kCounted; ++step) {
+        if (rank < m_counts[step])
+            return step;
+        rank -= m_counts[step];
+    }
+    std::nth_element(m_longer.begin(), m_longer.begin() + ptrdiff_t(rank), m_longer.end());
+    return m_longer[rank];
+}
+
+double StepMedian::median()
+{
+    size_t steps = m_longer.size();
+    for (size_t count : m_counts)
+        steps += count;
+    if (steps == 0)
+        return 0;
+    const double upper = valueAt(steps / 2);
+    if (steps % 2 == 1)
+        return upper;
+    return (valueAt(steps / 2 - 1) + upper) / 2;
+}
 
 double medianStep(const uint32_t *times, size_t count)
 {
-    return medianOfForwardSteps(count, [times](size_t i) { return times[i]; });
+    StepMedian median;
+    for (size_t i = 1; i < count; ++i)
+        median.add(times[i - 1], times[i]);
+    return median.median();
 }
 
 double medianStep(const SampleRecord *records, size_t count)
 {
-    return medianOfForwardSteps(count, [records](size_t i) { return records[i].time; });
+    StepMedian median;
+    for (size_t i = 1; i < count; ++i)
+        median.add(records[i - 1].time, records[i].time);
+    return median.median();
+}
+
+std::vector<size_t> findGaps(const uint32_t *times, size_t count)
+{
+    std::vector<size_t> gaps;
+    appendGaps(1, count, [times](size_t i) { return times[i]; }, medianStep(times, count), gaps);
+    return gaps;
 }

@@ -94,6 +94,11 @@ void RealPlot::settingsApplied(const DisplayConfig &)
         refreshTick();
 }
 
+void RealPlot::setSamplingInterval(unsigned int seconds)
+{
+    series.setTypicalStep(double(seconds));
+}
+
 void RealPlot::startRefresh(unsigned int intervalSeconds)
 {
     // An acquisition that ended by an error leaves its timer running; a new

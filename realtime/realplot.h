@@ -27,6 +27,9 @@ public:
                       const QString &journalFolder = QString());
     ~RealPlot() override;
 
+    // The sampling interval: a step between polls more than three times as
+    // long is a gap in the series.
+    void setSamplingInterval(unsigned int seconds);
     // A refresh every intervalSeconds, the sampling interval.
     void startRefresh(unsigned int intervalSeconds);
     void stopRefresh();

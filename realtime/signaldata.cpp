@@ -1,6 +1,7 @@
 #include "realtime/signaldata.h"
 
-#include "realtime/minmaxsummary.h"
+#include "data/samplegaps.h"
+#include "views/minmaxsummary.h"
 
 #include <QDateTime>
 #include <QMutex>
@@ -150,7 +151,9 @@ struct SignalData::PrivateData {
             blocks.push_back(new Block);
         Block &b = *blocks[count / kBlockSamples];
         if (count > 0 && poll.time < lastTime)
-            ascending = false;
+            breaks.stepsBack.push_back(count);
+        else if (count > 0 && isGapStep(lastTime, poll.time, typicalStep))
+            breaks.gaps.push_back(count);
         lastTime = poll.time;
         b.time[at] = poll.time;
         const auto offset = uint16_t(at);
@@ -188,16 +191,18 @@ struct SignalData::PrivateData {
             delete blocks[i];
         blocks.resize(1);
         count = 0;
-        ascending = true;
+        breaks = SeriesBreaks();
     }
 
     const Block &blockOf(size_t i) const { return *blocks[i / kBlockSamples]; }
+    uint32_t timeAt(size_t i) const { return blockOf(i).time[i % kBlockSamples]; }
 
     ReadWriteLock lock; // guards everything below but pending
     std::vector<Block *> blocks;
     size_t count = 0;
     uint32_t lastTime = 0;
-    bool ascending = true;
+    double typicalStep = 0;
+    SeriesBreaks breaks;
     QRectF rects[kValueCount];
 
     Mutex mutex; // guards pending
@@ -262,7 +267,7 @@ QRectF SignalData::boundingRect(int k) const
 bool SignalData::runExtremes(int k, size_t from, size_t to, size_t &low, size_t &high) const
 {
     const PrivateData &series = *d;
-    if (!series.ascending || from >= to || to > series.count)
+    if (from >= to || to > series.count)
         return false;
     const RunExtremes e = ::runExtremes(
         from, to,
@@ -277,6 +282,22 @@ bool SignalData::runExtremes(int k, size_t from, size_t to, size_t &low, size_t 
     low = e.low;
     high = e.high;
     return true;
+}
+
+const SeriesBreaks &SignalData::breaks() const
+{
+    return d->breaks;
+}
+
+void SignalData::setTypicalStep(double seconds)
+{
+    d->lock.lockForWrite();
+    if (seconds != d->typicalStep) {
+        d->typicalStep = seconds;
+        d->breaks.gaps.clear();
+        appendGaps(1, d->count, [this](size_t i) { return d->timeAt(i); }, seconds, d->breaks.gaps);
+    }
+    d->lock.unlockWrite();
 }
 
 void SignalData::appendPoll(uint32_t time, const float *values)

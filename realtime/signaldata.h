@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/samplerecord.h"
+#include "views/trendseries.h"
 
 #include <QPointF>
 #include <QRectF>
@@ -20,11 +21,11 @@
 // what was acquired before.
 //
 // Readers hold the read lock (lock() ... unlock()) around every read of
-// size, value, boundingRect or runExtremes, for a whole pass when they read
-// several values. The writer never waits for a reader: a poll that arrives
-// while a reader holds the lock waits in a pending list and joins the series
-// with the next poll that finds the lock free, or with flushPending(). Every
-// row a reader can see is complete.
+// size, value, boundingRect, breaks or runExtremes, for a whole pass when
+// they read several values. The writer never waits for a reader: a poll
+// that arrives while a reader holds the lock waits in a pending list and
+// joins the series with the next poll that finds the lock free, or with
+// flushPending(). Every row a reader can see is complete.
 class SignalData
 {
 public:
@@ -50,10 +51,16 @@ public:
     // clearValues notwithstanding; (1, 1, -2, -2) before the first one.
     QRectF boundingRect(int k) const;
     // Where the lowest and highest values of store k in rows [from, to) are,
-    // read from the summary; from < to <= size(). False when the times of
-    // the series do not ascend (the clock was set back), where a run of rows
-    // is no run of time.
+    // read from the summary; false unless from < to <= size().
     bool runExtremes(int k, size_t from, size_t to, size_t &low, size_t &high) const;
+    // Where the series' line breaks: the rows where the clock went back and
+    // those after a gap against the typical step. Both kept as polls come.
+    const SeriesBreaks &breaks() const;
+
+    // The step between polls the series expects, the sampling interval in
+    // seconds; 0, the start, makes nothing a gap. A new step judges the
+    // rows there are anew. Waits for the write lock.
+    void setTypicalStep(double seconds);
 
     // For the writer only: one poll's time and its 31 values, value k for
     // store k.
@@ -65,8 +72,8 @@ public:
     // most for one append in progress.
     void flushPending();
 
-    // Empties the series, keeping the bounding rectangles, the first block
-    // and any pending polls. Waits for the write lock.
+    // Empties the series, keeping the bounding rectangles, the typical step,
+    // the first block and any pending polls. Waits for the write lock.
     void clearValues();
     // Removes the first rows of the series (all of them when it has fewer);
     // the rest keep their order. Waits for the write lock.

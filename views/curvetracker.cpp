@@ -3,34 +3,51 @@
 #include "data/localtimetext.h"
 #include "views/legendtitle.h"
 #include "views/timescaledraw.h"
-#include "views/viewcurve.h"
+#include "views/trendseries.h"
 
 #include <qwt_picker_machine.h>
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
 
-QLineF seriesSegmentAt(const QwtSeriesData<QPointF> &series, double x)
+#include <algorithm>
+
+namespace {
+
+// The index of the sample that ends the segment spanning x, or 0 when none
+// does.
+size_t segmentEndAt(const QwtSeriesData<QPointF> &series, double x)
 {
     const size_t size = series.size();
     if (size < 2)
-        return QLineF();
+        return 0;
     const QRectF bounds = series.boundingRect();
     if (x < bounds.left() || x > bounds.right())
-        return QLineF();
-
-    size_t index;
+        return 0;
     const double lastX = series.sample(size - 1).x();
-    if (x >= lastX) {
-        if (x != lastX)
-            return QLineF();
-        index = size - 1;
-    } else {
-        // The first sample after x; x is before the last one, so there is one.
-        index = searchSeriesX(series, 0, size - 1, [x](double sampleX) { return !(x < sampleX); });
-    }
+    if (x >= lastX)
+        return x == lastX ? size - 1 : 0;
+    // The first sample after x; x is before the last one, so there is one.
+    return searchSeriesX(series, 0, size - 1, [x](double sampleX) { return !(x < sampleX); });
+}
+
+} // namespace
+
+QLineF seriesSegmentAt(const QwtSeriesData<QPointF> &series, double x)
+{
+    const size_t index = segmentEndAt(series, x);
     if (index == 0)
         return QLineF();
     return QLineF(series.sample(index - 1), series.sample(index));
+}
+
+bool seriesGapAt(const QwtSeriesData<QPointF> &series, double x)
+{
+    const auto *trend = dynamic_cast<const TrendSeries *>(&series);
+    if (!trend)
+        return false;
+    const size_t index = segmentEndAt(series, x);
+    const std::vector<size_t> &gaps = trend->breaks().gaps;
+    return index > 0 && x > series.sample(index - 1).x() && std::binary_search(gaps.begin(), gaps.end(), index);
 }
 
 QString segmentValueText(const QLineF &line, double x)
@@ -79,16 +96,19 @@ QwtText CurveTracker::trackerTextF(const QPointF &pos) const
     text.setBorderPen(QPen(QBrush(grey), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
     text.setBackgroundBrush(QBrush(grey));
 
+    bool inGap = false;
     const QwtPlotItemList curves = plot()->itemList(QwtPlotItem::Rtti_PlotCurve);
     for (int k = 0; k < curves.size(); ++k) {
         auto *curve = static_cast<QwtPlotCurve *>(curves.at(k));
-        const QString value = valueTextAt(curve, pos);
+        const bool gap = seriesGapAt(*curve->data(), pos.x());
+        inGap = inGap || gap;
+        const QString value = gap ? QStringLiteral("—") : valueTextAt(curve, pos);
         if (value.isEmpty() || k >= 31)
             continue;
         curve->setTitle(parameterValueTitle(k + 1, value));
     }
 
-    text.setText(localTimeText(axisSeconds(pos.x())));
+    text.setText(inGap ? QStringLiteral("无数据") : localTimeText(axisSeconds(pos.x())));
     return text;
 }
 

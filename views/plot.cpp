@@ -4,7 +4,7 @@
 #include "views/curveswitch.h"
 #include "views/curvetracker.h"
 #include "views/legendtitle.h"
-#include "views/recordcolumns.h"
+#include "views/recordseries.h"
 #include "views/timescaledraw.h"
 
 #include <qwt_picker_machine.h>
@@ -20,10 +20,10 @@ Plot::Plot(const SampleRecord *records, int count, const DisplayConfig &display,
 {
     setFooter(QStringLiteral("时间范围： %1 -> %2").arg(localTimeText(m_startTime), localTimeText(m_endTime)));
 
-    const auto columns = std::make_shared<const RecordColumns>(records, count);
-    m_complete = columns->size() == count;
+    const auto source = std::make_shared<const RecordSource>(records, count);
+    m_complete = source->complete();
     const SampleRecord &lastRecord = records[count - 1];
-    addCurves([&columns](int k) { return new ColumnSeries(columns, k + 1); },
+    addCurves([&source](int k) { return new RecordSeries(source, k + 1); },
               [&lastRecord](int k) { return storedNameValueTitle(k + 1, double(lastRecord.value(k + 1))); });
 
     m_tracker = new CurveTracker(canvas());

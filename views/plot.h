@@ -17,14 +17,15 @@ class Plot : public TrendPlot
     Q_OBJECT
 
 public:
-    // count >= 1. The records are copied; the plot does not keep them.
+    // count >= 1. The curves read the records themselves, which must
+    // outlive the plot.
     Plot(const SampleRecord *records, int count, const DisplayConfig &display, QWidget *parent = nullptr);
     ~Plot() override;
 
     uint32_t startTime() const { return m_startTime; }
     uint32_t endTime() const { return m_endTime; }
-    // False when memory ran short for the plot's copy of the records: the
-    // plot then shows no curve and should not be shown.
+    // False when memory ran short for what the plot finds in the records
+    // at open: it then shows no curve and should not be shown.
     bool complete() const { return m_complete; }
     QwtPlotZoomer *zoomer() const { return m_zoomer; }
     CurveTracker *tracker() const { return m_tracker; }

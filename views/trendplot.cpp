@@ -4,10 +4,14 @@
 #include "views/curveswitch.h"
 #include "views/timescaledraw.h"
 #include "views/trendlegend.h"
+#include "views/trendseries.h"
 #include "views/viewcurve.h"
 
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_grid.h>
+#include <qwt_scale_map.h>
+
+#include <QPainter>
 
 namespace {
 
@@ -24,6 +28,42 @@ Qt::PenStyle gridPenStyle(int style)
         return Qt::DotLine;
     return static_cast<Qt::PenStyle>(style);
 }
+
+namespace {
+
+// A light band over each gap of the window's series, under the grid and
+// the curves. The curves of a window share their times, so the first
+// curve's series tells the gaps of all.
+class GapBands : public QwtPlotItem
+{
+public:
+    explicit GapBands(const QwtPlotCurve *curve)
+        : curve(curve)
+    {
+        setZ(5);
+    }
+
+    void draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &, const QRectF &canvasRect) const override
+    {
+        const auto *series = dynamic_cast<const TrendSeries *>(curve->data());
+        if (!series)
+            return;
+        // Grey, half seen through, so that it shows on any background.
+        const QColor shade(128, 128, 128, 48);
+        for (size_t i : series->breaks().gaps) {
+            const double from = xMap.transform(series->sample(i - 1).x());
+            const double to = xMap.transform(series->sample(i).x());
+            const QRectF band = QRectF(QPointF(from, canvasRect.top()), QPointF(to, canvasRect.bottom())).intersected(canvasRect);
+            if (!band.isEmpty())
+                painter->fillRect(band, shade);
+        }
+    }
+
+private:
+    const QwtPlotCurve *curve;
+};
+
+} // namespace
 
 TrendPlot::TrendPlot(QWidget *parent)
     : QwtPlot(parent)
@@ -51,6 +91,7 @@ void TrendPlot::addCurves(const std::function<QwtSeriesData<QPointF> *(int k)> &
         curve->attach(this);
         m_curves.append(curve);
     }
+    (new GapBands(m_curves.first()))->attach(this);
     m_curveSwitch = new CurveSwitch(this, m_legend, m_curves);
     connect(m_curveSwitch, &CurveSwitch::shownChanged, this, [this] { shownCurvesChanged(); });
 }

@@ -1,5 +1,7 @@
 #include "views/viewcurve.h"
 
+#include "views/trendseries.h"
+
 #include <qwt_clipper.h>
 #include <qwt_painter.h>
 #include <qwt_point_mapper.h>
@@ -7,6 +9,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -15,198 +18,170 @@ namespace {
 // worth its pass.
 constexpr int kThinningFactor = 4;
 
-// The first index in (begin, end) at which inColumn fails, or end;
-// inColumn(begin) holds. Columns are short compared to the series, so the
-// search gallops from begin before it bisects.
-template <typename InColumn>
-int columnEnd(int begin, int end, InColumn inColumn)
+// Collects the samples of one unbroken line and draws it as QwtPlotCurve
+// draws its lines, so that a thinned line looks exactly like a full one.
+class LineBuilder
 {
-    int low = begin + 1;
-    qint64 step = 1;
-    while (begin + step < end && inColumn(int(begin + step))) {
-        low = int(begin + step) + 1;
-        step *= 2;
+public:
+    LineBuilder(QPainter *painter, const TrendSeries &series, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+                const QRectF &canvasRect, bool weedOut, bool clip)
+        : painter(painter)
+        , series(series)
+        , xMap(xMap)
+        , yMap(yMap)
+        , canvasRect(canvasRect)
+        , clip(clip)
+    {
+        mapper.setFlag(QwtPointMapper::RoundPoints, QwtPainter::roundingAlignment(painter));
+        mapper.setFlag(QwtPointMapper::WeedOutPoints, weedOut);
+        mapper.setBoundingRect(canvasRect);
     }
-    int high = int(qMin<qint64>(begin + step, end));
-    while (low < high) {
-        const int mid = low + (high - low) / 2;
-        if (inColumn(mid))
-            low = mid + 1;
-        else
-            high = mid;
-    }
-    return low;
-}
 
-// The lowest and highest of samples [begin, end), read one by one.
-template <typename YAt>
-auto scanExtremes(YAt yAt)
-{
-    return [yAt](int begin, int end, int &low, int &high) {
-        auto lowValue = yAt(begin);
-        auto highValue = lowValue;
-        for (int k = begin + 1; k < end; ++k) {
-            const auto y = yAt(k);
-            if (y < lowValue) {
-                lowValue = y;
-                low = k;
-            } else if (y > highValue) {
-                highValue = y;
-                high = k;
-            }
+    void add(int index)
+    {
+        if (index > lastIndex) {
+            points.append(series.sample(size_t(index)));
+            lastIndex = index;
         }
-    };
-}
-
-void appendUnique(QVector<int> &out, int index)
-{
-    if (out.isEmpty() || out.last() < index)
-        out.append(index);
-}
-
-// For each pixel column, the indexes of the first, lowest, highest and last
-// samples that fall in it, in ascending order without repeats: the line
-// through these points covers the same pixels as the line through all of
-// them. Samples from..to, in ascending x. extremes(begin, end, low, high)
-// finds the lowest and highest of samples [begin, end).
-template <typename XAt, typename Extremes>
-void columnExtremes(int from, int to, XAt xAt, Extremes extremes, const QwtScaleMap &xMap, QVector<int> &out)
-{
-    out.clear();
-    int i = from;
-    while (i <= to) {
-        // Qwt rounds mapped points half up; a column holds the samples that
-        // land on the same pixel.
-        const double limit = std::floor(xMap.transform(xAt(i)) + 0.5) + 0.5;
-        const int end = columnEnd(i, to + 1, [&](int k) { return xMap.transform(xAt(k)) < limit; });
-        int low = i;
-        int high = i;
-        extremes(i, end, low, high);
-        appendUnique(out, i);
-        appendUnique(out, qMin(low, high));
-        appendUnique(out, qMax(low, high));
-        appendUnique(out, end - 1);
-        i = end;
     }
+
+    void add(int from, int to)
+    {
+        from = qMax(from, lastIndex + 1);
+        if (from > to)
+            return;
+        const int at = points.size();
+        points.resize(at + to - from + 1);
+        QPointF *out = points.data() + at;
+        for (int i = from; i <= to; ++i)
+            *out++ = series.sample(size_t(i));
+        lastIndex = to;
+    }
+
+    // Picks ascend, so only those at the start can be in the line already.
+    void add(const PickedSamples &picked)
+    {
+        const int count = picked.indexes.size();
+        int k = 0;
+        while (k < count && picked.indexes[k] <= lastIndex)
+            ++k;
+        if (k == count)
+            return;
+        points.append(k == 0 ? picked.points : picked.points.mid(k));
+        lastIndex = picked.indexes.last();
+    }
+
+    void draw()
+    {
+        if (points.isEmpty())
+            return;
+        QPolygonF polyline;
+        {
+            const QwtPointSeriesData line(points);
+            polyline = mapper.toPolygonF(xMap, yMap, &line, 0, int(line.size()) - 1);
+        }
+        points.clear();
+        lastIndex = -1;
+        if (clip) {
+            const qreal pw = qMax(qreal(1.0), painter->pen().widthF());
+            polyline = QwtClipper::clipPolygonF(canvasRect.adjusted(-pw, -pw, pw, pw), polyline, false);
+        }
+        QwtPainter::drawPolyline(painter, polyline);
+    }
+
+private:
+    QPainter *painter;
+    const TrendSeries &series;
+    const QwtScaleMap &xMap;
+    const QwtScaleMap &yMap;
+    const QRectF canvasRect;
+    const bool clip;
+    QwtPointMapper mapper;
+    // The line so far, and the index of its last sample.
+    QVector<QPointF> points;
+    int lastIndex = -1;
+};
+
+// Whether a gap lies in (after, upTo].
+bool gapBetween(const std::vector<size_t> &gaps, int after, int upTo)
+{
+    const auto next = std::upper_bound(gaps.begin(), gaps.end(), size_t(after));
+    return next != gaps.end() && *next <= size_t(upTo);
 }
 
 } // namespace
 
-QVector<int> thinnedSamples(const QwtSeriesData<QPointF> &series, int from, int to, const QwtScaleMap &xMap)
-{
-    QVector<int> picked;
-    const auto xAt = [&series](int i) { return series.sample(size_t(i)).x(); };
-    const auto yAt = [&series](int i) { return series.sample(size_t(i)).y(); };
-    if (const auto *arrays = dynamic_cast<const ContiguousSeries *>(&series)) {
-        const double *xs = arrays->xValues();
-        const float *ys = arrays->yValues();
-        columnExtremes(
-            from, to, [xs](int i) { return xs[i]; }, scanExtremes([ys](int i) { return ys[i]; }), xMap, picked);
-    } else if (const auto *summary = dynamic_cast<const SummarizedSeries *>(&series)) {
-        const auto scan = scanExtremes(yAt);
-        const auto extremes = [summary, &scan](int begin, int end, int &low, int &high) {
-            size_t l = 0;
-            size_t h = 0;
-            if (summary->runExtremes(size_t(begin), size_t(end), l, h)) {
-                low = int(l);
-                high = int(h);
-            } else {
-                scan(begin, end, low, high);
-            }
-        };
-        columnExtremes(from, to, xAt, extremes, xMap, picked);
-    } else {
-        columnExtremes(from, to, xAt, scanExtremes(yAt), xMap, picked);
-    }
-    return picked;
-}
-
 void ViewCurve::drawSeries(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
                            const QRectF &canvasRect, int from, int to) const
 {
-    const QwtSeriesData<QPointF> &series = *data();
-    const int size = static_cast<int>(series.size());
+    const auto *series = dynamic_cast<const TrendSeries *>(data());
+    if (!series || style() != Lines || symbol()) {
+        QwtPlotCurve::drawSeries(painter, xMap, yMap, canvasRect, from, to);
+        return;
+    }
+    const int size = static_cast<int>(series->size());
     if (to < 0 || to >= size)
         to = size - 1;
     if (from < 0)
         from = 0;
     if (from > to)
         return;
-    // Times that go back (the repeated hour of the autumn clock change, a
-    // clock set back, an unreadable time) leave no run of indexes that is
-    // the view, nor columns to thin: every sample is drawn, in record order.
-    if (!seriesAscending()) {
-        QwtPlotCurve::drawSeries(painter, xMap, yMap, canvasRect, from, to);
-        return;
-    }
+
     // The canvas reaches a little beyond the scale's ends.
     const double left = xMap.invTransform(canvasRect.left());
     const double right = xMap.invTransform(canvasRect.right());
     const double low = qMin(left, right);
     const double high = qMax(left, right);
-    const int firstInView = int(searchSeriesX(series, size_t(from), size_t(to) + 1, [low](double x) { return x < low; }));
-    const int pastView = int(searchSeriesX(series, size_t(firstInView), size_t(to) + 1, [high](double x) { return x <= high; }));
-    const int first = qMax(from, firstInView - 1);
-    const int last = qMin(to, pastView);
-
     const int columns = qMax(1, int(std::ceil(canvasRect.width())));
-    if (thinning && style() == Lines && last - first + 1 > kThinningFactor * columns)
-        drawThinned(painter, xMap, yMap, canvasRect, first, last);
-    else
-        QwtPlotCurve::drawSeries(painter, xMap, yMap, canvasRect, first, last);
-}
+    const std::vector<size_t> &gaps = series->breaks().gaps;
+    const std::vector<size_t> &stepsBack = series->breaks().stepsBack;
 
-bool ViewCurve::seriesAscending() const
-{
-    const QwtSeriesData<QPointF> *series = data();
-    const auto *arrays = dynamic_cast<const ContiguousSeries *>(series);
-    auto xAt = [series, arrays](size_t i) { return arrays ? arrays->xValues()[i] : series->sample(i).x(); };
-    const size_t size = series->size();
-    // A series that shrank or whose last checked sample changed was filled
-    // anew.
-    if (size < order.checked || (order.checked > 0 && xAt(order.checked - 1) != order.lastX))
-        order = Order();
-    if (size == order.checked)
-        return order.ascending;
-    double previous = order.checked > 0 ? order.lastX : xAt(0);
-    for (size_t i = order.checked; i < size && order.ascending; ++i) {
-        const double x = xAt(i);
-        order.ascending = !(x < previous);
-        previous = x;
-    }
-    order.checked = size;
-    order.lastX = xAt(size - 1);
-    return order.ascending;
-}
-
-void ViewCurve::dataChanged()
-{
-    order = Order();
-    QwtPlotCurve::dataChanged();
-}
-
-void ViewCurve::drawThinned(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
-                            const QRectF &canvasRect, int from, int to) const
-{
-    const QwtSeriesData<QPointF> &series = *data();
-    const QVector<int> picked = thinnedSamples(series, from, to, xMap);
-    QVector<QPointF> points;
-    points.reserve(picked.size());
-    for (int i : picked)
-        points.append(series.sample(size_t(i)));
-    const QwtPointSeriesData thinned(points);
-
-    // From here on as QwtPlotCurve draws its lines, so that the thinned
-    // curve looks exactly like the full one.
+    painter->save();
     painter->setPen(pen());
-    QwtPointMapper mapper;
-    mapper.setFlag(QwtPointMapper::RoundPoints, QwtPainter::roundingAlignment(painter));
-    mapper.setFlag(QwtPointMapper::WeedOutPoints, testPaintAttribute(FilterPoints));
-    mapper.setBoundingRect(canvasRect);
-    QPolygonF polyline = mapper.toPolygonF(xMap, yMap, &thinned, 0, int(thinned.size()) - 1);
-    if (testPaintAttribute(ClipPolygons)) {
-        const qreal pw = qMax(qreal(1.0), painter->pen().widthF());
-        polyline = QwtClipper::clipPolygonF(canvasRect.adjusted(-pw, -pw, pw, pw), polyline, false);
+    LineBuilder line(painter, *series, xMap, yMap, canvasRect, testPaintAttribute(FilterPoints),
+                     testPaintAttribute(ClipPolygons));
+    PickedSamples picked;
+    // Samples [first, last] of one ascending stretch, broken at its gaps.
+    const auto addStretchPart = [&](int first, int last) {
+        auto gap = std::upper_bound(gaps.begin(), gaps.end(), size_t(first));
+        for (int begin = first;; ++gap) {
+            const int end = gap != gaps.end() && *gap <= size_t(last) ? int(*gap) - 1 : last;
+            if (thinning && end - begin + 1 > kThinningFactor * columns) {
+                series->pickColumns(begin, end, xMap, picked);
+                line.add(picked);
+            } else {
+                line.add(begin, end);
+            }
+            if (end == last)
+                break;
+            line.draw();
+            begin = end + 1;
+        }
+    };
+    // Each stretch of ascending times on its own, so that the view is a run
+    // of its indexes; the line from one stretch back to the next is drawn
+    // through the samples at their ends, the ones out of view between
+    // being out of view on the same side.
+    auto back = std::upper_bound(stepsBack.begin(), stepsBack.end(), size_t(from));
+    for (int a = from; a <= to; ++back) {
+        const int b = back != stepsBack.end() && *back <= size_t(to) ? int(*back) - 1 : to;
+        const int firstInView = int(searchSeriesX(*series, size_t(a), size_t(b) + 1, [low](double x) { return x < low; }));
+        const int pastView = int(searchSeriesX(*series, size_t(firstInView), size_t(b) + 1, [high](double x) { return x <= high; }));
+        const int first = qMax(a, firstInView - 1);
+        const int last = qMin(b, pastView);
+        if (a > from) {
+            line.add(a);
+            if (gapBetween(gaps, a, first))
+                line.draw();
+        }
+        addStretchPart(first, last);
+        if (b < to) {
+            if (gapBetween(gaps, last, b))
+                line.draw();
+            line.add(b);
+        }
+        a = b + 1;
     }
-    QwtPainter::drawPolyline(painter, polyline);
+    line.draw();
+    painter->restore();
 }

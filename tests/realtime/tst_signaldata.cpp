@@ -1,6 +1,7 @@
 #include "realtime/curvedata.h"
 #include "realtime/signaldata.h"
 #include "testsupport.h"
+#include "../views/seriestesting.h"
 
 #include <qwt_scale_map.h>
 
@@ -240,16 +241,9 @@ private slots:
     }
 
     // The summary against a plain scan, over runs that begin and end inside
-    // and at the edges of its groups and blocks, and through a thinned
-    // curve; a clock set back turns it off.
-    void runExtremes_data()
-    {
-        QTest::addColumn<int>("pattern");
-        QTest::newRow("noise") << 0;
-        QTest::newRow("few values, many ties") << 1;
-        QTest::newRow("not a number here and there") << 2;
-        QTest::newRow("falling") << 3;
-    }
+    // and at the edges of its groups and blocks, and through the picks of
+    // a thinned curve.
+    void runExtremes_data() { zeptest::addValuePatterns(); }
 
     void runExtremes()
     {
@@ -263,8 +257,7 @@ private slots:
         QVector<QPointF> copy;
         for (size_t i = 0; i < count; ++i) {
             const float noise = float(random() % 100000) / 7.0f;
-            const float y[] = {noise, float(random() % 4), random() % 5 ? noise : NAN, -float(i)};
-            row[0] = y[pattern];
+            row[0] = zeptest::patternValue(pattern, int(i), noise, random());
             copy.append(QPointF(1000 + i, row[0]));
             s.appendPoll(uint32_t(1000 + i), row);
         }
@@ -286,16 +279,45 @@ private slots:
                     failure = QStringLiteral("[%1, %2): %3 %4, not %5 %6").arg(from).arg(to).arg(l).arg(h).arg(low).arg(high);
             }
         }
-        const QVector<int> fromSummary = thinnedSamples(CurveData(s, 0), 0, int(count) - 1, xMap);
+        PickedSamples fromSummary;
+        CurveData(s, 0).pickColumns(0, int(count) - 1, xMap, fromSummary);
+        size_t low = 0, high = 0;
+        s.runExtremes(0, 0, count, low, high);
         s.unlock();
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
-        if (pattern != 2)
-            QCOMPARE(fromSummary, thinnedSamples(QwtPointSeriesData(copy), 0, int(count) - 1, xMap));
+        QCOMPARE(fromSummary.indexes, zeptest::scannedPicks(QwtPointSeriesData(copy), 0, int(count) - 1, xMap));
+        // A clock set back breaks the line there and leaves the summary whole.
         appendPoll(999, 0);
         size_t l = 0, h = 0;
         s.lock();
-        QVERIFY(!s.runExtremes(0, 0, count, l, h));
+        QVERIFY(s.runExtremes(0, 0, count, l, h));
+        QCOMPARE(std::make_pair(l, h), std::make_pair(low, high));
+        QCOMPARE(s.breaks().stepsBack, std::vector<size_t>{count});
         s.unlock();
+    }
+
+    // Where the live line breaks: found as polls come, and anew for a new
+    // typical step; gone with the rows.
+    void breaks()
+    {
+        SignalData &s = SignalData::instance();
+        s.flushPending();
+        s.clearValues();
+        s.setTypicalStep(1);
+        for (const uint32_t t : {100u, 101u, 102u, 110u, 105u, 106u, 130u})
+            appendPoll(t, 0);
+        const auto breaksNow = [&s] {
+            s.lock();
+            const SeriesBreaks b = s.breaks();
+            s.unlock();
+            return std::make_pair(b.gaps, b.stepsBack);
+        };
+        QCOMPARE(breaksNow(), std::make_pair(std::vector<size_t>{3, 6}, std::vector<size_t>{4}));
+        s.setTypicalStep(5);
+        QCOMPARE(breaksNow(), std::make_pair(std::vector<size_t>{6}, std::vector<size_t>{4}));
+        s.clearValues();
+        s.setTypicalStep(0);
+        QCOMPARE(breaksNow(), std::make_pair(std::vector<size_t>{}, std::vector<size_t>{}));
     }
 
     void pollTime()

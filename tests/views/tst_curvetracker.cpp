@@ -1,6 +1,7 @@
 #include "data/appconfig.h"
 #include "views/curvetracker.h"
 #include "views/legendtitle.h"
+#include "views/plot.h"
 #include "testsupport.h"
 
 #include <qwt_plot.h>
@@ -80,6 +81,35 @@ private slots:
             QCOMPARE(between.p1(), points[i]);
         }
         QCOMPARE(seriesSegmentAt(data, 3000).p2(), points.last());
+    }
+
+    // A file with two hours missing: inside the hole nothing was measured.
+    void trackerInAGap_data()
+    {
+        QTest::addColumn<double>("x"); // seconds after the first record
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("title"); // of UA
+        QTest::newRow("before the gap") << 85.0 << "1970-01-01 00:01:25" << "UA(V):8.5      ";
+        QTest::newRow("at the last sample before") << 90.0 << "1970-01-01 00:01:30" << "UA(V):9        ";
+        QTest::newRow("just after it") << 90.5 << "无数据" << "UA(V):—        ";
+        QTest::newRow("in the middle") << 3690.0 << "无数据" << "UA(V):—        ";
+        QTest::newRow("at the first sample after") << 7300.0 << "1970-01-01 02:01:40" << "UA(V):10       ";
+    }
+
+    void trackerInAGap()
+    {
+        QFETCH(double, x);
+        std::vector<SampleRecord> records(20, SampleRecord{});
+        for (int i = 0; i < 20; ++i) {
+            records[size_t(i)].time = uint32_t(i * 10 + (i >= 10 ? 7200 : 0));
+            for (int c = 1; c <= kValueCount; ++c)
+                records[size_t(i)].setValue(c, float(i));
+        }
+        Plot plot(records.data(), 20, AppConfig.disp);
+        ExposedTracker tracker(plot.canvas());
+        QTEST(tracker.trackerTextF(QPointF(x, 0)).text(), "box");
+        QTEST(plot.curves().at(0)->title().text(), "title");
+        QCOMPARE(plot.curves().at(30)->title().text().contains(QStringLiteral("—")), x > 90 && x < 7300);
     }
 
     void legendAndTimeBox()

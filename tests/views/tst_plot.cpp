@@ -1,9 +1,12 @@
 #include "data/appconfig.h"
+#include "data/samplegaps.h"
 #include "views/curvetracker.h"
 #include "views/plot.h"
+#include "views/recordseries.h"
 #include "views/timesteps.h"
 #include "views/viewcurve.h"
 #include "testsupport.h"
+#include "seriestesting.h"
 #include "../data/datafiletestutil.h"
 #include "bench/benchmemory.h"
 #include "legendtesting.h"
@@ -33,6 +36,9 @@ QPair<double, double> xSpan(const Plot &plot)
 
 QImage canvasImage(Plot &plot)
 {
+    // New labels may move the axes' borders, which Qt lays out later.
+    plot.replot();
+    QCoreApplication::processEvents();
     plot.replot();
     return plot.canvas()->grab().toImage();
 }
@@ -86,6 +92,24 @@ private slots:
     void init()
     {
         defaultDisplayConfig(AppConfig.disp);
+    }
+
+    // The summary of a file that the memory left cannot hold (6.7 MB at a
+    // million records; the window itself needs less than 3 MB more). First of
+    // all, before other tests leave freed memory that the summary could reuse.
+    void columnsBeyondMemoryLeaveThePlotIncomplete()
+    {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        QSKIP("the sanitizers' allocators end the program instead of failing the allocation");
+#endif
+        std::vector<SampleRecord> records(1 << 20);
+        rlimit saved{};
+        QVERIFY(getrlimit(RLIMIT_AS, &saved) == 0);
+        const rlimit tight{rlim_t(procStatusMb("VmSize") + 3) << 20, saved.rlim_max};
+        QVERIFY(setrlimit(RLIMIT_AS, &tight) == 0);
+        const bool complete = Plot(records.data(), int(records.size()), AppConfig.disp).complete();
+        QVERIFY(setrlimit(RLIMIT_AS, &saved) == 0);
+        QVERIFY(!complete);
     }
 
     void titles_data()
@@ -192,22 +216,6 @@ private slots:
         QVERIFY(plot.complete());
     }
 
-    // The plot's copy of a file that the memory left cannot hold.
-    void columnsBeyondMemoryLeaveThePlotIncomplete()
-    {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-        QSKIP("the sanitizers' allocators end the program instead of failing the allocation");
-#endif
-        std::vector<SampleRecord> records(1 << 20);
-        rlimit saved{};
-        QVERIFY(getrlimit(RLIMIT_AS, &saved) == 0);
-        const rlimit tight{rlim_t(procStatusMb("VmSize") + 64) << 20, saved.rlim_max};
-        QVERIFY(setrlimit(RLIMIT_AS, &tight) == 0);
-        const bool complete = Plot(records.data(), int(records.size()), AppConfig.disp).complete();
-        QVERIFY(setrlimit(RLIMIT_AS, &saved) == 0);
-        QVERIFY(!complete);
-    }
-
     void rangeAndZoom()
     {
         auto file = zeptest::sampleDataFile(100, 1000, 10);
@@ -289,17 +297,24 @@ private slots:
     {
         QTest::addColumn<int>("count");
         QTest::addColumn<double>("zoom"); // share of the file in view, from 30 % on
-        QTest::newRow("line ends in view") << 20000 << 1.0;
-        QTest::newRow("a half") << 60000 << 0.5;
-        QTest::newRow("a tenth") << 60000 << 0.1;
-        QTest::newRow("few samples") << 60000 << 0.002;
+        QTest::addColumn<int>("hole"); // a two-hour hole before this record, or none
+        QTest::newRow("line ends in view") << 20000 << 1.0 << -1;
+        QTest::newRow("a half") << 60000 << 0.5 << -1;
+        QTest::newRow("a tenth") << 60000 << 0.1 << -1;
+        QTest::newRow("few samples") << 60000 << 0.002 << -1;
+        QTest::newRow("ends inside groups") << 60000 << 0.10003 << -1;
+        QTest::newRow("a gap in view") << 60000 << 0.2 << 25000;
+        QTest::newRow("a gap, few samples") << 60000 << 0.005 << 18100;
     }
 
     void thinnedDrawingLooksTheSame()
     {
         QFETCH(int, count);
         QFETCH(double, zoom);
-        const std::vector<SampleRecord> records = walk(count);
+        QFETCH(int, hole);
+        std::vector<SampleRecord> records = walk(count);
+        for (int i = hole; hole >= 0 && i < count; ++i)
+            records[size_t(i)].time += 7200;
         // Only the curve on a plain background, so that every pixel is
         // either the line or not.
         AppConfig.disp.gridlinetype = Qt::NoPen;
@@ -317,7 +332,8 @@ private slots:
         plot.resize(900, 500);
         plot.show();
         QVERIFY(QTest::qWaitForWindowExposed(&plot));
-        plot.setxRange(1000000u + uint32_t(count * 0.3), 1000000u + uint32_t(count * (0.3 + zoom)));
+        const uint32_t start = records[size_t(count * 3 / 10)].time;
+        plot.setxRange(start, start + uint32_t(count * zoom) + (hole >= 0 ? 7200 : 0));
         // One curve at a time, so that no other curve hides what is compared.
         for (int shown : {0, 12, 30}) {
             for (int k = 0; k < kValueCount; ++k) {
@@ -328,17 +344,77 @@ private slots:
             static_cast<ViewCurve *>(plot.curves().at(shown))->setThinning(false);
             const QImage full = canvasImage(plot);
             QCOMPARE(thinned, full);
+            if (hole < 0)
+                continue;
+            // In the middle of the hole only its band, no line (inside the
+            // canvas's frame).
+            const int x = qRound(plot.canvasMap(QwtPlot::xBottom).transform(records[size_t(hole)].time - 3600.0));
+            const QRgb band = full.pixel(x, full.height() / 2);
+            for (int y = 3; y < full.height() - 3; ++y)
+                QCOMPARE(full.pixel(x, y), band);
+            QVERIFY(band != qRgb(255, 255, 255));
         }
     }
 
-    // Times that go back: drawn in record order, as a plain curve draws them.
+    // The picks the summary gives against every sample read, for runs that
+    // begin and end at and beside the edges of its groups, in pixel columns
+    // from a few samples to thousands wide.
+    void summaryAgainstAScan_data() { zeptest::addValuePatterns(); }
+
+    void summaryAgainstAScan()
+    {
+        QFETCH(int, pattern);
+        const int count = 3 * 4096 + 777;
+        std::vector<SampleRecord> records = walk(count);
+        QRandomGenerator random{uint32_t(pattern)};
+        for (int i = 0; i < count; ++i) {
+            float &v = records[size_t(i)].values[20];
+            v = zeptest::patternValue(pattern, i, v, random.generate());
+        }
+        const auto source = std::make_shared<const RecordSource>(records.data(), count);
+        const RecordSeries series(source, 21);
+        const RecordSeries neighbour(source, 22);
+        // The axis is fitted to the finite values only.
+        float low = INFINITY, high = -INFINITY;
+        for (const SampleRecord &r : records) {
+            low = std::isfinite(r.values[20]) ? qMin(low, r.values[20]) : low;
+            high = std::isfinite(r.values[20]) ? qMax(high, r.values[20]) : high;
+        }
+        QCOMPARE(series.boundingRect(), QRectF(QPointF(records.front().time, low), QPointF(records.back().time, high)));
+        QwtScaleMap xMap;
+        xMap.setScaleInterval(records.front().time, records.back().time);
+        for (const int width : {5000, 700, 9}) {
+            xMap.setPaintInterval(0, width);
+            for (const int from : {0, 1, 63, 64, 65, 1023, 1024, 1025, 4095, 4097}) {
+                for (const int to : {count - 1, 8191, 8192, 9000, 4200}) {
+                    for (const RecordSeries *s : {&series, &neighbour}) {
+                        PickedSamples picked;
+                        s->pickColumns(from, to, xMap, picked);
+                        QCOMPARE(picked.indexes, zeptest::scannedPicks(*s, from, to, xMap));
+                        for (int i = 0; i < picked.indexes.size(); ++i) {
+                            QCOMPARE(picked.points[i].x(), s->sample(size_t(picked.indexes[i])).x());
+                            QCOMPARE(picked.points[i].y(), s->sample(size_t(picked.indexes[i])).y());
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    // Times that go back, and an unreadable one: drawn in record order, as
+    // plain curves between the gaps draw them.
     void backwardTimesDrawnLikeAPlainCurve()
     {
+        std::vector<SampleRecord> records = walk(9000);
         QVector<QPointF> points;
-        for (const SampleRecord &r : walk(9000))
-            points.append(QPointF(r.time - (points.size() >= 6000 ? 3600 : 0), double(r.value(13))));
-        points[7000].rx() = SampleRecord::kInvalidTime;
-        const auto image = [&points](QwtPlotCurve &&curve) {
+        std::vector<uint32_t> times;
+        for (SampleRecord &r : records) {
+            r.time -= points.size() >= 6000 ? 3600 : 0;
+            r.time = points.size() == 7000 ? SampleRecord::kInvalidTime : r.time;
+            points.append(QPointF(r.time, double(r.value(13))));
+            times.push_back(r.time);
+        }
+        const auto image = [](QwtPlotCurve &curve, const std::vector<size_t> &breaks) {
             QwtScaleMap xMap, yMap;
             xMap.setPaintInterval(0, 400);
             xMap.setScaleInterval(1004000, 1005000);
@@ -346,12 +422,25 @@ private slots:
             yMap.setScaleInterval(-2000, 2000);
             QImage image(400, 300, QImage::Format_RGB32);
             image.fill(Qt::white);
-            curve.setSamples(points);
             QPainter painter(&image);
-            curve.drawSeries(&painter, xMap, yMap, image.rect(), 0, -1);
+            size_t from = 0;
+            for (size_t to : breaks) {
+                curve.drawSeries(&painter, xMap, yMap, image.rect(), int(from), int(to) - 1);
+                from = to;
+            }
             return image.copy();
         };
-        QCOMPARE(image(ViewCurve()), image(QwtPlotCurve()));
+        // Drawn whole, as in thinnedDrawingLooksTheSame.
+        QwtPainter::setPolylineSplitting(false);
+        auto restore = qScopeGuard([] { QwtPainter::setPolylineSplitting(true); });
+        ViewCurve view;
+        view.setData(new RecordSeries(std::make_shared<const RecordSource>(records.data(), 9000), 13));
+        QwtPlotCurve plain;
+        plain.setSamples(points);
+        std::vector<size_t> pieces = findGaps(times.data(), times.size());
+        QCOMPARE(pieces, std::vector<size_t>{7000});
+        pieces.push_back(times.size());
+        QCOMPARE(image(view, {times.size()}), image(plain, pieces));
     }
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -16,15 +17,16 @@ struct RunExtremes {
     size_t high = 0;
 };
 
-// True when a should replace b as the lowest value so far.
+// True when a should replace b as the lowest value so far. Written without
+// branches, so that loops over many series at once run in vector registers.
 inline bool lowerThan(float a, float b)
 {
-    return !std::isnan(a) && (std::isnan(b) || a < b);
+    return (a < b) | (std::isnan(b) & !std::isnan(a));
 }
 
 inline bool higherThan(float a, float b)
 {
-    return !std::isnan(a) && (std::isnan(b) || a > b);
+    return (a > b) | (std::isnan(b) & !std::isnan(a));
 }
 
 // The extremes of a group of samples, as offsets within its block.
@@ -52,10 +54,35 @@ struct GroupExtremes {
     }
 };
 
-// Group sizes of the two summary levels; a block of the series holds a
-// whole number of coarse groups.
+// Group sizes of the two summary levels of the live series; a block of the
+// series holds a whole number of coarse groups.
 constexpr size_t kFineGroup = 32;
 constexpr size_t kCoarseGroup = 1024;
+
+// Walks samples [from, to) in order: coarse(i) for each whole coarse group
+// (Coarse samples from i, a multiple of Coarse) inside the run, fine(i) for
+// each whole fine group elsewhere, single(i) for the samples left over at
+// the ends. Coarse is a multiple of Fine.
+template <size_t Fine, size_t Coarse, typename Single, typename FineGroup, typename CoarseGroup>
+void walkRun(size_t from, size_t to, Single single, FineGroup fine, CoarseGroup coarse)
+{
+    static_assert(Coarse % Fine == 0, "a coarse group is made of fine groups");
+    size_t i = from;
+    while (i < to) {
+        if (i % Coarse == 0 && i + Coarse <= to) {
+            coarse(i);
+            i += Coarse;
+        } else if (i % Fine == 0 && i + Fine <= to) {
+            fine(i);
+            i += Fine;
+        } else {
+            // Up to the next fine group, or to the end when none fits.
+            const size_t end = i % Fine == 0 ? to : std::min(to, (i / Fine + 1) * Fine);
+            for (; i < end; ++i)
+                single(i);
+        }
+    }
+}
 
 // Extremes of samples [from, to), from < to. valueAt(i) reads sample i;
 // fine(i) and coarse(i) give the summary of the group that starts at sample
@@ -76,23 +103,16 @@ RunExtremes runExtremes(size_t from, size_t to, ValueAt valueAt, Fine fine, Coar
             e.high = hi;
         }
     };
-    size_t i = from + 1;
-    while (i < to) {
-        if (i % kCoarseGroup == 0 && i + kCoarseGroup <= to) {
-            const GroupExtremes &g = coarse(i);
-            const size_t base = blockStart(i);
-            consider(g.low, base + g.lowAt, g.high, base + g.highAt);
-            i += kCoarseGroup;
-        } else if (i % kFineGroup == 0 && i + kFineGroup <= to) {
-            const GroupExtremes &g = fine(i);
-            const size_t base = blockStart(i);
-            consider(g.low, base + g.lowAt, g.high, base + g.highAt);
-            i += kFineGroup;
-        } else {
+    const auto group = [&](const GroupExtremes &g, size_t i) {
+        const size_t base = blockStart(i);
+        consider(g.low, base + g.lowAt, g.high, base + g.highAt);
+    };
+    walkRun<kFineGroup, kCoarseGroup>(
+        from + 1, to,
+        [&](size_t i) {
             const float v = valueAt(i);
             consider(v, i, v, i);
-            ++i;
-        }
-    }
+        },
+        [&](size_t i) { group(fine(i), i); }, [&](size_t i) { group(coarse(i), i); });
     return e;
 }
