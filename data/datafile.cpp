@@ -673,8 +673,10 @@ private:
 class RecordParser
 {
 public:
-    explicit RecordParser(RecordStore &store)
+    // The records go to the store from index base on.
+    explicit RecordParser(RecordStore &store, quint32 base = 0)
         : m_store(store)
+        , m_base(base)
     {
     }
 
@@ -759,7 +761,7 @@ private:
 
     void startRecord(uint32_t time)
     {
-        SampleRecord *record = m_store.slot(quint32(m_index + 1));
+        SampleRecord *record = m_store.slot(m_base + quint32(m_index + 1));
         if (!record) {
             m_full = true;
             return;
@@ -909,6 +911,7 @@ private:
     static constexpr int kTimeFields = 6;
 
     RecordStore &m_store;
+    const quint32 m_base;
     SampleRecord *m_record = nullptr;
     QByteArray m_otherText;
     uint32_t m_otherTime = 0;
@@ -1018,37 +1021,87 @@ int readRecords(DataFile *file, const std::function<void(int percent)> &progress
     return read;
 }
 
-std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<void(int percent)> &progress,
-                                       LoadFailure *failure)
+namespace {
+
+// Why path cannot be read, before a byte of it is: None when it can.
+LoadFailure refusal(const QString &path)
 {
-    LoadFailure ignored;
-    LoadFailure &why = failure ? *failure : ignored;
     const QFileInfo info(path);
     // Opening a FIFO waits for a writer, and a device such as /dev/zero
     // never ends: either would hold the caller for good.
-    why = !info.exists() ? LoadFailure::Missing : !info.isFile() ? LoadFailure::NotDataFile : LoadFailure::None;
-    if (why != LoadFailure::None)
-        return nullptr;
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        why = LoadFailure::Unreadable;
-        return nullptr;
+    return !info.exists() ? LoadFailure::Missing : !info.isFile() ? LoadFailure::NotDataFile : LoadFailure::None;
+}
+
+} // namespace
+
+std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<void(int percent)> &progress,
+                                       LoadFailure *failure)
+{
+    std::vector<quint32> counts;
+    QList<OpenFailure> refused;
+    auto file = loadDataFiles({path}, &counts, &refused, progress);
+    if (failure)
+        *failure = refused.isEmpty() ? LoadFailure::None : refused.first().failure;
+    if (file)
+        file->fileName = path;
+    return file;
+}
+
+std::unique_ptr<DataFile> loadDataFiles(const QStringList &paths, std::vector<quint32> *counts,
+                                        QList<OpenFailure> *refused, const std::function<void(int percent)> &progress)
+{
+    std::vector<qint64> sizes;
+    qint64 total = 0;
+    for (const QString &path : paths) {
+        sizes.push_back(refusal(path) == LoadFailure::None ? QFileInfo(path).size() : 0);
+        total += sizes.back();
     }
-    // Room for the records of a file as written; another file grows it.
-    RecordStore store(in.size() / kWrittenRecordBytes + 1);
-    RecordParser parser(store);
-    parse(in, parser, progress);
-    const int read = parser.index() + 1;
-    // Without memory for all of its records the file is refused, as when
-    // the array for its count cannot be had.
-    why = read == 0 ? LoadFailure::NotDataFile : store.outOfMemory() ? LoadFailure::TooLarge : LoadFailure::None;
-    if (why != LoadFailure::None)
+    // Room for the records of files as written; other files grow it.
+    RecordStore store(total / kWrittenRecordBytes + paths.size());
+    quint32 read = 0;
+    quint32 unreadableTimes = 0;
+    quint32 incompleteRecords = 0;
+    qint64 before = 0;
+    counts->clear();
+    for (int i = 0; i < paths.size(); ++i) {
+        const auto fileProgress = [&](int percent) {
+            if (progress && total > 0)
+                progress(int((before * 100 + percent * sizes[size_t(i)]) / total));
+        };
+        QFile in(paths.at(i));
+        LoadFailure why = refusal(paths.at(i));
+        if (why == LoadFailure::None && !in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            why = LoadFailure::Unreadable;
+        int part = 0;
+        if (why == LoadFailure::None) {
+            RecordParser parser(store, read);
+            parse(in, parser, fileProgress);
+            part = parser.index() + 1;
+            // Without memory for all of its records the file is refused, as
+            // when the array for its count cannot be had.
+            why = part == 0 ? LoadFailure::NotDataFile : store.outOfMemory() ? LoadFailure::TooLarge : LoadFailure::None;
+            if (why == LoadFailure::None) {
+                unreadableTimes += parser.unreadableTimes();
+                incompleteRecords += parser.incompleteRecords();
+            }
+        }
+        before += sizes[size_t(i)];
+        if (why != LoadFailure::None) {
+            refused->append({paths.at(i), why});
+            part = 0;
+        }
+        counts->push_back(quint32(part));
+        read += quint32(part);
+        if (store.outOfMemory())
+            break;
+    }
+    if (read == 0 || store.outOfMemory())
         return nullptr;
-    auto file = std::make_unique<DataFile>(path, 0);
-    file->records = store.release(quint32(read));
-    file->count = quint32(read);
-    file->unreadableTimes = parser.unreadableTimes();
-    file->incompleteRecords = parser.incompleteRecords();
+    auto file = std::make_unique<DataFile>(QString(), 0);
+    file->records = store.release(read);
+    file->count = read;
+    file->unreadableTimes = unreadableTimes;
+    file->incompleteRecords = incompleteRecords;
     return file;
 }
 

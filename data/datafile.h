@@ -3,12 +3,14 @@
 #include "data/samplerecord.h"
 
 #include <QFile>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // One loaded data file: its records in file order, as read by readRecords.
 class DataFile
@@ -86,6 +88,15 @@ struct OpenFailure {
 // that loaded). progress as for readRecords.
 std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<void(int percent)> &progress = {},
                                        LoadFailure *failure = nullptr);
+
+// Several files read one after the other into one array, as loadDataFile
+// reads one, so that their records are held once: counts receives how many
+// records each file gave, in order; one that gave none is also in refused,
+// with the reason. Null when no file gave a record or the records do not fit
+// in memory. progress as for readRecords, over all the files.
+std::unique_ptr<DataFile> loadDataFiles(const QStringList &paths, std::vector<quint32> *counts,
+                                        QList<OpenFailure> *refused,
+                                        const std::function<void(int percent)> &progress = {});
 
 // Whether the reader scans with SSE2 or with its portable loop, as built.
 bool dataFileReaderUsesSse2();

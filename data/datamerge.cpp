@@ -4,14 +4,12 @@
 #include <QSet>
 
 #include <algorithm>
-#include <climits>
 #include <numeric>
 
 namespace {
 
 struct Candidate {
     QString path;
-    quint32 count;
     uint32_t firstTime;
 };
 
@@ -25,24 +23,6 @@ QString identity(const QFileInfo &info)
 bool earlier(const SampleRecord &a, const SampleRecord &b)
 {
     return a.time < b.time;
-}
-
-// Reads one source into its place in the merged records: a DataFile that
-// borrows the place instead of allocating its own, so that readRecords can
-// fill it.
-int readInto(const QString &path, SampleRecord *place, quint32 count, DataFile &merged,
-             const std::function<void(int percent)> &progress)
-{
-    DataFile part(path, 0);
-    part.records = place;
-    part.count = count;
-    const int read = readRecords(&part, progress);
-    part.records = nullptr;
-    if (read > 0) {
-        merged.unreadableTimes += part.unreadableTimes;
-        merged.incompleteRecords += part.incompleteRecords;
-    }
-    return read;
 }
 
 } // namespace
@@ -62,25 +42,24 @@ MergePlan planMerge(const QStringList &paths)
             continue;
         }
         // Not only folders: opening a FIFO would wait for a writer.
-        const int count = info.isFile() ? countRecords(path) : 0;
-        if (count <= 0) {
-            plan.refused.append({path, count < 0 ? LoadFailure::Unreadable : LoadFailure::NotDataFile});
+        if (!info.isFile()) {
+            plan.refused.append({path, LoadFailure::NotDataFile});
             continue;
         }
         // The first record only: the reader stops where a second would begin.
         DataFile first(path, 1);
-        if (readRecords(&first) < 0) {
-            plan.refused.append({path, LoadFailure::Unreadable});
+        const int read = readRecords(&first);
+        if (read <= 0) {
+            plan.refused.append({path, QFile(path).open(QIODevice::ReadOnly) ? LoadFailure::NotDataFile
+                                                                             : LoadFailure::Unreadable});
             continue;
         }
-        candidates.push_back({path, quint32(count), first.records[0].time});
+        candidates.push_back({path, first.records[0].time});
     }
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const Candidate &a, const Candidate &b) { return a.firstTime < b.firstTime; });
-    for (const Candidate &c : candidates) {
+    for (const Candidate &c : candidates)
         plan.sources.append(c.path);
-        plan.counts.push_back(c.count);
-    }
     return plan;
 }
 
@@ -96,38 +75,16 @@ QString mergedName(const QStringList &sources)
 std::unique_ptr<DataFile> loadMerged(const MergePlan &plan, const QString &name, QList<OpenFailure> *refused,
                                      const std::function<void(int percent)> &progress)
 {
-    const quint64 total = std::accumulate(plan.counts.begin(), plan.counts.end(), quint64(0));
-    // The views index records with int.
-    if (total == 0 || total > quint64(INT_MAX))
+    std::vector<quint32> counts;
+    std::unique_ptr<DataFile> merged = loadDataFiles(plan.sources, &counts, refused, progress);
+    if (!merged)
         return nullptr;
-    auto merged = std::make_unique<DataFile>(name, quint32(total));
-    if (!merged->records)
-        return nullptr;
-    std::vector<quint32> runs;
-    quint64 before = 0;
-    quint32 filled = 0;
-    for (int i = 0; i < plan.sources.size(); ++i) {
-        const quint32 count = plan.counts[size_t(i)];
-        auto partProgress = [&](int percent) {
-            if (progress)
-                progress(int((before * 100 + quint64(percent) * count) / total));
-        };
-        // A file that shrank since it was counted leaves its unused place
-        // at the end, where no record is counted.
-        const int read = readInto(plan.sources.at(i), merged->records + filled, count, *merged, partProgress);
-        before += count;
-        if (read < 0) {
-            refused->append({plan.sources.at(i), LoadFailure::Unreadable});
-            continue;
-        }
-        runs.push_back(quint32(read));
-        filled += quint32(read);
-        merged->sources.append(plan.sources.at(i));
+    merged->fileName = name;
+    for (size_t i = 0; i < counts.size(); ++i) {
+        if (counts[i] > 0)
+            merged->sources.append(plan.sources.at(int(i)));
     }
-    if (filled == 0)
-        return nullptr;
-    merged->count = filled;
-    mergeRuns(merged->records, runs);
+    mergeRuns(merged->records, counts);
     return merged;
 }
 

@@ -18,12 +18,10 @@
 // record; among equal first times, in the order given), and those left out.
 struct MergePlan {
     QStringList sources;
-    std::vector<quint32> counts;
     QList<OpenFailure> refused;
 };
 
-// Counts the records of each file and reads its first one. A file named
-// twice (by the same path or another way to it) is taken once.
+// Reads the first record of each file. A file named twice (by the same path or another way to it) is taken once.
 MergePlan planMerge(const QStringList &paths);
 
 // The name of the document of several sources: the first one's path, the
@@ -31,10 +29,10 @@ MergePlan planMerge(const QStringList &paths);
 QString mergedName(const QStringList &sources);
 
 // Reads the plan's sources into one DataFile named name, its sources set,
-// sized by the plan's counts: the records are never held twice. A source
-// that can no longer be read is added to refused and left out. Null when no
-// record was read or the records do not fit in memory. progress gets the
-// share of all records read so far.
+// in one pass over each file and into one array: the records are never held
+// twice. A source that can no longer be read is added to refused and left
+// out. Null when no record was read or the records do not fit in memory.
+// progress gets the share of all the files read so far.
 std::unique_ptr<DataFile> loadMerged(const MergePlan &plan, const QString &name, QList<OpenFailure> *refused,
                                      const std::function<void(int percent)> &progress = {});
 
