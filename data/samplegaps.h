@@ -37,6 +37,16 @@ void appendGaps(size_t from, size_t to, TimeAt timeAt, double typicalStep, std::
     }
 }
 
+// Where the line of a series breaks off or turns back, as sample indexes in
+// ascending order.
+struct SeriesBreaks {
+    // i: the step from sample i - 1 to sample i is a gap; no line crosses it.
+    std::vector<size_t> gaps;
+    // i: sample i is older than sample i - 1 (a clock set back, the repeated
+    // hour of the autumn clock change, an unreadable time before it).
+    std::vector<size_t> stepsBack;
+};
+
 // The gaps of a whole series, against its median step.
 std::vector<size_t> findGaps(const uint32_t *times, size_t count);
 

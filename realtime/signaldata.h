@@ -1,7 +1,7 @@
 #pragma once
 
+#include "data/samplegaps.h"
 #include "data/samplerecord.h"
-#include "views/trendseries.h"
 
 #include <QPointF>
 #include <QRectF>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/samplegaps.h"
+
 #include <qwt_scale_map.h>
 #include <qwt_series_data.h>
 
@@ -8,16 +10,6 @@
 #include <cmath>
 #include <cstddef>
 #include <vector>
-
-// Where the line of a series breaks off or turns back, as sample indexes in
-// ascending order.
-struct SeriesBreaks {
-    // i: the step from sample i - 1 to sample i is a gap; no line crosses it.
-    std::vector<size_t> gaps;
-    // i: sample i is older than sample i - 1 (a clock set back, the repeated
-    // hour of the autumn clock change, an unreadable time before it).
-    std::vector<size_t> stepsBack;
-};
 
 // The samples that draw a run of a series: their indexes, ascending and
 // without repeats, and the samples themselves.
