@@ -135,6 +135,10 @@ struct MqttForwarder::Shared {
 
     std::mutex reportMutex;
     std::function<void(const ForwardStatus &)> report;
+    // The reports go over by this lock, not as a queued signal's copies:
+    // those are made and handed over inside Qt, where ThreadSanitizer sees
+    // no synchronisation. Under reportMutex.
+    std::deque<ForwardStatus> reports;
 
     // Under mutex.
     void push(MqttMessage message)
@@ -430,7 +434,11 @@ MqttForwarder::MqttForwarder(const ForwardConfig &config)
     static std::once_flag libraryReady;
     std::call_once(libraryReady, [] { mosquitto_lib_init(); });
     qRegisterMetaType<ForwardStatus>();
-    shared->report = [this](const ForwardStatus &status) { emit statusChanged(status); };
+    connect(this, &MqttForwarder::statusesWaiting, this, &MqttForwarder::passOnStatuses, Qt::QueuedConnection);
+    shared->report = [this](const ForwardStatus &status) {
+        shared->reports.push_back(status);
+        emit statusesWaiting(QPrivateSignal());
+    };
     clock.start();
     publisher = std::thread([shared = shared] {
         {
@@ -462,6 +470,17 @@ MqttForwarder::~MqttForwarder()
         lock.unlock();
         publisher.detach();
     }
+}
+
+void MqttForwarder::passOnStatuses()
+{
+    std::deque<ForwardStatus> waiting;
+    {
+        std::lock_guard<std::mutex> lock(shared->reportMutex);
+        waiting.swap(shared->reports);
+    }
+    for (const ForwardStatus &status : waiting)
+        emit statusChanged(status);
 }
 
 void MqttForwarder::enqueue(MqttMessage message)

@@ -63,14 +63,18 @@ public:
     void runEnded() override;
 
 signals:
-    // From the publishing thread: connect queued.
+    // In the forwarder's own thread, in the order the publishing thread
+    // reported them.
     void statusChanged(const ForwardStatus &status);
+    // From the publishing thread: reports are waiting.
+    void statusesWaiting(QPrivateSignal);
 
 private:
     struct Shared;
     class Publisher;
 
     void enqueue(MqttMessage message);
+    void passOnStatuses();
 
     std::shared_ptr<Shared> shared;
     std::thread publisher;
