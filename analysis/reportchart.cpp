@@ -68,16 +68,18 @@ struct LimitLine {
 
 QVector<LimitLine> limitLines(const ReportOptions &options)
 {
+    // The lines the verdict judges by, so that the two cannot disagree.
     const double u = options.nominalVoltage;
+    const QualityLimits limits = qualityLimits(options, 1);
     QVector<LimitLine> lines{{u, QStringLiteral("%1 V").arg(u), true}};
-    if (options.standard == PowerStandard::En50160) {
-        lines.append({1.10 * u, QStringLiteral("+10 %"), false});
-        lines.append({0.90 * u, QStringLiteral("-10 %"), false});
-        lines.append({0.85 * u, QStringLiteral("-15 %"), false});
-    } else {
-        lines.append({1.07 * u, QStringLiteral("+7 %"), false});
-        lines.append({0.93 * u, QStringLiteral("-7 %"), false});
-    }
+    const auto add = [&](double volts) {
+        const int percent = qRound(100 * (volts / u - 1));
+        lines.append({volts, QStringLiteral("%1%2 %").arg(percent > 0 ? QStringLiteral("+") : QString()).arg(percent), false});
+    };
+    add(limits.high);
+    add(limits.low);
+    if (limits.allLow < limits.low && std::isfinite(limits.allLow))
+        add(limits.allLow);
     return lines;
 }
 

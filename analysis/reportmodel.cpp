@@ -44,9 +44,9 @@ QString duration(uint32_t seconds)
     return QStringLiteral("%1 秒").arg(s);
 }
 
-QString timeText(qint64 t)
+QString timeText(qint64 t, const QString &pattern = QStringLiteral("yyyy-MM-dd hh:mm:ss"))
 {
-    return localTimeText(uint32_t(qBound<qint64>(0, t, 0xFFFFFFFFLL)));
+    return localTimeText(uint32_t(qBound<qint64>(0, t, 0xFFFFFFFFLL)), pattern);
 }
 
 QString standardName(PowerStandard s)
@@ -78,8 +78,8 @@ QString demandText(const DemandPeak &peak, bool withDate)
 {
     if (!peak.found)
         return kNoData;
-    const QString start = timeText(peak.start);
-    return QStringLiteral("%1 kW（%2 起）").arg(fixed(peak.watts / 1000, 3), withDate ? start : start.mid(11, 5));
+    const QString start = withDate ? timeText(peak.start) : timeText(peak.start, QStringLiteral("hh:mm"));
+    return QStringLiteral("%1 kW（%2 起）").arg(fixed(peak.watts / 1000, 3), start);
 }
 
 QString columnName(int column)

@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QStatusBar>
-#include <QTimer>
 
 namespace {
 const QString kRealTimeTitle = QStringLiteral("实时通讯 - 趋势图");
@@ -41,12 +40,10 @@ Acquisition::Acquisition(Documents &windows, QStatusBar *statusBar, QObject *par
     : QObject(parent)
     , windows(windows)
     , indicator(new QLabel(statusBar))
-    , indicatorTimer(new QTimer(this))
 {
     statusBar->addPermanentWidget(indicator);
     indicator->hide();
-    indicatorTimer->setInterval(1000);
-    connect(indicatorTimer, &QTimer::timeout, this, &Acquisition::updateIndicator);
+    connect(this, &Acquisition::liveSeriesGrew, this, &Acquisition::updateIndicator);
     connect(this, &Acquisition::dailyFileFailed, this, &Acquisition::countSaveFault, Qt::QueuedConnection);
 }
 
@@ -216,10 +213,6 @@ void Acquisition::updateIndicator()
     if (unseen)
         indicator->setText(QStringLiteral("正在采集…（%1 条）").arg(RealPlot::liveSamples()));
     indicator->setVisible(unseen);
-    if (unseen && !indicatorTimer->isActive())
-        indicatorTimer->start();
-    else if (!unseen)
-        indicatorTimer->stop();
 }
 
 void Acquisition::reportError(SamplingThread::ComErrType kind)

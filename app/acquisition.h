@@ -14,7 +14,6 @@
 class QDateTime;
 class QLabel;
 class QStatusBar;
-class QTimer;
 class QWidget;
 
 class Documents;
@@ -127,5 +126,4 @@ private:
     QString forwardLogLine;
     // "正在采集…（N 条）" while the thread polls and no window shows it.
     QLabel *indicator;
-    QTimer *indicatorTimer;
 };

@@ -39,13 +39,7 @@ bool openAsOneDocument(QWidget *parent, Documents &documents, RecentFilesMenu &r
 {
     QList<OpenFailure> refused;
     bool opened = false;
-    // One file is not planned as a merge: that would count its records twice.
-    if (sources.size() == 1) {
-        const LoadFailure failure = openOneDocument(parent, documents, recent, sources.first());
-        opened = failure == LoadFailure::None;
-        if (!opened)
-            refused.append({sources.first(), failure});
-    } else if (sources.size() > 1) {
+    if (!sources.isEmpty()) {
         QString problems;
         if (DataFile *file = documents.openMerged(sources, &refused, &problems)) {
             recent.prepend(file->fileName, file->sources);

@@ -99,9 +99,13 @@ DataFile *Documents::openMerged(const QStringList &paths, QList<OpenFailure> *re
 {
     const MergePlan plan = planMerge(paths);
     *refused = plan.refused;
-    if (plan.sources.size() == 1)
-        return open(plan.sources.first(), problems) == LoadFailure::None ? findDocument(documents, plan.sources.first())
-                                                                         : nullptr;
+    if (plan.sources.size() == 1) {
+        const LoadFailure failure = open(plan.sources.first(), problems);
+        if (failure == LoadFailure::None)
+            return findDocument(documents, plan.sources.first());
+        refused->append({plan.sources.first(), failure});
+        return nullptr;
+    }
     return present(plan.sources.isEmpty() ? nullptr : loadMergedDocument(plan, refused, problems));
 }
 

@@ -25,12 +25,6 @@
 
 namespace {
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // Starts the peak (VmHWM) afresh from the current resident size.
 bool resetPeak()
 {
@@ -142,8 +136,8 @@ int exportBenchmark(const QStringList &args)
         }
         growth = qMax(growth, peak - before);
     }
-    const double alone = median(direct);
-    const double ours = median(exported);
+    const double alone = medianOf(direct);
+    const double ours = medianOf(exported);
 
     const QString csvTarget = dir.filePath(QStringLiteral("export.csv"));
     std::vector<double> csv;
@@ -169,9 +163,9 @@ int exportBenchmark(const QStringList &args)
            int(sheetSampleCounts(samples).size()), QFile(target).size() / 1e6, updates);
     printf("libxlsxwriter alone: %.0f ms (median of 3)\n", alone);
     printf("export:              %.0f ms (median of 3, %.0f%% of libxlsxwriter alone)\n", ours, 100.0 * ours / alone);
-    printf("CSV export:          %.0f ms (median of 3), %.1f MB, %.1f MB resident growth\n", median(csv),
+    printf("CSV export:          %.0f ms (median of 3), %.1f MB, %.1f MB resident growth\n", medianOf(csv),
            QFile(csvTarget).size() / 1e6, csvGrowth);
-    printf("export_ms=%.0f rss_growth_mb=%.1f csv_ms=%.0f csv_rss_growth_mb=%.1f\n", ours, growth, median(csv),
+    printf("export_ms=%.0f rss_growth_mb=%.1f csv_ms=%.0f csv_rss_growth_mb=%.1f\n", ours, growth, medianOf(csv),
            csvGrowth);
     return 0;
 }

@@ -19,12 +19,6 @@
 
 namespace {
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // Seconds for one load, or a negative number on failure.
 double timeLoad(const QString &path, int expected)
 {
@@ -66,10 +60,7 @@ double timeWc(const QString &path)
 
 int loadBenchmark(const QStringList &args)
 {
-    int records = 1000000;
-    const int at = args.indexOf(QStringLiteral("--records"));
-    if (at >= 0 && at + 1 < args.size())
-        records = qMax(1, args.at(at + 1).toInt());
+    const int records = recordsArgument(args, 1000000);
 
     QTemporaryDir dir;
     if (!dir.isValid()) {
@@ -101,10 +92,10 @@ int loadBenchmark(const QStringList &args)
             return 1;
         }
     }
-    const double l = median(load);
-    const double w = median(wc);
+    const double l = medianOf(load);
+    const double w = medianOf(wc);
     printf("load:       %.3f s (median of 3)\n", l);
-    printf("count+read: %.3f s (median of 3)\n", median(twoPass));
+    printf("count+read: %.3f s (median of 3)\n", medianOf(twoPass));
     printf("wc -l:      %.3f s (median of 3)\n", w);
     printf("load_vs_wc_ratio=%.2f\n", l / w);
     return 0;

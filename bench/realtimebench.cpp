@@ -4,6 +4,7 @@
 // the sampling thread's appends take while the window draws, and what the
 // journal adds to each poll.
 
+#include "bench/benchfile.h"
 #include "data/appconfig.h"
 #include "data/paramtable.h"
 #include "realtime/livejournal.h"
@@ -56,12 +57,6 @@ long peakResidentBytes()
             return line.mid(6).trimmed().split(' ').value(0).toLong() * 1024;
     }
     return 0;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 SampleRecord pollAt(int i)
@@ -189,8 +184,8 @@ int realtimeBenchmark(const QStringList &args)
             ticks.push_back(timer.nsecsElapsed() / 1e6);
         }
         printf("refresh tick with redraw at 1600x900%s: median %.1f ms, slowest %.1f ms\n",
-               back ? ", the clock set back once" : "", median(ticks), *std::max_element(ticks.begin(), ticks.end()));
-        return median(ticks);
+               back ? ", the clock set back once" : "", medianOf(ticks), *std::max_element(ticks.begin(), ticks.end()));
+        return medianOf(ticks);
     };
     const double tickMs = tickTimes(0);
     // The same series once more, its clock stepped back 2 s near the start.
@@ -217,10 +212,10 @@ int realtimeBenchmark(const QStringList &args)
         return 1;
     }
     printf("journal appends: %zu polls, median %.1f us, slowest %.1f us\n", journalMicros.size(),
-           median(journalMicros), *std::max_element(journalMicros.begin(), journalMicros.end()));
+           medianOf(journalMicros), *std::max_element(journalMicros.begin(), journalMicros.end()));
     printf("journal_us=%.1f journal_max_us=%.1f realtime_tick_ms=%.1f realtime_tick_back_ms=%.1f "
            "store_bytes_per_poll=%.1f\n",
-           median(journalMicros), *std::max_element(journalMicros.begin(), journalMicros.end()), tickMs, tickBackMs,
+           medianOf(journalMicros), *std::max_element(journalMicros.begin(), journalMicros.end()), tickMs, tickBackMs,
            bytesPerPoll);
     return 0;
 }

@@ -34,12 +34,6 @@
 
 namespace {
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 double msOf(const std::function<void()> &work)
 {
     QElapsedTimer timer;
@@ -53,7 +47,7 @@ double medianMs(int runs, const std::function<void()> &work)
     std::vector<double> times;
     for (int i = 0; i < runs; ++i)
         times.push_back(msOf(work));
-    return median(times);
+    return medianOf(times);
 }
 
 // A replot as the canvas shows it: the scales, then every curve drawn now.
@@ -67,10 +61,7 @@ void replotNow(Plot &plot)
 
 int reviewBenchmark(const QStringList &args)
 {
-    int records = 1000000;
-    const int at = args.indexOf(QStringLiteral("--records"));
-    if (at >= 0 && at + 1 < args.size())
-        records = qMax(2, args.at(at + 1).toInt());
+    const int records = qMax(2, recordsArgument(args, 1000000));
     const int mergedAt = args.indexOf(QStringLiteral("--merged"));
     const int parts = mergedAt >= 0 && mergedAt + 1 < args.size() ? qBound(0, args.at(mergedAt + 1).toInt(), records) : 0;
 
@@ -140,7 +131,7 @@ int reviewBenchmark(const QStringList &args)
             }
             (merged ? mergedRssMb : rssMb) = qMax(merged ? mergedRssMb : rssMb, peakResidentMb());
         }
-        (merged ? mergedMs : openMs) = median(opens);
+        (merged ? mergedMs : openMs) = medianOf(opens);
     }
     std::vector<double> loads;
     std::unique_ptr<DataFile> file;
@@ -148,7 +139,7 @@ int reviewBenchmark(const QStringList &args)
         file.reset();
         loads.push_back(msOf([&] { file = loadDataFile(path); }));
     }
-    const double loadMs = median(loads);
+    const double loadMs = medianOf(loads);
     std::unique_ptr<Plot> made;
     printf("plot construction: %.0f ms\n", medianMs(3, [&] { made = std::make_unique<Plot>(file->records, int(file->count), AppConfig.disp); }));
     made.reset();

@@ -23,7 +23,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"load", "count + read a 1,000,000-record data file against wc -l [--records N]", loadBenchmark},
+    {"load", "load a 1,000,000-record data file against wc -l [--records N]", loadBenchmark},
     {"realtime", "refresh of the real-time window over a week of 1 s samples [--samples N]", realtimeBenchmark},
     {"review", "open, plot, table, find and copy of a 1,000,000-record file [--records N] [--merged N]",
      reviewBenchmark},

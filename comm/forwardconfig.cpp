@@ -1,5 +1,7 @@
 #include "comm/forwardconfig.h"
 
+#include "comm/modbusframe.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -47,31 +49,9 @@ ForwardConfig defaultForwardConfig()
 
 bool parseBrokerAddress(const QString &text, QString *host, int *port)
 {
-    const QString t = text.trimmed();
-    QString name = t;
-    QString portText;
-    if (t.startsWith(QLatin1Char('['))) {
-        const int close = t.indexOf(QLatin1Char(']'));
-        if (close < 0)
-            return false;
-        name = t.mid(1, close - 1);
-        const QString rest = t.mid(close + 1);
-        if (!rest.isEmpty() && !rest.startsWith(QLatin1Char(':')))
-            return false;
-        portText = rest.mid(1);
-        if (rest.isEmpty())
-            portText = QStringLiteral("1883");
-    } else if (t.count(QLatin1Char(':')) == 1) {
-        name = t.section(QLatin1Char(':'), 0, 0);
-        portText = t.section(QLatin1Char(':'), 1);
-    } else {
-        portText = QStringLiteral("1883");
-    }
-    bool ok = false;
-    const int number = portText.toInt(&ok);
-    if (name.isEmpty() || name.contains(QLatin1Char(' ')) || !ok || number < 1 || number > 65535)
+    quint16 number = 0;
+    if (!parseHostPort(text, host, &number, 1883) || host->contains(QLatin1Char(' ')))
         return false;
-    *host = name;
     *port = number;
     return true;
 }

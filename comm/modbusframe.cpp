@@ -220,7 +220,7 @@ QString hexReport(const uint8_t *bytes, int n)
     return text;
 }
 
-bool parseHostPort(const QString &text, QString *host, quint16 *port)
+bool parseHostPort(const QString &text, QString *host, quint16 *port, quint16 defaultPort)
 {
     QString h = text.trimmed();
     QString portText;
@@ -245,7 +245,7 @@ bool parseHostPort(const QString &text, QString *host, quint16 *port)
     }
     if (h.isEmpty())
         return false;
-    int p = kDefaultModbusTcpPort;
+    int p = defaultPort;
     if (hasPort) {
         bool ok = false;
         p = portText.toInt(&ok, 10);

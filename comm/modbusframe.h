@@ -68,8 +68,9 @@ QString hexReport(const uint8_t *bytes, int n);
 
 // The IP setting: "host" (port 502), "host:port", or "[v6-address]:port".
 // A bare IPv6 address (more than one colon) is taken as a host on port 502.
-// Returns false for an empty host or a port that is not 1..65535.
-bool parseHostPort(const QString &text, QString *host, quint16 *port);
+// Returns false for an empty host or a port that is not 1..65535. Other
+// services than Modbus give their own default port.
+bool parseHostPort(const QString &text, QString *host, quint16 *port, quint16 defaultPort = kDefaultModbusTcpPort);
 // The address the IP setting connects to, as "host:port" ("[v6-address]:port"
 // for an IPv6 address); a setting that does not parse, as it stands.
 QString hostPortText(const QString &text);

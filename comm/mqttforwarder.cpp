@@ -143,11 +143,17 @@ struct MqttForwarder::Shared {
     // Under mutex.
     void push(MqttMessage message)
     {
-        if (queue.size() >= size_t(kQueueLimit)) {
+        queue.push_back(std::move(message));
+        trim();
+    }
+
+    // Under mutex: the oldest go beyond the limit.
+    void trim()
+    {
+        while (queue.size() > size_t(kQueueLimit)) {
             queue.pop_front();
             ++dropped;
         }
-        queue.push_back(std::move(message));
     }
 };
 
@@ -334,10 +340,7 @@ void MqttForwarder::Publisher::fail(const QString &why)
         std::lock_guard<std::mutex> lock(s->mutex);
         for (auto it = inFlight.rbegin(); it != inFlight.rend(); ++it)
             s->queue.push_front(std::move(it->message));
-        while (s->queue.size() > size_t(kQueueLimit)) {
-            s->queue.pop_front();
-            ++s->dropped;
-        }
+        s->trim();
     }
     inFlight.clear();
     // One outage is one state, whatever each retry meets.

@@ -190,3 +190,8 @@ bool writeFileAtomically(const QString &fileName, const QByteArray &content)
     AtomicFile file(fileName);
     return file.open() && file.write(content) == content.size() && file.commit();
 }
+
+void syncToDisk(QFile &file)
+{
+    ::fsync(file.handle());
+}

@@ -4,6 +4,8 @@
 #include <QIODevice>
 #include <QString>
 
+class QFile;
+
 // The one way the program replaces a file: what is written goes to a new
 // file beside the target, which replaces the target only when every byte
 // of it reached the disk. Anything short of that (a short write, a failed
@@ -72,3 +74,7 @@ private:
 // The whole of content as the file fileName, through AtomicFile; false when
 // it could not be written, the earlier file then as it was.
 bool writeFileAtomically(const QString &fileName, const QByteArray &content);
+
+// Pushes what the system holds of a file that grows in place (the journal,
+// the daily files) to the disk.
+void syncToDisk(QFile &file);

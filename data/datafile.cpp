@@ -985,6 +985,25 @@ void parse(QFile &in, RecordParser &parser, const std::function<void(int percent
 
 } // namespace
 
+bool endsWithCompleteRecord(const QByteArray &text)
+{
+    if (text.isEmpty())
+        return true;
+    if (!text.endsWith('\n'))
+        return false;
+    QList<QByteArray> lines = text.split('\n');
+    lines.removeLast();
+    int valueLines = 0;
+    int entries = 0;
+    for (int i = lines.size() - 1; i >= 0; --i) {
+        if (isTimeLine(QString::fromLatin1(lines.at(i))))
+            return valueLines == WrittenLines::kLines && entries == kValueCount;
+        ++valueLines;
+        entries += lines.at(i).count('=');
+    }
+    return false;
+}
+
 int countRecords(const QString &path)
 {
     QFile file(path);
@@ -1021,18 +1040,13 @@ int readRecords(DataFile *file, const std::function<void(int percent)> &progress
     return read;
 }
 
-namespace {
-
-// Why path cannot be read, before a byte of it is: None when it can.
-LoadFailure refusal(const QString &path)
+LoadFailure refusalBeforeReading(const QString &path)
 {
     const QFileInfo info(path);
     // Opening a FIFO waits for a writer, and a device such as /dev/zero
     // never ends: either would hold the caller for good.
     return !info.exists() ? LoadFailure::Missing : !info.isFile() ? LoadFailure::NotDataFile : LoadFailure::None;
 }
-
-} // namespace
 
 std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<void(int percent)> &progress,
                                        LoadFailure *failure)
@@ -1050,10 +1064,12 @@ std::unique_ptr<DataFile> loadDataFile(const QString &path, const std::function<
 std::unique_ptr<DataFile> loadDataFiles(const QStringList &paths, std::vector<quint32> *counts,
                                         QList<OpenFailure> *refused, const std::function<void(int percent)> &progress)
 {
+    std::vector<LoadFailure> refusals;
     std::vector<qint64> sizes;
     qint64 total = 0;
     for (const QString &path : paths) {
-        sizes.push_back(refusal(path) == LoadFailure::None ? QFileInfo(path).size() : 0);
+        refusals.push_back(refusalBeforeReading(path));
+        sizes.push_back(refusals.back() == LoadFailure::None ? QFileInfo(path).size() : 0);
         total += sizes.back();
     }
     // Room for the records of files as written; other files grow it.
@@ -1069,7 +1085,7 @@ std::unique_ptr<DataFile> loadDataFiles(const QStringList &paths, std::vector<qu
                 progress(int((before * 100 + percent * sizes[size_t(i)]) / total));
         };
         QFile in(paths.at(i));
-        LoadFailure why = refusal(paths.at(i));
+        LoadFailure why = refusals[size_t(i)];
         if (why == LoadFailure::None && !in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             why = LoadFailure::Unreadable;
         int part = 0;

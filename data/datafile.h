@@ -52,6 +52,10 @@ bool timesAscending(const SampleRecord *records, int count);
 // caller opened WriteOnly | Text.
 void writeRecord(QIODevice &file, uint32_t time, const double values[kValueCount]);
 
+// Whether text, the end of a data file, ends with a whole record in the form
+// writeRecord gives it; an empty file ends with none missing.
+bool endsWithCompleteRecord(const QByteArray &text);
+
 // The number of time lines of the file, or -1 when it cannot be opened.
 int countRecords(const QString &path);
 
@@ -73,6 +77,10 @@ enum class LoadFailure {
     // No memory for its records.
     TooLarge,
 };
+
+// Why path cannot be opened as a data file, found before a byte of it is
+// read: Missing, NotDataFile for anything but a regular file, else None.
+LoadFailure refusalBeforeReading(const QString &path);
 
 // A file an open left out, and why.
 struct OpenFailure {

@@ -4,7 +4,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <numeric>
 
 namespace {
 
@@ -37,13 +36,8 @@ MergePlan planMerge(const QStringList &paths)
         if (seen.contains(identity(info)))
             continue;
         seen.insert(identity(info));
-        if (!info.exists()) {
-            plan.refused.append({path, LoadFailure::Missing});
-            continue;
-        }
-        // Not only folders: opening a FIFO would wait for a writer.
-        if (!info.isFile()) {
-            plan.refused.append({path, LoadFailure::NotDataFile});
+        if (const LoadFailure failure = refusalBeforeReading(path); failure != LoadFailure::None) {
+            plan.refused.append({path, failure});
             continue;
         }
         // The first record only: the reader stops where a second would begin.
@@ -91,18 +85,13 @@ std::unique_ptr<DataFile> loadMerged(const MergePlan &plan, const QString &name,
 void mergeRuns(SampleRecord *records, const std::vector<quint32> &runLengths)
 {
     SampleRecord *begin = records;
-    SampleRecord *end = records + std::accumulate(runLengths.begin(), runLengths.end(), quint64(0));
-    bool ascending = true;
+    // A file whose clock went back somewhere is sorted on its own first,
+    // so that a week with one autumn day sorts that day, not the week.
     SampleRecord *run = begin;
     for (const quint32 length : runLengths) {
-        ascending = ascending && timesAscending(run, int(length));
+        if (!timesAscending(run, int(length)))
+            std::stable_sort(run, run + length, earlier);
         run += length;
-    }
-    // A file whose clock went back somewhere is no sorted run: only a
-    // sort puts all its records in time order.
-    if (!ascending) {
-        std::stable_sort(begin, end, earlier);
-        return;
     }
     SampleRecord *middle = begin;
     for (const quint32 length : runLengths) {

@@ -1,5 +1,6 @@
 #include "realtime/dailyfiles.h"
 
+#include "data/atomicfile.h"
 #include "data/datafile.h"
 
 #include <QBuffer>
@@ -12,11 +13,8 @@
 #include <QLockFile>
 #include <QSysInfo>
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
+#ifndef Q_OS_WIN
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -32,11 +30,6 @@ constexpr qint64 kTailBytes = 8192;
 QDate localDay(uint32_t time)
 {
     return QDateTime::fromTime_t(time).date();
-}
-
-bool isTimeLine(const QByteArray &line)
-{
-    return line.count('/') == 2 && line.count(':') == 2;
 }
 
 // A lock of this very program: its file went away under it (a stick pulled
@@ -83,15 +76,6 @@ struct DailyFiles::OpenFile {
 #endif
     }
 
-    void syncToDisk()
-    {
-#ifdef Q_OS_WIN
-        _commit(file.handle());
-#else
-        ::fsync(file.handle());
-#endif
-    }
-
     QFile file;
     QLockFile lock;
     QDate day;
@@ -117,25 +101,6 @@ QString DailyFiles::fileNameFor(const QDate &day, int part)
     return part <= 1 ? base + QStringLiteral(".txt") : base + QStringLiteral("_%1.txt").arg(part);
 }
 
-bool DailyFiles::endsWithCompleteRecord(const QByteArray &text)
-{
-    if (text.isEmpty())
-        return true;
-    if (!text.endsWith('\n'))
-        return false;
-    QList<QByteArray> lines = text.split('\n');
-    lines.removeLast();
-    int valueLines = 0;
-    int entries = 0;
-    for (int i = lines.size() - 1; i >= 0; --i) {
-        if (isTimeLine(lines.at(i)))
-            return valueLines == 7 && entries == kValueCount;
-        ++valueLines;
-        entries += lines.at(i).count('=');
-    }
-    return false;
-}
-
 QString DailyFiles::faultLogText(const Fault &fault)
 {
     return QDateTime::fromTime_t(fault.time).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss "))
@@ -159,7 +124,7 @@ void DailyFiles::runEnded()
     closeFile();
 }
 
-bool DailyFiles::writePending(size_t limit, uint32_t attemptTime)
+void DailyFiles::writePending(size_t limit, uint32_t attemptTime)
 {
     size_t done = 0;
     while (!backlog.empty() && done < limit) {
@@ -169,14 +134,14 @@ bool DailyFiles::writePending(size_t limit, uint32_t attemptTime)
             QString reason;
             if (!openFor(day, &reason)) {
                 fail(attemptTime, QDir(folder).filePath(fileNameFor(day)), reason);
-                return false;
+                return;
             }
         }
         if (!file->stillThere()) {
             const QString path = file->file.fileName();
             closeFile();
             fail(attemptTime, path, QStringLiteral("文件已被删除或移走"));
-            return false;
+            return;
         }
         // The polls of this day, formatted as the data file's writer
         // formats them, go out in one write.
@@ -201,7 +166,7 @@ bool DailyFiles::writePending(size_t limit, uint32_t attemptTime)
             if (!file->file.resize(file->written))
                 closeFile();
             fail(attemptTime, path, reason);
-            return false;
+            return;
         }
         file->written += bytes.size();
         backlog.erase(backlog.begin(), backlog.begin() + std::ptrdiff_t(count));
@@ -209,7 +174,6 @@ bool DailyFiles::writePending(size_t limit, uint32_t attemptTime)
         done += count;
         unsynced = true;
     }
-    return true;
 }
 
 bool DailyFiles::openFor(const QDate &day, QString *reason)
@@ -265,7 +229,7 @@ bool DailyFiles::openFor(const QDate &day, QString *reason)
 void DailyFiles::sync()
 {
     if (file && unsynced)
-        file->syncToDisk();
+        syncToDisk(file->file);
     unsynced = false;
     sinceSync.start();
 }

@@ -52,9 +52,6 @@ public:
 
     // "ZEP_yyyyMMdd.txt", then "ZEP_yyyyMMdd_2.txt" for part 2 and so on.
     static QString fileNameFor(const QDate &day, int part = 1);
-    // Whether text, the end of a data file, ends with a whole record in the
-    // form writeRecord gives it; an empty file ends with none missing.
-    static bool endsWithCompleteRecord(const QByteArray &text);
     // The event log's line for a fault.
     static QString faultLogText(const Fault &fault);
 
@@ -65,8 +62,8 @@ private:
     };
     struct OpenFile;
 
-    // At most limit pending polls; false when a write failed (reported).
-    bool writePending(size_t limit, uint32_t attemptTime);
+    // At most limit pending polls; a failed write is reported.
+    void writePending(size_t limit, uint32_t attemptTime);
     bool openFor(const QDate &day, QString *reason);
     void closeFile();
     void sync();

@@ -10,12 +10,6 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 struct LiveJournal::OpenFile {
     explicit OpenFile(const QString &path)
         : file(path)
@@ -25,19 +19,6 @@ struct LiveJournal::OpenFile {
     QFile file;
     QLockFile lock;
 };
-
-namespace {
-
-void syncToDisk(QFile &file)
-{
-#ifdef Q_OS_WIN
-    _commit(file.handle());
-#else
-    ::fsync(file.handle());
-#endif
-}
-
-} // namespace
 
 LiveJournal::LiveJournal(const QString &folder, int syncIntervalMs)
     : folder(folder)

@@ -96,13 +96,12 @@ QwtText CurveTracker::trackerTextF(const QPointF &pos) const
     text.setBorderPen(QPen(QBrush(grey), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
     text.setBackgroundBrush(QBrush(grey));
 
-    bool inGap = false;
     const QwtPlotItemList curves = plot()->itemList(QwtPlotItem::Rtti_PlotCurve);
+    // The curves of a window share their times, and so their gaps.
+    const bool inGap = !curves.isEmpty() && seriesGapAt(*static_cast<QwtPlotCurve *>(curves.first())->data(), pos.x());
     for (int k = 0; k < curves.size(); ++k) {
         auto *curve = static_cast<QwtPlotCurve *>(curves.at(k));
-        const bool gap = seriesGapAt(*curve->data(), pos.x());
-        inGap = inGap || gap;
-        const QString value = gap ? QStringLiteral("—") : valueTextAt(curve, pos);
+        const QString value = inGap ? QStringLiteral("—") : valueTextAt(curve, pos);
         if (value.isEmpty() || k >= 31)
             continue;
         curve->setTitle(parameterValueTitle(k + 1, value));
