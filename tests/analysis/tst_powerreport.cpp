@@ -263,6 +263,11 @@ private slots:
         QTEST(e.extreme, "extreme");
         QTEST(int(e.ending), "ending");
         QCOMPARE(p.eventCounts[e.kind], 1);
+        // A second event is the interruption inside the dip, over the same samples.
+        for (const VoltageEvent &inside : p.events.mid(1)) {
+            QCOMPARE(int(inside.kind), int(VoltageEvent::Interruption));
+            QCOMPARE(std::make_pair(inside.start, inside.duration), std::make_pair(e.start, e.duration));
+        }
     }
 
     void options_data()

@@ -34,31 +34,39 @@ private slots:
     void labels_data()
     {
         QTest::addColumn<int>("format");
+        QTest::addColumn<double>("span");
         QTest::addColumn<QString>("label");
         // 2018-05-06 06:03:21 UTC is 14:03:21 in Shanghai.
-        QTest::newRow("0") << 0 << "14:03";
-        QTest::newRow("1") << 1 << "14:03:21";
-        QTest::newRow("2") << 2 << "2018-05-06";
-        QTest::newRow("3") << 3 << "14:03\n2018-05-06";
-        QTest::newRow("4") << 4 << "14:03:21\n2018-05-06";
-        QTest::newRow("5") << 5 << "06/05/2018";
-        QTest::newRow("6") << 6 << "14:03\n06/05/2018";
-        QTest::newRow("7") << 7 << "14:03:21\n06/05/2018";
-        QTest::newRow("99") << 99 << "14:03:21\n06/05/2018";
-        QTest::newRow("-1") << -1 << "14:03:21\n06/05/2018";
+        QTest::newRow("0") << 0 << 0.0 << "14:03";
+        QTest::newRow("1") << 1 << 0.0 << "14:03:21";
+        QTest::newRow("2") << 2 << 0.0 << "2018-05-06";
+        QTest::newRow("3") << 3 << 0.0 << "14:03\n2018-05-06";
+        QTest::newRow("4") << 4 << 0.0 << "14:03:21\n2018-05-06";
+        QTest::newRow("5") << 5 << 0.0 << "06/05/2018";
+        QTest::newRow("6") << 6 << 0.0 << "14:03\n06/05/2018";
+        QTest::newRow("7") << 7 << 0.0 << "14:03:21\n06/05/2018";
+        QTest::newRow("99") << 99 << 0.0 << "14:03:21\n06/05/2018";
+        QTest::newRow("-1") << -1 << 0.0 << "14:03:21\n06/05/2018";
+        // Times of day repeat once the axis spans a day.
+        QTest::newRow("0 over a day") << 0 << 86400.0 << "14:03\n2018-05-06";
+        QTest::newRow("1 over a week") << 1 << 604800.0 << "14:03:21\n2018-05-06";
+        QTest::newRow("5 over a week") << 5 << 604800.0 << "06/05/2018";
+        QTest::newRow("0 under a day") << 0 << 86399.0 << "14:03";
     }
 
     void labels()
     {
         QFETCH(int, format);
+        QFETCH(double, span);
         QFETCH(QString, label);
         TimeScaleDraw draw;
         draw.setTimeFormat(format);
         const double value = 1525586601.0;
+        draw.setScaleDiv(QwtScaleDiv(value - span, value));
         QCOMPARE(draw.label(value).text(), label);
         // Fractions of a second are cut, not rounded.
         QCOMPARE(draw.label(value + 0.999).text(), label);
-        QCOMPARE(timeLabelText(value, format), label);
+        QCOMPARE(timeLabelText(value, format, span), label);
     }
 
     void oddAxisValues_data()
