@@ -164,7 +164,7 @@ void SamplingThread::run()
             linkOpen = result == ComOk;
         }
         if (linkOpen)
-            result = link->readValues(pollBuffer);
+            result = link->readValues(settings.addr, pollBuffer);
         if (result == ComOk) {
             SampleRecord poll;
             static_assert(sizeof poll == sizeof pollBuffer, "the poll buffer has the record's layout");

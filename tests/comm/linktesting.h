@@ -35,9 +35,9 @@ struct PollResult {
     }
 };
 
-// Polls once through a link, collecting its reports.
+// Polls the meter at address once through a link, collecting its reports.
 template <typename Link>
-PollResult pollOnce(Link &link, PollResult start = PollResult())
+PollResult pollOnce(Link &link, int address = 1, PollResult start = PollResult())
 {
     PollResult r = start;
     if (r.code == -1)
@@ -45,7 +45,7 @@ PollResult pollOnce(Link &link, PollResult start = PollResult())
     r.reports.clear();
     const QMetaObject::Connection c =
         QObject::connect(&link, &Link::ComMessage, [&r](const QString &m) { r.reports << m; });
-    r.code = link.readValues(r.values);
+    r.code = link.readValues(address, r.values);
     QObject::disconnect(c);
     return r;
 }

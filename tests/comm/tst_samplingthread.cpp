@@ -96,7 +96,7 @@ struct ScriptedLink : MeterLink {
     ScriptedLink(const ComConfig &c, QList<int> ms, QList<int> failing) : MeterLink(c), ms(ms), failing(failing) {}
     int open() override { return ComOk; }
     void close() override {}
-    int readValues(float *) override
+    int readValues(int, float *) override
     {
         QThread::msleep(static_cast<unsigned long>(ms.value(polls, 10)));
         return failing.contains(++polls) ? int(ComTimeout) : int(ComOk);
