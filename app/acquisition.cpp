@@ -5,7 +5,6 @@
 #include "realtime/livejournal.h"
 #include "realtime/polllistener.h"
 #include "realtime/realplot.h"
-#include "realtime/signaldata.h"
 #include "views/savedialog.h"
 
 #include <QApplication>
@@ -49,7 +48,7 @@ Acquisition::Acquisition(Documents &windows, QStatusBar *statusBar, QObject *par
 
 bool Acquisition::hasSamplesWithoutWindow() const
 {
-    return !realPlot && RealPlot::liveSamples() > 0;
+    return !realPlot && session->series().sizeWithPending() > 0;
 }
 
 void Acquisition::openRealTimeWindow()
@@ -58,7 +57,7 @@ void Acquisition::openRealTimeWindow()
         windows.activateSubWindow(kRealTimeTitle);
         return;
     }
-    realPlot = new RealPlot(AppConfig.disp);
+    realPlot = new RealPlot(AppConfig.disp, session->series());
     realPlot->setSamplingInterval(intervalSeconds(settings));
     if (windowlessJournal)
         realPlot->adoptJournal(std::move(windowlessJournal));
@@ -74,21 +73,20 @@ void Acquisition::openRealTimeWindow()
     // Opened again while the thread still polls: show the acquisition.
     if (acquiring)
         realPlot->startRefresh(intervalSeconds(settings));
-    if (samplingThread)
-        samplingThread->setJournal(realPlot->journal());
-    realPlot->setPollFaults(pollFaults);
+    session->setJournal(realPlot->journal());
+    realPlot->setPollFaults(session->pollFaults);
     realPlot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
     updateIndicator();
-    realPlot->setFooterNote(RealPlot::FooterNote::Saving, saveFaultSummary(saveFaults, QDateTime::currentDateTime()));
-    realPlot->setSamplesHeldElsewhere([this] { return seriesInDailyFiles(); });
+    realPlot->setFooterNote(RealPlot::FooterNote::Saving,
+                            saveFaultSummary(session->saveFaults, QDateTime::currentDateTime()));
+    realPlot->setSamplesHeldElsewhere([this] { return session->seriesInDailyFiles(samplingThread != nullptr); });
 }
 
 void Acquisition::realTimeWindowDestroyed()
 {
     realPlot = nullptr;
     // The series is empty again.
-    seriesAtStart = 0;
-    seriesOutsideDailyFiles = false;
+    session->seriesRestarted();
     updateIndicator();
     emit realTimeWindowClosed();
 }
@@ -100,17 +98,13 @@ void Acquisition::keepJournalingWithoutWindow(int rowsGone)
     // over. Switched while no poll is on its way, it holds each of them
     // once.
     const bool polling = samplingThread && samplingThread->isRunning();
-    if (!polling && RealPlot::liveSamples() <= rowsGone)
+    if (!polling && session->series().sizeWithPending() <= rowsGone)
         return;
     auto journal = std::make_shared<LiveJournal>(LiveJournal::defaultFolder());
     bool failed = false;
-    const auto carryOver = [&] {
-        failed = journal->appendSeries(SignalData::instance(), rowsGone) == LiveJournal::AppendResult::Failed;
-    };
-    if (samplingThread)
-        samplingThread->setJournal(journal, carryOver);
-    else
-        carryOver();
+    session->setJournal(journal, [&] {
+        failed = journal->appendSeries(session->series(), rowsGone) == LiveJournal::AppendResult::Failed;
+    });
     windowlessJournal = journal;
     if (failed)
         reportJournalError(journal->path());
@@ -132,21 +126,24 @@ void Acquisition::start(const ComConfig &settings, bool keepAcquiring, const QSt
     connect(samplingThread, &SamplingThread::slotsCounted, this, &Acquisition::countSlots);
     samplingThread->setKeepAcquiring(keepAcquiring);
     samplingThread->setSettings(settings);
-    samplingThread->addPollListener(std::make_shared<GrowthNotice>(this));
-    pollFaults = PollFaultTally();
-    saveFaults = PollFaultTally();
-    seriesAtStart = RealPlot::liveSamples();
+    session->setMeter(metersOf(settings).first());
+    samplingThread->setSessions({session});
+    std::vector<std::shared_ptr<PollListener>> listeners{std::make_shared<GrowthNotice>(this)};
+    std::shared_ptr<DailyFiles> dailyFiles;
     if (!dailyFolder.isEmpty()) {
         dailyFiles = std::make_shared<DailyFiles>(dailyFolder, [this](const DailyFiles::Fault &fault) {
             emit dailyFileFailed(fault.time, fault.path, fault.reason);
         });
-        samplingThread->addPollListener(dailyFiles);
+        listeners.push_back(dailyFiles);
     }
     startForwarding(forwarding);
+    if (forwarder)
+        listeners.push_back(forwarder);
+    session->beginRun(std::move(listeners), dailyFiles);
     if (realPlot) {
         realPlot->setSamplingInterval(intervalSeconds(settings));
-        samplingThread->setJournal(realPlot->journal());
-        realPlot->setPollFaults(pollFaults);
+        session->setJournal(realPlot->journal());
+        realPlot->setPollFaults(session->pollFaults);
         realPlot->setFooterNote(RealPlot::FooterNote::Saving, QString());
     }
     samplingThread->start();
@@ -195,13 +192,9 @@ void Acquisition::threadFinished()
 {
     if (!samplingThread)
         return;
-    // Polls left pending by a save would otherwise wait for the next
-    // acquisition and open its series.
-    SignalData::instance().flushPending();
-    seriesOutsideDailyFiles = !seriesInDailyFiles();
-    dailyFiles.reset();
     delete samplingThread;
     samplingThread = nullptr;
+    session->finishRun();
     acquiring = false;
     updateIndicator();
     emit finished();
@@ -211,7 +204,7 @@ void Acquisition::updateIndicator()
 {
     const bool unseen = acquiring && !realPlot;
     if (unseen)
-        indicator->setText(QStringLiteral("正在采集…（%1 条）").arg(RealPlot::liveSamples()));
+        indicator->setText(QStringLiteral("正在采集…（%1 条）").arg(session->series().sizeWithPending()));
     indicator->setVisible(unseen);
 }
 
@@ -224,16 +217,16 @@ void Acquisition::reportError(SamplingThread::ComErrType kind)
 void Acquisition::countPollFault(SamplingThread::ComErrType kind, const QDateTime &when)
 {
     // The window learns of it with the count of the slot, which follows.
-    pollFaults.add(when);
+    session->pollFaults.add(when);
     emit addComMessage(pollFaultLogText(kind, when, settings));
 }
 
 void Acquisition::countSlots(int slotCount, int missed)
 {
-    pollFaults.slotCount = slotCount;
-    pollFaults.missed = missed;
+    session->pollFaults.slotCount = slotCount;
+    session->pollFaults.missed = missed;
     if (realPlot)
-        realPlot->setPollFaults(pollFaults);
+        realPlot->setPollFaults(session->pollFaults);
 }
 
 void Acquisition::reportJournalError(const QString &path)
@@ -255,7 +248,6 @@ void Acquisition::startForwarding(const ForwardConfig &forwarding)
     forwarder = std::make_shared<MqttForwarder>(forwarding);
     // Emitted by the publishing thread: queued to this one.
     connect(forwarder.get(), &MqttForwarder::statusChanged, this, &Acquisition::showForwardStatus);
-    samplingThread->addPollListener(forwarder);
 }
 
 void Acquisition::showForwardStatus(const ForwardStatus &status)
@@ -282,17 +274,9 @@ void Acquisition::offerLeftJournals(QWidget *parent, const std::function<QString
 
 void Acquisition::countSaveFault(uint time, const QString &path, const QString &reason)
 {
-    saveFaults.add(QDateTime::fromTime_t(time));
+    session->saveFaults.add(QDateTime::fromTime_t(time));
     emit addComMessage(DailyFiles::faultLogText({time, path, reason}));
     if (realPlot)
-        realPlot->setFooterNote(RealPlot::FooterNote::Saving, saveFaultSummary(saveFaults, QDateTime::currentDateTime()));
-}
-
-bool Acquisition::seriesInDailyFiles() const
-{
-    if (seriesOutsideDailyFiles)
-        return false;
-    if (dailyFiles)
-        return dailyFiles->unwritten() == 0;
-    return !samplingThread || RealPlot::liveSamples() <= seriesAtStart;
+        realPlot->setFooterNote(RealPlot::FooterNote::Saving,
+                                saveFaultSummary(session->saveFaults, QDateTime::currentDateTime()));
 }

@@ -5,6 +5,7 @@
 #include "comm/samplingthread.h"
 #include "data/appconfig.h"
 #include "realtime/dailyfiles.h"
+#include "realtime/metersession.h"
 
 #include <QObject>
 
@@ -36,6 +37,8 @@ public:
 
     RealPlot *realTimeWindow() const { return realPlot; }
     SamplingThread *currentSamplingThread() const { return samplingThread; }
+    // The meter's live series, journal, listeners and counts.
+    MeterSession &meterSession() const { return *session; }
     bool isAcquiring() const { return acquiring; }
     // Samples acquired since the real-time window closed, which no window
     // has asked about yet.
@@ -94,28 +97,16 @@ private:
     void startForwarding(const ForwardConfig &forwarding);
     void stopThread();
     void countSaveFault(uint time, const QString &path, const QString &reason);
-    // Whether the daily files hold every sample of the live series, or will
-    // once the running acquisition has written the one in hand.
-    bool seriesInDailyFiles() const;
 
     Documents &windows;
     RealPlot *realPlot = nullptr;
     SamplingThread *samplingThread = nullptr;
     bool acquiring = false;
     ComConfig settings{};
+    std::shared_ptr<MeterSession> session = std::make_shared<MeterSession>(MeterConfig());
     // The journal of the polls made while no real-time window is open; the
     // next window takes it over with the samples it shows.
     std::shared_ptr<LiveJournal> windowlessJournal;
-    // The failed polls of the latest acquisition that went on through them.
-    PollFaultTally pollFaults;
-    // The daily files of the running acquisition, the writes they failed,
-    // and what the live series holds that they do not: samples of a run
-    // without them (those after seriesAtStart, for the running one) or
-    // ones a run left unwritten.
-    std::shared_ptr<DailyFiles> dailyFiles;
-    PollFaultTally saveFaults;
-    int seriesAtStart = 0;
-    bool seriesOutsideDailyFiles = false;
     // Set once the close has been accepted: warnings are no longer shown.
     bool shuttingDown = false;
     // The publisher of the latest acquisition, kept after it so that its

@@ -10,22 +10,21 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
-class LiveJournal;
 class MeterLink;
-class PollListener;
+class MeterSession;
 class QDateTime;
 class QElapsedTimer;
 
-// One acquisition: opens the link its settings choose, polls the meter once
-// per sampling interval into the live stores, and ends on the first error
-// (which it reports once) or when asked to stop. Told to keep acquiring, it
-// reports each failed poll instead, closes the link and opens it again for
-// the next poll, and its polls keep to the grid of PollGrid. A new object
-// serves each run.
+// One acquisition: opens the link its settings choose, polls each meter of
+// the link once per sampling interval, one after the other, each poll into
+// the meter's session, and ends on the first error (which it reports once)
+// or when asked to stop. Told to keep acquiring, it reports each failed poll
+// instead, closes the link and opens it again for the next poll, and its
+// polls keep to the grid of PollGrid, every meter's poll of a slot stamped
+// with the slot's time. A new object serves each run.
 class SamplingThread : public QThread
 {
     Q_OBJECT
@@ -64,14 +63,9 @@ public:
     using LinkFactory = std::function<std::unique_ptr<MeterLink>(const ComConfig &)>;
     void setLinkFactory(LinkFactory factory) { linkFactory = std::move(factory); }
 
-    // Where every stored poll is also appended; null for none. May be
-    // changed from any thread while the run goes on. beforeSwitch runs at a
-    // moment no poll is between the live series and the journal: every poll
-    // is either in the series by then or goes to the new journal.
-    void setJournal(std::shared_ptr<LiveJournal> journal, const std::function<void()> &beforeSwitch = {});
-    // Before start(): one more that every poll of the run is handed to, in
-    // this thread, after the journal.
-    void addPollListener(std::shared_ptr<PollListener> listener);
+    // Before start(): the meters the run polls over its one link, in this
+    // order. A meter is named in the signals by its place in this list.
+    void setSessions(std::vector<std::shared_ptr<MeterSession>> sessions) { this->sessions = std::move(sessions); }
 
     // The warning text of a code, in the main window's translation context;
     // a failed open names the port of the settings it was tried with, a
@@ -95,20 +89,11 @@ protected:
 
 private:
     bool waitUntil(qint64 deadlineMs, const QElapsedTimer &clock);
-    std::shared_ptr<LiveJournal> currentJournal() const;
-    // Into the live series with the time (the current time when none), the
-    // journal and the listeners.
-    void storePoll(const SampleRecord &poll, std::optional<uint32_t> time);
-    void tellMissed(int polls);
 
     std::atomic<bool> stopRequested{false};
     bool keepAcquiring = false;
     ComConfig settings{};
     LinkFactory linkFactory;
     float pollBuffer[kColumnCount] = {};
-    // Held while a poll goes into the live series and its journal is
-    // chosen, and while the journal changes.
-    mutable std::mutex journalMutex;
-    std::shared_ptr<LiveJournal> journal;
-    std::vector<std::shared_ptr<PollListener>> listeners;
+    std::vector<std::shared_ptr<MeterSession>> sessions;
 };

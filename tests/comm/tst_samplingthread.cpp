@@ -6,11 +6,11 @@
 #include "comm/pollfaults.h"
 #include "comm/pollgrid.h"
 #include "comm/samplingthread.h"
+#include "realtime/metersession.h"
 #include "realtime/polllistener.h"
 #include "data/appconfig.h"
 #include "data/paramtable.h"
 #include "linktesting.h"
-#include "realtime/signaldata.h"
 #include "simprocess.h"
 #include "testsupport.h"
 
@@ -105,18 +105,17 @@ struct ScriptedLink : MeterLink {
     int polls = 0;
 };
 
-void clearStores()
-{
-    SignalData::instance().clearValues();
-}
+// The meter of the settings, a new one for each test.
+std::shared_ptr<MeterSession> meter;
 
 QVector<int> storeSizes()
 {
     QVector<int> sizes(kStores);
-    SignalData::instance().lock();
+    SignalData &s = meter->series();
+    s.lock();
     for (int k = 0; k < kStores; ++k)
-        sizes[k] = SignalData::instance().size();
-    SignalData::instance().unlock();
+        sizes[k] = s.size();
+    s.unlock();
     return sizes;
 }
 
@@ -140,14 +139,14 @@ bool startSimulator(SimProcess &sim, bool tcp, const QStringList &extra, ComConf
 // of them plausible readings of a live supply taken while the test ran.
 void checkRows(int rows, uint firstTime, uint lastTime)
 {
-    SignalData::instance().lock();
+    SignalData &s = meter->series();
+    s.lock();
     QVector<QVector<QPointF>> columns(kStores);
     for (int k = 0; k < kStores; ++k) {
-        SignalData &s = SignalData::instance();
         for (int i = 0; i < s.size(); ++i)
             columns[k] << s.value(k, i);
     }
-    SignalData::instance().unlock();
+    s.unlock();
     for (int k = 0; k < kStores; ++k)
         QCOMPARE(columns[k].size(), rows);
     for (int i = 0; i < rows; ++i) {
@@ -184,12 +183,12 @@ class TestSamplingThread : public QObject
 private slots:
     void init()
     {
-        clearStores();
+        meter = std::make_shared<MeterSession>(MeterConfig{QStringLiteral("电表1"), 1});
         defaultComConfig(AppConfig.comm);
         defaultComConfig(settings);
     }
 
-    void cleanup() { clearStores(); }
+    void cleanup() { meter.reset(); }
 
     void errorText_data()
     {
@@ -301,6 +300,7 @@ private slots:
         WarningSink sink;
         auto *thread = new SamplingThread(&hub);
         thread->setSettings(settings);
+        thread->setSessions({meter});
         QueuedWarnings warnings(thread);
         connect(thread, &SamplingThread::warning, &sink, &WarningSink::onWarning, Qt::QueuedConnection);
         thread->start();
@@ -336,6 +336,7 @@ private slots:
         QSignalSpy reports(&hub, &CommHub::addComMessage);
         auto *thread = new SamplingThread(&hub);
         thread->setSettings(settings);
+        thread->setSessions({meter});
         QueuedWarnings warnings(thread);
         const uint firstTime = now();
         QElapsedTimer clock;
@@ -393,6 +394,7 @@ private slots:
                                interval.constData()));
         SamplingThread thread;
         thread.setSettings(settings);
+        thread.setSessions({meter});
         QueuedWarnings warnings(&thread);
         QElapsedTimer clock;
         clock.start();
@@ -426,6 +428,7 @@ private slots:
         QVERIFY(startSimulator(sim, tcp, {}, &settings, "20s"));
         SamplingThread thread;
         thread.setSettings(settings);
+        thread.setSessions({meter});
         QueuedWarnings warnings(&thread);
         thread.start();
         QVERIFY(sim.waitForLog(QStringLiteral("#2 unit"), 10000));
@@ -451,6 +454,7 @@ private slots:
         for (int i = 0; i < 5; ++i) {
             SamplingThread thread;
             thread.setSettings(settings);
+            thread.setSessions({meter});
             QueuedWarnings warnings(&thread);
             thread.start();
             thread.stop();
@@ -495,9 +499,10 @@ private slots:
         const uint firstTime = now();
         SamplingThread thread;
         thread.setSettings(settings);
+        thread.setSessions({meter});
         thread.setKeepAcquiring(keepOn);
         const auto listener = std::make_shared<CountingListener>();
-        thread.addPollListener(listener);
+        meter->beginRun({listener}, nullptr);
         QueuedWarnings warnings(&thread);
         thread.start();
         if (keepOn) {
@@ -525,6 +530,7 @@ private slots:
         const uint firstTime = now();
         SamplingThread thread;
         thread.setSettings(settings);
+        thread.setSessions({meter});
         QueuedWarnings warnings(&thread);
         thread.start();
         QVERIFY(sim.waitForLog(QStringLiteral("#3 unit"), 10000));
@@ -585,10 +591,11 @@ private slots:
         copyToField(settings.interval, "1s");
         SamplingThread thread;
         thread.setSettings(settings);
+        thread.setSessions({meter});
         thread.setKeepAcquiring(true);
         thread.setLinkFactory([&](const ComConfig &c) { return std::make_unique<ScriptedLink>(c, exchangeMs, failing); });
         const auto listener = std::make_shared<CountingListener>();
-        thread.addPollListener(listener);
+        meter->beginRun({listener}, nullptr);
         QueuedWarnings warnings(&thread);
         thread.start();
         const int slotCount = storedSlots.last() + 1, missed = slotCount - storedSlots.size();
@@ -599,7 +606,7 @@ private slots:
         QCOMPARE(listener->counts, (QVector<int>{storedSlots.size(), missed, 1}));
         QCOMPARE(storeSizes().at(0), storedSlots.size());
         for (int i = 0; i < storedSlots.size(); ++i)
-            QCOMPARE(SignalData::instance().value(0, i).x() - storedSlots[i], SignalData::instance().value(0, 0).x());
+            QCOMPARE(meter->series().value(0, i).x() - storedSlots[i], meter->series().value(0, 0).x());
     }
 
     // Kept on, Stop ends the wait for a meter that is away (refused, tried
@@ -624,6 +631,7 @@ private slots:
             QVERIFY(startSimulator(sim, false, {"--fault", "silent", "--fault-on", "3,4,5"}, &settings, "1s"));
         SamplingThread thread;
         thread.setSettings(settings);
+        thread.setSessions({meter});
         thread.setKeepAcquiring(true);
         QueuedWarnings warnings(&thread);
         thread.start();
@@ -659,6 +667,7 @@ private slots:
             thread = owned.get();
         }
         thread->setSettings(settings);
+        thread->setSessions({meter});
         QueuedWarnings warnings(thread);
         thread->start();
         QVERIFY(sim.waitForLog(QStringLiteral("#2 unit"), 10000));
