@@ -77,12 +77,11 @@ void SamplingThread::run()
     // and the first line of run() would be lost, and the caller, who waits
     // without a time limit, would wait for ever. The flag starts false and
     // each object runs once.
-    QObject *hub = parent();
-    const bool hasHub = hub && hub->metaObject()->indexOfSignal("addComMessage(QString)") >= 0;
+    // The meter being polled, whose frames the link reports.
+    int polled = 0;
     // Made here, so that the link and its port or socket live in this thread.
     const std::unique_ptr<MeterLink> link = linkFactory ? linkFactory(settings) : makeMeterLink(settings);
-    if (hasHub)
-        connect(link.get(), SIGNAL(ComMessage(QString)), hub, SIGNAL(addComMessage(QString)));
+    connect(link.get(), &MeterLink::ComMessage, [this, &polled](const QString &frame) { emit frameReported(polled, frame); });
     // Going on through faults, Stop must wait neither for a poll's
     // remaining attempts nor for a connection attempt.
     if (keepAcquiring)
@@ -128,6 +127,7 @@ void SamplingThread::run()
                 result = link->open();
                 linkOpen = result == ComOk;
             }
+            polled = int(m);
             if (linkOpen)
                 result = link->readValues(session.meter().addr, pollBuffer);
             if (result == ComOk) {
@@ -137,7 +137,7 @@ void SamplingThread::run()
                 const MeterSession::Stored stored =
                     session.storePoll(poll, stamp ? *stamp : QDateTime::currentDateTime().toTime_t());
                 if (!stored.failedJournal.isEmpty())
-                    emit journalFailed(stored.failedJournal);
+                    emit journalFailed(int(m), stored.failedJournal);
             } else if (!keepAcquiring) {
                 emit warning(static_cast<ComErrType>(result));
                 ended = true;
@@ -145,7 +145,7 @@ void SamplingThread::run()
                 // Cut short by the stop: no fault of the meter's.
                 ended = true;
             } else {
-                emit pollFailed(static_cast<ComErrType>(result), QDateTime::currentDateTime());
+                emit pollFailed(int(m), static_cast<ComErrType>(result), QDateTime::currentDateTime());
                 session.tellMissed(1);
                 ++counts[m].missed;
                 // Whatever the link holds now (half a reply, a connection the
@@ -169,7 +169,7 @@ void SamplingThread::run()
             sessions[m]->tellMissed(int(next - slot - 1));
             counts[m].missed += int(next - slot - 1);
             counts[m].slotCount += int(next - slot);
-            emit slotsCounted(counts[m].slotCount, counts[m].missed);
+            emit slotsCounted(int(m), counts[m].slotCount, counts[m].missed);
         }
         slot = next;
         if (!waitUntil(grid.slotStart(slot), clock))

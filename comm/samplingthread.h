@@ -44,8 +44,6 @@ public:
     };
     Q_ENUM(ComErrType)
 
-    // The parent receives the link's frame reports through its signal
-    // addComMessage(QString), when it has one.
     explicit SamplingThread(QObject *parent = nullptr);
     // Stops and waits for a run that is still going, so the object can never
     // be destroyed under its own thread.
@@ -72,17 +70,23 @@ public:
     // failed connection the address, on a line of its own.
     static QString errorText(int kind, const ComConfig &settings);
 
+// All but warning name the meter they are about by its place in the list of
+// sessions. Every signal is emitted in the sampling thread.
 signals:
     void warning(SamplingThread::ComErrType kind);
-    // A poll (or the open before it) failed and the run goes on; only when
-    // keeping on acquiring.
-    void pollFailed(SamplingThread::ComErrType kind, const QDateTime &when);
-    // After each slot of a run that keeps acquiring: the slots of the run so
-    // far and how many of them brought no sample (failed or skipped).
-    void slotsCounted(int slotCount, int missed);
-    // The journal could not be written; emitted once per journal. The
-    // acquisition goes on without it.
-    void journalFailed(const QString &path);
+    // A poll of the meter (or the open before it) failed and the run goes
+    // on; only when keeping on acquiring.
+    void pollFailed(int meter, SamplingThread::ComErrType kind, const QDateTime &when);
+    // After each slot of a run that keeps acquiring: the meter's slots of the
+    // run so far and how many of them brought it no sample (failed or
+    // skipped).
+    void slotsCounted(int meter, int slotCount, int missed);
+    // The meter's journal could not be written; emitted once per journal.
+    // The acquisition goes on without it.
+    void journalFailed(int meter, const QString &path);
+    // A frame the link sent or received while polling the meter, as the
+    // link reports it (hexadecimal text).
+    void frameReported(int meter, const QString &frame);
 
 protected:
     void run() override;

@@ -40,7 +40,7 @@ protected:
     }
 
     // The meter's live series.
-    SignalData &liveSeries() const { return window->meterSession().series(); }
+    SignalData &liveSeries() const { return window->station().session(0).series(); }
 
     // From init() of the tests that acquire: empty live stores, one poll a
     // second, and the window as it first shows.

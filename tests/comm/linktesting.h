@@ -3,6 +3,8 @@
 // Shared by the link tests: settings, a poll with its frame reports, and
 // reading a report back into bytes.
 
+#include "comm/comerror.h"
+#include "comm/meterlink.h"
 #include "comm/modbusframe.h"
 #include "data/appconfig.h"
 
@@ -74,3 +76,25 @@ inline ComConfig tcpConfig(const QByteArray &ip, int unit = 1)
     c.addr = unit;
     return c;
 }
+
+// Answers each meter with values of its address (column c: address × 100 +
+// c) and the address as its frame; the meter at failingAddress fails its
+// polls whose number is in failing.
+struct AddressedLink : MeterLink {
+    AddressedLink(const ComConfig &c, int failingAddress, QList<int> failing)
+        : MeterLink(c), failingAddress(failingAddress), failing(failing) {}
+    int open() override { return ComOk; }
+    void close() override {}
+    int readValues(int address, float *values) override
+    {
+        emit ComMessage(QString::number(address));
+        if (address == failingAddress && failing.contains(++polls))
+            return ComTimeout;
+        for (int c = 1; c < kColumnCount; ++c)
+            values[c] = float(address * 100 + c);
+        return ComOk;
+    }
+    int failingAddress;
+    QList<int> failing;
+    int polls = 0;
+};
