@@ -1,7 +1,7 @@
 #include "realtime/signaldata.h"
 
 #include "data/samplegaps.h"
-#include "views/minmaxsummary.h"
+#include "data/minmaxsummary.h"
 
 #include <QMutex>
 #include <QReadWriteLock>

@@ -3,7 +3,7 @@
 #include "linktesting.h"
 #include "scriptedmeter.h"
 #include "simprocess.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <QTcpServer>
 

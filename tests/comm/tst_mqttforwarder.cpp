@@ -8,7 +8,7 @@
 #include "realtime/metersession.h"
 #include "linktesting.h"
 #include "simprocess.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -14,7 +14,7 @@
 #include "data/paramtable.h"
 #include "linktesting.h"
 #include "simprocess.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

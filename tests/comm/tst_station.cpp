@@ -4,7 +4,7 @@
 #include "comm/station.h"
 #include "linktesting.h"
 #include "realtime/metersession.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <QSignalSpy>
 
