@@ -77,6 +77,7 @@ void SamplingThread::run()
     // and the first line of run() would be lost, and the caller, who waits
     // without a time limit, would wait for ever. The flag starts false and
     // each object runs once.
+
     // The meter being polled, whose frames the link reports.
     int polled = 0;
     // Made here, so that the link and its port or socket live in this thread.

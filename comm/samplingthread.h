@@ -54,7 +54,8 @@ public:
     // Before start(): go on through failed polls rather than end on the
     // first. Off by default.
     void setKeepAcquiring(bool on) { keepAcquiring = on; }
-    // Before start(): the link, its line or address, and the interval.
+    // Before start(): the link, its serial line or TCP address, and the
+    // interval; the meters' addresses come with their sessions.
     void setSettings(const ComConfig &settings) { this->settings = settings; }
 
     // Before start(): makes the link in place of makeMeterLink.
