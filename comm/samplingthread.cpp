@@ -139,6 +139,7 @@ void SamplingThread::run()
                     session.storePoll(poll, stamp ? *stamp : QDateTime::currentDateTime().toTime_t());
                 if (!stored.failedJournal.isEmpty())
                     emit journalFailed(int(m), stored.failedJournal);
+                emit pollStored(int(m));
             } else if (!keepAcquiring) {
                 emit warning(static_cast<ComErrType>(result));
                 ended = true;

@@ -85,6 +85,8 @@ signals:
     // The meter's journal could not be written; emitted once per journal.
     // The acquisition goes on without it.
     void journalFailed(int meter, const QString &path);
+    // A poll of the meter went into its series.
+    void pollStored(int meter);
     // A frame the link sent or received while polling the meter, as the
     // link reports it (hexadecimal text).
     void frameReported(int meter, const QString &frame);

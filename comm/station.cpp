@@ -5,33 +5,6 @@
 #include "realtime/metersession.h"
 #include "realtime/polllistener.h"
 
-namespace {
-
-// Tells the station's thread of each stored poll, so that what depends on
-// the series having samples (Save) follows it at once rather than at the
-// window's next refresh, which may be hours away.
-class GrowthNotice : public PollListener
-{
-public:
-    GrowthNotice(Station *station, int meter)
-        : station(station)
-        , meter(meter)
-    {
-    }
-    void pollStored(uint32_t, const SampleRecord &) override
-    {
-        // Dropped unread if the station is gone by then.
-        QMetaObject::invokeMethod(
-            station, [s = station, m = meter] { emit s->seriesGrew(m); }, Qt::QueuedConnection);
-    }
-
-private:
-    Station *station;
-    int meter;
-};
-
-} // namespace
-
 Station::Station(QObject *parent)
     : QObject(parent)
 {
@@ -70,6 +43,9 @@ bool Station::start(const StationConfig &config)
     connect(thread, &SamplingThread::warning, this, &Station::communicationError);
     connect(thread, &SamplingThread::journalFailed, this, &Station::journalFailed);
     connect(thread, &SamplingThread::frameReported, this, &Station::frameReported);
+    // What depends on the series having samples (Save) follows each poll at
+    // once rather than at the window's next refresh, which may be hours away.
+    connect(thread, &SamplingThread::pollStored, this, &Station::seriesGrew);
     connect(thread, &SamplingThread::pollFailed, this, &Station::countPollFault);
     connect(thread, &SamplingThread::slotsCounted, this, &Station::countSlots);
     thread->setKeepAcquiring(config.keepAcquiring);
@@ -78,7 +54,7 @@ bool Station::start(const StationConfig &config)
         thread->setLinkFactory(linkFactory);
     startForwarding(config.forwarding);
     for (int m = 0; m < meterCount(); ++m) {
-        std::vector<std::shared_ptr<PollListener>> listeners{std::make_shared<GrowthNotice>(this, m)};
+        std::vector<std::shared_ptr<PollListener>> listeners;
         std::shared_ptr<DailyFiles> dailyFiles;
         if (!config.dailyFolder.isEmpty()) {
             dailyFiles = std::make_shared<DailyFiles>(config.dailyFolder, [this, m](const DailyFiles::Fault &fault) {

@@ -19,7 +19,7 @@ class PollListener;
 
 // What one meter of a station has: its live series, the journal its polls
 // are copied to, whoever else hears of them (its daily files, its forwarding
-// channel, the window's growth notice), and its counts. The station owns one
+// channel), and its counts. The station owns one
 // per meter for as long as the meter is configured, so the series outlives
 // the runs of the sampling thread that fill it.
 //
