@@ -3,9 +3,8 @@
 #include "app/documents.h"
 #include "app/journalrecovery.h"
 #include "realtime/livejournal.h"
-#include "realtime/polllistener.h"
+#include "realtime/metersession.h"
 #include "realtime/realplot.h"
-#include "realtime/signaldata.h"
 #include "views/savedialog.h"
 
 #include <QApplication>
@@ -14,145 +13,121 @@
 
 namespace {
 const QString kRealTimeTitle = QStringLiteral("实时通讯 - 趋势图");
-
-// Tells the user interface thread of each stored poll, so that what
-// depends on the series having samples (Save) follows it at once rather
-// than at the window's next refresh, which may be hours away.
-class GrowthNotice : public PollListener
-{
-public:
-    explicit GrowthNotice(Acquisition *acquisition)
-        : acquisition(acquisition)
-    {
-    }
-    void pollStored(uint32_t, const SampleRecord &) override
-    {
-        // Dropped unread if the acquisition object is gone by then.
-        QMetaObject::invokeMethod(acquisition, &Acquisition::liveSeriesGrew, Qt::QueuedConnection);
-    }
-
-private:
-    Acquisition *acquisition;
-};
 } // namespace
 
 Acquisition::Acquisition(Documents &windows, QStatusBar *statusBar, QObject *parent)
     : QObject(parent)
     , windows(windows)
+    , core(new Station(this))
+    , views(size_t(core->meterCount()))
     , indicator(new QLabel(statusBar))
 {
     statusBar->addPermanentWidget(indicator);
     indicator->hide();
-    connect(this, &Acquisition::liveSeriesGrew, this, &Acquisition::updateIndicator);
-    connect(this, &Acquisition::dailyFileFailed, this, &Acquisition::countSaveFault, Qt::QueuedConnection);
+    connect(core, &Station::frameReported, this, [this](int, const QString &frame) { emit addComMessage(frame); });
+    connect(core, &Station::eventLogged, this, [this](int, const QString &line) { emit addComMessage(line); });
+    connect(core, &Station::communicationError, this, &Acquisition::reportError);
+    connect(core, &Station::journalFailed, this, &Acquisition::reportJournalError);
+    connect(core, &Station::seriesGrew, this, [this] {
+        updateIndicator();
+        emit liveSeriesGrew();
+    });
+    connect(core, &Station::pollFaultsChanged, this, &Acquisition::showPollFaults);
+    connect(core, &Station::saveFaultsChanged, this, &Acquisition::showSaveFaults);
+    connect(core, &Station::forwardStatusChanged, this, &Acquisition::showForwardStatus);
+    connect(core, &Station::finished, this, &Acquisition::threadFinished);
 }
 
 bool Acquisition::hasSamplesWithoutWindow() const
 {
-    return !realPlot && RealPlot::liveSamples() > 0;
+    return !realTimeWindow() && core->session(0).series().sizeWithPending() > 0;
 }
 
 void Acquisition::openRealTimeWindow()
 {
-    if (realPlot) {
+    const int meter = 0;
+    MeterView &view = views[size_t(meter)];
+    if (view.window) {
         windows.activateSubWindow(kRealTimeTitle);
         return;
     }
-    realPlot = new RealPlot(AppConfig.disp);
-    realPlot->setSamplingInterval(intervalSeconds(settings));
-    if (windowlessJournal)
-        realPlot->adoptJournal(std::move(windowlessJournal));
-    connect(realPlot, &QObject::destroyed, this, &Acquisition::realTimeWindowDestroyed);
-    connect(realPlot, &RealPlot::seriesEnding, this, &Acquisition::keepJournalingWithoutWindow);
-    connect(realPlot, &RealPlot::seriesSaved, this,
+    MeterSession &session = core->session(meter);
+    const unsigned int interval = intervalSeconds(communicationSettings());
+    RealPlot *plot = new RealPlot(AppConfig.disp, session.series());
+    view.window = plot;
+    plot->setSamplingInterval(interval);
+    if (view.windowlessJournal)
+        plot->adoptJournal(std::move(view.windowlessJournal));
+    connect(plot, &QObject::destroyed, this, [this, meter] { windowDestroyed(meter); });
+    connect(plot, &RealPlot::seriesEnding, this, [this, meter](int rowsGone) { keepJournalingWithoutWindow(meter, rowsGone); });
+    connect(plot, &RealPlot::seriesSaved, this,
             [this](int records, const QString &fileName) { emit saved(savedRecordsText(records, fileName)); });
-    connect(this, &Acquisition::displaySettingsChanged, realPlot, [plot = realPlot] { plot->setSettings(AppConfig.disp); });
-    windows.addDocumentWindow(realPlot, kRealTimeTitle);
+    connect(this, &Acquisition::displaySettingsChanged, plot, [plot] { plot->setSettings(AppConfig.disp); });
+    windows.addDocumentWindow(plot, kRealTimeTitle);
     // Samples polled while no window was open show at once, not only after
     // a refresh interval (or never, when the acquisition has ended).
-    realPlot->refreshTick();
+    plot->refreshTick();
     // Opened again while the thread still polls: show the acquisition.
-    if (acquiring)
-        realPlot->startRefresh(intervalSeconds(settings));
-    if (samplingThread)
-        samplingThread->setJournal(realPlot->journal());
-    realPlot->setPollFaults(pollFaults);
-    realPlot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
+    if (isAcquiring())
+        plot->startRefresh(interval);
+    session.setJournal(plot->journal());
+    plot->setPollFaults(session.pollFaults);
+    plot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
     updateIndicator();
-    realPlot->setFooterNote(RealPlot::FooterNote::Saving, saveFaultSummary(saveFaults, QDateTime::currentDateTime()));
-    realPlot->setSamplesHeldElsewhere([this] { return seriesInDailyFiles(); });
+    showSaveFaults(meter);
+    plot->setSamplesHeldElsewhere([this, meter] { return core->seriesInDailyFiles(meter); });
 }
 
-void Acquisition::realTimeWindowDestroyed()
+void Acquisition::windowDestroyed(int meter)
 {
-    realPlot = nullptr;
+    views[size_t(meter)].window = nullptr;
     // The series is empty again.
-    seriesAtStart = 0;
-    seriesOutsideDailyFiles = false;
+    core->session(meter).seriesRestarted();
     updateIndicator();
     emit realTimeWindowClosed();
 }
 
-void Acquisition::keepJournalingWithoutWindow(int rowsGone)
+void Acquisition::keepJournalingWithoutWindow(int meter, int rowsGone)
 {
     // The rows after those the window takes with it, and the polls still to
     // come, go on in a journal of their own, which the next window takes
     // over. Switched while no poll is on its way, it holds each of them
     // once.
-    const bool polling = samplingThread && samplingThread->isRunning();
-    if (!polling && RealPlot::liveSamples() <= rowsGone)
+    MeterSession &session = core->session(meter);
+    const bool polling = currentSamplingThread() && currentSamplingThread()->isRunning();
+    if (!polling && session.series().sizeWithPending() <= rowsGone)
         return;
     auto journal = std::make_shared<LiveJournal>(LiveJournal::defaultFolder());
     bool failed = false;
-    const auto carryOver = [&] {
-        failed = journal->appendSeries(SignalData::instance(), rowsGone) == LiveJournal::AppendResult::Failed;
-    };
-    if (samplingThread)
-        samplingThread->setJournal(journal, carryOver);
-    else
-        carryOver();
-    windowlessJournal = journal;
+    session.setJournal(journal, [&] {
+        failed = journal->appendSeries(session.series(), rowsGone) == LiveJournal::AppendResult::Failed;
+    });
+    views[size_t(meter)].windowlessJournal = journal;
     if (failed)
-        reportJournalError(journal->path());
+        reportJournalError(meter, journal->path());
 }
 
-void Acquisition::start(const ComConfig &settings, bool keepAcquiring, const QString &dailyFolder,
-                        const ForwardConfig &forwarding)
+void Acquisition::start(const StationConfig &config)
 {
-    if (samplingThread)
+    if (currentSamplingThread())
         return;
-    this->settings = settings;
-    // The thread's parent receives the link's frames through its
-    // addComMessage signal.
-    samplingThread = new SamplingThread(this);
-    connect(samplingThread, &QThread::finished, this, &Acquisition::threadFinished);
-    connect(samplingThread, &SamplingThread::warning, this, &Acquisition::reportError);
-    connect(samplingThread, &SamplingThread::journalFailed, this, &Acquisition::reportJournalError);
-    connect(samplingThread, &SamplingThread::pollFailed, this, &Acquisition::countPollFault);
-    connect(samplingThread, &SamplingThread::slotsCounted, this, &Acquisition::countSlots);
-    samplingThread->setKeepAcquiring(keepAcquiring);
-    samplingThread->setSettings(settings);
-    samplingThread->addPollListener(std::make_shared<GrowthNotice>(this));
-    pollFaults = PollFaultTally();
-    saveFaults = PollFaultTally();
-    seriesAtStart = RealPlot::liveSamples();
-    if (!dailyFolder.isEmpty()) {
-        dailyFiles = std::make_shared<DailyFiles>(dailyFolder, [this](const DailyFiles::Fault &fault) {
-            emit dailyFileFailed(fault.time, fault.path, fault.reason);
-        });
-        samplingThread->addPollListener(dailyFiles);
+    // Before the first poll, so that none misses the window's journal.
+    RealPlot *plot = realTimeWindow();
+    const unsigned int interval = intervalSeconds(config.link);
+    if (plot) {
+        plot->setSamplingInterval(interval);
+        core->session(0).setJournal(plot->journal());
     }
-    startForwarding(forwarding);
-    if (realPlot) {
-        realPlot->setSamplingInterval(intervalSeconds(settings));
-        samplingThread->setJournal(realPlot->journal());
-        realPlot->setPollFaults(pollFaults);
-        realPlot->setFooterNote(RealPlot::FooterNote::Saving, QString());
+    if (!core->start(config))
+        return;
+    views.resize(size_t(core->meterCount()));
+    forwardNote.clear();
+    if (plot) {
+        plot->setPollFaults(core->session(0).pollFaults);
+        plot->setFooterNote(RealPlot::FooterNote::Saving, QString());
+        plot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
+        plot->startRefresh(interval);
     }
-    samplingThread->start();
-    if (realPlot)
-        realPlot->startRefresh(intervalSeconds(settings));
-    acquiring = true;
     updateIndicator();
 }
 
@@ -163,23 +138,23 @@ void Acquisition::stop()
     // asks as it does when it closes (Cancel leaves it open).
     if (hasSamplesWithoutWindow()) {
         openRealTimeWindow();
-        realPlot->parentWidget()->close();
+        realTimeWindow()->parentWidget()->close();
     }
 }
 
 void Acquisition::stopThread()
 {
-    if (!samplingThread)
+    if (!currentSamplingThread())
         return;
     // A poll in progress runs to its end, up to about 9 s with a silent
     // meter: a busy cursor says the program is waiting, not hanging.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    samplingThread->stop();
-    samplingThread->wait();
+    core->stop();
     QApplication::restoreOverrideCursor();
-    acquiring = false;
-    if (realPlot)
-        realPlot->stopRefresh();
+    for (const MeterView &view : views) {
+        if (view.window)
+            view.window->stopRefresh();
+    }
     updateIndicator();
 }
 
@@ -193,25 +168,15 @@ void Acquisition::stopForShutdown()
 
 void Acquisition::threadFinished()
 {
-    if (!samplingThread)
-        return;
-    // Polls left pending by a save would otherwise wait for the next
-    // acquisition and open its series.
-    SignalData::instance().flushPending();
-    seriesOutsideDailyFiles = !seriesInDailyFiles();
-    dailyFiles.reset();
-    delete samplingThread;
-    samplingThread = nullptr;
-    acquiring = false;
     updateIndicator();
     emit finished();
 }
 
 void Acquisition::updateIndicator()
 {
-    const bool unseen = acquiring && !realPlot;
+    const bool unseen = isAcquiring() && !realTimeWindow();
     if (unseen)
-        indicator->setText(QStringLiteral("正在采集…（%1 条）").arg(RealPlot::liveSamples()));
+        indicator->setText(QStringLiteral("正在采集…（%1 条）").arg(core->session(0).series().sizeWithPending()));
     indicator->setVisible(unseen);
 }
 
@@ -221,55 +186,31 @@ void Acquisition::reportError(SamplingThread::ComErrType kind)
         emit communicationError(kind);
 }
 
-void Acquisition::countPollFault(SamplingThread::ComErrType kind, const QDateTime &when)
-{
-    // The window learns of it with the count of the slot, which follows.
-    pollFaults.add(when);
-    emit addComMessage(pollFaultLogText(kind, when, settings));
-}
-
-void Acquisition::countSlots(int slotCount, int missed)
-{
-    pollFaults.slotCount = slotCount;
-    pollFaults.missed = missed;
-    if (realPlot)
-        realPlot->setPollFaults(pollFaults);
-}
-
-void Acquisition::reportJournalError(const QString &path)
+void Acquisition::reportJournalError(int, const QString &path)
 {
     if (!shuttingDown)
         emit warning(journalFailureText(path));
 }
 
-void Acquisition::startForwarding(const ForwardConfig &forwarding)
+void Acquisition::showPollFaults(int meter)
 {
-    forwarder.reset();
-    forwardNote.clear();
-    forwardLogLine.clear();
-    if (realPlot)
-        realPlot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
-    if (!forwarding.enabled)
-        return;
-    forwardServer = forwarding.server;
-    forwarder = std::make_shared<MqttForwarder>(forwarding);
-    // Emitted by the publishing thread: queued to this one.
-    connect(forwarder.get(), &MqttForwarder::statusChanged, this, &Acquisition::showForwardStatus);
-    samplingThread->addPollListener(forwarder);
+    if (RealPlot *plot = views[size_t(meter)].window)
+        plot->setPollFaults(core->session(meter).pollFaults);
+}
+
+void Acquisition::showSaveFaults(int meter)
+{
+    if (RealPlot *plot = views[size_t(meter)].window)
+        plot->setFooterNote(RealPlot::FooterNote::Saving,
+                            saveFaultSummary(core->session(meter).saveFaults, QDateTime::currentDateTime()));
 }
 
 void Acquisition::showForwardStatus(const ForwardStatus &status)
 {
-    // The last words of an earlier acquisition's publisher may come late.
-    if (sender() != forwarder.get())
-        return;
     forwardNote = forwardFooterText(status);
-    if (realPlot)
-        realPlot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
-    const QString line = forwardLogText(status, forwardServer);
-    if (!line.isEmpty() && line != forwardLogLine) {
-        forwardLogLine = line;
-        emit addComMessage(line);
+    for (const MeterView &view : views) {
+        if (view.window)
+            view.window->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
     }
 }
 
@@ -278,21 +219,4 @@ void Acquisition::offerLeftJournals(QWidget *parent, const std::function<QString
     offerJournals(parent, LiveJournal::defaultFolder(),
                   askFileName ? askFileName : std::function<QString()>([parent] { return askDataFileSaveName(parent); }),
                   [this](int records, const QString &fileName) { emit saved(savedRecordsText(records, fileName)); });
-}
-
-void Acquisition::countSaveFault(uint time, const QString &path, const QString &reason)
-{
-    saveFaults.add(QDateTime::fromTime_t(time));
-    emit addComMessage(DailyFiles::faultLogText({time, path, reason}));
-    if (realPlot)
-        realPlot->setFooterNote(RealPlot::FooterNote::Saving, saveFaultSummary(saveFaults, QDateTime::currentDateTime()));
-}
-
-bool Acquisition::seriesInDailyFiles() const
-{
-    if (seriesOutsideDailyFiles)
-        return false;
-    if (dailyFiles)
-        return dailyFiles->unwritten() == 0;
-    return !samplingThread || RealPlot::liveSamples() <= seriesAtStart;
 }

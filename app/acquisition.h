@@ -1,17 +1,14 @@
 #pragma once
 
-#include "comm/mqttforwarder.h"
-#include "comm/pollfaults.h"
 #include "comm/samplingthread.h"
-#include "data/appconfig.h"
-#include "realtime/dailyfiles.h"
+#include "comm/station.h"
 
 #include <QObject>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
-class QDateTime;
 class QLabel;
 class QStatusBar;
 class QWidget;
@@ -19,12 +16,13 @@ class QWidget;
 class Documents;
 class LiveJournal;
 class RealPlot;
+struct ForwardStatus;
 
-// Live acquisition: the real-time window, the sampling thread while one
-// exists, the journal of polls no window shows, and the tally of failed
-// polls. What the user is to be told leaves through the signals; the main
-// window decides how to show it. An acquisition whose window is closed
-// shows in the status bar.
+// Live acquisition as the user sees it: the real-time window of each meter
+// of the station, the journal of the polls no window shows, and the status
+// bar's note of an acquisition without its window. The station does the
+// acquiring; what the user is to be told leaves through the signals, and the
+// main window decides how to show it.
 class Acquisition : public QObject
 {
     Q_OBJECT
@@ -34,29 +32,26 @@ public:
     // tells of an acquisition without it.
     Acquisition(Documents &windows, QStatusBar *statusBar, QObject *parent = nullptr);
 
-    RealPlot *realTimeWindow() const { return realPlot; }
-    SamplingThread *currentSamplingThread() const { return samplingThread; }
-    bool isAcquiring() const { return acquiring; }
+    Station &station() const { return *core; }
+    RealPlot *realTimeWindow() const { return views.front().window; }
+    SamplingThread *currentSamplingThread() const { return core->samplingThread(); }
+    bool isAcquiring() const { return core->isAcquiring(); }
     // Samples acquired since the real-time window closed, which no window
     // has asked about yet.
     bool hasSamplesWithoutWindow() const;
 
     // Activates the real-time window, creating it when there is none.
     void openRealTimeWindow();
-    // A new thread with these settings, unless one exists; keepAcquiring
-    // goes on through failed polls; with a dailyFolder every poll is also
-    // appended to the data file of its day there, and with forwarding on it
-    // is published to the broker too.
-    void start(const ComConfig &settings, bool keepAcquiring, const QString &dailyFolder = QString(),
-               const ForwardConfig &forwarding = ForwardConfig());
+    // A new run with these settings, unless a thread exists.
+    void start(const StationConfig &config);
     // The settings of the latest start, for the texts of its errors.
-    const ComConfig &communicationSettings() const { return settings; }
+    const ComConfig &communicationSettings() const { return core->config().link; }
     // Waits for the thread to leave its loop; the object goes when its
     // finish arrives. Samples polled since the window closed are then asked
     // about as closing the window asks, in the window.
     void stop();
-    // The thread object is a child of this one and must have left its loop
-    // before it is destroyed; the warnings of the stop are not shown.
+    // The thread object must have left its loop before it is destroyed;
+    // the warnings of the stop are not shown.
     void stopForShutdown();
     // The journals an earlier run left behind, offered one by one over
     // parent; askFileName replaces the save dialog, empty for the dialog.
@@ -64,8 +59,7 @@ public:
 
 signals:
     void displaySettingsChanged();
-    // The link's frames (the thread connects them by this signature) and
-    // the notes of failed polls.
+    // The link's frames and the lines about faults, for the event log.
     void addComMessage(const QString &message);
     void communicationError(SamplingThread::ComErrType kind);
     void warning(const QString &text);
@@ -76,54 +70,36 @@ signals:
     void realTimeWindowClosed();
     // The thread has ended and its object is gone.
     void finished();
-    // Emitted in the sampling thread; counted queued in this one.
-    void dailyFileFailed(uint time, const QString &path, const QString &reason);
 
 private slots:
     void reportError(SamplingThread::ComErrType kind);
-    void countPollFault(SamplingThread::ComErrType kind, const QDateTime &when);
-    void reportJournalError(const QString &path);
-    void countSlots(int slotCount, int missed);
-    void keepJournalingWithoutWindow(int rowsGone);
-    void realTimeWindowDestroyed();
-    void threadFinished();
+    void reportJournalError(int meter, const QString &path);
+    void showPollFaults(int meter);
+    void showSaveFaults(int meter);
     void showForwardStatus(const ForwardStatus &status);
+    void threadFinished();
     void updateIndicator();
 
 private:
-    void startForwarding(const ForwardConfig &forwarding);
+    void keepJournalingWithoutWindow(int meter, int rowsGone);
+    void windowDestroyed(int meter);
     void stopThread();
-    void countSaveFault(uint time, const QString &path, const QString &reason);
-    // Whether the daily files hold every sample of the live series, or will
-    // once the running acquisition has written the one in hand.
-    bool seriesInDailyFiles() const;
+
+    // What the user interface keeps of a meter: its real-time window, and
+    // the journal of the polls made while that is closed, which the next
+    // window takes over with the samples it shows.
+    struct MeterView {
+        RealPlot *window = nullptr;
+        std::shared_ptr<LiveJournal> windowlessJournal;
+    };
 
     Documents &windows;
-    RealPlot *realPlot = nullptr;
-    SamplingThread *samplingThread = nullptr;
-    bool acquiring = false;
-    ComConfig settings{};
-    // The journal of the polls made while no real-time window is open; the
-    // next window takes it over with the samples it shows.
-    std::shared_ptr<LiveJournal> windowlessJournal;
-    // The failed polls of the latest acquisition that went on through them.
-    PollFaultTally pollFaults;
-    // The daily files of the running acquisition, the writes they failed,
-    // and what the live series holds that they do not: samples of a run
-    // without them (those after seriesAtStart, for the running one) or
-    // ones a run left unwritten.
-    std::shared_ptr<DailyFiles> dailyFiles;
-    PollFaultTally saveFaults;
-    int seriesAtStart = 0;
-    bool seriesOutsideDailyFiles = false;
+    Station *core;
+    std::vector<MeterView> views;
     // Set once the close has been accepted: warnings are no longer shown.
     bool shuttingDown = false;
-    // The publisher of the latest acquisition, kept after it so that its
-    // last messages can go out; what the footer and the event log last said.
-    std::shared_ptr<MqttForwarder> forwarder;
-    QString forwardServer;
+    // What the footer last said of the forwarding.
     QString forwardNote;
-    QString forwardLogLine;
     // "正在采集…（N 条）" while the thread polls and no window shows it.
     QLabel *indicator;
 };

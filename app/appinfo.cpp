@@ -62,13 +62,6 @@ static void registerZepResources()
     Q_INIT_RESOURCE(zep);
 }
 
-void setApplicationIdentity(QCoreApplication &app)
-{
-    app.setApplicationName(QString::fromUtf8(kAppName));
-    app.setOrganizationName(QString::fromUtf8(kOrgName));
-    app.setApplicationVersion(QString::fromUtf8(kAppVersion));
-}
-
 void initZepResources()
 {
     static std::once_flag once;

@@ -1,17 +1,11 @@
 #pragma once
 
+#include "data/appidentity.h"
+
 #include <functional>
 
 class QCoreApplication;
 class QWidget;
-
-constexpr const char kAppName[] = "ZEP";
-constexpr const char kOrgName[] = "Tarvolt";
-constexpr const char kAppVersion[] = "1.01测试版";
-
-// Application name, organisation (which key the per-user settings store) and
-// version, set before any window exists.
-void setApplicationIdentity(QCoreApplication &app);
 
 // The resources live in a static library, whose registration the linker would
 // otherwise drop; safe to call more than once.

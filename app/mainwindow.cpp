@@ -393,7 +393,8 @@ void MainWindow::CloseReadCommPlot()
 
 void MainWindow::actionStartRead()
 {
-    acquisition->start(AppConfig.comm, keepAcquiringAfterErrors(), dailyFilesFolder(), storedForwardConfig());
+    acquisition->start(
+        {AppConfig.comm, metersOf(AppConfig.comm), keepAcquiringAfterErrors(), dailyFilesFolder(), storedForwardConfig()});
     updateMenus();
 }
 

@@ -38,6 +38,7 @@ public:
     RealPlot *realTimeWindow() const { return acquisition->realTimeWindow(); }
     bool isAcquiring() const { return acquisition->isAcquiring(); }
     SamplingThread *currentSamplingThread() const { return acquisition->currentSamplingThread(); }
+    Station &station() const { return acquisition->station(); }
     void prependToRecentFiles(const QString &path) { recentFiles->prepend(path); }
     const QList<DataFile *> &openDocuments() const { return documents->files(); }
     QMdiArea *documentArea() const { return mdiArea; }

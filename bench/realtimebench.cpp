@@ -8,6 +8,7 @@
 #include "data/appconfig.h"
 #include "data/paramtable.h"
 #include "realtime/livejournal.h"
+#include "realtime/metersession.h"
 #include "realtime/realplot.h"
 #include "realtime/signaldata.h"
 
@@ -32,8 +33,8 @@ namespace {
 class BenchPlot : public RealPlot
 {
 public:
-    BenchPlot()
-        : RealPlot(AppConfig.disp)
+    explicit BenchPlot(SignalData &series)
+        : RealPlot(AppConfig.disp, series)
     {
     }
 
@@ -79,7 +80,7 @@ struct AppendStats {
 // Runs a writer thread appending polls for three seconds while this thread
 // repeats work(); every append's own duration is recorded.
 template <typename Work>
-AppendStats appendWhile(double firstX, Work work)
+AppendStats appendWhile(SignalData &series, double firstX, Work work)
 {
     std::atomic<bool> running{true};
     std::vector<double> micros;
@@ -90,7 +91,7 @@ AppendStats appendWhile(double firstX, Work work)
             const SampleRecord poll = pollAt(stats.polls);
             QElapsedTimer t;
             t.start();
-            SignalData::instance().appendPoll(uint32_t(firstX) + uint32_t(stats.polls), poll.values);
+            series.appendPoll(uint32_t(firstX) + uint32_t(stats.polls), poll.values);
             micros.push_back(t.nsecsElapsed() / 1e3);
             ++stats.polls;
         }
@@ -158,14 +159,16 @@ int realtimeBenchmark(const QStringList &args)
     AppConfig = defaults;
 
     const uint32_t start = uint32_t(QDateTime::currentSecsSinceEpoch() - samples);
-    SignalData::instance().clearValues();
+    // The meter's series, as its session holds it.
+    MeterSession meter(metersOf(defaults.comm).first());
+    SignalData &series = meter.series();
     const long residentBefore = peakResidentBytes();
     for (int i = 0; i < samples; ++i)
-        SignalData::instance().appendPoll(start + uint32_t(i), pollAt(i).values);
+        series.appendPoll(start + uint32_t(i), pollAt(i).values);
     const double bytesPerPoll = double(peakResidentBytes() - residentBefore) / samples;
     printf("stores: %d samples each, %.1f bytes a poll\n", samples, bytesPerPoll);
 
-    BenchPlot plot;
+    BenchPlot plot(series);
     plot.setSamplingInterval(1);
     plot.resize(1600, 900);
     plot.show();
@@ -174,10 +177,10 @@ int realtimeBenchmark(const QStringList &args)
 
     // Fifteen ticks, each after one more poll, with the series' times shifted
     // by back for the polls after the 100th.
-    const auto tickTimes = [&plot, start, samples](uint32_t back) {
+    const auto tickTimes = [&plot, &series, start, samples](uint32_t back) {
         std::vector<double> ticks;
         for (int i = 0; i < 15; ++i) {
-            SignalData::instance().appendPoll(start + uint32_t(samples + i) - back, pollAt(samples + i).values);
+            series.appendPoll(start + uint32_t(samples + i) - back, pollAt(samples + i).values);
             QElapsedTimer timer;
             timer.start();
             plot.tickAndPaint();
@@ -189,17 +192,17 @@ int realtimeBenchmark(const QStringList &args)
     };
     const double tickMs = tickTimes(0);
     // The same series once more, its clock stepped back 2 s near the start.
-    SignalData::instance().clearValues();
+    series.clearValues();
     for (int i = 0; i < samples; ++i)
-        SignalData::instance().appendPoll(start + uint32_t(i) - (i >= 100 ? 2 : 0), pollAt(i).values);
+        series.appendPoll(start + uint32_t(i) - (i >= 100 ? 2 : 0), pollAt(i).values);
     plot.tickAndPaint();
     const double tickBackMs = tickTimes(2);
 
     // The sampling thread appends as fast as it can, first while this thread
     // keeps redrawing, then alone for comparison. Slow appends in both runs
     // are the series growing its buffer, not waits for the window.
-    const AppendStats drawn = appendWhile(start + samples + 100, [&plot] { plot.tickAndPaint(); });
-    const AppendStats alone = appendWhile(start + samples + 100 + drawn.polls, [] { QThread::msleep(5); });
+    const AppendStats drawn = appendWhile(series, start + samples + 100, [&plot] { plot.tickAndPaint(); });
+    const AppendStats alone = appendWhile(series, start + samples + 100 + drawn.polls, [] { QThread::msleep(5); });
     printf("appends while drawing (%d redraws): %zu, 99.9%% under %.1f us, %d over 1 ms, longest %.1f us\n",
            drawn.redraws, drawn.count, drawn.p999, drawn.overMs, drawn.longest);
     printf("appends alone: %zu, 99.9%% under %.1f us, %d over 1 ms, longest %.1f us\n", alone.count, alone.p999,

@@ -69,17 +69,18 @@ void Client::discardPending()
         socket->readAll();
 }
 
-int Client::readValues(float *pollBuffer)
+int Client::readValues(int address, float *pollBuffer)
 {
     discardPending();
     if (socket->state() != QAbstractSocket::ConnectedState)
         return ComNotConnected;
-    return pollBlocks([&](MeterBlock block) { return exchange(block, pollBuffer); }, [this] { return cancelled(); });
+    return pollBlocks([&](MeterBlock block) { return exchange(address, block, pollBuffer); },
+                      [this] { return cancelled(); });
 }
 
-int Client::exchange(MeterBlock block, float *pollBuffer)
+int Client::exchange(int address, MeterBlock block, float *pollBuffer)
 {
-    const int requestLength = buildTcpRequest(buffer, settings.addr, block);
+    const int requestLength = buildTcpRequest(buffer, address, block);
     socket->flush();
     // Bytes of an earlier late or split reply must not pass for the start of
     // this one.

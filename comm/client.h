@@ -23,10 +23,10 @@ public:
 
     int open() override { return connectHost(); }
     void close() override { disconnectHost(); }
-    int readValues(float *pollBuffer) override;
+    int readValues(int address, float *pollBuffer) override;
 
 private:
-    int exchange(MeterBlock block, float *pollBuffer);
+    int exchange(int address, MeterBlock block, float *pollBuffer);
     void discardPending();
     // Waits for more reply bytes until timeoutMs after the timer's start.
     bool waitForReply(qint64 timeoutMs, const QElapsedTimer &timer);

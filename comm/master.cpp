@@ -59,18 +59,18 @@ void Master::closePort()
     port = nullptr;
 }
 
-int Master::readValues(float *pollBuffer)
+int Master::readValues(int address, float *pollBuffer)
 {
     // Without an open port there is nothing to send on; say so rather than
     // pretend the write was short.
     if (!port || !port->isOpen())
         return ComPortNotOpen;
-    return pollBlocks([&](MeterBlock block) { return exchange(block, pollBuffer); }, [this] { return cancelled(); });
+    return pollBlocks([&](MeterBlock block) { return exchange(address, block, pollBuffer); },
+                      [this] { return cancelled(); });
 }
 
-int Master::exchange(MeterBlock block, float *pollBuffer)
+int Master::exchange(int address, MeterBlock block, float *pollBuffer)
 {
-    const int address = settings.addr;
     const int requestLength = buildRtuRequest(buffer, address, block);
     port->clear(QSerialPort::AllDirections);
     if (port->write(reinterpret_cast<const char *>(buffer), requestLength) != requestLength)

@@ -21,14 +21,14 @@ public:
 
     int open() override { return openPort(); }
     void close() override { closePort(); }
-    int readValues(float *pollBuffer) override;
+    int readValues(int address, float *pollBuffer) override;
 
     // Waits until count bytes are available or timeoutMs has passed, letting
     // the thread's events run meanwhile; true when any byte is available.
     bool waitForBytes(int timeoutMs, qint64 count);
 
 private:
-    int exchange(MeterBlock block, float *pollBuffer);
+    int exchange(int address, MeterBlock block, float *pollBuffer);
 
     QSerialPort *port = nullptr;
 };

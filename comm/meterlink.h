@@ -11,7 +11,8 @@
 // A link to the meter: the serial one (Master) or the TCP one (Client). It
 // lives entirely in the sampling thread, which creates it, polls through it
 // and destroys it, and it keeps the settings it was made with for its whole
-// life. Every operation returns ComOk or a ComError code.
+// life; the meter a poll is for is named by each read. Every operation
+// returns ComOk or a ComError code.
 class MeterLink : public QObject
 {
     Q_OBJECT
@@ -25,9 +26,11 @@ public:
     // Drops the link at once, unsent and unread bytes with it.
     virtual void close() = 0;
 
-    // One poll: both register blocks into pollBuffer (kPollBufferSize
+    // One poll of the meter at address (the RTU slave address, or the unit
+    // id over TCP): both register blocks into pollBuffer (kPollBufferSize
     // floats, slot k = column k). ComOk only when all 31 values were read.
-    virtual int readValues(float *pollBuffer) = 0;
+    // One link serves every meter on its line or behind its gateway.
+    virtual int readValues(int address, float *pollBuffer) = 0;
 
     // While *flag is set, a poll sends no more requests and stops waiting
     // for a reply; null (the default) lets every poll run to its end.

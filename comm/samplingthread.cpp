@@ -4,9 +4,7 @@
 #include "comm/meterlink.h"
 #include "comm/modbusframe.h"
 #include "comm/pollgrid.h"
-#include "realtime/livejournal.h"
-#include "realtime/polllistener.h"
-#include "realtime/signaldata.h"
+#include "realtime/metersession.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -30,51 +28,6 @@ SamplingThread::~SamplingThread()
 void SamplingThread::stop()
 {
     stopRequested = true;
-}
-
-void SamplingThread::setJournal(std::shared_ptr<LiveJournal> journal, const std::function<void()> &beforeSwitch)
-{
-    std::lock_guard<std::mutex> locker(journalMutex);
-    if (beforeSwitch)
-        beforeSwitch();
-    this->journal = std::move(journal);
-}
-
-void SamplingThread::addPollListener(std::shared_ptr<PollListener> listener)
-{
-    listeners.push_back(std::move(listener));
-}
-
-std::shared_ptr<LiveJournal> SamplingThread::currentJournal() const
-{
-    std::lock_guard<std::mutex> locker(journalMutex);
-    return journal;
-}
-
-void SamplingThread::storePoll(const SampleRecord &poll, std::optional<uint32_t> time)
-{
-    std::shared_ptr<LiveJournal> target;
-    uint32_t stored;
-    {
-        // A window that closes hands the polls it did not save over to a new
-        // journal (setJournal): with the series and the journal taken
-        // together, none is missed there and none written twice.
-        std::lock_guard<std::mutex> locker(journalMutex);
-        stored = time ? appendPollValues(poll, *time) : appendPollValues(poll);
-        target = journal;
-    }
-    if (target && target->appendPoll(stored, poll) == LiveJournal::AppendResult::Failed)
-        emit journalFailed(target->path());
-    for (const std::shared_ptr<PollListener> &listener : listeners)
-        listener->pollStored(stored, poll);
-}
-
-void SamplingThread::tellMissed(int polls)
-{
-    for (int i = 0; i < polls; ++i) {
-        for (const std::shared_ptr<PollListener> &listener : listeners)
-            listener->pollMissed();
-    }
 }
 
 QString SamplingThread::errorText(int kind, const ComConfig &settings)
@@ -124,12 +77,12 @@ void SamplingThread::run()
     // and the first line of run() would be lost, and the caller, who waits
     // without a time limit, would wait for ever. The flag starts false and
     // each object runs once.
-    QObject *hub = parent();
-    const bool hasHub = hub && hub->metaObject()->indexOfSignal("addComMessage(QString)") >= 0;
+
+    // The meter being polled, whose frames the link reports.
+    int polled = 0;
     // Made here, so that the link and its port or socket live in this thread.
     const std::unique_ptr<MeterLink> link = linkFactory ? linkFactory(settings) : makeMeterLink(settings);
-    if (hasHub)
-        connect(link.get(), SIGNAL(ComMessage(QString)), hub, SIGNAL(addComMessage(QString)));
+    connect(link.get(), &MeterLink::ComMessage, [this, &polled](const QString &frame) { emit frameReported(polled, frame); });
     // Going on through faults, Stop must wait neither for a poll's
     // remaining attempts nor for a connection attempt.
     if (keepAcquiring)
@@ -145,8 +98,12 @@ void SamplingThread::run()
     const qint64 periodMs = qint64(intervalSeconds(settings)) * 1000;
     PollGrid grid(periodMs, QDateTime::currentMSecsSinceEpoch());
     qint64 slot = 0;
-    int slotCount = 0;
-    int missed = 0;
+    // Each meter's slots so far and those that brought it no sample.
+    struct MeterCounts {
+        int slotCount = 0;
+        int missed = 0;
+    };
+    std::vector<MeterCounts> counts(sessions.size());
     bool reopen = false;
 
     for (;;) {
@@ -159,33 +116,49 @@ void SamplingThread::run()
         const std::optional<uint32_t> stamp =
             keepAcquiring ? std::optional<uint32_t>(grid.slotTime(slot, pollStart, QDateTime::currentMSecsSinceEpoch()))
                           : std::nullopt;
-        if (reopen && !linkOpen) {
-            result = link->open();
-            linkOpen = result == ComOk;
+        bool ended = false;
+        for (size_t m = 0; m < sessions.size() && !ended; ++m) {
+            MeterSession &session = *sessions[m];
+            // Between two meters' polls as between two slots.
+            if (m > 0 && stopRequested) {
+                ended = true;
+                break;
+            }
+            if (reopen && !linkOpen) {
+                result = link->open();
+                linkOpen = result == ComOk;
+            }
+            polled = int(m);
+            if (linkOpen)
+                result = link->readValues(session.meter().addr, pollBuffer);
+            if (result == ComOk) {
+                SampleRecord poll;
+                static_assert(sizeof poll == sizeof pollBuffer, "the poll buffer has the record's layout");
+                memcpy(&poll, pollBuffer, sizeof poll);
+                const MeterSession::Stored stored =
+                    session.storePoll(poll, stamp ? *stamp : QDateTime::currentDateTime().toTime_t());
+                if (!stored.failedJournal.isEmpty())
+                    emit journalFailed(int(m), stored.failedJournal);
+                emit pollStored(int(m));
+            } else if (!keepAcquiring) {
+                emit warning(static_cast<ComErrType>(result));
+                ended = true;
+            } else if (stopRequested) {
+                // Cut short by the stop: no fault of the meter's.
+                ended = true;
+            } else {
+                emit pollFailed(int(m), static_cast<ComErrType>(result), QDateTime::currentDateTime());
+                session.tellMissed(1);
+                ++counts[m].missed;
+                // Whatever the link holds now (half a reply, a connection the
+                // meter forgot) must not meet the next poll.
+                link->close();
+                linkOpen = false;
+                reopen = true;
+            }
         }
-        if (linkOpen)
-            result = link->readValues(pollBuffer);
-        if (result == ComOk) {
-            SampleRecord poll;
-            static_assert(sizeof poll == sizeof pollBuffer, "the poll buffer has the record's layout");
-            memcpy(&poll, pollBuffer, sizeof poll);
-            storePoll(poll, stamp);
-        } else if (!keepAcquiring) {
-            emit warning(static_cast<ComErrType>(result));
+        if (ended)
             break;
-        } else if (stopRequested) {
-            // Cut short by the stop: no fault of the meter's.
-            break;
-        } else {
-            emit pollFailed(static_cast<ComErrType>(result), QDateTime::currentDateTime());
-            tellMissed(1);
-            ++missed;
-            // Whatever the link holds now (half a reply, a connection the
-            // meter forgot) must not meet the next poll.
-            link->close();
-            linkOpen = false;
-            reopen = true;
-        }
         if (!keepAcquiring) {
             // From the start of one poll to the start of the next, so the
             // exchange itself is part of the interval.
@@ -194,18 +167,16 @@ void SamplingThread::run()
             continue;
         }
         const qint64 next = grid.nextSlot(slot, clock.elapsed());
-        tellMissed(int(next - slot - 1));
-        missed += int(next - slot - 1);
-        slotCount += int(next - slot);
-        emit slotsCounted(slotCount, missed);
+        for (size_t m = 0; m < sessions.size(); ++m) {
+            sessions[m]->tellMissed(int(next - slot - 1));
+            counts[m].missed += int(next - slot - 1);
+            counts[m].slotCount += int(next - slot);
+            emit slotsCounted(int(m), counts[m].slotCount, counts[m].missed);
+        }
         slot = next;
         if (!waitUntil(grid.slotStart(slot), clock))
             break;
     }
-    // Stopped or failed, the window may sit idle for long: the last
-    // seconds go to disk now rather than with the next poll.
-    if (const std::shared_ptr<LiveJournal> target = currentJournal())
-        target->sync();
-    for (const std::shared_ptr<PollListener> &listener : listeners)
-        listener->runEnded();
+    for (const std::shared_ptr<MeterSession> &session : sessions)
+        session->endRun();
 }

@@ -10,22 +10,21 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
-class LiveJournal;
 class MeterLink;
-class PollListener;
+class MeterSession;
 class QDateTime;
 class QElapsedTimer;
 
-// One acquisition: opens the link its settings choose, polls the meter once
-// per sampling interval into the live stores, and ends on the first error
-// (which it reports once) or when asked to stop. Told to keep acquiring, it
-// reports each failed poll instead, closes the link and opens it again for
-// the next poll, and its polls keep to the grid of PollGrid. A new object
-// serves each run.
+// One acquisition: opens the link its settings choose, polls each meter of
+// the link once per sampling interval, one after the other, each poll into
+// the meter's session, and ends on the first error (which it reports once)
+// or when asked to stop. Told to keep acquiring, it reports each failed poll
+// instead, closes the link and opens it again for the next poll, and its
+// polls keep to the grid of PollGrid, every meter's poll of a slot stamped
+// with the slot's time. A new object serves each run.
 class SamplingThread : public QThread
 {
     Q_OBJECT
@@ -45,8 +44,6 @@ public:
     };
     Q_ENUM(ComErrType)
 
-    // The parent receives the link's frame reports through its signal
-    // addComMessage(QString), when it has one.
     explicit SamplingThread(QObject *parent = nullptr);
     // Stops and waits for a run that is still going, so the object can never
     // be destroyed under its own thread.
@@ -57,58 +54,53 @@ public:
     // Before start(): go on through failed polls rather than end on the
     // first. Off by default.
     void setKeepAcquiring(bool on) { keepAcquiring = on; }
-    // Before start(): the link, its line or address, and the interval.
+    // Before start(): the link, its serial line or TCP address, and the
+    // interval; the meters' addresses come with their sessions.
     void setSettings(const ComConfig &settings) { this->settings = settings; }
 
     // Before start(): makes the link in place of makeMeterLink.
     using LinkFactory = std::function<std::unique_ptr<MeterLink>(const ComConfig &)>;
     void setLinkFactory(LinkFactory factory) { linkFactory = std::move(factory); }
 
-    // Where every stored poll is also appended; null for none. May be
-    // changed from any thread while the run goes on. beforeSwitch runs at a
-    // moment no poll is between the live series and the journal: every poll
-    // is either in the series by then or goes to the new journal.
-    void setJournal(std::shared_ptr<LiveJournal> journal, const std::function<void()> &beforeSwitch = {});
-    // Before start(): one more that every poll of the run is handed to, in
-    // this thread, after the journal.
-    void addPollListener(std::shared_ptr<PollListener> listener);
+    // Before start(): the meters the run polls over its one link, in this
+    // order. A meter is named in the signals by its place in this list.
+    void setSessions(std::vector<std::shared_ptr<MeterSession>> sessions) { this->sessions = std::move(sessions); }
 
     // The warning text of a code, in the main window's translation context;
     // a failed open names the port of the settings it was tried with, a
     // failed connection the address, on a line of its own.
     static QString errorText(int kind, const ComConfig &settings);
 
+// All but warning name the meter they are about by its place in the list of
+// sessions. Every signal is emitted in the sampling thread.
 signals:
     void warning(SamplingThread::ComErrType kind);
-    // A poll (or the open before it) failed and the run goes on; only when
-    // keeping on acquiring.
-    void pollFailed(SamplingThread::ComErrType kind, const QDateTime &when);
-    // After each slot of a run that keeps acquiring: the slots of the run so
-    // far and how many of them brought no sample (failed or skipped).
-    void slotsCounted(int slotCount, int missed);
-    // The journal could not be written; emitted once per journal. The
-    // acquisition goes on without it.
-    void journalFailed(const QString &path);
+    // A poll of the meter (or the open before it) failed and the run goes
+    // on; only when keeping on acquiring.
+    void pollFailed(int meter, SamplingThread::ComErrType kind, const QDateTime &when);
+    // After each slot of a run that keeps acquiring: the meter's slots of the
+    // run so far and how many of them brought it no sample (failed or
+    // skipped).
+    void slotsCounted(int meter, int slotCount, int missed);
+    // The meter's journal could not be written; emitted once per journal.
+    // The acquisition goes on without it.
+    void journalFailed(int meter, const QString &path);
+    // A poll of the meter went into its series.
+    void pollStored(int meter);
+    // A frame the link sent or received while polling the meter, as the
+    // link reports it (hexadecimal text).
+    void frameReported(int meter, const QString &frame);
 
 protected:
     void run() override;
 
 private:
     bool waitUntil(qint64 deadlineMs, const QElapsedTimer &clock);
-    std::shared_ptr<LiveJournal> currentJournal() const;
-    // Into the live series with the time (the current time when none), the
-    // journal and the listeners.
-    void storePoll(const SampleRecord &poll, std::optional<uint32_t> time);
-    void tellMissed(int polls);
 
     std::atomic<bool> stopRequested{false};
     bool keepAcquiring = false;
     ComConfig settings{};
     LinkFactory linkFactory;
     float pollBuffer[kColumnCount] = {};
-    // Held while a poll goes into the live series and its journal is
-    // chosen, and while the journal changes.
-    mutable std::mutex journalMutex;
-    std::shared_ptr<LiveJournal> journal;
-    std::vector<std::shared_ptr<PollListener>> listeners;
+    std::vector<std::shared_ptr<MeterSession>> sessions;
 };

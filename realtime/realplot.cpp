@@ -45,9 +45,9 @@ private:
 
 } // namespace
 
-RealPlot::RealPlot(const DisplayConfig &display, QWidget *parent, const QString &journalFolder)
+RealPlot::RealPlot(const DisplayConfig &display, SignalData &liveSeries, QWidget *parent, const QString &journalFolder)
     : TrendPlot(parent)
-    , series(SignalData::instance())
+    , series(liveSeries)
     , liveJournal(std::make_shared<LiveJournal>(journalFolder.isEmpty() ? LiveJournal::defaultFolder() : journalFolder))
 {
     setFooter(QStringLiteral("时间范围："));
@@ -115,15 +115,9 @@ void RealPlot::stopRefresh()
     }
 }
 
-int RealPlot::liveSamples()
+int RealPlot::liveSamples() const
 {
-    // Polls that came while a save or a redraw held the locks count too.
-    SignalData &live = SignalData::instance();
-    live.flushPending();
-    live.lock();
-    const int size = live.size();
-    live.unlock();
-    return size;
+    return series.sizeWithPending();
 }
 
 bool RealPlot::hasData() const

@@ -22,9 +22,10 @@ class RealPlot : public TrendPlot
 public:
     enum class SaveResult { Saved, Cancelled, Failed };
 
-    // The journal of the window's samples is kept in journalFolder.
-    explicit RealPlot(const DisplayConfig &display, QWidget *parent = nullptr,
-                      const QString &journalFolder = QString());
+    // Shows series, which outlives the window; the journal of the
+    // window's samples is kept in journalFolder.
+    RealPlot(const DisplayConfig &display, SignalData &series, QWidget *parent = nullptr,
+             const QString &journalFolder = QString());
     ~RealPlot() override;
 
     // The sampling interval: a step between polls more than three times as
@@ -48,7 +49,7 @@ public:
     // ones to come go on in that journal.
     void adoptJournal(std::shared_ptr<LiveJournal> journal);
     // The live series' length, pending polls included.
-    static int liveSamples();
+    int liveSamples() const;
 
     // Whether every live sample is in a file already (the daily files of the
     // acquisition), so that closing need not ask to save them.

@@ -1,9 +1,8 @@
 #include "realtime/signaldata.h"
 
 #include "data/samplegaps.h"
-#include "views/minmaxsummary.h"
+#include "data/minmaxsummary.h"
 
-#include <QDateTime>
 #include <QMutex>
 #include <QReadWriteLock>
 #include <QVector>
@@ -222,12 +221,6 @@ void extendBoundingRect(QRectF &rect, const QPointF &p)
         rect.setTop(p.y());
 }
 
-SignalData &SignalData::instance()
-{
-    static SignalData series;
-    return series;
-}
-
 SignalData::SignalData()
     : d(new PrivateData)
 {
@@ -323,6 +316,15 @@ void SignalData::flushPending()
     d->mutex.unlock();
 }
 
+int SignalData::sizeWithPending()
+{
+    flushPending();
+    d->lock.lockForRead();
+    const int rows = int(d->count);
+    d->lock.unlockRead();
+    return rows;
+}
+
 void SignalData::clearValues()
 {
     d->lock.lockForWrite();
@@ -348,15 +350,4 @@ void SignalData::removeFirstRows(int rows)
     for (const Poll &p : kept)
         d->add(p);
     d->lock.unlockWrite();
-}
-
-uint32_t appendPollValues(const SampleRecord &poll)
-{
-    return appendPollValues(poll, QDateTime::currentDateTime().toTime_t());
-}
-
-uint32_t appendPollValues(const SampleRecord &poll, uint32_t time)
-{
-    SignalData::instance().appendPoll(time, poll.values);
-    return time;
 }

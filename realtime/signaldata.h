@@ -10,8 +10,9 @@
 #include <cstdint>
 #include <memory>
 
-// The live series of the 31 measured quantities, shared between the sampling
-// thread (the only writer) and the user interface thread (readers). A row is
+// The live series of the 31 measured quantities of one meter, shared between
+// the sampling thread (the only writer) and the user interface thread
+// (readers); its meter's session owns it and hands it to them. A row is
 // one poll: one time and 31 values; store k is value column k, which holds
 // column k + 1 of ParamTable.
 //
@@ -29,10 +30,6 @@
 class SignalData
 {
 public:
-    // The series the sampling thread fills and the real-time window shows;
-    // created by the first call, it lives until the program ends.
-    static SignalData &instance();
-
     SignalData();
     ~SignalData();
     SignalData(const SignalData &) = delete;
@@ -71,6 +68,9 @@ public:
     // nothing else would, and a close check must count every poll. Waits at
     // most for one append in progress.
     void flushPending();
+    // The rows once the pending polls have joined them (flushPending), as
+    // a close check or a save must count them. The same thread and terms.
+    int sizeWithPending();
 
     // Empties the series, keeping the bounding rectangles, the typical step,
     // the first block and any pending polls. Waits for the write lock.
@@ -88,11 +88,3 @@ private:
 // moves to the newest x, so a clock set back leaves a negative width, and
 // the sample after that starts the rectangle afresh.
 void extendBoundingRect(QRectF &rect, const QPointF &p);
-
-// Called by the sampling thread after every successful poll: one row with
-// the current time (whole seconds since the epoch) and value k + 1 of the
-// poll buffer in store k, for k = 0..30, goes into SignalData::instance().
-// Cell 0 is not read. Returns the time the row got.
-uint32_t appendPollValues(const SampleRecord &poll);
-// The same with the time the caller gives.
-uint32_t appendPollValues(const SampleRecord &poll, uint32_t time);

@@ -1,7 +1,7 @@
 #include "views/recordseries.h"
 
 #include "data/samplegaps.h"
-#include "views/minmaxsummary.h"
+#include "data/minmaxsummary.h"
 
 #include <algorithm>
 #include <cstring>

@@ -35,7 +35,7 @@ int main(int argc, char *argv[])
     plot->setSaveFileNameProvider([&] { return QString::fromLocal8Bit(argv[2]); });
     QTimer saveOnce;
     QObject::connect(&saveOnce, &QTimer::timeout, [&] {
-        if (RealPlot::liveSamples() >= 2 && plot->saveData() == RealPlot::SaveResult::Saved)
+        if (plot->liveSamples() >= 2 && plot->saveData() == RealPlot::SaveResult::Saved)
             saveOnce.stop();
     });
     if (argc > 2)

@@ -6,7 +6,7 @@
 
 #include "app/mainwindow.h"
 #include "data/appconfig.h"
-#include "realtime/signaldata.h"
+#include "realtime/metersession.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -39,12 +39,14 @@ protected:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
 
+    // The meter's live series.
+    SignalData &liveSeries() const { return window->station().session(0).series(); }
+
     // From init() of the tests that acquire: empty live stores, one poll a
     // second, and the window as it first shows.
     void startLiveWindow()
     {
         startWindow(false);
-        SignalData::instance().clearValues();
         copyToField(AppConfig.comm.interval, "1s");
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));

@@ -52,9 +52,9 @@ class TestAcquisition : public zeptest::MainWindowTest
     bool startEnabled() const { return action("action_Start")->isEnabled(); }
     bool stopEnabled() const { return action("action_Stop")->isEnabled(); }
 
-    static int storeSize()
+    int storeSize() const
     {
-        SignalData &s = SignalData::instance();
+        SignalData &s = liveSeries();
         s.lock();
         const int n = s.size();
         s.unlock();
@@ -155,12 +155,12 @@ private slots:
         QVERIFY(n >= 2);
         QCOMPARE(served.size(), n);
         for (int k = 0; k < kValueCount; ++k) {
-            SignalData &s = SignalData::instance();
+            SignalData &s = liveSeries();
             s.lock();
             QCOMPARE(s.size(), n);
             for (int i = 0; i < n; ++i)
                 QCOMPARE(float(s.value(k, i).y()), served[i][k]);
-            QCOMPARE(s.value(k, n - 1).x(), SignalData::instance().value(0, n - 1).x());
+            QCOMPARE(s.value(k, n - 1).x(), liveSeries().value(0, n - 1).x());
             s.unlock();
         }
         // The legend showed one served reading, every quantity of it.
@@ -199,7 +199,7 @@ private slots:
         DataFile file(path, quint32(n));
         QCOMPARE(readRecords(&file), n);
         for (int i = 0; i < n; ++i) {
-            QCOMPARE(double(file.records[i].time), SignalData::instance().value(0, i).x());
+            QCOMPARE(double(file.records[i].time), liveSeries().value(0, i).x());
             for (int c = 1; c <= kValueCount; ++c) {
                 const float expected = QString::number(double(served[i][c - 1]), 'f', columnDecimals(c)).toFloat();
                 QCOMPARE(file.records[i].value(c), expected);
@@ -395,10 +395,10 @@ private slots:
         boxes.answers = {fault.isEmpty() ? QMessageBox::No : QMessageBox::Ok, QMessageBox::No};
         boxes.start();
         action("action_Start")->trigger();
-        SignalData::instance().lock();
+        liveSeries().lock();
         const bool served = sim->waitForLog(QStringLiteral("#8 "), 10000);
         QThread::msleep(300);
-        SignalData::instance().unlock();
+        liveSeries().unlock();
         if (fault.isEmpty())
             action("action_Stop")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(window->currentSamplingThread() == nullptr, 10000);
@@ -418,7 +418,7 @@ private slots:
         action("action_Stop")->trigger();
         boxes.stop();
         QTRY_VERIFY(servedReadings(sim->log()).size() > requested);
-        QCOMPARE(float(SignalData::instance().value(0, 0).y()), servedReadings(sim->log()).at(requested).at(0));
+        QCOMPARE(float(liveSeries().value(0, 0).y()), servedReadings(sim->log()).at(requested).at(0));
     }
 
     void closingTheWindowKeepsAcquiring()

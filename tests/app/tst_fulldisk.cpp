@@ -53,7 +53,7 @@ struct Writer {
         }
         const float values[kValueCount] = {};
         for (int r = 0; kind == DataSave && r < 50; ++r)
-            SignalData::instance().appendPoll(1525586601 + r, values);
+            series.appendPoll(1525586601 + r, values);
     }
     ~Writer() { zeptest::enterWorkDir(); }
 
@@ -63,7 +63,7 @@ struct Writer {
         zeptest::MessageBoxLog boxes;
         boxes.start();
         QLabel window(QStringLiteral("PDF"));
-        RealPlot plot(AppConfig.disp);
+        RealPlot plot(AppConfig.disp, series);
         plot.setSaveFileNameProvider([this] { return target; });
         switch (kind) {
         case DataSave:
@@ -85,6 +85,7 @@ struct Writer {
 
     int kind;
     QString target;
+    SignalData series;
     std::unique_ptr<DataFile> data = zeptest::sampleDataFile(50);
     SpanDecision span;
     std::unique_ptr<LiveJournal> journal;

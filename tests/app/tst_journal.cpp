@@ -31,9 +31,8 @@ extern "C" int fdatasync(int fd)
 
 namespace {
 
-int storeSize()
+int storeSize(SignalData &s)
 {
-    SignalData &s = SignalData::instance();
     s.lock();
     const int n = s.size();
     s.unlock();
@@ -47,21 +46,21 @@ QStringList journalsIn(const QString &folder)
 
 // The journal holds exactly the stored samples: same times, values at the
 // written decimals. Called with the acquisition stopped.
-void checkJournalMatchesStores(const QString &path)
+void checkJournalMatchesStores(SignalData &series, const QString &path)
 {
-    const int n = storeSize();
+    const int n = storeSize(series);
     const std::unique_ptr<DataFile> file = loadDataFile(path);
     QVERIFY(file);
     QCOMPARE(int(file->count), n);
-    SignalData::instance().lock();
+    series.lock();
     for (int i = 0; i < n; ++i) {
-        QCOMPARE(double(file->records[i].time), SignalData::instance().value(0, i).x());
+        QCOMPARE(double(file->records[i].time), series.value(0, i).x());
         for (int c = 1; c <= kValueCount; ++c) {
-            const double y = SignalData::instance().value(c - 1, i).y();
+            const double y = series.value(c - 1, i).y();
             QCOMPARE(file->records[i].value(c), QString::number(y, 'f', columnDecimals(c)).toFloat());
         }
     }
-    SignalData::instance().unlock();
+    series.unlock();
 }
 
 } // namespace
@@ -94,7 +93,7 @@ class TestJournal : public zeptest::MainWindowTest
     void acquireUntil(int n)
     {
         action("action_Start")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= n, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(liveSeries()) >= n, 20000);
         action("action_Stop")->trigger();
         QTRY_VERIFY(window->currentSamplingThread() == nullptr);
     }
@@ -143,12 +142,12 @@ private slots:
         acquireUntil(2);
         const QString path = plot->journal()->path();
         QCOMPARE(QFileInfo(path).absolutePath(), QFileInfo(folder).absoluteFilePath());
-        QCOMPARE(QFileInfo(path).fileName(), LiveJournal::fileNameFor(uint32_t(SignalData::instance().value(0, 0).x())));
-        checkJournalMatchesStores(path);
+        QCOMPARE(QFileInfo(path).fileName(), LiveJournal::fileNameFor(uint32_t(liveSeries().value(0, 0).x())));
+        checkJournalMatchesStores(liveSeries(), path);
         // Stop and Start continue the same journal.
-        acquireUntil(storeSize() + 1);
+        acquireUntil(storeSize(liveSeries()) + 1);
         QCOMPARE(journalsIn(folder), QStringList{QFileInfo(path).fileName()});
-        checkJournalMatchesStores(path);
+        checkJournalMatchesStores(liveSeries(), path);
 
         plot->setSaveFileNameProvider([this, saveTo] { return dir->filePath(saveTo); });
         zeptest::MessageBoxLog boxes;
@@ -181,14 +180,14 @@ private slots:
         zeptest::MessageBoxLog boxes;
         boxes.start();
         action("action_Start")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 3, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(liveSeries()) >= 3, 20000);
         QVERIFY(window->isAcquiring());
         action("action_Stop")->trigger();
         QTRY_VERIFY(window->currentSamplingThread() == nullptr);
         // Started again in the same window: no second warning.
         action("action_Start")->trigger();
-        const int before = storeSize();
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize() > before, 20000);
+        const int before = storeSize(liveSeries());
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(liveSeries()) > before, 20000);
         action("action_Stop")->trigger();
         boxes.stop();
         QCOMPARE(boxes.seen.size(), 1);
@@ -196,7 +195,7 @@ private slots:
         QVERIFY(boxes.seen.at(0).text.contains(QDir::toNativeSeparators(folder)));
         QVERIFY(boxes.seen.at(0).text.contains(QStringLiteral("journal-")));
         QCOMPARE(boxes.seen.at(0).buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QCOMPARE(storeSize(), storeSize());
+        QCOMPARE(storeSize(liveSeries()), storeSize(liveSeries()));
     }
 
     // Polls after the window closed go to a journal that the next window
@@ -206,13 +205,13 @@ private slots:
         startSimulator();
         action("action_ReadCom")->trigger();
         action("action_Start")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(liveSeries()) >= 1, 20000);
         zeptest::MessageBoxLog boxes;
         boxes.answers = {QMessageBox::No, QMessageBox::Cancel};
         boxes.start();
         realTimeSubWindow()->close();
         QTRY_VERIFY(window->realTimeWindow() == nullptr);
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(liveSeries()) >= 2, 20000);
         QVERIFY(!window->close());
         boxes.stop();
         QCOMPARE(boxes.seen.size(), 2);
@@ -220,7 +219,7 @@ private slots:
         action("action_Stop")->trigger();
         QTRY_VERIFY(window->currentSamplingThread() == nullptr);
         QCOMPARE(journalsIn(folder).size(), 1);
-        checkJournalMatchesStores(window->realTimeWindow()->journal()->path());
+        checkJournalMatchesStores(liveSeries(), window->realTimeWindow()->journal()->path());
     }
 
     // Polls go on while a slow disk stretches the save of a closing window
@@ -240,7 +239,7 @@ private slots:
         const QString saved = path(QStringLiteral("saved.txt"));
         window->realTimeWindow()->setSaveFileNameProvider([saved] { return saved; });
         action("action_Start")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize(liveSeries()) >= 2, 20000);
         zeptest::MessageBoxLog boxes;
         boxes.answers = {QMessageBox::Yes, QMessageBox::Cancel};
         boxes.start();

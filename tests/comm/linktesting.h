@@ -3,6 +3,8 @@
 // Shared by the link tests: settings, a poll with its frame reports, and
 // reading a report back into bytes.
 
+#include "comm/comerror.h"
+#include "comm/meterlink.h"
 #include "comm/modbusframe.h"
 #include "data/appconfig.h"
 
@@ -35,9 +37,9 @@ struct PollResult {
     }
 };
 
-// Polls once through a link, collecting its reports.
+// Polls the meter at address once through a link, collecting its reports.
 template <typename Link>
-PollResult pollOnce(Link &link, PollResult start = PollResult())
+PollResult pollOnce(Link &link, int address = 1, PollResult start = PollResult())
 {
     PollResult r = start;
     if (r.code == -1)
@@ -45,7 +47,7 @@ PollResult pollOnce(Link &link, PollResult start = PollResult())
     r.reports.clear();
     const QMetaObject::Connection c =
         QObject::connect(&link, &Link::ComMessage, [&r](const QString &m) { r.reports << m; });
-    r.code = link.readValues(r.values);
+    r.code = link.readValues(address, r.values);
     QObject::disconnect(c);
     return r;
 }
@@ -74,3 +76,25 @@ inline ComConfig tcpConfig(const QByteArray &ip, int unit = 1)
     c.addr = unit;
     return c;
 }
+
+// Answers each meter with values of its address (column c: address × 100 +
+// c) and the address as its frame; the meter at failingAddress fails its
+// polls whose number is in failing.
+struct AddressedLink : MeterLink {
+    AddressedLink(const ComConfig &c, int failingAddress, QList<int> failing)
+        : MeterLink(c), failingAddress(failingAddress), failing(failing) {}
+    int open() override { return ComOk; }
+    void close() override {}
+    int readValues(int address, float *values) override
+    {
+        emit ComMessage(QString::number(address));
+        if (address == failingAddress && failing.contains(++polls))
+            return ComTimeout;
+        for (int c = 1; c < kColumnCount; ++c)
+            values[c] = float(address * 100 + c);
+        return ComOk;
+    }
+    int failingAddress;
+    QList<int> failing;
+    int polls = 0;
+};

@@ -3,7 +3,7 @@
 #include "linktesting.h"
 #include "scriptedmeter.h"
 #include "simprocess.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <QTcpServer>
 
@@ -162,13 +162,14 @@ private slots:
         }
     }
 
-    void unitIdentifierFromSettings()
+    // The unit id is the poll's, whatever the settings hold.
+    void unitIdentifierOfThePoll()
     {
         SimProcess sim;
         QVERIFY(sim.startTcp({"--unit", "200"}));
-        Client client(tcpConfig(sim.address(), 200));
+        Client client(tcpConfig(sim.address(), 1));
         QCOMPARE(client.connectHost(), int(ComOk));
-        const PollResult r = pollOnce(client);
+        const PollResult r = pollOnce(client, 200);
         QCOMPARE(r.code, int(ComOk));
         QCOMPARE(r.reports[0], QStringLiteral("00 00 00 00 00 06 c8 04 75 31 00 3a "));
     }

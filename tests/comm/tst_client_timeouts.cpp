@@ -4,7 +4,7 @@
 #include "comm/comerror.h"
 #include "linktesting.h"
 #include "simprocess.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <QElapsedTimer>
 

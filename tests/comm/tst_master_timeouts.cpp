@@ -6,7 +6,7 @@
 #include "comm/master.h"
 #include "linktesting.h"
 #include "simprocess.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <QElapsedTimer>
 

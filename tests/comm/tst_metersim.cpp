@@ -4,7 +4,7 @@
 #include "comm/modbusframe.h"
 #include "data/datafile.h"
 #include "simprocess.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <modbus/modbus.h>
 

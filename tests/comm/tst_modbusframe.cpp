@@ -1,7 +1,7 @@
 #include "comm/comerror.h"
 #include "comm/linkpolicy.h"
 #include "comm/modbusframe.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 namespace {
 

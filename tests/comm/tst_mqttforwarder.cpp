@@ -5,9 +5,10 @@
 #include "brokertesting.h"
 #include "comm/mqttforwarder.h"
 #include "comm/samplingthread.h"
+#include "realtime/metersession.h"
 #include "linktesting.h"
 #include "simprocess.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -232,8 +233,9 @@ private slots:
         auto clock = std::make_shared<PollClock>();
         SamplingThread thread;
         thread.setSettings(settings);
-        thread.addPollListener(std::shared_ptr<MqttForwarder>(forwarder(server, true, password)));
-        thread.addPollListener(clock);
+        const auto meter = std::make_shared<MeterSession>(MeterConfig{QStringLiteral("电表1"), 1});
+        meter->beginRun({std::shared_ptr<MqttForwarder>(forwarder(server, true, password)), clock}, nullptr);
+        thread.setSessions({meter});
         clock->clock.start();
         thread.start();
         QTest::qWait(4500);

@@ -6,13 +6,15 @@
 #include "comm/pollfaults.h"
 #include "comm/pollgrid.h"
 #include "comm/samplingthread.h"
+#include "data/datafile.h"
+#include "realtime/livejournal.h"
+#include "realtime/metersession.h"
 #include "realtime/polllistener.h"
 #include "data/appconfig.h"
 #include "data/paramtable.h"
 #include "linktesting.h"
-#include "realtime/signaldata.h"
 #include "simprocess.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -23,16 +25,6 @@
 #include <memory>
 
 constexpr int kStores = kColumnCount - 1;
-
-// Stands in for the main window: the thread forwards its link's frame
-// reports to a parent that has this signal.
-class CommHub : public QObject
-{
-    Q_OBJECT
-
-signals:
-    void addComMessage(const QString &message);
-};
 
 // A receiver in the main thread, as the main window is for warning().
 class WarningSink : public QObject
@@ -59,14 +51,26 @@ class QueuedWarnings : public WarningSink
 {
 public:
     WarningSink faults;  // the failed polls of a run that goes on
-    QPair<int, int> slotCount{0, 0};  // its slots and missed slots so far
+    QList<int> faultMeters;
+    QPair<int, int> slotCount{0, 0};  // its slots and missed slots so far, of the last meter counted
+    QStringList frames;  // the link's reports, in order
+    QList<int> frameMeters;
 
     explicit QueuedWarnings(SamplingThread *thread)
     {
         connect(thread, &SamplingThread::warning, this, &WarningSink::onWarning, Qt::QueuedConnection);
-        connect(thread, &SamplingThread::pollFailed, &faults, &WarningSink::onWarning, Qt::QueuedConnection);
-        connect(thread, &SamplingThread::slotsCounted, this, [this](int n, int missed) { slotCount = {n, missed}; },
+        connect(thread, &SamplingThread::pollFailed, this,
+                [this](int meter, SamplingThread::ComErrType kind) { faultMeters << meter; faults.onWarning(kind); },
                 Qt::QueuedConnection);
+        connect(thread, &SamplingThread::slotsCounted, this, [this](int, int n, int missed) { slotCount = {n, missed}; },
+                Qt::QueuedConnection);
+        connect(thread, &SamplingThread::frameReported, this,
+                [this](int meter, const QString &frame) { frameMeters << meter; frames << frame; }, Qt::QueuedConnection);
+    }
+    int frameCount()
+    {
+        QCoreApplication::processEvents();
+        return frames.size();
     }
     int size()
     {
@@ -96,7 +100,7 @@ struct ScriptedLink : MeterLink {
     ScriptedLink(const ComConfig &c, QList<int> ms, QList<int> failing) : MeterLink(c), ms(ms), failing(failing) {}
     int open() override { return ComOk; }
     void close() override {}
-    int readValues(float *) override
+    int readValues(int, float *) override
     {
         QThread::msleep(static_cast<unsigned long>(ms.value(polls, 10)));
         return failing.contains(++polls) ? int(ComTimeout) : int(ComOk);
@@ -105,18 +109,17 @@ struct ScriptedLink : MeterLink {
     int polls = 0;
 };
 
-void clearStores()
-{
-    SignalData::instance().clearValues();
-}
+// The meter of the settings, a new one for each test.
+std::shared_ptr<MeterSession> meter;
 
 QVector<int> storeSizes()
 {
     QVector<int> sizes(kStores);
-    SignalData::instance().lock();
+    SignalData &s = meter->series();
+    s.lock();
     for (int k = 0; k < kStores; ++k)
-        sizes[k] = SignalData::instance().size();
-    SignalData::instance().unlock();
+        sizes[k] = s.size();
+    s.unlock();
     return sizes;
 }
 
@@ -140,14 +143,14 @@ bool startSimulator(SimProcess &sim, bool tcp, const QStringList &extra, ComConf
 // of them plausible readings of a live supply taken while the test ran.
 void checkRows(int rows, uint firstTime, uint lastTime)
 {
-    SignalData::instance().lock();
+    SignalData &s = meter->series();
+    s.lock();
     QVector<QVector<QPointF>> columns(kStores);
     for (int k = 0; k < kStores; ++k) {
-        SignalData &s = SignalData::instance();
         for (int i = 0; i < s.size(); ++i)
             columns[k] << s.value(k, i);
     }
-    SignalData::instance().unlock();
+    s.unlock();
     for (int k = 0; k < kStores; ++k)
         QCOMPARE(columns[k].size(), rows);
     for (int i = 0; i < rows; ++i) {
@@ -184,12 +187,12 @@ class TestSamplingThread : public QObject
 private slots:
     void init()
     {
-        clearStores();
+        meter = std::make_shared<MeterSession>(MeterConfig{QStringLiteral("电表1"), 1});
         defaultComConfig(AppConfig.comm);
         defaultComConfig(settings);
     }
 
-    void cleanup() { clearStores(); }
+    void cleanup() { meter.reset(); }
 
     void errorText_data()
     {
@@ -296,11 +299,11 @@ private slots:
         copyToField(settings.IP, ip);
         copyToField(settings.interval, "1s");
 
-        CommHub hub;
-        QSignalSpy reports(&hub, &CommHub::addComMessage);
+        QObject owner;
         WarningSink sink;
-        auto *thread = new SamplingThread(&hub);
+        auto *thread = new SamplingThread(&owner);
         thread->setSettings(settings);
+        thread->setSessions({meter});
         QueuedWarnings warnings(thread);
         connect(thread, &SamplingThread::warning, &sink, &WarningSink::onWarning, Qt::QueuedConnection);
         thread->start();
@@ -312,8 +315,7 @@ private slots:
         QCOMPARE(sink.kinds.at(0), code);
         QCOMPARE(sink.threads.at(0), QThread::currentThread());
         QCOMPARE(SamplingThread::errorText(sink.kinds.at(0), settings), ip.isEmpty() ? text : text + '\n' + ip);
-        QCoreApplication::processEvents();
-        QCOMPARE(reports.size(), 0);
+        QCOMPARE(warnings.frameCount(), 0);
         QCOMPARE(storeSizes(), QVector<int>(kStores, 0));
     }
 
@@ -332,10 +334,10 @@ private slots:
         SimProcess sim;
         QVERIFY(startSimulator(sim, tcp, {}, &settings, "1s"));
 
-        CommHub hub;
-        QSignalSpy reports(&hub, &CommHub::addComMessage);
-        auto *thread = new SamplingThread(&hub);
+        QObject owner;
+        auto *thread = new SamplingThread(&owner);
         thread->setSettings(settings);
+        thread->setSessions({meter});
         QueuedWarnings warnings(thread);
         const uint firstTime = now();
         QElapsedTimer clock;
@@ -361,10 +363,10 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         QTRY_COMPARE(requestsServed(sim), 2 * rows);
-        QTRY_COMPARE(reports.size(), 4 * rows);
+        QTRY_COMPARE(warnings.frameCount(), 4 * rows);
+        QCOMPARE(warnings.frameMeters.count(0), 4 * rows);
         PollResult frames;
-        for (const QList<QVariant> &r : reports)
-            frames.reports << r.at(0).toString();
+        frames.reports = warnings.frames;
         QCOMPARE(frames.requestedBlocks(tcp), QStringLiteral("AB").repeated(rows));
         for (const QString &r : frames.reports)
             QVERIFY2(QRegularExpression(QStringLiteral("^([0-9a-f]{2} )+$")).match(r).hasMatch(), qPrintable(r));
@@ -393,6 +395,7 @@ private slots:
                                interval.constData()));
         SamplingThread thread;
         thread.setSettings(settings);
+        thread.setSessions({meter});
         QueuedWarnings warnings(&thread);
         QElapsedTimer clock;
         clock.start();
@@ -426,6 +429,7 @@ private slots:
         QVERIFY(startSimulator(sim, tcp, {}, &settings, "20s"));
         SamplingThread thread;
         thread.setSettings(settings);
+        thread.setSessions({meter});
         QueuedWarnings warnings(&thread);
         thread.start();
         QVERIFY(sim.waitForLog(QStringLiteral("#2 unit"), 10000));
@@ -451,6 +455,7 @@ private slots:
         for (int i = 0; i < 5; ++i) {
             SamplingThread thread;
             thread.setSettings(settings);
+            thread.setSessions({meter});
             QueuedWarnings warnings(&thread);
             thread.start();
             thread.stop();
@@ -495,9 +500,10 @@ private slots:
         const uint firstTime = now();
         SamplingThread thread;
         thread.setSettings(settings);
+        thread.setSessions({meter});
         thread.setKeepAcquiring(keepOn);
         const auto listener = std::make_shared<CountingListener>();
-        thread.addPollListener(listener);
+        meter->beginRun({listener}, nullptr);
         QueuedWarnings warnings(&thread);
         thread.start();
         if (keepOn) {
@@ -525,6 +531,7 @@ private slots:
         const uint firstTime = now();
         SamplingThread thread;
         thread.setSettings(settings);
+        thread.setSessions({meter});
         QueuedWarnings warnings(&thread);
         thread.start();
         QVERIFY(sim.waitForLog(QStringLiteral("#3 unit"), 10000));
@@ -585,10 +592,11 @@ private slots:
         copyToField(settings.interval, "1s");
         SamplingThread thread;
         thread.setSettings(settings);
+        thread.setSessions({meter});
         thread.setKeepAcquiring(true);
         thread.setLinkFactory([&](const ComConfig &c) { return std::make_unique<ScriptedLink>(c, exchangeMs, failing); });
         const auto listener = std::make_shared<CountingListener>();
-        thread.addPollListener(listener);
+        meter->beginRun({listener}, nullptr);
         QueuedWarnings warnings(&thread);
         thread.start();
         const int slotCount = storedSlots.last() + 1, missed = slotCount - storedSlots.size();
@@ -599,7 +607,61 @@ private slots:
         QCOMPARE(listener->counts, (QVector<int>{storedSlots.size(), missed, 1}));
         QCOMPARE(storeSizes().at(0), storedSlots.size());
         for (int i = 0; i < storedSlots.size(); ++i)
-            QCOMPARE(SignalData::instance().value(0, i).x() - storedSlots[i], SignalData::instance().value(0, 0).x());
+            QCOMPARE(meter->series().value(0, i).x() - storedSlots[i], meter->series().value(0, 0).x());
+    }
+
+    // Two meters on one link: each poll goes to its own meter's series,
+    // journal and listeners, both polls of a slot with the slot's time; a
+    // failed poll is its meter's alone, and a journal switched on one meter
+    // during the run leaves the other's as it was and loses no poll.
+    void metersShareTheLink()
+    {
+        copyToField(settings.interval, "1s");
+        QTemporaryDir journals;
+        const auto second = std::make_shared<MeterSession>(MeterConfig{QStringLiteral("电表2"), 7});
+        meter->setMeter({QStringLiteral("电表1"), 3});
+        const auto firstJournal = std::make_shared<LiveJournal>(journals.filePath("a"));
+        const auto secondJournal = std::make_shared<LiveJournal>(journals.filePath("b"));
+        meter->setJournal(firstJournal);
+        second->setJournal(secondJournal);
+        const auto heard = std::make_shared<CountingListener>(), heardSecond = std::make_shared<CountingListener>();
+        meter->beginRun({heard}, nullptr);
+        second->beginRun({heardSecond}, nullptr);
+        SamplingThread thread;
+        thread.setSettings(settings);
+        thread.setKeepAcquiring(true);
+        thread.setSessions({meter, second});
+        thread.setLinkFactory([](const ComConfig &c) { return std::make_unique<AddressedLink>(c, 7, QList<int>{2}); });
+        QueuedWarnings warnings(&thread);
+        thread.start();
+        QTRY_VERIFY_WITH_TIMEOUT(meter->series().sizeWithPending() >= 2, 5000);
+        const auto switched = std::make_shared<LiveJournal>(journals.filePath("c"));
+        meter->setJournal(switched);
+        QTRY_VERIFY_WITH_TIMEOUT(warnings.slotCount.first >= 4, 10000);
+        thread.stop();
+        QVERIFY(thread.wait(2000));
+
+        const int rows = meter->series().sizeWithPending();
+        QCOMPARE(second->series().sizeWithPending(), rows - 1);
+        QCOMPARE(warnings.faultMeters, QList<int>{1});
+        QCOMPARE(heard->counts, (QVector<int>{rows, 0, 1}));
+        QCOMPARE(heardSecond->counts, (QVector<int>{rows - 1, 1, 1}));
+        QCOMPARE(warnings.frameCount(), 2 * rows);
+        for (int i = 0; i < 2 * rows; ++i)
+            QCOMPARE(warnings.frames[i] + QString::number(warnings.frameMeters[i]), QString(i % 2 ? "71" : "30"));
+        for (int i = 0; i < rows; ++i) {
+            // The second meter's second poll failed: its rows are slots 0, 2, 3 ...
+            const QPointF first = meter->series().value(5, i), other = second->series().value(5, i == 0 ? 0 : i - 1);
+            QCOMPARE(first.y(), 306.0);
+            QCOMPARE(other.y(), 706.0);
+            if (i != 1)
+                QCOMPARE(other.x(), first.x());
+        }
+        QCOMPARE(countRecords(firstJournal->path()) + countRecords(switched->path()), rows);
+        QVERIFY(countRecords(firstJournal->path()) >= 2);
+        QCOMPARE(countRecords(secondJournal->path()), rows - 1);
+        for (const auto &journal : {firstJournal, secondJournal, switched})
+            journal->close();
     }
 
     // Kept on, Stop ends the wait for a meter that is away (refused, tried
@@ -624,6 +686,7 @@ private slots:
             QVERIFY(startSimulator(sim, false, {"--fault", "silent", "--fault-on", "3,4,5"}, &settings, "1s"));
         SamplingThread thread;
         thread.setSettings(settings);
+        thread.setSessions({meter});
         thread.setKeepAcquiring(true);
         QueuedWarnings warnings(&thread);
         thread.start();
@@ -635,8 +698,8 @@ private slots:
         QCOMPARE(warnings.faults.kinds.size(), meterAway ? 3 : 0);
     }
 
-    // Without an addComMessage signal on the parent the frames go nowhere,
-    // and the run is the same.
+    // With nobody to take the frames, and whatever the owner, the run is
+    // the same.
     void parentWithoutHub_data()
     {
         QTest::addColumn<bool>("withParent");
@@ -659,6 +722,7 @@ private slots:
             thread = owned.get();
         }
         thread->setSettings(settings);
+        thread->setSessions({meter});
         QueuedWarnings warnings(thread);
         thread->start();
         QVERIFY(sim.waitForLog(QStringLiteral("#2 unit"), 10000));

@@ -1,5 +1,5 @@
 #include "data/appconfig.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 
 #include "data/atomicfile.h"
 #include "data/datafiletestutil.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <csignal>
 #include <sys/resource.h>

@@ -1,7 +1,7 @@
 #include "data/datafile.h"
 #include "datafiletestutil.h"
 #include "referencereader.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>

@@ -5,7 +5,7 @@
 #include "data/localtimecache.h"
 #include "datafiletestutil.h"
 #include "referencereader.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <QDir>
 #include <QRandomGenerator>

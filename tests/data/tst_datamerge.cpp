@@ -1,6 +1,6 @@
 #include "data/datamerge.h"
 #include "datafiletestutil.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "data/paramtable.h"
 #include "data/samplerecord.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <QDateTime>
 

@@ -1,7 +1,7 @@
 #include "data/datafile.h"
 #include "data/datafiletestutil.h"
 #include "realtime/dailyfiles.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <sys/mount.h>
 

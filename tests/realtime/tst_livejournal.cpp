@@ -1,6 +1,6 @@
 #include "data/datafile.h"
 #include "realtime/livejournal.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 #include <QThread>
 

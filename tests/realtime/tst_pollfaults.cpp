@@ -1,5 +1,5 @@
 #include "realtime/pollfaults.h"
-#include "testsupport.h"
+#include "coretesting.h"
 
 class TestPollFaults : public QObject
 {

@@ -21,11 +21,18 @@
 
 namespace {
 
+// The series the windows of the tests show; each test empties it first.
+SignalData &liveSeries()
+{
+    static SignalData series;
+    return series;
+}
+
 class TestablePlot : public RealPlot
 {
 public:
     TestablePlot()
-        : RealPlot(AppConfig.disp)
+        : RealPlot(AppConfig.disp, liveSeries())
     {
     }
     using RealPlot::refreshTick;
@@ -38,7 +45,7 @@ void appendRow(double x, double base)
     float values[kValueCount];
     for (int k = 0; k < kValueCount; ++k)
         values[k] = float(base + k);
-    SignalData::instance().appendPoll(uint32_t(x), values);
+    liveSeries().appendPoll(uint32_t(x), values);
 }
 
 QList<QwtPlotCurve *> curvesOf(RealPlot &plot)
@@ -67,7 +74,7 @@ private slots:
     void init()
     {
         zeptest::freshSettings(dir);
-        SignalData::instance().clearValues();
+        liveSeries().clearValues();
     }
 
     void construction()
@@ -119,7 +126,7 @@ private slots:
         float values[kValueCount];
         for (int k = 0; k < kValueCount; ++k) // voltages, currents, powers far above
             values[k] = k < 8 ? 230 : k < 12 ? 5 + k : 30000;
-        SignalData::instance().appendPoll(1525586601, values);
+        liveSeries().appendPoll(1525586601, values);
         auto upper = [&plot] { return plot.axisScaleDiv(QwtPlot::yLeft).upperBound(); };
         zeptest::chooseFromLegendMenu(plot, QStringLiteral("电流"));
         QVERIFY(upper() >= 16 && upper() < 100);
@@ -279,9 +286,9 @@ private slots:
         appendRow(100, 1);
         appendRow(101, 2);
         // A poll that came while a redraw held the stores.
-        SignalData::instance().lock();
+        liveSeries().lock();
         std::thread([] { appendRow(102, 3); }).join();
-        SignalData::instance().unlock();
+        liveSeries().unlock();
         plot.refreshTick();
         QCOMPARE(curvesOf(plot).at(0)->title().text(), QStringLiteral("UA(V):2        "));
         QCOMPARE(curvesOf(plot).at(30)->title().text(), QStringLiteral("UnbI(%):32     "));
@@ -387,10 +394,10 @@ private slots:
         }
         if (closes) {
             QTRY_VERIFY(guard.isNull());
-            QCOMPARE(SignalData::instance().size(), 0);
+            QCOMPARE(liveSeries().size(), 0);
         } else {
             QVERIFY(!guard.isNull());
-            QCOMPARE(SignalData::instance().size(), 1);
+            QCOMPARE(liveSeries().size(), 1);
             delete plot;
         }
     }

@@ -1,4 +1,5 @@
 #include "realtime/curvedata.h"
+#include "realtime/metersession.h"
 #include "realtime/signaldata.h"
 #include "testsupport.h"
 #include "../views/seriestesting.h"
@@ -12,14 +13,20 @@
 #include <random>
 #include <thread>
 
-// The live series lives for the whole process and keeps its rectangles:
-// each test empties it first where it counts samples.
+// One series serves the whole process and keeps its rectangles: each test
+// empties it first where it counts samples.
 
 namespace {
 
+SignalData &liveSeries()
+{
+    static SignalData series;
+    return series;
+}
+
 QRectF rectOf(int store)
 {
-    SignalData &s = SignalData::instance();
+    SignalData &s = liveSeries();
     s.lock();
     const QRectF r = s.boundingRect(store);
     s.unlock();
@@ -32,12 +39,12 @@ void appendPoll(uint32_t x, double base)
     float values[kValueCount];
     for (int k = 0; k < kValueCount; ++k)
         values[k] = float(base + k);
-    SignalData::instance().appendPoll(x, values);
+    liveSeries().appendPoll(x, values);
 }
 
 int liveSize()
 {
-    SignalData &s = SignalData::instance();
+    SignalData &s = liveSeries();
     s.lock();
     const int n = s.size();
     s.unlock();
@@ -97,19 +104,19 @@ private slots:
     {
         appendPoll(100, 10);
         appendPoll(110, 20);
-        SignalData::instance().clearValues();
+        liveSeries().clearValues();
         QCOMPARE(liveSize(), 0);
         QCOMPARE(rectOf(6), QRectF(100, 16, 10, 10));
         // The next sample extends the old rectangle instead of restarting it.
         appendPoll(120, 5);
         QCOMPARE(rectOf(6), QRectF(100, 11, 20, 15));
         QCOMPARE(liveSize(), 1);
-        SignalData::instance().clearValues();
+        liveSeries().clearValues();
     }
 
     void curveReadsStore()
     {
-        SignalData &s = SignalData::instance();
+        SignalData &s = liveSeries();
         appendPoll(1000, -4.5);
         appendPoll(1001, 3.5);
         CurveData curve(s, 7);
@@ -127,7 +134,7 @@ private slots:
     // elsewhere, append returns and the sample waits until the next append.
     void appendNeverWaits()
     {
-        SignalData &s = SignalData::instance();
+        SignalData &s = liveSeries();
         s.clearValues();
         appendPoll(1, -7);
         s.lock();
@@ -151,7 +158,7 @@ private slots:
     void stressOneStore()
     {
         const int count = 200000;
-        SignalData &s = SignalData::instance();
+        SignalData &s = liveSeries();
         s.clearValues();
         std::atomic<bool> done{false};
         std::atomic<int> passes{0};
@@ -202,7 +209,7 @@ private slots:
     // reads every row: each row holds one poll.
     void stressPolls()
     {
-        SignalData &s = SignalData::instance();
+        SignalData &s = liveSeries();
         s.clearValues();
         const int polls = 5000;
         std::atomic<bool> done{false};
@@ -231,7 +238,7 @@ private slots:
             for (int i = 0; i < polls; ++i) {
                 for (int k = 0; k < kValueCount; ++k)
                     poll.values[k] = float(i * 100 + k);
-                appendPollValues(poll);
+                s.appendPoll(uint32_t(1000 + i), poll.values);
             }
             done = true;
         });
@@ -248,7 +255,7 @@ private slots:
     void runExtremes()
     {
         QFETCH(int, pattern);
-        SignalData &s = SignalData::instance();
+        SignalData &s = liveSeries();
         s.flushPending();
         s.clearValues();
         const size_t count = 3 * 4096 + 777;
@@ -300,7 +307,7 @@ private slots:
     // typical step; gone with the rows.
     void breaks()
     {
-        SignalData &s = SignalData::instance();
+        SignalData &s = liveSeries();
         s.flushPending();
         s.clearValues();
         s.setTypicalStep(1);
@@ -320,28 +327,25 @@ private slots:
         QCOMPARE(breaksNow(), std::make_pair(std::vector<size_t>{}, std::vector<size_t>{}));
     }
 
+    // A meter's poll goes into its own session's series with the time the
+    // thread gives it; the record's own time cell is never read.
     void pollTime()
     {
-        SignalData &s = SignalData::instance();
-        s.clearValues();
+        MeterSession session(MeterConfig{QStringLiteral("电表1"), 1});
         SampleRecord poll;
         memset(&poll, 0, sizeof poll);
         poll.time = 12345; // never read
         for (int k = 0; k < kValueCount; ++k)
             poll.values[k] = 0.5f + float(k);
-        const uint before = QDateTime::currentDateTime().toTime_t();
-        appendPollValues(poll);
-        const uint after = QDateTime::currentDateTime().toTime_t();
-        // Polls left pending by the previous test join first; the poll is
-        // the last row.
+        const int elsewhere = liveSeries().sizeWithPending();
+        QCOMPARE(session.storePoll(poll, 1700000001).time, 1700000001u);
+        SignalData &s = session.series();
+        QCOMPARE(s.sizeWithPending(), 1);
         s.lock();
-        QVERIFY(s.size() >= 1);
-        const double x = s.value(0, s.size() - 1).x();
-        QVERIFY(x >= before && x <= after);
-        QCOMPARE(x, std::floor(x));
         for (int k = 0; k < kValueCount; ++k)
-            QCOMPARE(s.value(k, s.size() - 1), QPointF(x, 0.5 + k));
+            QCOMPARE(s.value(k, 0), QPointF(1700000001, 0.5 + k));
         s.unlock();
+        QCOMPARE(liveSeries().sizeWithPending(), elsewhere);
     }
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/minmaxsummary.h"
+#include "data/minmaxsummary.h"
 #include "views/trendseries.h"
 
 #include <QtTest>

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "comm/forwardconfig.h"
+#include "comm/mqttforwarder.h"
+#include "comm/samplingthread.h"
+#include "data/appconfig.h"
+#include "data/meterconfig.h"
+
+#include <QObject>
+#include <QVector>
+
+#include <memory>
+#include <vector>
+
+class MeterSession;
+
+// What a station records and how: its link (the serial line or the TCP
+// address, and the interval), the meters on it, whether to go on through
+// failed polls, the folder of the daily files (none: no daily files) and
+// the forwarding to a broker.
+struct StationConfig {
+    ComConfig link{};
+    QVector<MeterConfig> meters;
+    bool keepAcquiring = false;
+    QString dailyFolder;
+    ForwardConfig forwarding;
+};
+
+// The acquisition core of one link: a session per meter, the sampling thread
+// while one exists, each run's daily files and forwarding, and the tally of
+// each meter's faults. It shows nothing: what there is to tell leaves
+// through its signals, which name the meter by its index among the sessions
+// (-1 for the station as a whole), so that a program without windows runs
+// it with a QCoreApplication. It lives in the thread that made it.
+class Station : public QObject
+{
+    Q_OBJECT
+
+public:
+    // One session, for a meter at address 1, until setMeters or a start
+    // names the meters: a window can show a series before the first start.
+    explicit Station(QObject *parent = nullptr);
+    // A run still going on is stopped and waited for.
+    ~Station() override;
+
+    int meterCount() const { return int(sessions.size()); }
+    MeterSession &session(int meter) const { return *sessions.at(size_t(meter)); }
+    // While no thread exists: the sessions of these meters, in this order.
+    // The ones there are keep their series and take the new names and
+    // addresses; those beyond the new count go, and their windows must have
+    // gone before.
+    void setMeters(const QVector<MeterConfig> &meters);
+
+    // Before start(): makes the link in place of makeMeterLink.
+    void setLinkFactory(SamplingThread::LinkFactory factory) { linkFactory = std::move(factory); }
+
+    // A run of config's meters over its link, unless a thread exists
+    // already or config names no meter (false then, and nothing changes).
+    bool start(const StationConfig &config);
+    // The settings of the latest start.
+    const StationConfig &config() const { return current; }
+    SamplingThread *samplingThread() const { return thread; }
+    // From a start to a stop, or to the thread's end after an error.
+    bool isAcquiring() const { return acquiring; }
+    // Asks the thread to stop and waits for it to leave its loop (a poll in
+    // progress runs to its end); the thread object goes when its finish
+    // arrives.
+    void stop();
+
+    // Whether the daily files hold every row of the meter's series, or will
+    // once the running acquisition has written the one in hand.
+    bool seriesInDailyFiles(int meter) const;
+
+signals:
+    // A frame the link sent or received while polling the meter.
+    void frameReported(int meter, const QString &frame);
+    // A line for the event log: a failed poll, a failed write of the daily
+    // files, a change of the forwarding (-1).
+    void eventLogged(int meter, const QString &text);
+    // The run ended on this error (when not going on through faults).
+    void communicationError(SamplingThread::ComErrType kind);
+    // The meter's journal could not be written; the run goes on.
+    void journalFailed(int meter, const QString &path);
+    // A poll went into the meter's series, which may have been empty.
+    void seriesGrew(int meter);
+    // The meter's failed polls and slots (its session's pollFaults) changed.
+    void pollFaultsChanged(int meter);
+    // A write of the meter's daily files failed (its session's saveFaults).
+    void saveFaultsChanged(int meter);
+    void forwardStatusChanged(const ForwardStatus &status);
+    // The thread has ended and its object is gone.
+    void finished();
+    // Emitted in the sampling thread; counted queued in this one.
+    void dailyFileFailed(int meter, uint time, const QString &path, const QString &reason, QPrivateSignal);
+
+private slots:
+    void countPollFault(int meter, SamplingThread::ComErrType kind, const QDateTime &when);
+    void countSlots(int meter, int slotCount, int missed);
+    void countSaveFault(int meter, uint time, const QString &path, const QString &reason);
+    void showForwardStatus(const ForwardStatus &status);
+    void threadFinished();
+
+private:
+    void startForwarding(const ForwardConfig &forwarding);
+
+    std::vector<std::shared_ptr<MeterSession>> sessions;
+    StationConfig current;
+    SamplingThread::LinkFactory linkFactory;
+    SamplingThread *thread = nullptr;
+    bool acquiring = false;
+    // The publisher of the latest run, kept after it so that its last
+    // messages can go out, and the event log's last line about it.
+    std::shared_ptr<MqttForwarder> forwarder;
+    QString forwardLogLine;
+};
