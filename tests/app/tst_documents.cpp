@@ -25,6 +25,8 @@
 
 #include <memory>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(Qt::Orientation)
@@ -333,13 +335,20 @@ private slots:
     void secondStartHandsOver_data()
     {
         QTest::addColumn<QStringList>("files");
-        QTest::newRow("two files") << QStringList{"a.txt", "三月 日报.txt"};
-        QTest::newRow("none") << QStringList{};
+        QTest::addColumn<bool>("session"); // a runtime folder of the session
+        QTest::newRow("two files") << QStringList{"a.txt", "三月 日报.txt"} << true;
+        QTest::newRow("none") << QStringList{} << true;
+        QTest::newRow("no session runtime folder") << QStringList{"a.txt"} << false;
     }
 
     void secondStartHandsOver()
     {
         QFETCH(QStringList, files);
+        QFETCH(bool, session);
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        auto restore = qScopeGuard([&runtime] { qputenv("XDG_RUNTIME_DIR", runtime); });
+        if (!session)
+            qunsetenv("XDG_RUNTIME_DIR");
         SingleInstance first(dir->path());
         QVERIFY(first.claim());
         QSignalSpy received(&first, &SingleInstance::filesReceived);
@@ -353,6 +362,105 @@ private slots:
         for (const QString &file : files)
             expected << QDir(QFileInfo(dir->path()).canonicalFilePath()).filePath(file);
         QCOMPARE(received.at(0).at(0).toStringList(), expected);
+    }
+
+    // A running program takes files it cannot open from a later start, says
+    // so once the sender has its answer, and keeps running: the next hand-over
+    // opens its file.
+    void handOverOfFilesThatDoNotOpen()
+    {
+        SingleInstance first(dir->path());
+        QVERIFY(first.claim());
+        window->takeHandOvers(first);
+        QVERIFY(zeptest::writeBytes(path(QStringLiteral("notes.txt")), "not a data file\n"));
+        QProcess second;
+        // The message is read while the sender has long gone.
+        struct LateAnswers : zeptest::MessageBoxLog {
+            QProcess *sender;
+            void answer(QMessageBox *box) override
+            {
+                sender->waitForFinished(20000);
+                QTest::qWait(300);
+                MessageBoxLog::answer(box);
+            }
+        } boxes;
+        boxes.sender = &second;
+        boxes.start();
+        const QStringList files{"/no/such/file.txt", "notes.txt", sampleFile(QStringLiteral("good.txt"))};
+        for (const QString &file : files) {
+            second.setWorkingDirectory(dir->path());
+            second.start(QStringLiteral(ZEP_PROGRAM), {file});
+            QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 20000);
+            QCOMPARE(second.exitCode(), 0);
+        }
+        QTRY_COMPARE(window->openDocuments().size(), 1);
+        QCOMPARE(boxes.seen.size(), 2);
+        QCOMPARE(boxes.seen[0].text, QStringLiteral("下列文件未能打开：\n/no/such/file.txt：文件不存在"));
+        QVERIFY(boxes.seen[1].text.endsWith(QStringLiteral("notes.txt：不是数据文件")));
+    }
+
+    void runtimeDirectory_data()
+    {
+        QTest::addColumn<QString>("runtime"); // the session's folder: none, or its mode
+        QTest::addColumn<int>("fallbackMode"); // 0: not there yet
+        QTest::addColumn<bool>("ownUser");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("the session's") << "0700" << 0 << true << "runtime";
+        QTest::newRow("none") << "" << 0 << true << "fallback";
+        QTest::newRow("the session's open to others") << "0755" << 0 << true << "fallback";
+        QTest::newRow("the session's a file") << "file" << 0 << true << "fallback";
+        QTest::newRow("own, there already") << "" << 0700 << true << "fallback";
+        QTest::newRow("own, open to others") << "" << 0777 << true << "";
+        QTest::newRow("another user's") << "0700" << 0700 << false << "";
+    }
+
+    // The lock and the socket only ever go to a folder of the user's own
+    // that nobody else may enter.
+    void runtimeDirectory()
+    {
+        QFETCH(QString, runtime);
+        QFETCH(int, fallbackMode);
+        QFETCH(bool, ownUser);
+        QFETCH(QString, chosen);
+        const QString session = path(QStringLiteral("runtime"));
+        const QString fallback = path(QStringLiteral("cache/run"));
+        if (runtime == QLatin1String("file"))
+            QVERIFY(zeptest::writeBytes(session, "x"));
+        else if (!runtime.isEmpty())
+            QVERIFY(QDir().mkdir(session) && ::chmod(qPrintable(session), mode_t(runtime.toInt(nullptr, 8))) == 0);
+        if (fallbackMode)
+            QVERIFY(QDir().mkpath(fallback) && ::chmod(qPrintable(fallback), mode_t(fallbackMode)) == 0);
+        const QString result =
+            privateRuntimeDirectory(runtime.isEmpty() ? QString() : session, fallback, ownUser ? ::geteuid() : ::geteuid() + 1);
+        QCOMPARE(result, chosen.isEmpty() ? QString() : path(chosen == QLatin1String("runtime") ? "runtime" : "cache/run"));
+        QVERIFY(result.isEmpty() || (QFileInfo(result).permissions() & 0x77) == 0);
+    }
+
+    void peerCheck_data()
+    {
+        QTest::addColumn<QString>("socket");
+        QTest::addColumn<bool>("ownUser");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("same user") << "pair" << true << true;
+        QTest::newRow("another user") << "pair" << false << false;
+        QTest::newRow("not a socket") << "pipe" << true << false;
+        QTest::newRow("none") << "" << true << false;
+    }
+
+    void peerCheck()
+    {
+        QFETCH(QString, socket);
+        QFETCH(bool, ownUser);
+        QFETCH(bool, accepted);
+        int fds[2] = {-1, -1};
+        if (socket == QLatin1String("pair"))
+            QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        else if (socket == QLatin1String("pipe"))
+            QCOMPARE(::pipe(fds), 0);
+        QCOMPARE(peerIsUser(fds[0], ownUser ? ::geteuid() : ::geteuid() + 1), accepted);
+        for (int fd : fds)
+            if (fd >= 0)
+                ::close(fd);
     }
 
     // One program per directory, however named; free again once it ends.
