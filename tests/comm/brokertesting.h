@@ -22,13 +22,12 @@ public:
     ~BrokerProcess() { stop(); }
 
     // With a user, only that user with that password gets in (a password
-    // file made by mosquitto_passwd).
-    bool start(const QString &user = {}, const QString &password = {})
+    // file made by mosquitto_passwd). With a certificate and its key, a
+    // second listener on tlsPort speaks TLS.
+    bool start(const QString &user = {}, const QString &password = {}, const QString &certificate = {},
+               const QString &key = {})
     {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost);
-        port = probe.serverPort();
-        probe.close();
+        port = freePort();
         const QString path = dir.path();
         QByteArray conf = "listener " + QByteArray::number(port) + " 127.0.0.1\nuser " + QByteArray(getpwuid(geteuid())->pw_name)
             + "\npersistence true\npersistence_location " + path.toUtf8() + "/\nqueue_qos0_messages true\nmax_queued_messages 0\nlog_dest stderr\n";
@@ -38,6 +37,11 @@ public:
             conf += "password_file " + path.toUtf8() + "/passwd\n";
         else
             return false;
+        if (!certificate.isEmpty()) {
+            tlsPort = freePort();
+            conf += "listener " + QByteArray::number(tlsPort) + " 127.0.0.1\ncertfile " + certificate.toUtf8()
+                    + "\nkeyfile " + key.toUtf8() + "\n";
+        }
         QFile file(path + QStringLiteral("/mosquitto.conf"));
         return file.open(QIODevice::WriteOnly) && file.write(conf) == conf.size() && file.flush() && restart();
     }
@@ -74,10 +78,45 @@ public:
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
 
     quint16 port = 0;
+    quint16 tlsPort = 0;
 
 private:
+    static quint16 freePort()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        return probe.serverPort();
+    }
+
     QTemporaryDir dir;
     QProcess process;
+};
+
+// A test CA and a broker certificate it signed for 127.0.0.1, and another
+// CA that signed nothing of it; made with Debian's openssl.
+struct TestCertificates {
+    QTemporaryDir dir;
+
+    QString file(const char *name) const { return dir.filePath(QLatin1String(name)); }
+    bool make()
+    {
+        QFile ext(file("ext.cnf"));
+        if (!ext.open(QIODevice::WriteOnly) || ext.write("subjectAltName=IP:127.0.0.1\n") < 0 || !ext.flush())
+            return false;
+        const QString ec = QStringLiteral("ec:") + file("params.pem");
+        auto run = [this](const QStringList &arguments) {
+            QProcess openssl;
+            openssl.setWorkingDirectory(dir.path());
+            openssl.start(QStringLiteral("openssl"), arguments);
+            return openssl.waitForFinished(30000) && openssl.exitCode() == 0;
+        };
+        return run({"ecparam", "-name", "prime256v1", "-out", "params.pem"})
+               && run({"req", "-x509", "-newkey", ec, "-nodes", "-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj", "/CN=zep test CA"})
+               && run({"req", "-x509", "-newkey", ec, "-nodes", "-keyout", "other.key", "-out", "other.pem", "-days", "2", "-subj", "/CN=other CA"})
+               && run({"req", "-newkey", ec, "-nodes", "-keyout", "broker.key", "-out", "broker.csr", "-subj", "/CN=127.0.0.1"})
+               && run({"x509", "-req", "-in", "broker.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial", "-out",
+                       "broker.pem", "-days", "2", "-extfile", "ext.cnf"});
+    }
 };
 
 struct Delivered {
