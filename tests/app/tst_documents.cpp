@@ -364,9 +364,8 @@ private slots:
         QCOMPARE(received.at(0).at(0).toStringList(), expected);
     }
 
-    // A running program takes files it cannot open from a later start, says
-    // so once the sender has its answer, and keeps running: the next hand-over
-    // opens its file.
+    // Files that do not open, handed over by later starts, are named once
+    // the senders are gone, and the program goes on: the next one opens.
     void handOverOfFilesThatDoNotOpen()
     {
         SingleInstance first(dir->path());
@@ -374,20 +373,10 @@ private slots:
         window->takeHandOvers(first);
         QVERIFY(zeptest::writeBytes(path(QStringLiteral("notes.txt")), "not a data file\n"));
         QProcess second;
-        // The message is read while the sender has long gone.
-        struct LateAnswers : zeptest::MessageBoxLog {
-            QProcess *sender;
-            void answer(QMessageBox *box) override
-            {
-                sender->waitForFinished(20000);
-                QTest::qWait(300);
-                MessageBoxLog::answer(box);
-            }
-        } boxes;
-        boxes.sender = &second;
-        boxes.start();
-        const QStringList files{"/no/such/file.txt", "notes.txt", sampleFile(QStringLiteral("good.txt"))};
-        for (const QString &file : files) {
+        zeptest::MessageBoxLog boxes;
+        // The first message is read once its sender has long gone.
+        connect(&second, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), [&] { QTimer::singleShot(300, [&] { boxes.start(); }); });
+        for (const QString &file : {QStringLiteral("/no/such/file.txt"), path("notes.txt"), sampleFile("good.txt")}) {
             second.setWorkingDirectory(dir->path());
             second.start(QStringLiteral(ZEP_PROGRAM), {file});
             QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 20000);
@@ -396,71 +385,62 @@ private slots:
         QTRY_COMPARE(window->openDocuments().size(), 1);
         QCOMPARE(boxes.seen.size(), 2);
         QCOMPARE(boxes.seen[0].text, QStringLiteral("下列文件未能打开：\n/no/such/file.txt：文件不存在"));
-        QVERIFY(boxes.seen[1].text.endsWith(QStringLiteral("notes.txt：不是数据文件")));
+        QCOMPARE(boxes.seen[1].text, "下列文件未能打开：\n" + path("notes.txt") + "：不是数据文件");
     }
 
     void runtimeDirectory_data()
     {
-        QTest::addColumn<QString>("runtime"); // the session's folder: none, or its mode
-        QTest::addColumn<int>("fallbackMode"); // 0: not there yet
-        QTest::addColumn<bool>("ownUser");
+        QTest::addColumn<QString>("runtime"); // the session's folder: its mode, "file", or none
+        QTest::addColumn<int>("fallback");    // the mode of the fallback there already; 0: none
+        QTest::addColumn<uint>("user");       // added to this user's id
         QTest::addColumn<QString>("chosen");
-        QTest::newRow("the session's") << "0700" << 0 << true << "runtime";
-        QTest::newRow("none") << "" << 0 << true << "fallback";
-        QTest::newRow("the session's open to others") << "0755" << 0 << true << "fallback";
-        QTest::newRow("the session's a file") << "file" << 0 << true << "fallback";
-        QTest::newRow("own, there already") << "" << 0700 << true << "fallback";
-        QTest::newRow("own, open to others") << "" << 0777 << true << "";
-        QTest::newRow("another user's") << "0700" << 0700 << false << "";
+        QTest::newRow("the session's") << "700" << 0 << 0u << "runtime";
+        QTest::newRow("none") << "" << 0 << 0u << "cache/run";
+        QTest::newRow("the session's open to others") << "755" << 0 << 0u << "cache/run";
+        QTest::newRow("the session's a file") << "file" << 0 << 0u << "cache/run";
+        QTest::newRow("fallback open to others") << "" << 0777 << 0u << "";
+        QTest::newRow("another user's") << "700" << 0700 << 1u << "";
     }
 
-    // The lock and the socket only ever go to a folder of the user's own
-    // that nobody else may enter.
+    // The lock and the socket only go to a folder of the user's own that
+    // nobody else may enter.
     void runtimeDirectory()
     {
         QFETCH(QString, runtime);
-        QFETCH(int, fallbackMode);
-        QFETCH(bool, ownUser);
+        QFETCH(int, fallback);
+        QFETCH(uint, user);
         QFETCH(QString, chosen);
-        const QString session = path(QStringLiteral("runtime"));
-        const QString fallback = path(QStringLiteral("cache/run"));
-        if (runtime == QLatin1String("file"))
-            QVERIFY(zeptest::writeBytes(session, "x"));
+        if (runtime == "file")
+            QVERIFY(zeptest::writeBytes(path("runtime"), "x"));
         else if (!runtime.isEmpty())
-            QVERIFY(QDir().mkdir(session) && ::chmod(qPrintable(session), mode_t(runtime.toInt(nullptr, 8))) == 0);
-        if (fallbackMode)
-            QVERIFY(QDir().mkpath(fallback) && ::chmod(qPrintable(fallback), mode_t(fallbackMode)) == 0);
-        const QString result =
-            privateRuntimeDirectory(runtime.isEmpty() ? QString() : session, fallback, ownUser ? ::geteuid() : ::geteuid() + 1);
-        QCOMPARE(result, chosen.isEmpty() ? QString() : path(chosen == QLatin1String("runtime") ? "runtime" : "cache/run"));
+            QVERIFY(QDir().mkdir(path("runtime")) && ::chmod(qPrintable(path("runtime")), runtime.toUInt(nullptr, 8)) == 0);
+        if (fallback)
+            QVERIFY(QDir().mkpath(path("cache/run")) && ::chmod(qPrintable(path("cache/run")), mode_t(fallback)) == 0);
+        const QString result = privateRuntimeDirectory(runtime.isEmpty() ? QString() : path("runtime"), path("cache/run"), ::geteuid() + user);
+        QCOMPARE(result, chosen.isEmpty() ? QString() : path(chosen));
         QVERIFY(result.isEmpty() || (QFileInfo(result).permissions() & 0x77) == 0);
     }
 
     void peerCheck_data()
     {
-        QTest::addColumn<QString>("socket");
-        QTest::addColumn<bool>("ownUser");
+        QTest::addColumn<bool>("socket"); // false: a pipe
+        QTest::addColumn<uint>("user");   // added to this user's id
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("same user") << "pair" << true << true;
-        QTest::newRow("another user") << "pair" << false << false;
-        QTest::newRow("not a socket") << "pipe" << true << false;
-        QTest::newRow("none") << "" << true << false;
+        QTest::newRow("same user") << true << 0u << true;
+        QTest::newRow("another user") << true << 1u << false;
+        QTest::newRow("not a socket") << false << 0u << false;
     }
 
     void peerCheck()
     {
-        QFETCH(QString, socket);
-        QFETCH(bool, ownUser);
+        QFETCH(bool, socket);
+        QFETCH(uint, user);
         QFETCH(bool, accepted);
-        int fds[2] = {-1, -1};
-        if (socket == QLatin1String("pair"))
-            QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-        else if (socket == QLatin1String("pipe"))
-            QCOMPARE(::pipe(fds), 0);
-        QCOMPARE(peerIsUser(fds[0], ownUser ? ::geteuid() : ::geteuid() + 1), accepted);
-        for (int fd : fds)
-            if (fd >= 0)
-                ::close(fd);
+        int fds[2];
+        QCOMPARE(socket ? ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) : ::pipe(fds), 0);
+        QCOMPARE(peerIsUser(fds[0], ::geteuid() + user), accepted);
+        ::close(fds[0]);
+        ::close(fds[1]);
     }
 
     // One program per directory, however named; free again once it ends.

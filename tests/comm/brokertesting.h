@@ -22,10 +22,9 @@ public:
     ~BrokerProcess() { stop(); }
 
     // With a user, only that user with that password gets in (a password
-    // file made by mosquitto_passwd). With a certificate and its key, a
+    // file made by mosquitto_passwd). With a folder of TestCertificates, a
     // second listener on tlsPort speaks TLS.
-    bool start(const QString &user = {}, const QString &password = {}, const QString &certificate = {},
-               const QString &key = {})
+    bool start(const QString &user = {}, const QString &password = {}, const QString &certificates = {})
     {
         port = freePort();
         const QString path = dir.path();
@@ -37,10 +36,10 @@ public:
             conf += "password_file " + path.toUtf8() + "/passwd\n";
         else
             return false;
-        if (!certificate.isEmpty()) {
+        if (!certificates.isEmpty()) {
             tlsPort = freePort();
-            conf += "listener " + QByteArray::number(tlsPort) + " 127.0.0.1\ncertfile " + certificate.toUtf8()
-                    + "\nkeyfile " + key.toUtf8() + "\n";
+            conf += "listener " + QByteArray::number(tlsPort) + " 127.0.0.1\ncertfile " + certificates.toUtf8()
+                    + "/broker.pem\nkeyfile " + certificates.toUtf8() + "/broker.key\n";
         }
         QFile file(path + QStringLiteral("/mosquitto.conf"));
         return file.open(QIODevice::WriteOnly) && file.write(conf) == conf.size() && file.flush() && restart();
@@ -92,30 +91,24 @@ private:
     QProcess process;
 };
 
-// A test CA and a broker certificate it signed for 127.0.0.1, and another
-// CA that signed nothing of it; made with Debian's openssl.
+// A test CA, a broker certificate it signed for 127.0.0.1, and another CA
+// that signed nothing here; made with Debian's openssl.
 struct TestCertificates {
     QTemporaryDir dir;
 
     QString file(const char *name) const { return dir.filePath(QLatin1String(name)); }
     bool make()
     {
-        QFile ext(file("ext.cnf"));
-        if (!ext.open(QIODevice::WriteOnly) || ext.write("subjectAltName=IP:127.0.0.1\n") < 0 || !ext.flush())
-            return false;
-        const QString ec = QStringLiteral("ec:") + file("params.pem");
-        auto run = [this](const QStringList &arguments) {
-            QProcess openssl;
-            openssl.setWorkingDirectory(dir.path());
-            openssl.start(QStringLiteral("openssl"), arguments);
-            return openssl.waitForFinished(30000) && openssl.exitCode() == 0;
-        };
-        return run({"ecparam", "-name", "prime256v1", "-out", "params.pem"})
-               && run({"req", "-x509", "-newkey", ec, "-nodes", "-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj", "/CN=zep test CA"})
-               && run({"req", "-x509", "-newkey", ec, "-nodes", "-keyout", "other.key", "-out", "other.pem", "-days", "2", "-subj", "/CN=other CA"})
-               && run({"req", "-newkey", ec, "-nodes", "-keyout", "broker.key", "-out", "broker.csr", "-subj", "/CN=127.0.0.1"})
-               && run({"x509", "-req", "-in", "broker.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial", "-out",
-                       "broker.pem", "-days", "2", "-extfile", "ext.cnf"});
+        QProcess openssl;
+        openssl.setWorkingDirectory(dir.path());
+        openssl.start(QStringLiteral("sh"), {"-c", "set -e; k='-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes'\n"
+                                                   "openssl req -x509 $k -days 2 -keyout ca.key -out ca.pem -subj /CN=ca\n"
+                                                   "openssl req -x509 $k -days 2 -keyout other.key -out other.pem -subj /CN=other\n"
+                                                   "openssl req $k -keyout broker.key -out broker.csr -subj /CN=127.0.0.1\n"
+                                                   "echo subjectAltName=IP:127.0.0.1 >ext.cnf\n"
+                                                   "openssl x509 -req -in broker.csr -CA ca.pem -CAkey ca.key -CAcreateserial "
+                                                   "-out broker.pem -days 2 -extfile ext.cnf"});
+        return openssl.waitForFinished(60000) && openssl.exitCode() == 0;
     }
 };
 
