@@ -375,7 +375,7 @@ private slots:
         QProcess second;
         zeptest::MessageBoxLog boxes;
         // The first message is read once its sender has long gone.
-        connect(&second, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), [&] { QTimer::singleShot(300, [&] { boxes.start(); }); });
+        connect(&second, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), [&] { QTimer::singleShot(300, &second, [&] { boxes.start(); }); });
         for (const QString &file : {QStringLiteral("/no/such/file.txt"), path("notes.txt"), sampleFile("good.txt")}) {
             second.setWorkingDirectory(dir->path());
             second.start(QStringLiteral(ZEP_PROGRAM), {file});
