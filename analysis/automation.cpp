@@ -10,9 +10,7 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <locale.h>
 #include <vector>
 
@@ -94,25 +92,6 @@ QString xlsxError(lxw_error error)
         return QStringLiteral("写入文件时出错，磁盘可能已满");
     default:
         return QStringLiteral("电子表格写入错误（代码 %1）").arg(int(error));
-    }
-}
-
-// Why the system could not write the file, in the program's language.
-QString systemError(int code)
-{
-    switch (code) {
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("没有写入权限");
-    case ENOSPC:
-        return QStringLiteral("磁盘空间不足");
-    case EROFS:
-        return QStringLiteral("文件系统是只读的");
-    case EBUSY:
-    case ETXTBSY:
-        return QStringLiteral("文件正被使用");
-    default:
-        return QStringLiteral("系统错误（代码 %1）").arg(code);
     }
 }
 
@@ -202,7 +181,7 @@ QString writeWorkbook(const WorkbookModel &book, const QString &path)
     const NumericCLocale cNumbers;
     AtomicFile out(path);
     if (!out.open())
-        return systemError(out.errorCode());
+        return diskErrorText(out.errorCode());
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
     lxw_workbook *workbook = workbook_new_opt(QFile::encodeName(out.temporaryPath()).constData(), &options);
@@ -237,7 +216,7 @@ QString writeWorkbook(const WorkbookModel &book, const QString &path)
     if (!refusedSheet.isEmpty() || error != LXW_NO_ERROR)
         return refusedSheet.isEmpty() ? xlsxError(error) : QStringLiteral("工作表名称无效：%1").arg(refusedSheet);
     if (!out.commit())
-        return systemError(out.errorCode());
+        return diskErrorText(out.errorCode());
     return QString();
 }
 

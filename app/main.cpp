@@ -26,10 +26,7 @@ int main(int argc, char *argv[])
     }
     MainWindow window;
     window.show();
-    QObject::connect(&instance, &SingleInstance::filesReceived, &window, [&window](const QStringList &files) {
-        bringToFront(window);
-        window.openFiles(files);
-    });
+    window.takeHandOvers(instance);
     runOnceOnScreen(&window, [&window, &command] { window.finishStartUp(command.files); });
     return app.exec();
 }

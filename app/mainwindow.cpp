@@ -6,6 +6,7 @@
 #include "app/eventview.h"
 #include "app/openreport.h"
 #include "app/openrequests.h"
+#include "app/singleinstance.h"
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
 #include "comm/forwardcfgdlg.h"
@@ -272,6 +273,14 @@ void MainWindow::finishStartUp(const QStringList &files)
 {
     offerLeftJournals();
     openFiles(files);
+}
+
+void MainWindow::takeHandOvers(SingleInstance &instance)
+{
+    connect(&instance, &SingleInstance::filesReceived, this, [this](const QStringList &files) {
+        bringToFront(*this);
+        openFiles(files);
+    });
 }
 
 void MainWindow::tileSubWindowsHorizontal()

@@ -20,6 +20,7 @@ class QPrinter;
 class DataFile;
 enum class LoadFailure;
 class RealPlot;
+class SingleInstance;
 
 namespace Ui {
 class MainWindow;
@@ -58,6 +59,9 @@ public:
     // The start-up steps once the window shows: the journals first, then
     // the files of the command line.
     void finishStartUp(const QStringList &files);
+    // Later starts in the directory bring this window to the front and
+    // open their files here.
+    void takeHandOvers(SingleInstance &instance);
 
 signals:
     void update_discfg();

@@ -3,6 +3,8 @@
 #include "ui_forwardcfgdlg.h"
 #include "views/widgetbrush.h"
 
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -23,6 +25,10 @@ ForwardCfgDlg::ForwardCfgDlg(QWidget *parent, bool acquiring)
     ui->lineEdit_password->setText(c.password);
     ui->lineEdit_prefix->setText(c.prefix);
     ui->checkBox_discovery->setChecked(c.discovery);
+    ui->checkBox_tls->setChecked(c.tls);
+    ui->lineEdit_caFile->setText(QDir::toNativeSeparators(c.caFile));
+    ui->lineEdit_caFile->setEnabled(c.tls);
+    ui->pushButton_caFile->setEnabled(c.tls);
 }
 
 ForwardCfgDlg::~ForwardCfgDlg() = default;
@@ -36,6 +42,8 @@ ForwardConfig ForwardCfgDlg::formSettings() const
     c.password = ui->lineEdit_password->text();
     c.prefix = ui->lineEdit_prefix->text().trimmed();
     c.discovery = ui->checkBox_discovery->isChecked();
+    c.tls = ui->checkBox_tls->isChecked();
+    c.caFile = QDir::fromNativeSeparators(ui->lineEdit_caFile->text().trimmed());
     return c;
 }
 
@@ -47,7 +55,22 @@ void ForwardCfgDlg::accept()
         QMessageBox::warning(this, QStringLiteral("错误"), problem, QMessageBox::Ok);
         return;
     }
-    if (c != storedForwardConfig())
+    const ForwardConfig stored = storedForwardConfig();
+    const QString host = cleartextPasswordHost(c);
+    if (!host.isEmpty() && host != cleartextPasswordHost(stored)
+        && QMessageBox::question(this, QStringLiteral("提示"), QStringLiteral("密码将以明文发送到 %1。仍然保存吗？").arg(host),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+               != QMessageBox::Yes)
+        return;
+    if (c != stored)
         storeForwardConfig(c);
     QDialog::accept();
+}
+
+void ForwardCfgDlg::on_pushButton_caFile_clicked()
+{
+    const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("CA 证书"), formSettings().caFile,
+                                                      QStringLiteral("证书(*.pem *.crt *.cer);;所有文件(*)"));
+    if (!file.isEmpty())
+        ui->lineEdit_caFile->setText(QDir::toNativeSeparators(file));
 }

@@ -12,7 +12,9 @@ class ForwardCfgDlg;
 
 // Edits where live readings are published. Like the communication settings,
 // they cannot change while an acquisition runs: OK is disabled then. Values
-// that cannot be used are refused with a message and the dialog stays.
+// that cannot be used are refused with a message and the dialog stays; a
+// password that would newly cross the network in clear is saved only once
+// the user agrees.
 class ForwardCfgDlg : public QDialog
 {
     Q_OBJECT
@@ -26,6 +28,9 @@ public:
 
 public slots:
     void accept() override;
+
+private slots:
+    void on_pushButton_caFile_clicked();
 
 private:
     std::unique_ptr<Ui::ForwardCfgDlg> ui;

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
+#include <QNetworkInterface>
 #include <QSettings>
 #include <QSysInfo>
 
@@ -31,7 +33,7 @@ void keepPrivate(const QString &path)
 bool ForwardConfig::operator==(const ForwardConfig &o) const
 {
     return enabled == o.enabled && server == o.server && user == o.user && password == o.password && prefix == o.prefix
-        && discovery == o.discovery;
+        && discovery == o.discovery && tls == o.tls && caFile == o.caFile;
 }
 
 QString defaultForwardPrefix()
@@ -47,10 +49,10 @@ ForwardConfig defaultForwardConfig()
     return config;
 }
 
-bool parseBrokerAddress(const QString &text, QString *host, int *port)
+bool parseBrokerAddress(const QString &text, QString *host, int *port, bool tls)
 {
     quint16 number = 0;
-    if (!parseHostPort(text, host, &number, 1883) || host->contains(QLatin1Char(' ')))
+    if (!parseHostPort(text, host, &number, tls ? 8883 : 1883) || host->contains(QLatin1Char(' ')))
         return false;
     *port = number;
     return true;
@@ -70,7 +72,35 @@ QString forwardConfigProblem(const ForwardConfig &config)
         return QStringLiteral("请填写主题前缀。");
     if (config.prefix.contains(QLatin1Char('+')) || config.prefix.contains(QLatin1Char('#')))
         return QStringLiteral("主题前缀不能含有“+”或“#”。");
+    // Brokers keep topics beginning with "$" to themselves: nothing
+    // published there reaches a subscriber.
+    if (config.prefix.startsWith(QLatin1Char('$')))
+        return QStringLiteral("主题前缀不能以“$”开头：这样的主题由服务器保留。");
+    if (config.prefix.startsWith(QLatin1Char('/')) || config.prefix.endsWith(QLatin1Char('/'))
+        || config.prefix.contains(QLatin1String("//")))
+        return QStringLiteral("主题前缀不能以“/”开头或结尾，也不能有空的一级（“//”）。");
+    if (config.tls && !config.caFile.isEmpty() && !QFileInfo(config.caFile).isReadable())
+        return QStringLiteral("无法读取 CA 证书文件“%1”。").arg(config.caFile);
     return QString();
+}
+
+bool isThisMachine(const QString &host)
+{
+    const QHostAddress address(host);
+    if (address.isNull())
+        return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0
+               || host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) == 0;
+    return address.isLoopback() || QNetworkInterface::allAddresses().contains(address);
+}
+
+QString cleartextPasswordHost(const ForwardConfig &config)
+{
+    QString host;
+    int port = 0;
+    if (!config.enabled || config.tls || config.password.isEmpty()
+        || !parseBrokerAddress(config.server, &host, &port) || isThisMachine(host))
+        return QString();
+    return host;
 }
 
 ForwardConfig storedForwardConfig()
@@ -85,6 +115,8 @@ ForwardConfig storedForwardConfig()
     c.password = settings.value(QStringLiteral("password")).toString();
     c.prefix = settings.value(QStringLiteral("prefix"), d.prefix).toString();
     c.discovery = settings.value(QStringLiteral("discovery"), d.discovery).toBool();
+    c.tls = settings.value(QStringLiteral("tls"), d.tls).toBool();
+    c.caFile = settings.value(QStringLiteral("caFile")).toString();
     return c;
 }
 
@@ -99,6 +131,8 @@ void storeForwardConfig(const ForwardConfig &config)
     settings.setValue(QStringLiteral("password"), config.password);
     settings.setValue(QStringLiteral("prefix"), config.prefix);
     settings.setValue(QStringLiteral("discovery"), config.discovery);
+    settings.setValue(QStringLiteral("tls"), config.tls);
+    settings.setValue(QStringLiteral("caFile"), config.caFile);
     settings.endGroup();
     settings.sync();
     keepPrivate(settings.fileName());

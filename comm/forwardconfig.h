@@ -12,6 +12,8 @@ struct ForwardConfig {
     QString password;
     QString prefix;          // topics are <prefix>/state, <prefix>/energy, <prefix>/status
     bool discovery = true;   // Home Assistant discovery configs on each connection
+    bool tls = false;        // the broker's certificate checked against its name; port 8883 by default
+    QString caFile;          // the CA certificates to check it with; empty: the system's
 
     bool operator==(const ForwardConfig &o) const;
     bool operator!=(const ForwardConfig &o) const { return !(*this == o); }
@@ -22,12 +24,18 @@ QString defaultForwardPrefix();
 // Off, the local broker, this machine's prefix, discovery on.
 ForwardConfig defaultForwardConfig();
 
-// "host:port", "host" (port 1883) or "[v6 address]:port". False for an empty
-// host or a port that is not a number from 1 to 65535.
-bool parseBrokerAddress(const QString &text, QString *host, int *port);
+// "host:port", "host" (port 1883, with TLS 8883) or "[v6 address]:port".
+// False for an empty host or a port that is not a number from 1 to 65535.
+bool parseBrokerAddress(const QString &text, QString *host, int *port, bool tls = false);
 // Why the settings cannot be used, as the dialog says it; empty when they
 // can (or when forwarding is off, where nothing of them is used).
 QString forwardConfigProblem(const ForwardConfig &config);
+// Whether host names this machine: the loopback, one of its addresses or its
+// own name.
+bool isThisMachine(const QString &host);
+// The broker the password would cross the network to in clear (a broker
+// elsewhere, without TLS); empty when it would not.
+QString cleartextPasswordHost(const ForwardConfig &config);
 
 // The stored choice, or the defaults.
 ForwardConfig storedForwardConfig();

@@ -1,6 +1,12 @@
 #include "comm/mqttforwarder.h"
 
+#include <QFile>
+#include <QRandomGenerator>
+
 #include <mosquitto.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,9 +24,14 @@ using std::chrono::milliseconds;
 
 // " TP  ", the total active power in W.
 constexpr int kActivePowerColumn = 13;
-constexpr int kKeepAliveSeconds = 30;
+// A link that dies without a word is found out within two keep-alives even
+// when nothing is sent.
+constexpr int kKeepAliveSeconds = 15;
 // A server that takes the connection and never answers is given up on.
 constexpr milliseconds kConnectTimeout{10000};
+// A message the broker has not acknowledged by then went into a dead link
+// (TCP would keep writing into it for many minutes).
+constexpr milliseconds kAckTimeout{kKeepAliveSeconds * 1000};
 constexpr milliseconds kFirstPause{1000};
 constexpr milliseconds kLongestPause{60000};
 // After the run: for the last messages and the "offline".
@@ -28,9 +39,10 @@ constexpr milliseconds kFinishTime{3000};
 constexpr milliseconds kOfflineTime{1000};
 // What the owner waits for the publishing thread before leaving it alone.
 constexpr milliseconds kOwnerWait{1000};
-// Messages handed to the library and not yet written out. Kept small, so
-// that a slow broker leaves the backlog in the bounded queue.
-constexpr size_t kInFlightLimit = 50;
+// Messages handed to the library and not yet acknowledged: as many as the
+// library itself lets go unacknowledged, so that a slow broker leaves the
+// backlog in the bounded queue.
+constexpr size_t kInFlightLimit = 20;
 constexpr int kLoopMs = 50;
 
 QString refusalText(int code)
@@ -55,6 +67,8 @@ QString failureText(int rc, int error)
 {
     if (rc == MOSQ_ERR_EAI)
         return QStringLiteral("找不到该主机名");
+    if (rc == MOSQ_ERR_TLS)
+        return QStringLiteral("TLS 握手失败");
     if (rc == MOSQ_ERR_ERRNO) {
         switch (error) {
         case ECONNREFUSED:
@@ -75,6 +89,30 @@ QString failureText(int rc, int error)
     return QString::fromUtf8(mosquitto_strerror(rc));
 }
 
+// Why the broker's certificate was refused; ownCa: checked against a chosen
+// CA file rather than the system's.
+QString certificateText(long error, const QString &host, bool ownCa)
+{
+    switch (error) {
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+        return QStringLiteral("证书不属于 %1").arg(host);
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+        return QStringLiteral("证书已过期");
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+        return QStringLiteral("证书尚未生效");
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_CERT_UNTRUSTED:
+        return ownCa ? QStringLiteral("证书不是由所选的 CA 签发") : QStringLiteral("证书不是由系统信任的 CA 签发");
+    default:
+        return QStringLiteral("证书无效：%1").arg(QString::fromUtf8(X509_verify_cert_error_string(error)));
+    }
+}
+
 } // namespace
 
 QString forwardFooterText(const ForwardStatus &status)
@@ -84,6 +122,8 @@ QString forwardFooterText(const ForwardStatus &status)
         return QStringLiteral("转发：已连接");
     case ForwardStatus::State::Refused:
         return QStringLiteral("转发：服务器拒绝连接（%1）").arg(status.reason);
+    case ForwardStatus::State::Untrusted:
+        return QStringLiteral("转发：服务器证书未通过验证（%1）").arg(status.reason);
     case ForwardStatus::State::Ended:
         return QString();
     case ForwardStatus::State::Connecting:
@@ -104,6 +144,8 @@ QString forwardLogText(const ForwardStatus &status, const QString &server)
         return QStringLiteral("数据转发：未连接 MQTT 服务器 %1（%2），稍后重试").arg(server, status.reason);
     case ForwardStatus::State::Refused:
         return QStringLiteral("数据转发：MQTT 服务器 %1 拒绝连接（%2），稍后重试").arg(server, status.reason);
+    case ForwardStatus::State::Untrusted:
+        return QStringLiteral("数据转发：MQTT 服务器 %1 的证书未通过验证（%2），稍后重试").arg(server, status.reason);
     case ForwardStatus::State::Ended: {
         QString text = QStringLiteral("数据转发：已停止");
         if (status.pending)
@@ -158,7 +200,10 @@ struct MqttForwarder::Shared {
 };
 
 // The publishing thread's side: the library's client, used by this thread
-// alone, whose callbacks run inside mosquitto_loop.
+// alone, whose callbacks run inside mosquitto_loop. Each connection gets a
+// new client, so that nothing the library kept of the last one is sent
+// again behind the queue's back: what was not acknowledged goes back to the
+// queue, and from there out again in order.
 class MqttForwarder::Publisher
 {
 public:
@@ -174,12 +219,17 @@ private:
     struct InFlight {
         MqttMessage message;
         int mid;
+        Clock::time_point sent;
     };
 
     static void onConnect(mosquitto *, void *self, int code) { static_cast<Publisher *>(self)->connected(code); }
     static void onDisconnect(mosquitto *, void *self, int rc) { static_cast<Publisher *>(self)->lost(rc, errno); }
     static void onPublish(mosquitto *, void *self, int mid) { static_cast<Publisher *>(self)->published(mid); }
+    static int verifyCertificate(int ok, X509_STORE_CTX *store);
 
+    bool newClient(QString *why);
+    void dropClient();
+    SSL_CTX *tlsContext(QString *why);
     void attempt();
     void connected(int code);
     void lost(int rc, int error);
@@ -197,9 +247,16 @@ private:
     QByteArray host;
     int port = 0;
     QByteArray statusTopic;
+    // The same for every connection: the broker then ends a connection it
+    // still thinks alive (its last will first) before the new one says
+    // "online", never after.
+    QByteArray clientId;
     Link link = Link::Idle;
     // The broker said no; the close that follows is no news.
     bool refused = false;
+    // Why the broker's certificate was refused in this attempt (OpenSSL's
+    // code), 0 for none.
+    long certificateError = 0;
     ForwardStatus::State state = ForwardStatus::State::Connecting;
     QString reason;
     std::deque<InFlight> inFlight;
@@ -214,14 +271,27 @@ private:
 
 MqttForwarder::Publisher::Publisher(std::shared_ptr<Shared> shared)
     : s(std::move(shared))
+    , clientId("zep-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36))
 {
     QString name;
-    parseBrokerAddress(s->config.server, &name, &port);
+    parseBrokerAddress(s->config.server, &name, &port, s->config.tls);
     host = name.toUtf8();
     statusTopic = (s->config.prefix + QStringLiteral("/status")).toUtf8();
-    mosq = mosquitto_new(nullptr, true, this);
-    if (!mosq)
-        return;
+}
+
+MqttForwarder::Publisher::~Publisher()
+{
+    dropClient();
+}
+
+bool MqttForwarder::Publisher::newClient(QString *why)
+{
+    dropClient();
+    mosq = mosquitto_new(clientId.constData(), true, this);
+    if (!mosq) {
+        *why = QString::fromUtf8(mosquitto_strerror(MOSQ_ERR_NOMEM));
+        return false;
+    }
     // Nothing is written from inside mosquitto_publish: every callback comes
     // from mosquitto_loop, after the caller has noted what it published.
     mosquitto_threaded_set(mosq, true);
@@ -234,12 +304,61 @@ MqttForwarder::Publisher::Publisher(std::shared_ptr<Shared> shared)
         mosquitto_username_pw_set(mosq, user.constData(), password.isEmpty() ? nullptr : password.constData());
     }
     mosquitto_will_set(mosq, statusTopic.constData(), 7, "offline", 1, true);
+    if (!s->config.tls)
+        return true;
+    SSL_CTX *context = tlsContext(why);
+    if (!context)
+        return false;
+    mosquitto_int_option(mosq, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
+    const int rc = mosquitto_void_option(mosq, MOSQ_OPT_SSL_CTX, context);
+    // The client holds a reference of its own.
+    SSL_CTX_free(context);
+    if (rc != MOSQ_ERR_SUCCESS)
+        *why = QString::fromUtf8(mosquitto_strerror(rc));
+    return rc == MOSQ_ERR_SUCCESS;
 }
 
-MqttForwarder::Publisher::~Publisher()
+void MqttForwarder::Publisher::dropClient()
 {
     if (mosq)
         mosquitto_destroy(mosq);
+    mosq = nullptr;
+}
+
+// The library's own context would only say that the handshake failed; this
+// one says why the certificate was refused.
+SSL_CTX *MqttForwarder::Publisher::tlsContext(QString *why)
+{
+    SSL_CTX *context = SSL_CTX_new(TLS_client_method());
+    const QByteArray caFile = QFile::encodeName(s->config.caFile);
+    const bool trusted = context
+                         && (caFile.isEmpty() ? SSL_CTX_set_default_verify_paths(context)
+                                              : SSL_CTX_load_verify_locations(context, caFile.constData(), nullptr))
+                                == 1;
+    if (!trusted) {
+        ERR_clear_error();
+        SSL_CTX_free(context);
+        *why = QStringLiteral("无法读取 CA 证书文件 %1").arg(s->config.caFile);
+        return nullptr;
+    }
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, verifyCertificate);
+    SSL_CTX_set_app_data(context, this);
+    // The name the broker is reached by must be one its certificate names.
+    X509_VERIFY_PARAM *check = SSL_CTX_get0_param(context);
+    if (X509_VERIFY_PARAM_set1_ip_asc(check, host.constData()) != 1)
+        X509_VERIFY_PARAM_set1_host(check, host.constData(), 0);
+    return context;
+}
+
+int MqttForwarder::Publisher::verifyCertificate(int ok, X509_STORE_CTX *store)
+{
+    if (!ok) {
+        auto *ssl = static_cast<SSL *>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+        auto *self = static_cast<Publisher *>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
+        if (self && self->certificateError == 0)
+            self->certificateError = X509_STORE_CTX_get_error(store);
+    }
+    return ok;
 }
 
 void MqttForwarder::Publisher::run()
@@ -263,13 +382,14 @@ void MqttForwarder::Publisher::run()
             sayOffline();
             break;
         }
-        if (!mosq) {
-            fail(QString::fromUtf8(mosquitto_strerror(MOSQ_ERR_NOMEM)));
-        } else if (link == Link::Idle && now >= nextAttempt) {
+        if (link == Link::Idle && now >= nextAttempt) {
             attempt();
         } else if (link == Link::Connecting && now - attemptStart >= kConnectTimeout) {
             fail(QStringLiteral("连接超时"));
-            mosquitto_disconnect(mosq);
+            dropClient();
+        } else if (link == Link::Connected && !inFlight.empty() && now - inFlight.front().sent >= kAckTimeout) {
+            fail(QStringLiteral("服务器无应答"));
+            dropClient();
         }
         if (link == Link::Connected)
             publishQueued();
@@ -298,6 +418,12 @@ void MqttForwarder::Publisher::attempt()
 {
     attemptStart = Clock::now();
     link = Link::Connecting;
+    certificateError = 0;
+    QString why;
+    if (!newClient(&why)) {
+        fail(why);
+        return;
+    }
     errno = 0;
     const int rc = mosquitto_connect_async(mosq, host.constData(), port, kKeepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS)
@@ -335,7 +461,7 @@ void MqttForwarder::Publisher::lost(int rc, int error)
 void MqttForwarder::Publisher::fail(const QString &why)
 {
     link = Link::Idle;
-    // What the library had not written yet goes first again next time.
+    // What the broker has not acknowledged goes first again next time.
     {
         std::lock_guard<std::mutex> lock(s->mutex);
         for (auto it = inFlight.rbegin(); it != inFlight.rend(); ++it)
@@ -344,7 +470,10 @@ void MqttForwarder::Publisher::fail(const QString &why)
     }
     inFlight.clear();
     // One outage is one state, whatever each retry meets.
-    if (!refused && state != ForwardStatus::State::Disconnected) {
+    if (certificateError != 0) {
+        state = ForwardStatus::State::Untrusted;
+        reason = certificateText(certificateError, QString::fromUtf8(host), !s->config.caFile.isEmpty());
+    } else if (!refused && state != ForwardStatus::State::Disconnected) {
         state = ForwardStatus::State::Disconnected;
         reason = why;
     }
@@ -376,11 +505,11 @@ void MqttForwarder::Publisher::publishQueued()
             std::lock_guard<std::mutex> lock(s->mutex);
             if (s->queue.empty())
                 return;
-            inFlight.push_back({std::move(s->queue.front()), -1});
+            inFlight.push_back({std::move(s->queue.front()), -1, Clock::now()});
             s->queue.pop_front();
         }
         const MqttMessage &m = inFlight.back().message;
-        inFlight.back().mid = publish(m.topic, m.payload, 0, false);
+        inFlight.back().mid = publish(m.topic, m.payload, 1, false);
         if (inFlight.back().mid < 0) {
             lost(MOSQ_ERR_NO_CONN, 0);
             return;

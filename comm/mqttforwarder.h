@@ -18,11 +18,12 @@ struct ForwardStatus {
         Connected,
         Disconnected, // away, unreachable or unknown by name; retried
         Refused,      // the broker answered no (reason says why); retried
-        Ended,        // the run is over; pending were never sent
+        Untrusted,    // the broker's certificate was refused (reason says why); retried
+        Ended,        // the run is over; pending never reached the broker
     };
     State state = State::Connecting;
     QString reason;
-    int pending = 0;     // messages waiting for the broker
+    int pending = 0;     // messages the broker has not acknowledged
     qint64 dropped = 0;  // the oldest, dropped from a full queue so far
 
     bool operator==(const ForwardStatus &o) const
@@ -45,6 +46,12 @@ QString forwardLogText(const ForwardStatus &status, const QString &server);
 // connection. The sampling thread only builds the texts and queues them; a
 // thread of its own talks to the broker, reconnecting with a growing pause,
 // so that a broker that is slow, away or refusing never holds up a poll.
+//
+// Messages of any topic share one queue and one connection, and each stays
+// in the queue until the broker has acknowledged it (QoS 1): a link that
+// dies, even without a word, loses none of them; they go again, in order,
+// over the next connection. With TLS the broker's certificate must come
+// from the chosen CA (or one the system trusts) and name the host.
 class MqttForwarder : public QObject, public PollListener
 {
     Q_OBJECT

@@ -163,24 +163,15 @@ qint64 AtomicFile::writeData(const char *data, qint64 size)
 
 bool AtomicFile::writeOut(const char *data, qint64 size)
 {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        // A write that takes nothing has nowhere to put it.
-        if (n <= 0)
-            return fail(n < 0 ? errno : ENOSPC);
-        data += n;
-        size -= n;
-    }
-    return true;
+    const int code = writeFully(fd, data, size);
+    return code == 0 || fail(code);
 }
 
 bool AtomicFile::fail(int code)
 {
     if (failure == 0) {
         failure = code;
-        setErrorString(QString::fromLocal8Bit(std::strerror(code)));
+        setErrorString(diskErrorText(code));
     }
     return false;
 }
@@ -191,7 +182,41 @@ bool writeFileAtomically(const QString &fileName, const QByteArray &content)
     return file.open() && file.write(content) == content.size() && file.commit();
 }
 
-void syncToDisk(QFile &file)
+int syncToDisk(QFile &file)
 {
-    ::fsync(file.handle());
+    return ::fsync(file.handle()) == 0 ? 0 : errno;
+}
+
+int writeFully(int fd, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        // A write that takes nothing has nowhere to put it.
+        if (n <= 0)
+            return n < 0 ? errno : ENOSPC;
+        data += n;
+        size -= n;
+    }
+    return 0;
+}
+
+QString diskErrorText(int code)
+{
+    switch (code) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有写入权限");
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("磁盘空间不足");
+    case EROFS:
+        return QStringLiteral("文件系统是只读的");
+    case EBUSY:
+    case ETXTBSY:
+        return QStringLiteral("文件正被使用");
+    default:
+        return QString::fromLocal8Bit(std::strerror(code));
+    }
 }

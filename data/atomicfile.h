@@ -76,5 +76,16 @@ private:
 bool writeFileAtomically(const QString &fileName, const QByteArray &content);
 
 // Pushes what the system holds of a file that grows in place (the journal,
-// the daily files) to the disk.
-void syncToDisk(QFile &file);
+// the daily files) to the disk: 0, or the system's error code (a dying
+// stick, a network share gone: the bytes may never reach the disk).
+int syncToDisk(QFile &file);
+
+// Writes all of data to the file descriptor: 0, or the system's error code.
+// A write that takes nothing is a full disk (ENOSPC), never a silent short
+// count.
+int writeFully(int fd, const char *data, qint64 size);
+
+// Why the system could not write a file, in the program's language where
+// the user has something to do about it ("磁盘空间不足"), else the system's
+// own text.
+QString diskErrorText(int code);

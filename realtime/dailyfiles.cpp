@@ -13,9 +13,7 @@
 #include <QLockFile>
 #include <QSysInfo>
 
-#ifndef Q_OS_WIN
 #include <sys/stat.h>
-#endif
 
 namespace {
 
@@ -79,14 +77,42 @@ struct DailyFiles::OpenFile {
     QFile file;
     QLockFile lock;
     QDate day;
-    // The size up to the last record written whole.
+    // The size up to the last record written whole, and up to the last
+    // sync that took.
     qint64 written = 0;
+    qint64 synced = 0;
 };
 
-DailyFiles::DailyFiles(const QString &folder, FaultReport report, int syncIntervalMs)
+FolderDevice folderDevice(const QString &folder)
+{
+    FolderDevice device;
+    const QByteArray path = QFile::encodeName(folder);
+    struct stat own;
+    struct stat above;
+    if (::stat(path.constData(), &own) == 0 && S_ISDIR(own.st_mode) && ::stat((path + "/..").constData(), &above) == 0) {
+        device.folder = quint64(own.st_dev);
+        device.parent = quint64(above.st_dev);
+        device.valid = true;
+    }
+    return device;
+}
+
+bool sameDisk(const FolderDevice &atStart, const FolderDevice &now)
+{
+    return now.valid && (now.folder == atStart.folder || (atStart.isMountPoint() && now.isMountPoint()));
+}
+
+DiskAccess systemDisk()
+{
+    return {folderDevice, syncToDisk};
+}
+
+DailyFiles::DailyFiles(const QString &folder, FaultReport report, int syncIntervalMs, DiskAccess disk)
     : folder(folder)
     , report(std::move(report))
     , syncIntervalMs(syncIntervalMs)
+    , disk(std::move(disk))
+    , startDevice(this->disk.device(folder))
 {
 }
 
@@ -109,10 +135,12 @@ QString DailyFiles::faultLogText(const Fault &fault)
 
 void DailyFiles::pollStored(uint32_t time, const SampleRecord &poll)
 {
+    latest = time;
     backlog.push_back({time, poll});
-    backlogSize = int(backlog.size());
+    countUnwritten();
     writePending(kCatchUpRecords, time);
-    if (unsynced && sinceSync.elapsed() >= syncIntervalMs)
+    // Once a sync failed, every write is synced until one takes.
+    if (!unsynced.empty() && (syncFailing || sinceSync.elapsed() >= syncIntervalMs))
         sync();
 }
 
@@ -120,7 +148,6 @@ void DailyFiles::runEnded()
 {
     if (!backlog.empty())
         writePending(backlog.size(), backlog.back().time);
-    sync();
     closeFile();
 }
 
@@ -129,8 +156,16 @@ void DailyFiles::writePending(size_t limit, uint32_t attemptTime)
     size_t done = 0;
     while (!backlog.empty() && done < limit) {
         const QDate day = localDay(backlog.front().time);
-        if (!file || file->day != day) {
+        if (!onStartDisk()) {
+            const QString path = file ? file->file.fileName() : QDir(folder).filePath(fileNameFor(day));
             closeFile();
+            fail(attemptTime, path, QStringLiteral("文件夹所在的磁盘不可用"));
+            return;
+        }
+        if (!file || file->day != day) {
+            // A failed sync puts the closed file's polls first again.
+            if (!closeFile())
+                return;
             QString reason;
             if (!openFor(day, &reason)) {
                 fail(attemptTime, QDir(folder).filePath(fileNameFor(day)), reason);
@@ -158,9 +193,9 @@ void DailyFiles::writePending(size_t limit, uint32_t attemptTime)
                 values[k] = double(p.poll.values[k]);
             writeRecord(buffer, p.time, values);
         }
-        if (file->file.write(bytes) != bytes.size() || !file->file.flush()) {
+        if (const int error = writeFully(file->file.handle(), bytes.constData(), bytes.size())) {
             const QString path = file->file.fileName();
-            const QString reason = file->file.errorString();
+            const QString reason = diskErrorText(error);
             // Half a record at the end would make the next one unreadable:
             // cut it off, or leave the file so that it is not continued.
             if (!file->file.resize(file->written))
@@ -169,11 +204,23 @@ void DailyFiles::writePending(size_t limit, uint32_t attemptTime)
             return;
         }
         file->written += bytes.size();
-        backlog.erase(backlog.begin(), backlog.begin() + std::ptrdiff_t(count));
-        backlogSize = int(backlog.size());
+        const auto end = backlog.begin() + std::ptrdiff_t(count);
+        unsynced.insert(unsynced.end(), backlog.begin(), end);
+        backlog.erase(backlog.begin(), end);
+        countUnwritten();
         done += count;
-        unsynced = true;
     }
+}
+
+bool DailyFiles::onStartDisk()
+{
+    const FolderDevice now = disk.device(folder);
+    // A folder that is not there is found out when its file is opened.
+    if (!now.valid)
+        return true;
+    if (!startDevice.valid)
+        startDevice = now;
+    return sameDisk(startDevice, now);
 }
 
 bool DailyFiles::openFor(const QDate &day, QString *reason)
@@ -218,6 +265,7 @@ bool DailyFiles::openFor(const QDate &day, QString *reason)
             return false;
         }
         candidate->written = f.size();
+        candidate->synced = candidate->written;
         file = std::move(candidate);
         sinceSync.start();
         return true;
@@ -226,20 +274,45 @@ bool DailyFiles::openFor(const QDate &day, QString *reason)
     return false;
 }
 
-void DailyFiles::sync()
+bool DailyFiles::sync()
 {
-    if (file && unsynced)
-        syncToDisk(file->file);
-    unsynced = false;
     sinceSync.start();
+    if (!file || unsynced.empty())
+        return true;
+    const int error = disk.sync(file->file);
+    if (error == 0) {
+        file->synced = file->written;
+        unsynced.clear();
+        syncFailing = false;
+        countUnwritten();
+        return true;
+    }
+    // What the disk may have dropped since the last sync that took is cut
+    // from the file and written again; a file that cannot be cut is left,
+    // and the polls go again to whichever file comes next.
+    syncFailing = true;
+    const QString path = file->file.fileName();
+    if (file->file.resize(file->synced))
+        file->written = file->synced;
+    else
+        file.reset();
+    backlog.insert(backlog.begin(), unsynced.begin(), unsynced.end());
+    unsynced.clear();
+    countUnwritten();
+    fail(latest, path, diskErrorText(error));
+    return false;
 }
 
-void DailyFiles::closeFile()
+bool DailyFiles::closeFile()
 {
-    if (!file)
-        return;
-    sync();
+    const bool synced = sync();
     file.reset();
+    return synced;
+}
+
+void DailyFiles::countUnwritten()
+{
+    backlogSize = int(backlog.size() + (syncFailing ? unsynced.size() : 0));
 }
 
 void DailyFiles::fail(uint32_t attemptTime, const QString &path, const QString &reason)

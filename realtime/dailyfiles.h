@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/atomicfile.h"
 #include "realtime/polllistener.h"
 
 #include <QDate>
@@ -20,10 +21,40 @@
 // polls go to "ZEP_yyyyMMdd_2.txt", and so on, and the earlier file is never
 // touched. Each record reaches the operating system at once; fsync follows
 // at most every syncIntervalMs, as for the journal. A write that fails (disk
-// full, folder gone) is reported and its polls are kept: the next poll
+// full, folder gone, the folder no longer on the disk it was on when the
+// acquisition began) is reported and its polls are kept: the next poll
 // writes them first, so the file has every poll in order once the disk
-// takes them again.
+// takes them again. A sync that fails is a failed write too: the polls
+// since the last sync that took are cut from the file and written again,
+// and until a sync takes, they count as unwritten.
 //
+// The device a folder is on, and the device of the folder above it: a
+// folder that is a mount point is on another device than its parent.
+struct FolderDevice {
+    quint64 folder = 0;
+    quint64 parent = 0;
+    bool valid = false; // the folder is there
+
+    bool isMountPoint() const { return valid && folder != parent; }
+};
+
+// The folder as it is now; not valid when it is no folder.
+FolderDevice folderDevice(const QString &folder);
+// Whether a folder is still on the disk it was on when the acquisition
+// began. A stick pulled from its mount point leaves an empty folder on the
+// disk below, where records would land unseen; a stick put back may come as
+// another device number, and is still the mount the user chose.
+bool sameDisk(const FolderDevice &atStart, const FolderDevice &now);
+
+// What the daily files ask of the disk besides writing; tests put failures
+// in here.
+struct DiskAccess {
+    std::function<FolderDevice(const QString &folder)> device;
+    // 0, or the system's error code.
+    std::function<int(QFile &file)> sync;
+};
+DiskAccess systemDisk();
+
 // Runs in the sampling thread; only unwritten() may be asked from another.
 class DailyFiles : public PollListener
 {
@@ -38,7 +69,7 @@ public:
     // written; must return at once.
     using FaultReport = std::function<void(const Fault &)>;
 
-    DailyFiles(const QString &folder, FaultReport report, int syncIntervalMs = 5000);
+    DailyFiles(const QString &folder, FaultReport report, int syncIntervalMs = 5000, DiskAccess disk = systemDisk());
     ~DailyFiles() override;
     DailyFiles(const DailyFiles &) = delete;
     DailyFiles &operator=(const DailyFiles &) = delete;
@@ -64,17 +95,27 @@ private:
 
     // At most limit pending polls; a failed write is reported.
     void writePending(size_t limit, uint32_t attemptTime);
+    bool onStartDisk();
     bool openFor(const QDate &day, QString *reason);
-    void closeFile();
-    void sync();
+    // false when the sync failed: the file's unsynced polls are pending
+    // again.
+    bool closeFile();
+    bool sync();
+    void countUnwritten();
     void fail(uint32_t attemptTime, const QString &path, const QString &reason);
 
     const QString folder;
     const FaultReport report;
     const int syncIntervalMs;
+    const DiskAccess disk;
+    FolderDevice startDevice;
     std::deque<Pending> backlog;
+    // Written to the open file since its last sync that took.
+    std::deque<Pending> unsynced;
+    // The last sync failed: what is written counts once a sync takes.
+    bool syncFailing = false;
+    uint32_t latest = 0;
     std::atomic<int> backlogSize{0};
     std::unique_ptr<OpenFile> file;
     QElapsedTimer sinceSync;
-    bool unsynced = false;
 };

@@ -25,6 +25,8 @@
 
 #include <memory>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(Qt::Orientation)
@@ -333,13 +335,20 @@ private slots:
     void secondStartHandsOver_data()
     {
         QTest::addColumn<QStringList>("files");
-        QTest::newRow("two files") << QStringList{"a.txt", "三月 日报.txt"};
-        QTest::newRow("none") << QStringList{};
+        QTest::addColumn<bool>("session"); // a runtime folder of the session
+        QTest::newRow("two files") << QStringList{"a.txt", "三月 日报.txt"} << true;
+        QTest::newRow("none") << QStringList{} << true;
+        QTest::newRow("no session runtime folder") << QStringList{"a.txt"} << false;
     }
 
     void secondStartHandsOver()
     {
         QFETCH(QStringList, files);
+        QFETCH(bool, session);
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        auto restore = qScopeGuard([&runtime] { qputenv("XDG_RUNTIME_DIR", runtime); });
+        if (!session)
+            qunsetenv("XDG_RUNTIME_DIR");
         SingleInstance first(dir->path());
         QVERIFY(first.claim());
         QSignalSpy received(&first, &SingleInstance::filesReceived);
@@ -353,6 +362,85 @@ private slots:
         for (const QString &file : files)
             expected << QDir(QFileInfo(dir->path()).canonicalFilePath()).filePath(file);
         QCOMPARE(received.at(0).at(0).toStringList(), expected);
+    }
+
+    // Files that do not open, handed over by later starts, are named once
+    // the senders are gone, and the program goes on: the next one opens.
+    void handOverOfFilesThatDoNotOpen()
+    {
+        SingleInstance first(dir->path());
+        QVERIFY(first.claim());
+        window->takeHandOvers(first);
+        QVERIFY(zeptest::writeBytes(path(QStringLiteral("notes.txt")), "not a data file\n"));
+        QProcess second;
+        zeptest::MessageBoxLog boxes;
+        // The first message is read once its sender has long gone.
+        connect(&second, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), [&] { QTimer::singleShot(300, &second, [&] { boxes.start(); }); });
+        for (const QString &file : {QStringLiteral("/no/such/file.txt"), path("notes.txt"), sampleFile("good.txt")}) {
+            second.setWorkingDirectory(dir->path());
+            second.start(QStringLiteral(ZEP_PROGRAM), {file});
+            QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 20000);
+            QCOMPARE(second.exitCode(), 0);
+        }
+        QTRY_COMPARE(window->openDocuments().size(), 1);
+        QCOMPARE(boxes.seen.size(), 2);
+        QCOMPARE(boxes.seen[0].text, QStringLiteral("下列文件未能打开：\n/no/such/file.txt：文件不存在"));
+        QCOMPARE(boxes.seen[1].text, "下列文件未能打开：\n" + path("notes.txt") + "：不是数据文件");
+    }
+
+    void runtimeDirectory_data()
+    {
+        QTest::addColumn<QString>("runtime"); // the session's folder: its mode, "file", or none
+        QTest::addColumn<int>("fallback");    // the mode of the fallback there already; 0: none
+        QTest::addColumn<uint>("user");       // added to this user's id
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("the session's") << "700" << 0 << 0u << "runtime";
+        QTest::newRow("none") << "" << 0 << 0u << "cache/run";
+        QTest::newRow("the session's open to others") << "755" << 0 << 0u << "cache/run";
+        QTest::newRow("the session's a file") << "file" << 0 << 0u << "cache/run";
+        QTest::newRow("fallback open to others") << "" << 0777 << 0u << "";
+        QTest::newRow("another user's") << "700" << 0700 << 1u << "";
+    }
+
+    // The lock and the socket only go to a folder of the user's own that
+    // nobody else may enter.
+    void runtimeDirectory()
+    {
+        QFETCH(QString, runtime);
+        QFETCH(int, fallback);
+        QFETCH(uint, user);
+        QFETCH(QString, chosen);
+        if (runtime == "file")
+            QVERIFY(zeptest::writeBytes(path("runtime"), "x"));
+        else if (!runtime.isEmpty())
+            QVERIFY(QDir().mkdir(path("runtime")) && ::chmod(qPrintable(path("runtime")), runtime.toUInt(nullptr, 8)) == 0);
+        if (fallback)
+            QVERIFY(QDir().mkpath(path("cache/run")) && ::chmod(qPrintable(path("cache/run")), mode_t(fallback)) == 0);
+        const QString result = privateRuntimeDirectory(runtime.isEmpty() ? QString() : path("runtime"), path("cache/run"), ::geteuid() + user);
+        QCOMPARE(result, chosen.isEmpty() ? QString() : path(chosen));
+        QVERIFY(result.isEmpty() || (QFileInfo(result).permissions() & 0x77) == 0);
+    }
+
+    void peerCheck_data()
+    {
+        QTest::addColumn<bool>("socket"); // false: a pipe
+        QTest::addColumn<uint>("user");   // added to this user's id
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("same user") << true << 0u << true;
+        QTest::newRow("another user") << true << 1u << false;
+        QTest::newRow("not a socket") << false << 0u << false;
+    }
+
+    void peerCheck()
+    {
+        QFETCH(bool, socket);
+        QFETCH(uint, user);
+        QFETCH(bool, accepted);
+        int fds[2];
+        QCOMPARE(socket ? ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) : ::pipe(fds), 0);
+        QCOMPARE(peerIsUser(fds[0], ::geteuid() + user), accepted);
+        ::close(fds[0]);
+        ::close(fds[1]);
     }
 
     // One program per directory, however named; free again once it ends.

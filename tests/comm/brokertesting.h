@@ -22,13 +22,11 @@ public:
     ~BrokerProcess() { stop(); }
 
     // With a user, only that user with that password gets in (a password
-    // file made by mosquitto_passwd).
-    bool start(const QString &user = {}, const QString &password = {})
+    // file made by mosquitto_passwd). With a folder of TestCertificates, a
+    // second listener on tlsPort speaks TLS.
+    bool start(const QString &user = {}, const QString &password = {}, const QString &certificates = {})
     {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost);
-        port = probe.serverPort();
-        probe.close();
+        port = freePort();
         const QString path = dir.path();
         QByteArray conf = "listener " + QByteArray::number(port) + " 127.0.0.1\nuser " + QByteArray(getpwuid(geteuid())->pw_name)
             + "\npersistence true\npersistence_location " + path.toUtf8() + "/\nqueue_qos0_messages true\nmax_queued_messages 0\nlog_dest stderr\n";
@@ -38,6 +36,11 @@ public:
             conf += "password_file " + path.toUtf8() + "/passwd\n";
         else
             return false;
+        if (!certificates.isEmpty()) {
+            tlsPort = freePort();
+            conf += "listener " + QByteArray::number(tlsPort) + " 127.0.0.1\ncertfile " + certificates.toUtf8()
+                    + "/broker.pem\nkeyfile " + certificates.toUtf8() + "/broker.key\n";
+        }
         QFile file(path + QStringLiteral("/mosquitto.conf"));
         return file.open(QIODevice::WriteOnly) && file.write(conf) == conf.size() && file.flush() && restart();
     }
@@ -74,10 +77,39 @@ public:
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
 
     quint16 port = 0;
+    quint16 tlsPort = 0;
 
 private:
+    static quint16 freePort()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        return probe.serverPort();
+    }
+
     QTemporaryDir dir;
     QProcess process;
+};
+
+// A test CA, a broker certificate it signed for 127.0.0.1, and another CA
+// that signed nothing here; made with Debian's openssl.
+struct TestCertificates {
+    QTemporaryDir dir;
+
+    QString file(const char *name) const { return dir.filePath(QLatin1String(name)); }
+    bool make()
+    {
+        QProcess openssl;
+        openssl.setWorkingDirectory(dir.path());
+        openssl.start(QStringLiteral("sh"), {"-c", "set -e; k='-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes'\n"
+                                                   "openssl req -x509 $k -days 2 -keyout ca.key -out ca.pem -subj /CN=ca\n"
+                                                   "openssl req -x509 $k -days 2 -keyout other.key -out other.pem -subj /CN=other\n"
+                                                   "openssl req $k -keyout broker.key -out broker.csr -subj /CN=127.0.0.1\n"
+                                                   "echo subjectAltName=IP:127.0.0.1 >ext.cnf\n"
+                                                   "openssl x509 -req -in broker.csr -CA ca.pem -CAkey ca.key -CAcreateserial "
+                                                   "-out broker.pem -days 2 -extfile ext.cnf"});
+        return openssl.waitForFinished(60000) && openssl.exitCode() == 0;
+    }
 };
 
 struct Delivered {

@@ -292,12 +292,20 @@ private slots:
         QTest::addColumn<QString>("prefix");
         QTest::addColumn<QString>("message"); // empty: stored
         QTest::newRow("defaults") << "" << "" << "";
-        QTest::newRow("host name, port") << "broker.lan:8883" << "site/feeder-1" << "";
+        QTest::newRow("host name, port") << "tls:broker.lan:8883" << "site/feeder-1" << "";
         QTest::newRow("empty host") << ":1883" << "" << "请填写 MQTT 服务器的地址（主机:端口）。";
         QTest::newRow("port 0") << "127.0.0.1:0" << "" << "服务器地址“127.0.0.1:0”无效：请写成 主机:端口，端口为 1 到 65535。";
         QTest::newRow("port 65536") << "127.0.0.1:65536" << "" << "服务器地址“127.0.0.1:65536”无效：请写成 主机:端口，端口为 1 到 65535。";
         QTest::newRow("prefix with +") << "" << "zep/+/a" << "主题前缀不能含有“+”或“#”。";
         QTest::newRow("prefix with #") << "" << "zep/#" << "主题前缀不能含有“+”或“#”。";
+        QTest::newRow("prefix with $") << "" << "$SYS/zep" << "主题前缀不能以“$”开头：这样的主题由服务器保留。";
+        const QString levels = QStringLiteral("主题前缀不能以“/”开头或结尾，也不能有空的一级（“//”）。");
+        QTest::newRow("empty level") << "" << "zep//a" << levels;
+        QTest::newRow("leading /") << "" << "/zep" << levels;
+        QTest::newRow("trailing /") << "" << "zep/a/" << levels;
+        QTest::newRow("password in clear") << "mqtt.example.net" << "" << "密码将以明文发送到 mqtt.example.net。仍然保存吗？";
+        QTest::newRow("own name, in clear") << QSysInfo::machineHostName() << "" << "";
+        QTest::newRow("loopback v6, in clear") << "[::1]:1883" << "" << "";
     }
 
     // Bad values are refused with a message and the dialog stays; good ones
@@ -319,8 +327,10 @@ private slots:
         QCOMPARE(dlg.formSettings(), defaultForwardConfig());
         QCOMPARE(dlg.formSettings().prefix, QStringLiteral("zep/") + QSysInfo::machineHostName());
         child<QCheckBox>(dlg, "checkBox_enabled")->click();
+        // "tls:": over TLS, where the password crosses no network in clear.
+        child<QCheckBox>(dlg, "checkBox_tls")->setChecked(server.startsWith("tls:"));
         if (!server.isEmpty())
-            child<QLineEdit>(dlg, "lineEdit_server")->setText(server);
+            child<QLineEdit>(dlg, "lineEdit_server")->setText(server.remove("tls:"));
         if (!prefix.isEmpty())
             child<QLineEdit>(dlg, "lineEdit_prefix")->setText(prefix);
         child<QLineEdit>(dlg, "lineEdit_password")->setText(QStringLiteral("s3cret"));

@@ -5,6 +5,7 @@
 
 #include <sys/mount.h>
 
+#include <cstring>
 #include <fstream>
 
 namespace {
@@ -150,7 +151,7 @@ private slots:
         poll();
         QCOMPARE(faults.size(), 2);
         QCOMPARE(faults.last().time, polled.last());
-        QVERIFY(!faults.last().reason.isEmpty());
+        QVERIFY(fullDisk ? faults.last().reason == QStringLiteral("磁盘空间不足") : !faults.last().reason.isEmpty());
         QCOMPARE(daily.unwritten(), fullDisk ? 2 : polled.size() - 1);
 
         if (fullDisk)
@@ -164,6 +165,54 @@ private slots:
         // removed folder.
         QCOMPARE(timesIn(QDir(folder).filePath(QStringLiteral("ZEP_20250106.txt"))),
                  fault == FolderRemoved ? polled.mid(1) : polled);
+    }
+
+    void diskTrouble_data()
+    {
+        QTest::addColumn<bool>("mountPoint"); // the folder when the acquisition starts
+        // Per poll: ok, pulled (the folder on the disk below), back (a mount
+        // again, another device) or syncfail; the end as the last poll.
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QList<int>>("unwritten"); // after each poll, then after the end
+        QTest::addColumn<int>("faults");
+        QTest::newRow("stick pulled, put back") << true << "ok pulled pulled ok" << QList<int>{0, 1, 2, 0, 0} << 2;
+        QTest::newRow("stick back as another device") << true << "ok pulled back" << QList<int>{0, 1, 0, 0} << 1;
+        QTest::newRow("disk mounted over the folder") << false << "ok back ok" << QList<int>{0, 1, 0, 0} << 1;
+        QTest::newRow("sync fails") << false << "ok syncfail syncfail ok" << QList<int>{0, 1, 2, 0, 0} << 2;
+        QTest::newRow("sync fails at the end") << false << "ok syncfail" << QList<int>{0, 1, 1} << 2;
+    }
+
+    // A folder no longer on its disk and a failed sync are failed writes:
+    // counted, the polls kept until the disk takes them, then in the file
+    // once each, in order.
+    void diskTrouble()
+    {
+        QFETCH(bool, mountPoint);
+        QFETCH(QString, steps);
+        QFETCH(QList<int>, unwritten);
+        QFETCH(int, faults);
+        QTemporaryDir dir;
+        QString step;
+        const DiskAccess disk{[&](const QString &) {
+                                  return FolderDevice{step == "pulled" ? 1u : step == "back" ? 9u : mountPoint ? 5u : 1u, 1, true};
+                              },
+                              [&](QFile &file) { return step == "syncfail" ? EIO : syncToDisk(file); }};
+        QList<DailyFiles::Fault> seen;
+        DailyFiles daily(dir.path(), [&seen](const DailyFiles::Fault &f) { seen << f; }, 0, disk);
+        QList<uint32_t> polled;
+        QList<int> left;
+        for (const QString &s : steps.split(' ')) {
+            step = s;
+            polled << midnight() + uint32_t(polled.size());
+            daily.pollStored(polled.last(), SampleRecord{});
+            left << daily.unwritten();
+        }
+        daily.runEnded();
+        left << daily.unwritten();
+        QCOMPARE(left, unwritten);
+        QCOMPARE(seen.size(), faults);
+        QCOMPARE(seen.last().reason, steps.contains("sync") ? QString::fromLocal8Bit(strerror(EIO)) : "文件夹所在的磁盘不可用");
+        QCOMPARE(timesIn(dir.filePath("ZEP_20250106.txt")), polled.mid(0, polled.size() - left.last()));
     }
 };
 
