@@ -42,6 +42,34 @@ bool DataFile::timesAscending() const
     return m_ascending == 1;
 }
 
+uint32_t DataFile::firstTime() const
+{
+    return firstRecordTime(records, int(count));
+}
+
+uint32_t DataFile::lastTime() const
+{
+    return lastRecordTime(records, int(count));
+}
+
+uint32_t firstRecordTime(const SampleRecord *records, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        if (records[i].hasTime())
+            return records[i].time;
+    }
+    return SampleRecord::kInvalidTime;
+}
+
+uint32_t lastRecordTime(const SampleRecord *records, int count)
+{
+    for (int i = count - 1; i >= 0; --i) {
+        if (records[i].hasTime())
+            return records[i].time;
+    }
+    return SampleRecord::kInvalidTime;
+}
+
 bool timesAscending(const SampleRecord *records, int count)
 {
     for (int i = 1; i < count; ++i) {
@@ -57,8 +85,9 @@ void writeRecord(QIODevice &file, uint32_t time, const double values[kValueCount
     const QString entry = QStringLiteral("%1= %2 %3");
     for (int k = 1; k <= kValueCount; ++k) {
         const ParamEntry &p = ParamTable[k];
+        const double value = std::isnan(values[k - 1]) ? 0.0 : values[k - 1];
         out += entry.arg(QLatin1String(p.name))
-                   .arg(values[k - 1], 6, 'f', columnDecimals(k), QLatin1Char('0'))
+                   .arg(value, 6, 'f', columnDecimals(k), QLatin1Char('0'))
                    .arg(QLatin1String(p.unit))
                    .toLocal8Bit();
         if (k % 4 == 0 && k <= 24)
@@ -298,14 +327,14 @@ constexpr double kInversePow10[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e
                                     1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
                                     1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
 
-// A value that does not convert is 0.0. Qt's toFloat gives +-inf for one
-// beyond the float range ("1e39", "3.4028235e38"), but says so with ok =
-// false: that is no conversion either.
+// A value that does not convert is missing. Qt's toFloat gives +-inf for
+// one beyond the float range ("1e39", "3.4028235e38"), but says so with
+// ok = false: that is no conversion either.
 float textToFloat(const QString &text)
 {
     bool ok = false;
     const float value = text.toFloat(&ok);
-    return ok ? value : 0.0f;
+    return ok ? value : SampleRecord::kMissingValue;
 }
 
 // textToFloat of the token that starts at p: a lone '=', or the bytes
@@ -761,12 +790,13 @@ private:
 
     void startRecord(uint32_t time)
     {
+        // Before the store may move the records.
+        closeRecord();
         SampleRecord *record = m_store.slot(m_base + quint32(m_index + 1));
         if (!record) {
             m_full = true;
             return;
         }
-        closeRecord();
         ++m_index;
         m_record = record;
         memset(record, 0, sizeof *record);
@@ -777,17 +807,27 @@ private:
         m_nextLine = 0;
     }
 
+    // The values the record's lines did not name are missing.
     void closeRecord()
     {
-        if (m_index >= 0 && m_named != kAllNamed)
-            ++m_incompleteRecords;
+        if (m_index >= 0 && (m_named != kAllNamed || m_missing)) {
+            bool missing = false;
+            for (int k = 1; k <= kValueCount; ++k) {
+                if (!(m_named & uint32_t(1) << (k - 1)))
+                    m_record->setValue(k, SampleRecord::kMissingValue);
+                missing = missing || SampleRecord::isMissing(m_record->value(k));
+            }
+            m_incompleteRecords += missing;
+        }
         m_named = kAllNamed;
+        m_missing = false;
     }
 
     void setValue(int k, float value)
     {
         m_record->setValue(k, value);
         m_named |= uint32_t(1) << (k - 1);
+        m_missing = m_missing || SampleRecord::isMissing(value);
     }
 
     uint32_t timeOf(const char *chunk, int length)
@@ -920,6 +960,7 @@ private:
     int m_nextLine = 0;
     bool m_full = false;
     uint32_t m_named = kAllNamed;
+    bool m_missing = false;
     quint32 m_unreadableTimes = 0;
     quint32 m_incompleteRecords = 0;
     LocalTimeCache m_times;
