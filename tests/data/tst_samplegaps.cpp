@@ -7,6 +7,21 @@
 Q_DECLARE_METATYPE(std::vector<uint32_t>)
 Q_DECLARE_METATYPE(std::vector<size_t>)
 
+namespace {
+
+// Runs of (step, count) from time 0: count steps of step seconds each.
+std::vector<uint32_t> steps(std::initializer_list<std::pair<uint32_t, int>> runs)
+{
+    std::vector<uint32_t> times{0};
+    for (const auto &run : runs) {
+        for (int i = 0; i < run.second; ++i)
+            times.push_back(times.back() + run.first);
+    }
+    return times;
+}
+
+} // namespace
+
 class TestSampleGaps : public QObject
 {
     Q_OBJECT
@@ -36,7 +51,8 @@ private slots:
         QCOMPARE(::medianStep(times.data(), times.size()), median);
     }
 
-    // Found against the median step.
+    // Each step against the steps around it: a change of interval is no
+    // gap, an outage in either part is one.
     void findGaps_data()
     {
         QTest::addColumn<std::vector<uint32_t>>("times");
@@ -47,8 +63,20 @@ private slots:
         QTest::newRow("first and last step") << std::vector<uint32_t>{0, 9, 10, 11, 12, 30} << std::vector<size_t>{1, 5};
         QTest::newRow("a step back is none, the step after it counts")
             << std::vector<uint32_t>{100, 101, 102, 50, 51, 52, 90} << std::vector<size_t>{6};
-        QTest::newRow("an unreadable time") << std::vector<uint32_t>{10, 11, 12, 0xFFFFFFFFu, 14, 15} << std::vector<size_t>{3};
+        QTest::newRow("an unreadable time is stepped over")
+            << std::vector<uint32_t>{10, 11, 12, 0xFFFFFFFFu, 14, 15, 0xFFFFFFFFu, 60} << std::vector<size_t>{7};
         QTest::newRow("no step forward") << std::vector<uint32_t>{7, 7, 7} << std::vector<size_t>{};
+        QTest::newRow("1 s, then 60 s") << steps({{1, 200}, {60, 200}}) << std::vector<size_t>{};
+        QTest::newRow("60 s, then 1 s") << steps({{60, 200}, {1, 200}}) << std::vector<size_t>{};
+        QTest::newRow("1 s, then 5 s, then 20 h") << steps({{1, 100}, {5, 100}, {72000, 30}}) << std::vector<size_t>{};
+        QTest::newRow("an outage in the 1 s part") << steps({{1, 100}, {600, 1}, {1, 100}, {60, 200}})
+                                                   << std::vector<size_t>{101};
+        QTest::newRow("an outage in the 60 s part") << steps({{1, 200}, {60, 100}, {600, 1}, {60, 100}})
+                                                    << std::vector<size_t>{301};
+        QTest::newRow("an outage where the interval changes") << steps({{1, 200}, {600, 1}, {60, 100}})
+                                                              << std::vector<size_t>{201};
+        QTest::newRow("outages every 40 polls")
+            << steps({{1, 40}, {61, 1}, {1, 40}, {61, 1}, {1, 40}, {61, 1}, {1, 40}}) << std::vector<size_t>{41, 82, 123};
     }
 
     void findGaps()
@@ -56,6 +84,19 @@ private slots:
         QFETCH(std::vector<uint32_t>, times);
         QFETCH(std::vector<size_t>, gaps);
         QCOMPARE(::findGaps(times.data(), times.size()), gaps);
+    }
+
+    // A time that did not read breaks nothing but its own place.
+    void breaks()
+    {
+        const std::vector<uint32_t> t{100, 0xFFFFFFFFu, 101, 50, 0xFFFFFFFFu, 0xFFFFFFFFu, 51, 900};
+        std::vector<SampleRecord> records(t.size());
+        for (size_t i = 0; i < t.size(); ++i)
+            records[i].time = t[i];
+        const SeriesBreaks b = findBreaks(records.data(), records.size());
+        QCOMPARE(b.unplaced, (std::vector<size_t>{1, 4, 5}));
+        QCOMPARE(b.stepsBack, std::vector<size_t>{3});
+        QCOMPARE(b.gaps, std::vector<size_t>{7});
     }
 
     void isGap_data()
