@@ -7,6 +7,7 @@
 
 #include <QVector>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <vector>
@@ -27,12 +28,35 @@ class TrendSeries : public QwtSeriesData<QPointF>
 public:
     virtual const SeriesBreaks &breaks() const = 0;
 
-    // Samples [from, to], from < to, with ascending times and no gap
-    // between them: picked gets, for each pixel column of xMap they fall
-    // in, the first, lowest, highest and last of them. The line through
-    // these covers the pixels the line through all of them covers.
+    // Samples [from, to], from < to, with ascending times: picked gets, for
+    // each pixel column of xMap they fall in, the first, lowest, highest and
+    // last of them; a column that holds a gap counts as two, one on each
+    // side of it, so that the samples at both ends of every gap are picked.
+    // The line through these, broken at the gaps, covers the pixels the
+    // line through all of them covers.
     virtual void pickColumns(int from, int to, const QwtScaleMap &xMap, PickedSamples &picked) const = 0;
 };
+
+// The sample that stands in the series' time for sample i: i itself when it
+// has a time, else the last one before it that has one, else the first
+// one after it; i when no sample has a time. unplaced as SeriesBreaks::
+// unplaced, size the number of samples.
+inline size_t placedNear(const std::vector<size_t> &unplaced, size_t i, size_t size)
+{
+    auto at = std::lower_bound(unplaced.begin(), unplaced.end(), i);
+    if (at == unplaced.end() || *at != i)
+        return i;
+    // The run of samples without a time that holds i.
+    auto first = at;
+    while (first != unplaced.begin() && *(first - 1) + 1 == *first)
+        --first;
+    if (*first > 0)
+        return *first - 1;
+    auto last = at;
+    while (last + 1 != unplaced.end() && *(last + 1) == *last + 1)
+        ++last;
+    return *last + 1 < size ? *last + 1 : i;
+}
 
 // The first index in [begin, end) whose sample's x no longer satisfies
 // before(x). The samples are in ascending x; when they are not, the result
@@ -96,6 +120,18 @@ int pixelColumnEnd(int begin, int end, XAt xAt, const QwtScaleMap &xMap, int wid
     return low;
 }
 
+// pixelColumnEnd, the column cut short at the first gap after begin (gaps
+// ascending, as SeriesBreaks::gaps).
+template <typename XAt>
+int pixelColumnEndBeforeGap(int begin, int end, XAt xAt, const QwtScaleMap &xMap, int width,
+                            const std::vector<size_t> &gaps)
+{
+    const auto next = std::upper_bound(gaps.begin(), gaps.end(), size_t(begin));
+    if (next != gaps.end() && *next < size_t(end))
+        end = int(*next);
+    return pixelColumnEnd(begin, end, xAt, xMap, width);
+}
+
 // Adds index to picks unless it is there already (picks ascend).
 inline void appendPick(QVector<int> &picks, int index)
 {
@@ -107,11 +143,12 @@ inline void appendPick(QVector<int> &picks, int index)
 // extremes of a run of samples by itself: extremes(begin, end, low, high)
 // sets the indexes of the lowest and highest of samples [begin, end).
 template <typename XAt, typename Extremes>
-void pickColumnExtremes(int from, int to, XAt xAt, Extremes extremes, const QwtScaleMap &xMap, QVector<int> &picks)
+void pickColumnExtremes(int from, int to, XAt xAt, Extremes extremes, const QwtScaleMap &xMap,
+                        const std::vector<size_t> &gaps, QVector<int> &picks)
 {
     picks.clear();
     for (int i = from, width = 1; i <= to;) {
-        const int end = pixelColumnEnd(i, to + 1, xAt, xMap, width);
+        const int end = pixelColumnEndBeforeGap(i, to + 1, xAt, xMap, width, gaps);
         width = end - i;
         int low = i;
         int high = i;
