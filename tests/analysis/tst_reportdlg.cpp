@@ -84,7 +84,8 @@ private slots:
             QVERIFY2(lines.contains(QString::fromUtf8(heading)), heading);
         // 1439 minutes at 6 kW. The over-voltage hour fails six of 144
         // windows; the dip's window is the root of (2 * 180^2 + 8 * 220^2) / 10.
-        for (const char *line : {"数据覆盖率\t100.00 %", "有功电能\t143.900 kWh", "平均功率因数\t0.857",
+        for (const char *line : {"数据覆盖率\t100.00 %", "正向有功电能\t143.900 kWh", "反向有功电能\t0.000 kWh",
+                                 "净有功电能\t143.900 kWh", "平均功率因数\t0.857",
                                  "最大需量\t6.000 kW（2024-03-01 00:00:00 起）", "总结论\t不合格", "电压暂降\t1 次",
                                  "电压暂升\t3 次", "短时中断\t0 次", "电压暂降\tUA\t2024-03-01 10:00:00\t2 分 0 秒\t180.00 V"})
             QVERIFY2(lines.contains(QString::fromUtf8(line)), line);
