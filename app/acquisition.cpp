@@ -252,7 +252,7 @@ void Acquisition::startForwarding(const ForwardConfig &forwarding)
     if (!forwarding.enabled)
         return;
     forwardServer = forwarding.server;
-    forwarder = std::make_shared<MqttForwarder>(forwarding);
+    forwarder = std::make_shared<MqttForwarder>(forwarding, intervalSeconds(settings));
     // Emitted by the publishing thread: queued to this one.
     connect(forwarder.get(), &MqttForwarder::statusChanged, this, &Acquisition::showForwardStatus);
     samplingThread->addPollListener(forwarder);

@@ -1,5 +1,7 @@
 #include "comm/mqttforwarder.h"
 
+#include "data/samplegaps.h"
+
 #include <mosquitto.h>
 
 #include <algorithm>
@@ -17,7 +19,6 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 // " TP  ", the total active power in W.
-constexpr int kActivePowerColumn = 13;
 constexpr int kKeepAliveSeconds = 30;
 // A server that takes the connection and never answers is given up on.
 constexpr milliseconds kConnectTimeout{10000};
@@ -319,7 +320,7 @@ void MqttForwarder::Publisher::connected(int code)
     reason.clear();
     publish(statusTopic, QByteArrayLiteral("online"), 1, true);
     if (s->config.discovery) {
-        for (int column = 0; column < kColumnCount; ++column) {
+        for (int column : discoveryColumns()) {
             const MqttMessage config = discoveryMessage(s->config.prefix, column);
             publish(config.topic, config.payload, 1, true);
         }
@@ -429,10 +430,12 @@ void MqttForwarder::Publisher::report(bool final)
         s->report(status);
 }
 
-MqttForwarder::MqttForwarder(const ForwardConfig &config)
+MqttForwarder::MqttForwarder(const ForwardConfig &config, double samplingInterval)
     : shared(std::make_shared<Shared>(config))
+    , samplingInterval(samplingInterval)
     , stateTopic((config.prefix + QStringLiteral("/state")).toUtf8())
-    , energyTopic((config.prefix + QStringLiteral("/energy")).toUtf8())
+    , energyTopic((config.prefix + QLatin1Char('/') + QLatin1String(kEnergyName)).toUtf8())
+    , energyExportTopic((config.prefix + QLatin1Char('/') + QLatin1String(kEnergyExportName)).toUtf8())
 {
     static std::once_flag libraryReady;
     std::call_once(libraryReady, [] { mosquitto_lib_init(); });
@@ -442,7 +445,6 @@ MqttForwarder::MqttForwarder(const ForwardConfig &config)
         shared->reports.push_back(status);
         emit statusesWaiting(QPrivateSignal());
     };
-    clock.start();
     publisher = std::thread([shared = shared] {
         {
             Publisher p(shared);
@@ -494,15 +496,14 @@ void MqttForwarder::enqueue(MqttMessage message)
 
 void MqttForwarder::pollStored(uint32_t time, const SampleRecord &poll)
 {
-    energy.add(clock.elapsed(), poll.value(kActivePowerColumn));
+    // The live rule: a step longer than three sampling intervals is a gap.
+    energy.add(time, PowerReading::of(poll), havePoll && isGapStep(lastPollTime, time, samplingInterval));
+    havePoll = true;
+    lastPollTime = time;
     enqueue({stateTopic, statePayload(time, poll)});
-    enqueue({energyTopic, energyPayload(time, energy.kwh())});
+    enqueue({energyTopic, energyPayload(time, kEnergyName, kilowattHours(energy.total().imported))});
+    enqueue({energyExportTopic, energyPayload(time, kEnergyExportName, kilowattHours(energy.total().exported))});
     shared->wake.notify_all();
-}
-
-void MqttForwarder::pollMissed()
-{
-    energy.breakSeries();
 }
 
 void MqttForwarder::runEnded()
