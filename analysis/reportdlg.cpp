@@ -182,10 +182,10 @@ void ReportDlg::on_pushButton_close_clicked()
 
 void ReportDlg::on_pushButton_leftend_clicked()
 {
-    setEditsTime(ui->dateEdit_start, ui->timeEdit_start, dataFile->records[0].time);
+    setEditsTime(ui->dateEdit_start, ui->timeEdit_start, dataFile->firstTime());
 }
 
 void ReportDlg::on_pushButton_rightend_clicked()
 {
-    setEditsTime(ui->dateEdit_end, ui->timeEdit_end, dataFile->records[dataFile->count - 1].time);
+    setEditsTime(ui->dateEdit_end, ui->timeEdit_end, dataFile->lastTime());
 }
