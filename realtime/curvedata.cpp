@@ -40,7 +40,7 @@ void CurveData::pickColumns(int from, int to, const QwtScaleMap &xMap, PickedSam
                 high = int(h);
             }
         },
-        xMap, breaks().gaps, picked.indexes);
+        xMap, picked.indexes);
     picked.points.clear();
     for (int i : qAsConst(picked.indexes))
         picked.points.append(sample(size_t(i)));

@@ -263,7 +263,7 @@ RecordSource::Picks RecordSource::findPicks(int from, int to, const QwtScaleMap 
     std::vector<Column> found;
     const auto timeAt = [records](int i) { return double(records[i].time); };
     for (int i = from, width = 1; i <= to;) {
-        const int end = pixelColumnEndBeforeGap(i, to + 1, timeAt, xMap, width, m_breaks.gaps);
+        const int end = pixelColumnEnd(i, to + 1, timeAt, xMap, width);
         width = end - i;
         CellExtremes run;
         run.start(cellsOf(records[i]), uint32_t(i));

@@ -30,10 +30,10 @@ public:
 
     // Samples [from, to], from < to, with ascending times: picked gets, for
     // each pixel column of xMap they fall in, the first, lowest, highest and
-    // last of them; a column that holds a gap counts as two, one on each
-    // side of it, so that the samples at both ends of every gap are picked.
-    // The line through these, broken at the gaps, covers the pixels the
-    // line through all of them covers.
+    // last of them. Where a gap lies between two pixel columns, the samples
+    // at its ends are the last of one and the first of the other. The line
+    // through these, broken at the gaps that are a pixel wide, covers the
+    // pixels the line through all of them covers.
     virtual void pickColumns(int from, int to, const QwtScaleMap &xMap, PickedSamples &picked) const = 0;
 };
 
@@ -120,18 +120,6 @@ int pixelColumnEnd(int begin, int end, XAt xAt, const QwtScaleMap &xMap, int wid
     return low;
 }
 
-// pixelColumnEnd, the column cut short at the first gap after begin (gaps
-// ascending, as SeriesBreaks::gaps).
-template <typename XAt>
-int pixelColumnEndBeforeGap(int begin, int end, XAt xAt, const QwtScaleMap &xMap, int width,
-                            const std::vector<size_t> &gaps)
-{
-    const auto next = std::upper_bound(gaps.begin(), gaps.end(), size_t(begin));
-    if (next != gaps.end() && *next < size_t(end))
-        end = int(*next);
-    return pixelColumnEnd(begin, end, xAt, xMap, width);
-}
-
 // Adds index to picks unless it is there already (picks ascend).
 inline void appendPick(QVector<int> &picks, int index)
 {
@@ -143,12 +131,11 @@ inline void appendPick(QVector<int> &picks, int index)
 // extremes of a run of samples by itself: extremes(begin, end, low, high)
 // sets the indexes of the lowest and highest of samples [begin, end).
 template <typename XAt, typename Extremes>
-void pickColumnExtremes(int from, int to, XAt xAt, Extremes extremes, const QwtScaleMap &xMap,
-                        const std::vector<size_t> &gaps, QVector<int> &picks)
+void pickColumnExtremes(int from, int to, XAt xAt, Extremes extremes, const QwtScaleMap &xMap, QVector<int> &picks)
 {
     picks.clear();
     for (int i = from, width = 1; i <= to;) {
-        const int end = pixelColumnEndBeforeGap(i, to + 1, xAt, xMap, width, gaps);
+        const int end = pixelColumnEnd(i, to + 1, xAt, xMap, width);
         width = end - i;
         int low = i;
         int high = i;

@@ -9,10 +9,9 @@
 
 namespace zeptest {
 
-// What TrendSeries::pickColumns must give for samples [from, to] with these
-// gaps: every sample read, the earliest of equal extremes kept.
-inline QVector<int> scannedPicks(const QwtSeriesData<QPointF> &series, int from, int to, const QwtScaleMap &xMap,
-                                 const std::vector<size_t> &gaps = {})
+// What TrendSeries::pickColumns must give for samples [from, to]: every
+// sample read, the earliest of equal extremes kept.
+inline QVector<int> scannedPicks(const QwtSeriesData<QPointF> &series, int from, int to, const QwtScaleMap &xMap)
 {
     const auto y = [&series](int i) { return float(series.sample(size_t(i)).y()); };
     QVector<int> picks;
@@ -24,7 +23,7 @@ inline QVector<int> scannedPicks(const QwtSeriesData<QPointF> &series, int from,
                 high = higherThan(y(i), y(high)) ? i : high;
             }
         },
-        xMap, gaps, picks);
+        xMap, picks);
     return picks;
 }
 
