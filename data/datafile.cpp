@@ -2,6 +2,7 @@
 
 #include "data/localtimecache.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QStringList>
@@ -108,7 +109,7 @@ constexpr int kMaxChunk = 199;
 class ChunkSource
 {
 public:
-    explicit ChunkSource(QFile &file)
+    explicit ChunkSource(QIODevice &file)
         : m_file(file)
         , m_buffer(new char[kCapacity + kSlack])
     {
@@ -168,7 +169,7 @@ private:
         }
     }
 
-    QFile &m_file;
+    QIODevice &m_file;
     std::unique_ptr<char[]> m_buffer;
     qint64 m_begin = 0;
     qint64 m_end = 0;
@@ -1009,7 +1010,7 @@ private:
 
 // Feeds the pieces of an open file to the parser until the file ends or a
 // record finds no room.
-void parse(QFile &in, RecordParser &parser, const std::function<void(int percent)> &progress)
+void parse(QIODevice &in, RecordParser &parser, const std::function<void(int percent)> &progress)
 {
     ProgressReport report(progress, in.size());
     ChunkSource source(in);
@@ -1079,6 +1080,29 @@ int readRecords(DataFile *file, const std::function<void(int percent)> &progress
     if (quint32(read) < file->count)
         file->count = quint32(read);
     return read;
+}
+
+LoadFailure readFirstTime(const QString &path, uint32_t *time)
+{
+    if (const LoadFailure why = refusalBeforeReading(path); why != LoadFailure::None)
+        return why;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return LoadFailure::Unreadable;
+    // Whole lines only: a time line cut at the end would read as another.
+    QByteArray head = file.read(kFirstRecordWithin);
+    if (head.size() == kFirstRecordWithin)
+        head.truncate(head.lastIndexOf('\n') + 1);
+    QBuffer in(&head);
+    in.open(QIODevice::ReadOnly);
+    SampleRecord first;
+    RecordStore store(&first, 1);
+    RecordParser parser(store);
+    parse(in, parser, {});
+    if (parser.index() < 0)
+        return LoadFailure::NotDataFile;
+    *time = first.time;
+    return LoadFailure::None;
 }
 
 LoadFailure refusalBeforeReading(const QString &path)

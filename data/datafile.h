@@ -97,6 +97,15 @@ enum class LoadFailure {
 // read: Missing, NotDataFile for anything but a regular file, else None.
 LoadFailure refusalBeforeReading(const QString &path);
 
+// A data file's first time line comes at once: a file that holds none in
+// its first kFirstRecordWithin bytes is no data file for readFirstTime.
+constexpr qint64 kFirstRecordWithin = 64 * 1024;
+
+// The time of the first record of the file at path, read from its first
+// kFirstRecordWithin bytes only, so that a large file of something else is
+// refused without reading it all. None, or why there is no such time.
+LoadFailure readFirstTime(const QString &path, uint32_t *time);
+
 // A file an open left out, and why.
 struct OpenFailure {
     QString path;

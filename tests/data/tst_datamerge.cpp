@@ -1,21 +1,38 @@
 #include "data/datamerge.h"
 #include "datafiletestutil.h"
+#include "data/energy.h"
+#include "data/samplegaps.h"
 #include "testsupport.h"
+
+#include <unistd.h>
 
 namespace {
 
 const uint32_t kBase = 1736121600u;
 
-// Writes "name:t,t,..." (times after kBase; UA tells the file apart) or
-// "name:!" (text that is no data file) into dir.
+// Writes "name:t,t,..." (times after kBase; UA tells the file apart),
+// "name:!" (text that is no data file), "name:#t,..." (the records after
+// more text than a data file starts with) or "name=other" (a hard link to
+// other) into dir.
 void writeFiles(const QDir &dir, const QStringList &files)
 {
     for (int n = 0; n < files.size(); ++n) {
-        const QStringList parts = files.at(n).split(QLatin1Char(':'));
+        if (files.at(n).contains(QLatin1Char('='))) {
+            const QStringList names = files.at(n).split(QLatin1Char('='));
+            QCOMPARE(::link(QFile::encodeName(dir.filePath(names.at(1))).constData(),
+                            QFile::encodeName(dir.filePath(names.at(0))).constData()),
+                     0);
+            continue;
+        }
+        QStringList parts = files.at(n).split(QLatin1Char(':'));
         QFile file(dir.filePath(parts.at(0)));
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
         const bool junk = parts.at(1) == QLatin1String("!");
         file.write(junk ? "no records here\n" : "");
+        if (parts.at(1).startsWith(QLatin1Char('#'))) {
+            file.write(QByteArray(kFirstRecordWithin, 'x') + '\n');
+            parts[1].remove(0, 1);
+        }
         const double values[kValueCount] = {double(n)};
         for (const QString &t : junk ? QStringList() : parts.at(1).split(QLatin1Char(',')))
             writeRecord(file, kBase + t.toUInt(), values);
@@ -47,7 +64,11 @@ private slots:
             "a0 b10 b20 b30 c50 a100 c200", "");
         row("duplicated records in pick order", "a.txt:0,10 b.txt:0,10", "b.txt a.txt", "b0 a0 b10 a10", "");
         row("one file picked twice", "a.txt:0,1 b.txt:5", "a.txt b.txt sub/../a.txt a.txt", "a0 a1 b5", "");
-        row("clock set back in a file", "a.txt:0,20,10 b.txt:5", "a.txt b.txt", "a0 b5 a10 a20", "");
+        row("clock set back in a file, kept whole", "a.txt:0,20,10 b.txt:5", "a.txt b.txt", "a0 a20 a10 b5", "");
+        row("after a file whose clock went back", "a.txt:0,20,10 b.txt:15,30 c.txt:25", "a.txt b.txt c.txt",
+            "a0 a20 a10 b15 c25 b30", "");
+        row("a hard link is the same file", "a.txt:0,1 b.txt:5 link.txt=a.txt", "link.txt b.txt a.txt", "a0 a1 b5", "");
+        row("records only past the first bytes", "a.txt:0 big.txt:#3", "a.txt big.txt", "a0", "big.txt:2");
         row("unreadable files left out", "a.txt:0 junk.txt:! b.txt:3", "gone.txt a.txt junk.txt sub b.txt", "a0 b3",
             "gone.txt:1 junk.txt:2 sub:2");
         row("none readable", "junk.txt:!", "junk.txt gone.txt gone.txt", "", "junk.txt:2 gone.txt:1");
@@ -78,6 +99,61 @@ private slots:
         QCOMPARE(why.join(QLatin1Char(' ')), refused);
         if (merged)
             QCOMPARE(merged->sources, plan.sources);
+    }
+
+    // A day file and the next one, opened as one: the day's records stand
+    // in the merged document as they stand alone, so they give the same
+    // energy and the same gaps.
+    void mergedAsAlone_data()
+    {
+        QTest::addColumn<QDateTime>("start"); // local midnight of the day
+        QTest::addColumn<int>("setBack"); // seconds the clock goes back at noon
+        QTest::addColumn<double>("kWh"); // 1 kW, a sample a minute
+        const QTimeZone berlin("Europe/Berlin");
+        QTest::newRow("an ordinary day") << QDateTime(QDate(2025, 3, 4), QTime(0, 0), berlin) << 0 << 23.983;
+        // The repeated hour reads as the first one: its second pass goes
+        // back an hour, and the hour after it is a gap.
+        QTest::newRow("the autumn change, 25 hours") << QDateTime(QDate(2025, 10, 26), QTime(0, 0), berlin) << 0
+                                                     << 24.950;
+        QTest::newRow("the spring change, 23 hours") << QDateTime(QDate(2025, 3, 30), QTime(0, 0), berlin) << 0
+                                                     << 22.983;
+        QTest::newRow("a clock set back 600 s") << QDateTime(QDate(2025, 3, 4), QTime(0, 0), berlin) << 600 << 24.133;
+    }
+
+    void mergedAsAlone()
+    {
+        QFETCH(QDateTime, start);
+        QFETCH(int, setBack);
+        QFETCH(double, kWh);
+        zeptest::useZone("Europe/Berlin");
+        QTemporaryDir dir;
+        const QString day = dir.filePath(QStringLiteral("day.txt"));
+        const QString next = dir.filePath(QStringLiteral("next.txt"));
+        const double values[kValueCount] = {220, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1000, 0, 1000};
+        const auto write = [&](const QString &path, qint64 from, qint64 to, int back) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
+            const qint64 noon = from + 12 * 3600;
+            for (qint64 t = from; t < to; t += 60)
+                writeRecord(file, uint32_t(t - (t >= noon + back ? back : 0)), values);
+        };
+        const qint64 midnight = start.toSecsSinceEpoch();
+        const qint64 nextMidnight = start.addDays(1).toSecsSinceEpoch();
+        write(day, midnight, nextMidnight + setBack, setBack);
+        write(next, nextMidnight, nextMidnight + 6 * 3600, 0);
+
+        const std::unique_ptr<DataFile> alone = loadDataFile(day);
+        QList<OpenFailure> refused;
+        const std::unique_ptr<DataFile> merged = loadMerged(planMerge({next, day}), QStringLiteral("m"), &refused);
+        QVERIFY(alone && merged);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(merged->records), int(alone->count * sizeof(SampleRecord))),
+                 QByteArray(reinterpret_cast<const char *>(alone->records), int(alone->count * sizeof(SampleRecord))));
+        const EnergySums energy = integrateEnergy(merged->records, alone->count);
+        QVERIFY2(qAbs(kilowattHours(energy.imported) - kWh) < 1e-3,
+                 qPrintable(QString::number(kilowattHours(energy.imported), 'f', 6)));
+        // From the day into the next one: no gap at midnight.
+        const std::vector<size_t> gaps = findBreaks(merged->records, merged->count).gaps;
+        QVERIFY(std::find(gaps.begin(), gaps.end(), size_t(alone->count)) == gaps.end());
     }
 };
 
