@@ -1,6 +1,7 @@
 #include "analysis/snapshot.h"
 #include "data/savename.h"
 #include "testsupport.h"
+#include "views/plot.h"
 
 #include <QLabel>
 #include <QMdiArea>
@@ -254,6 +255,25 @@ private slots:
         QVERIFY(!pages.isEmpty());
         QCOMPARE(pages.first(), QSizeF(window->size()));
         QVERIFY(landscape.first());
+    }
+
+    // The tracker follows the mouse over a trend plot; paper never shows it.
+    void trackerStaysOffThePaper()
+    {
+        auto file = zeptest::sampleDataFile(100);
+        Plot plot(file->records, 100, AppConfig.disp);
+        plot.resize(600, 400);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        const QRect canvas = plot.canvas()->geometry();
+        const QImage before = grabSnapshot(&plot).toImage().copy(canvas);
+        QMouseEvent move(QEvent::MouseMove, QPointF(canvas.width() / 2, canvas.height() / 2), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(plot.canvas(), &move);
+        QApplication::processEvents();
+        QVERIFY(plot.grab().toImage().copy(canvas) != before);
+        QCOMPARE(grabSnapshot(&plot).toImage().copy(canvas), before);
+        QVERIFY(plot.grab().toImage().copy(canvas) != before);
     }
 
     void printWithoutPrinterNeitherHangsNorFailsSilently_data()
