@@ -728,7 +728,9 @@ public:
             }
         }
         length = ChunkSource::pieceLength(p, available);
-        feedPiece(p, length);
+        // A piece without a line break that is shorter than a piece can be
+        // is the end of a file cut off inside a line.
+        feedPiece(p, length, length == available && length < kMaxChunk && p[length - 1] != '\n');
         return length;
     }
 
@@ -745,15 +747,18 @@ public:
 private:
     static constexpr uint32_t kAllNamed = (uint32_t(1) << kValueCount) - 1;
 
-    void feedPiece(const char *chunk, int length)
+    // cut: the file ends inside the piece's line, so a value at its very
+    // end may have lost digits; it is missing.
+    void feedPiece(const char *chunk, int length, bool cut)
     {
         const ChunkFacts f = examine<true>(chunk, length);
+        const bool cutAtEnd = cut && f.length == length;
         if (!f.ascii)
-            feedText(decode(chunk, f));
+            feedText(decode(chunk, f), cutAtEnd);
         else if (f.timeLine())
             startRecord(timeOf(chunk, f.length));
         else if (m_index >= 0)
-            entries(chunk, f);
+            entries(chunk, f, cutAtEnd);
     }
 
     // The length of the piece at p when it is value line j as written, with
@@ -893,7 +898,7 @@ private:
     // value). Tokens are runs of anything but white space and '='; each '='
     // is a token of its own. An '=' at either end of the line has no partner
     // and is skipped.
-    void entries(const char *chunk, const ChunkFacts &f)
+    void entries(const char *chunk, const ChunkFacts &f, bool cutAtEnd)
     {
         const unsigned char *cls = m_classes.of;
         auto at = [chunk, cls](int i) { return cls[static_cast<unsigned char>(chunk[i])]; };
@@ -917,14 +922,18 @@ private:
                     ++v;
                 if (v == f.length)
                     continue;
-                setValue(k, toFloat(chunk + v, chunk + f.length, cls));
+                int end = v;
+                while (end < f.length && at(end) == 0)
+                    ++end;
+                setValue(k, cutAtEnd && end == f.length ? SampleRecord::kMissingValue
+                                                        : toFloat(chunk + v, chunk + f.length, cls));
                 m_hint = k + 1;
             }
         }
     }
 
     // The chunk as text, for the rare piece that holds other than ASCII.
-    void feedText(const QString &text)
+    void feedText(const QString &text, bool cutAtEnd)
     {
         if (isTimeLine(text)) {
             const auto digits = std::count_if(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
@@ -940,12 +949,13 @@ private:
         s.replace(QLatin1Char('='), QLatin1String(" = "));
         const QStringList tokens = s.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const QString equals = QStringLiteral("=");
+        const bool lastCut = cutAtEnd && !text.isEmpty() && !text.back().isSpace();
         for (int j = 1; j + 1 < tokens.size(); ++j) {
             if (tokens[j] != equals)
                 continue;
             const int k = m_names.find(tokens[j - 1]);
             if (k)
-                setValue(k, textToFloat(tokens[j + 1]));
+                setValue(k, lastCut && j + 2 == tokens.size() ? SampleRecord::kMissingValue : textToFloat(tokens[j + 1]));
         }
     }
 

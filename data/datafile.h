@@ -35,7 +35,8 @@ public:
     // What readRecords had to fill in: records whose time line did not parse
     // (their time is SampleRecord::kInvalidTime) and records with a value
     // missing: one their lines did not name (a file cut off inside a
-    // record) or one that is no number. A missing value is
+    // record), one that is no number, or the one a file cut off inside a
+    // line ends with, whose digits may be cut. A missing value is
     // SampleRecord::kMissingValue.
     quint32 unreadableTimes = 0;
     quint32 incompleteRecords = 0;

@@ -69,6 +69,10 @@ inline Result readRecords(const QString &path, quint32 allocated)
             r.progress.push_back(percent);
 
         const QString chunk = QString::fromUtf8(buffer);
+        // The file ends inside this line, and nothing but the end of the
+        // file ends its last token: that value may have lost digits.
+        const bool cut = qstrlen(buffer) == size_t(length) && buffer[length - 1] != '\n' && length < 199
+                         && !chunk.isEmpty() && !chunk.back().isSpace();
         if (isTimeLine(chunk)) {
             // A file that grew since it was counted: stop at the allocation.
             if (quint32(index + 1) >= allocated)
@@ -104,7 +108,8 @@ inline Result readRecords(const QString &path, quint32 allocated)
                     // What does not convert (overflow included) is missing.
                     bool ok = false;
                     const float value = tokens.at(at + 1).toFloat(&ok);
-                    r.records[size_t(index)].setValue(k, ok ? value : SampleRecord::kMissingValue);
+                    const bool lost = cut && at + 2 == tokens.size();
+                    r.records[size_t(index)].setValue(k, ok && !lost ? value : SampleRecord::kMissingValue);
                     named[size_t(index) * kValueCount + size_t(k - 1)] = true;
                     break;
                 }

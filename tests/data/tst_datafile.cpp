@@ -221,6 +221,10 @@ private slots:
         QTest::newRow("bad numbers and overflow are missing")
             << t + "UA=5 UA=x1\nUB=1e39 UC=+2 Uavr=0x10 UAB=nan UBC=3.4028235e38 UCA=-1e39 UVavr=inf\n" << 1
             << ts + " 3=2 8=inf";
+        // A file cut off inside a line: its last value may have lost
+        // digits; one a blank ends did not.
+        QTest::newRow("cut inside the last value") << t + "UA=220.5 UB=22" << 1 << ts + " 1=220.5";
+        QTest::newRow("cut after the last value") << t + "UA=220.5 UB=221.0 " << 1 << ts + " 1=220.5 2=221";
         QTest::newRow("NUL ends the piece") << t + QByteArray("UA=1 \0UB=2\nUC=3\n", 17) << 1 << ts + " 1=1 3=3";
         QTest::newRow("two records, second partial")
             << t + "UA=1 UB=2\n" + recordText("2018/05/06 14:03:22", "UB=5\n") << 2
