@@ -556,12 +556,7 @@ PowerReport computePowerReport(const SampleRecord *records, int first, int last,
         return t >= start && t <= end ? t : SampleRecord::kInvalidTime;
     };
     const LocalSteps steps(size_t(n), timeAt);
-    StepMedian median;
-    for (size_t i = 1; i < size_t(n); ++i) {
-        if (steps.step(i) > 0)
-            median.add(0, uint32_t(steps.step(i)));
-    }
-    report.medianStep = median.median();
+    report.medianStep = steps.medianStep();
 
     ReportPass pass(report, steps);
     SpanProgress progressed(n, progress);

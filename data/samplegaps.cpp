@@ -140,34 +140,17 @@ double StepMedian::median()
     return (valueAt(steps / 2 - 1) + upper) / 2;
 }
 
-namespace {
-
-template <typename TimeAt>
-double medianOfSteps(size_t count, TimeAt timeAt)
+double LocalSteps::medianStep() const
 {
     StepMedian median;
-    bool seen = false;
-    uint32_t last = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const uint32_t t = timeAt(i);
-        if (!SampleRecord::isValidTime(t))
-            continue;
-        if (seen)
-            median.add(last, t);
-        seen = true;
-        last = t;
+    for (int64_t step : m_steps) {
+        if (step > 0)
+            median.add(0, uint32_t(step));
     }
     return median.median();
 }
 
-} // namespace
-
 double medianStep(const uint32_t *times, size_t count)
 {
-    return medianOfSteps(count, [times](size_t i) { return times[i]; });
-}
-
-double medianStep(const SampleRecord *records, size_t count)
-{
-    return medianOfSteps(count, [records](size_t i) { return records[i].time; });
+    return LocalSteps(count, [times](size_t i) { return times[i]; }).medianStep();
 }

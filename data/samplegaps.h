@@ -81,6 +81,8 @@ public:
     bool hasTime(size_t i) const { return m_placed[i] != 0; }
     // 0 when no step forward lies around it.
     double typicalAround(size_t i) const;
+    // The median of all the steps forward, as medianStep gives it.
+    double medianStep() const;
     bool isGap(size_t i) const;
     // Where the series breaks, as the trend windows draw it.
     SeriesBreaks breaks() const;
@@ -129,7 +131,6 @@ std::vector<size_t> findGaps(const uint32_t *times, size_t count);
 // say nothing about how often the meter was read. 0 when there is no step
 // forward. Samples without a time take no part.
 double medianStep(const uint32_t *times, size_t count);
-double medianStep(const SampleRecord *records, size_t count);
 
 // medianStep a step at a time, for a pass over a series that does more.
 // Steps of up to an hour are counted, not kept, so that a long series
