@@ -63,24 +63,23 @@ private slots:
         QTest::addColumn<int>("gaps");
         QTest::addColumn<int>("backSteps");
         QTest::addColumn<double>("firstDayKWh");
-        QTest::addColumn<int>("days");
-        QTest::newRow("an hour at 10 s") << Stretches{{0, 3600, 10}} << 3600 << 6.0 << 1.0 << 0 << 0 << 6.0 << 1;
+        QTest::newRow("an hour at 10 s") << Stretches{{0, 3600, 10}} << 3600 << 6.0 << 1.0 << 0 << 0 << 6.0;
         // The hour between 00:30 and 01:30 holds no sample: no energy, no time.
         QTest::newRow("an hour's gap") << Stretches{{0, 1800, 10}, {5400, 7200, 10}} << 7200 << 6.0 << 0.5 << 1 << 0
-                                       << 6.0 << 1;
+                                       << 6.0;
         // 00:05..00:10 comes twice: its energy counts twice, its time once.
         QTest::newRow("times going back") << Stretches{{0, 600, 10}, {300, 900, 10}} << 900 << 2.0 << 1.0 << 0 << 1
-                                          << 2.0 << 1;
-        QTest::newRow("across midnight") << Stretches{{-1800, 1800, 10}} << 1800 << 6.0 << 1.0 << 0 << 0 << 3.0 << 2;
+                                          << 2.0;
+        QTest::newRow("across midnight") << Stretches{{-1800, 1800, 10}} << 1800 << 6.0 << 1.0 << 0 << 0 << 3.0;
         // The day that starts with the span's last sample has no length.
-        QTest::newRow("ending at midnight") << Stretches{{-1800, 1800, 10}} << 0 << 3.0 << 1.0 << 0 << 0 << 3.0 << 1;
+        QTest::newRow("ending at midnight") << Stretches{{-1800, 0, 10}} << 0 << 3.0 << 1.0 << 0 << 0 << 3.0;
         QTest::newRow("a ramp, trapezoid exact") << Stretches{{0, 0, 10, 0}, {10, 10, 10, 3600}} << 10 << 0.005 << 1.0
-                                                 << 0 << 0 << 0.005 << 1;
+                                                 << 0 << 0 << 0.005;
         // A day file continued at another interval: no gap where it changes.
         QTest::newRow("1 s, then 60 s") << Stretches{{0, 3600, 1}, {3660, 36000, 60}} << 36000 << 60.0 << 1.0 << 0
-                                        << 0 << 60.0 << 1;
+                                        << 0 << 60.0;
         QTest::newRow("then an outage at 60 s") << Stretches{{0, 3600, 1}, {3660, 18000, 60}, {19800, 36000, 60}}
-                                                << 36000 << 57.0 << 0.95 << 1 << 0 << 57.0 << 1;
+                                                << 36000 << 57.0 << 0.95 << 1 << 0 << 57.0;
     }
 
     void energy()
@@ -92,9 +91,7 @@ private slots:
         const std::vector<SampleRecord> r = series(stretches);
         const PowerReport p = computePowerReport(r.data(), 0, int(r.size()) - 1, midnight() + uint32_t(spanStart),
                                                  midnight() + uint32_t(spanEnd), {});
-        QCOMPARE(p.samples, int(std::count_if(r.begin(), r.end(), [&](const SampleRecord &s) {
-                     return s.time <= midnight() + uint32_t(spanEnd);
-                 })));
+        QCOMPARE(p.samples, int(r.size()));
         QVERIFY(qAbs(p.total.imported / 3.6e6 - kWh) < 1e-9);
         QCOMPARE(p.total.exported, 0.0);
         QVERIFY(qAbs(p.total.reactive * 3 - p.total.imported) < 1e-6);
@@ -105,7 +102,7 @@ private slots:
         QTEST(p.backSteps, "backSteps");
         QFETCH(double, firstDayKWh);
         QVERIFY(qAbs(p.days.first().sums.imported / 3.6e6 - firstDayKWh) < 1e-9);
-        QTEST(int(p.days.size()), "days");
+        QCOMPARE(p.days.size(), spanStart < 0 && spanEnd > 0 ? 2 : 1);
         // Without gaps every ten-minute window holds the samples its
         // interval implies, but the one the span's last sample may open.
         if (p.gaps == 0)

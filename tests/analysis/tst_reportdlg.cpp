@@ -106,16 +106,14 @@ private slots:
 #endif
     }
 
-    // The nominal voltage is typed as a number: letters, exponents and
-    // signs are not taken.
+    // Letters, exponents and signs are not taken.
     void voltageTakesNumbersOnly()
     {
         auto file = dayFile();
         ReportDlg dlg(nullptr, file.get(), ReportSettings{}, display());
-        auto *volts = child<QLineEdit>(&dlg, "lineEdit_voltage");
-        volts->clear();
-        QTest::keyClicks(volts, QStringLiteral("-2e3x0.5"));
-        QCOMPARE(volts->text(), QStringLiteral("230.5"));
+        child<QLineEdit>(&dlg, "lineEdit_voltage")->clear();
+        QTest::keyClicks(child<QLineEdit>(&dlg, "lineEdit_voltage"), QStringLiteral("-2e3x0.5"));
+        QCOMPARE(child<QLineEdit>(&dlg, "lineEdit_voltage")->text(), QStringLiteral("230.5"));
     }
 
     void refusals_data()

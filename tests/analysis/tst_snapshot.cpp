@@ -262,15 +262,12 @@ private slots:
     {
         auto file = zeptest::sampleDataFile(100);
         Plot plot(file->records, 100, AppConfig.disp);
-        plot.resize(600, 400);
         plot.show();
         QVERIFY(QTest::qWaitForWindowExposed(&plot));
         const QRect canvas = plot.canvas()->geometry();
         const QImage before = grabSnapshot(&plot).toImage().copy(canvas);
-        QMouseEvent move(QEvent::MouseMove, QPointF(canvas.width() / 2, canvas.height() / 2), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, canvas.center() - canvas.topLeft(), Qt::NoButton, Qt::NoButton, {});
         QApplication::sendEvent(plot.canvas(), &move);
-        QApplication::processEvents();
         QVERIFY(plot.grab().toImage().copy(canvas) != before);
         QCOMPARE(grabSnapshot(&plot).toImage().copy(canvas), before);
         QVERIFY(plot.grab().toImage().copy(canvas) != before);

@@ -57,13 +57,6 @@ SampleRecord record()
     return r;
 }
 
-SampleRecord withPower(float watts)
-{
-    SampleRecord r = record();
-    r.setValue(13, watts);
-    return r;
-}
-
 double energyIn(const QList<Delivered> &delivered, const char *name)
 {
     return QJsonDocument::fromJson(delivered.last().payload)[QLatin1String(name)].toDouble();
@@ -169,8 +162,11 @@ private slots:
         QTRY_VERIFY(listener.subscribed());
         // 3.6 MW for a second is a kWh.
         const QList<QPair<uint, float>> polls{{0, 3.6e6f}, {1, 3.6e6f}, {2, -3.6e6f}, {3, -3.6e6f}, {10, 3.6e6f}, {11, 3.6e6f}};
-        for (const auto &p : polls)
-            f->pollStored(kT0 + p.first, withPower(p.second));
+        SampleRecord poll = record();
+        for (const auto &p : polls) {
+            poll.setValue(13, p.second);
+            f->pollStored(kT0 + p.first, poll);
+        }
         QTRY_COMPARE(listener.messages("zep/test/energy_export").size(), polls.size());
         // Through zero between 1 and 2 s: a quarter of a kWh each way.
         QCOMPARE(energyIn(listener.messages("zep/test/energy"), kEnergyName), 2.25);
