@@ -6,58 +6,54 @@
 
 void LocalSteps::summarise()
 {
-    const size_t blocks = (m_steps.size() + kBlock - 1) / kBlock;
-    m_shortest.assign(blocks, 0);
-    m_longest.assign(blocks, 0);
-    for (size_t b = 0; b < blocks; ++b) {
-        int64_t shortest = 0;
-        int64_t longest = 0;
-        const size_t end = std::min(m_steps.size(), (b + 1) * kBlock);
-        for (size_t i = b * kBlock; i < end; ++i) {
-            const int64_t s = m_steps[i];
-            if (s <= 0)
-                continue;
-            shortest = shortest == 0 ? s : std::min(shortest, s);
-            longest = std::max(longest, s);
+    m_blocks.assign((m_steps.size() + kBlock - 1) / kBlock, Block());
+    for (size_t i = 0; i < m_steps.size(); ++i) {
+        Block &b = m_blocks[i / kBlock];
+        const int32_t s = m_steps[i];
+        if (s > 0) {
+            b.shortest = b.shortest == 0 ? s : std::min(b.shortest, s);
+            b.longest = std::max(b.longest, s);
+        } else if (s < 0) {
+            b.plain = false;
         }
-        m_shortest[b] = shortest;
-        m_longest[b] = longest;
     }
+}
+
+LocalSteps::Block LocalSteps::around(size_t b) const
+{
+    Block a;
+    for (size_t k = b > 0 ? b - 1 : b; k <= std::min(m_blocks.size() - 1, b + 1); ++k) {
+        if (m_blocks[k].shortest == 0)
+            continue;
+        a.shortest = a.shortest == 0 ? m_blocks[k].shortest : std::min(a.shortest, m_blocks[k].shortest);
+        a.longest = std::max(a.longest, m_blocks[k].longest);
+    }
+    return a;
 }
 
 double LocalSteps::medianAround(size_t i) const
 {
-    int64_t around[2 * kNeighbours];
+    int32_t steps[2 * kNeighbours];
     size_t n = 0;
     const size_t from = i > kNeighbours ? i - kNeighbours : 0;
     const size_t to = std::min(m_steps.size(), i + kNeighbours + 1);
     for (size_t j = from; j < to; ++j) {
         if (j != i && m_steps[j] > 0)
-            around[n++] = m_steps[j];
+            steps[n++] = m_steps[j];
     }
     if (n == 0)
         return 0;
-    std::sort(around, around + n);
+    std::sort(steps, steps + n);
     if (n % 2 == 1)
-        return double(around[n / 2]);
-    return (double(around[n / 2 - 1]) + double(around[n / 2])) / 2;
+        return double(steps[n / 2]);
+    return (double(steps[n / 2 - 1]) + double(steps[n / 2])) / 2;
 }
 
 double LocalSteps::typicalAround(size_t i) const
 {
     // The neighbours of a sample lie in its block and the two beside it.
-    const size_t b = i / kBlock;
-    const size_t first = b > 0 ? b - 1 : b;
-    const size_t last = std::min(m_shortest.size() - 1, b + 1);
-    int64_t shortest = 0;
-    int64_t longest = 0;
-    for (size_t k = first; k <= last; ++k) {
-        if (m_shortest[k] == 0)
-            continue;
-        shortest = shortest == 0 ? m_shortest[k] : std::min(shortest, m_shortest[k]);
-        longest = std::max(longest, m_longest[k]);
-    }
-    if (shortest != longest)
+    const Block a = around(i / kBlock);
+    if (a.shortest != a.longest)
         return medianAround(i);
     // All steps forward there are equal: the median is that step, when one
     // lies around the sample at all.
@@ -65,40 +61,38 @@ double LocalSteps::typicalAround(size_t i) const
     const size_t to = std::min(m_steps.size(), i + kNeighbours + 1);
     for (size_t j = from; j < to; ++j) {
         if (j != i && m_steps[j] > 0)
-            return double(shortest);
+            return double(a.shortest);
     }
     return 0;
 }
 
 bool LocalSteps::isGap(size_t i) const
 {
-    const int64_t s = m_steps[i];
-    if (s <= 0)
-        return false;
-    const size_t b = i / kBlock;
-    int64_t shortest = std::numeric_limits<int64_t>::max();
-    for (size_t k = b > 0 ? b - 1 : b; k <= std::min(m_shortest.size() - 1, b + 1); ++k) {
-        if (m_shortest[k] > 0)
-            shortest = std::min(shortest, m_shortest[k]);
-    }
+    const int32_t s = m_steps[i];
     // The median around it is at least the shortest step there.
-    if (double(s) <= kGapFactor * double(shortest))
+    if (s <= 0 || double(s) <= kGapFactor * double(around(i / kBlock).shortest))
         return false;
     return ::isGap(double(s), medianAround(i));
 }
 
 SeriesBreaks LocalSteps::breaks() const
 {
-    SeriesBreaks b;
-    for (size_t i = 0; i < m_steps.size(); ++i) {
-        if (!m_placed[i])
-            b.unplaced.push_back(i);
-        else if (m_steps[i] < 0)
-            b.stepsBack.push_back(i);
-        else if (isGap(i))
-            b.gaps.push_back(i);
+    SeriesBreaks breaks;
+    for (size_t b = 0; b < m_blocks.size(); ++b) {
+        const Block a = around(b);
+        const bool noGap = double(m_blocks[b].longest) <= kGapFactor * double(a.shortest);
+        if (m_blocks[b].plain && noGap)
+            continue;
+        for (size_t i = b * kBlock; i < std::min(m_steps.size(), (b + 1) * kBlock); ++i) {
+            if (m_steps[i] == kNoTime)
+                breaks.unplaced.push_back(i);
+            else if (m_steps[i] < 0)
+                breaks.stepsBack.push_back(i);
+            else if (!noGap && isGap(i))
+                breaks.gaps.push_back(i);
+        }
     }
-    return b;
+    return breaks;
 }
 
 SeriesBreaks findBreaks(const SampleRecord *records, size_t count)
@@ -106,9 +100,14 @@ SeriesBreaks findBreaks(const SampleRecord *records, size_t count)
     return LocalSteps(count, [records](size_t i) { return records[i].time; }).breaks();
 }
 
+SeriesBreaks findBreaks(const uint32_t *times, size_t count)
+{
+    return LocalSteps(count, [times](size_t i) { return times[i]; }).breaks();
+}
+
 std::vector<size_t> findGaps(const uint32_t *times, size_t count)
 {
-    return LocalSteps(count, [times](size_t i) { return times[i]; }).breaks().gaps;
+    return findBreaks(times, count).gaps;
 }
 
 StepMedian::StepMedian()
@@ -143,7 +142,7 @@ double StepMedian::median()
 double LocalSteps::medianStep() const
 {
     StepMedian median;
-    for (int64_t step : m_steps) {
+    for (int32_t step : m_steps) {
         if (step > 0)
             median.add(0, uint32_t(step));
     }

@@ -3,6 +3,7 @@
 #include "data/samplerecord.h"
 
 #include <cstddef>
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -76,9 +77,10 @@ public:
     size_t size() const { return m_steps.size(); }
     // The step in seconds to sample i: negative when its time goes back, 0
     // for the first sample with a time, one without and one stamped with
-    // the same second as the sample before.
-    int64_t step(size_t i) const { return m_steps[i]; }
-    bool hasTime(size_t i) const { return m_placed[i] != 0; }
+    // the same second as the sample before. Steps of more than 68 years
+    // read as 68 years.
+    int64_t step(size_t i) const { return m_steps[i] == kNoTime ? 0 : m_steps[i]; }
+    bool hasTime(size_t i) const { return m_steps[i] != kNoTime; }
     // 0 when no step forward lies around it.
     double typicalAround(size_t i) const;
     // The median of all the steps forward, as medianStep gives it.
@@ -88,23 +90,28 @@ public:
     SeriesBreaks breaks() const;
 
 private:
+    static constexpr int32_t kNoTime = INT32_MIN;
     // Samples per block of the quick test: a block whose longest step is
     // at most three times the shortest around it holds no gap, and a block
     // whose steps around it are all equal has that step as its typical one.
     static constexpr size_t kBlock = 64;
+    struct Block {
+        int32_t shortest = 0; // of the steps forward; 0 for none
+        int32_t longest = 0;
+        bool plain = true;    // no step back, no sample without a time
+    };
     void summarise();
     double medianAround(size_t i) const;
+    // The shortest and longest step forward of block b and those beside it.
+    Block around(size_t b) const;
 
-    std::vector<int64_t> m_steps;
-    std::vector<uint8_t> m_placed;
-    std::vector<int64_t> m_shortest; // per block, of the steps forward; 0 for none
-    std::vector<int64_t> m_longest;
+    std::vector<int32_t> m_steps;
+    std::vector<Block> m_blocks;
 };
 
 template <typename TimeAt>
 LocalSteps::LocalSteps(size_t count, TimeAt timeAt)
-    : m_steps(count, 0)
-    , m_placed(count, 0)
+    : m_steps(count, kNoTime)
 {
     bool seen = false;
     uint32_t last = 0;
@@ -112,9 +119,8 @@ LocalSteps::LocalSteps(size_t count, TimeAt timeAt)
         const uint32_t t = timeAt(i);
         if (!SampleRecord::isValidTime(t))
             continue;
-        m_placed[i] = 1;
-        if (seen)
-            m_steps[i] = int64_t(t) - int64_t(last);
+        const int64_t step = seen ? int64_t(t) - int64_t(last) : 0;
+        m_steps[i] = int32_t(step > INT32_MAX ? INT32_MAX : step < -INT32_MAX ? -INT32_MAX : step);
         seen = true;
         last = t;
     }
@@ -123,6 +129,7 @@ LocalSteps::LocalSteps(size_t count, TimeAt timeAt)
 
 // The breaks of a recorded series.
 SeriesBreaks findBreaks(const SampleRecord *records, size_t count);
+SeriesBreaks findBreaks(const uint32_t *times, size_t count);
 // Its gaps alone.
 std::vector<size_t> findGaps(const uint32_t *times, size_t count);
 
