@@ -4,19 +4,10 @@
 #include <limits>
 #include <vector>
 
-void LocalSteps::summarise()
+LocalSteps::LocalSteps(size_t count)
 {
-    m_blocks.assign((m_steps.size() + kBlock - 1) / kBlock, Block());
-    for (size_t i = 0; i < m_steps.size(); ++i) {
-        Block &b = m_blocks[i / kBlock];
-        const int32_t s = m_steps[i];
-        if (s > 0) {
-            b.shortest = b.shortest == 0 ? s : std::min(b.shortest, s);
-            b.longest = std::max(b.longest, s);
-        } else if (s < 0) {
-            b.plain = false;
-        }
-    }
+    m_steps.reserve(count);
+    m_blocks.reserve((count + kBlock - 1) / kBlock);
 }
 
 LocalSteps::Block LocalSteps::around(size_t b) const
@@ -100,14 +91,11 @@ SeriesBreaks findBreaks(const SampleRecord *records, size_t count)
     return LocalSteps(count, [records](size_t i) { return records[i].time; }).breaks();
 }
 
-SeriesBreaks findBreaks(const uint32_t *times, size_t count)
-{
-    return LocalSteps(count, [times](size_t i) { return times[i]; }).breaks();
-}
+
 
 std::vector<size_t> findGaps(const uint32_t *times, size_t count)
 {
-    return findBreaks(times, count).gaps;
+    return LocalSteps(count, [times](size_t i) { return times[i]; }).breaks().gaps;
 }
 
 StepMedian::StepMedian()

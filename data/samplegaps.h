@@ -3,6 +3,7 @@
 #include "data/samplerecord.h"
 
 #include <cstddef>
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <vector>
@@ -73,6 +74,29 @@ public:
 
     template <typename TimeAt>
     LocalSteps(size_t count, TimeAt timeAt);
+    // Empty, for a pass over a series that does more: add each sample's
+    // time in turn (count of them at most).
+    explicit LocalSteps(size_t count);
+    void add(uint32_t time)
+    {
+        int32_t step = kNoTime;
+        if (SampleRecord::isValidTime(time)) {
+            const int64_t s = m_seen ? int64_t(time) - int64_t(m_last) : 0;
+            step = int32_t(s > INT32_MAX ? INT32_MAX : s < -INT32_MAX ? -INT32_MAX : s);
+            m_seen = true;
+            m_last = time;
+        }
+        if (m_steps.size() % kBlock == 0)
+            m_blocks.emplace_back();
+        Block &b = m_blocks.back();
+        if (step > 0) {
+            b.shortest = b.shortest == 0 ? step : std::min(b.shortest, step);
+            b.longest = std::max(b.longest, step);
+        } else if (step < 0) {
+            b.plain = false;
+        }
+        m_steps.push_back(step);
+    }
 
     size_t size() const { return m_steps.size(); }
     // The step in seconds to sample i: negative when its time goes back, 0
@@ -100,36 +124,26 @@ private:
         int32_t longest = 0;
         bool plain = true;    // no step back, no sample without a time
     };
-    void summarise();
     double medianAround(size_t i) const;
     // The shortest and longest step forward of block b and those beside it.
     Block around(size_t b) const;
 
     std::vector<int32_t> m_steps;
     std::vector<Block> m_blocks;
+    bool m_seen = false;
+    uint32_t m_last = 0;
 };
 
 template <typename TimeAt>
 LocalSteps::LocalSteps(size_t count, TimeAt timeAt)
-    : m_steps(count, kNoTime)
+    : LocalSteps(count)
 {
-    bool seen = false;
-    uint32_t last = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const uint32_t t = timeAt(i);
-        if (!SampleRecord::isValidTime(t))
-            continue;
-        const int64_t step = seen ? int64_t(t) - int64_t(last) : 0;
-        m_steps[i] = int32_t(step > INT32_MAX ? INT32_MAX : step < -INT32_MAX ? -INT32_MAX : step);
-        seen = true;
-        last = t;
-    }
-    summarise();
+    for (size_t i = 0; i < count; ++i)
+        add(timeAt(i));
 }
 
 // The breaks of a recorded series.
 SeriesBreaks findBreaks(const SampleRecord *records, size_t count);
-SeriesBreaks findBreaks(const uint32_t *times, size_t count);
 // Its gaps alone.
 std::vector<size_t> findGaps(const uint32_t *times, size_t count);
 

@@ -187,7 +187,7 @@ void RecordSource::summarise(const SummaryAllocator &allocate)
     // One pass over the records for the summary and the times; the bounds
     // and the breaks come from what it found.
     const SampleRecord *records = m_records;
-    std::vector<uint32_t> times(n);
+    LocalSteps steps(n);
     CellExtremes coarse;
     uint32_t minTime = SampleRecord::kInvalidTime;
     uint32_t maxTime = 0;
@@ -198,10 +198,10 @@ void RecordSource::summarise(const SummaryAllocator &allocate)
         for (size_t i = begin + 1; i < end; ++i)
             fine.add(cellsOf(records[i]), uint32_t(i));
         for (size_t i = begin; i < end; ++i) {
-            times[i] = records[i].time;
+            steps.add(records[i].time);
             if (records[i].hasTime()) {
-                minTime = qMin(minTime, times[i]);
-                maxTime = qMax(maxTime, times[i]);
+                minTime = qMin(minTime, records[i].time);
+                maxTime = qMax(maxTime, records[i].time);
             }
         }
         CellGroup &group = summary->fine[begin / kFine];
@@ -215,7 +215,7 @@ void RecordSource::summarise(const SummaryAllocator &allocate)
             coarse.store(summary->coarse[coarseBegin / kCoarse], uint32_t(coarseBegin));
         }
     }
-    m_breaks = findBreaks(times.data(), n);
+    m_breaks = steps.breaks();
     if (minTime > maxTime)
         minTime = maxTime = SampleRecord::kInvalidTime;
     CellBounds bounds;
