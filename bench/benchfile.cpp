@@ -65,7 +65,7 @@ void BenchFileWriter::setOutages(int outages, int records)
 
 uint32_t BenchFileWriter::time(int i) const
 {
-    const uint32_t missed = uint32_t(qint64(i) * (m_outages + 1) / m_records) * kOutageSeconds;
+    const uint32_t missed = m_outages > 0 ? uint32_t(qint64(i) * (m_outages + 1) / m_records) * kOutageSeconds : 0;
     return m_start + uint32_t(i) * m_interval + missed;
 }
 
