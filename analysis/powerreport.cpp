@@ -211,7 +211,7 @@ public:
     void finish();
 
 private:
-    void integrate(const PowerStep &step);
+    void integrate(const PowerStep &step, const EnergySums &whole);
     void quality(qint64 t, const SampleRecord &s, double typicalStep);
     void voltageEvents(uint32_t t, const SampleRecord &s);
     void closeEvents(VoltageEvent::Ending ending);
@@ -269,8 +269,9 @@ void ReportPass::add(const SampleRecord &s, size_t pos)
         }
     }
     PowerStep step;
-    if (energy.add(t, PowerReading::of(s), gap, &step))
-        integrate(step);
+    EnergySums stepEnergy;
+    if (energy.add(t, PowerReading::of(s), gap, &step, &stepEnergy))
+        integrate(step, stepEnergy);
     quality(t, s, steps.typicalAround(pos));
     voltageEvents(s.time, s);
     havePrevious = true;
@@ -279,8 +280,12 @@ void ReportPass::add(const SampleRecord &s, size_t pos)
 }
 
 // The step split at the boundaries of the 15-minute windows it crosses.
-void ReportPass::integrate(const PowerStep &step)
+void ReportPass::integrate(const PowerStep &step, const EnergySums &whole)
 {
+    if (demandWindow.contains(step.from) && step.to <= demandWindow.end) {
+        demandSums.sums.add(whole);
+        return;
+    }
     qint64 a = step.from;
     while (a < step.to) {
         if (!demandWindow.contains(a)) {

@@ -48,6 +48,8 @@ PowerReading PowerStep::at(qint64 t) const
 
 PowerStep PowerStep::part(qint64 t0, qint64 t1) const
 {
+    if (t0 == from && t1 == to)
+        return *this;
     return PowerStep{t0, t1, at(t0), at(t1)};
 }
 
@@ -75,14 +77,17 @@ EnergySums PowerStep::energy() const
     return e;
 }
 
-bool EnergyIntegrator::add(qint64 t, const PowerReading &powers, bool gapBefore, PowerStep *step)
+bool EnergyIntegrator::add(qint64 t, const PowerReading &powers, bool gapBefore, PowerStep *step, EnergySums *energy)
 {
     const bool counts = m_havePrevious && !gapBefore && t > m_previousTime && m_previous.complete() && powers.complete();
     if (counts) {
         const PowerStep s{m_previousTime, t, m_previous, powers};
-        m_total.add(s.energy());
+        const EnergySums e = s.energy();
+        m_total.add(e);
         if (step)
             *step = s;
+        if (energy)
+            *energy = e;
     }
     m_havePrevious = true;
     m_previousTime = t;

@@ -64,8 +64,9 @@ class EnergyIntegrator
 public:
     // The sample at time t (seconds) with its powers; gapBefore: the step
     // to it from the sample before is a gap. Returns whether a step counted;
-    // when it did and step is given, step receives it.
-    bool add(qint64 t, const PowerReading &powers, bool gapBefore, PowerStep *step = nullptr);
+    // when it did, step and energy, when given, receive it and its energy.
+    bool add(qint64 t, const PowerReading &powers, bool gapBefore, PowerStep *step = nullptr,
+             EnergySums *energy = nullptr);
     // The next sample starts a new series (a poll that failed).
     void breakSeries() { m_havePrevious = false; }
     const EnergySums &total() const { return m_total; }

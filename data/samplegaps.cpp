@@ -10,16 +10,18 @@ LocalSteps::LocalSteps(size_t count)
     m_blocks.reserve((count + kBlock - 1) / kBlock);
 }
 
-LocalSteps::Block LocalSteps::around(size_t b) const
+void LocalSteps::finish()
 {
-    Block a;
-    for (size_t k = b > 0 ? b - 1 : b; k <= std::min(m_blocks.size() - 1, b + 1); ++k) {
-        if (m_blocks[k].shortest == 0)
-            continue;
-        a.shortest = a.shortest == 0 ? m_blocks[k].shortest : std::min(a.shortest, m_blocks[k].shortest);
-        a.longest = std::max(a.longest, m_blocks[k].longest);
+    m_near.assign(m_blocks.size(), Block());
+    for (size_t b = 0; b < m_blocks.size(); ++b) {
+        Block &a = m_near[b];
+        for (size_t k = b > 0 ? b - 1 : b; k <= std::min(m_blocks.size() - 1, b + 1); ++k) {
+            if (m_blocks[k].shortest == 0)
+                continue;
+            a.shortest = a.shortest == 0 ? m_blocks[k].shortest : std::min(a.shortest, m_blocks[k].shortest);
+            a.longest = std::max(a.longest, m_blocks[k].longest);
+        }
     }
-    return a;
 }
 
 double LocalSteps::medianAround(size_t i) const
@@ -43,7 +45,7 @@ double LocalSteps::medianAround(size_t i) const
 double LocalSteps::typicalAround(size_t i) const
 {
     // The neighbours of a sample lie in its block and the two beside it.
-    const Block a = around(i / kBlock);
+    const Block &a = around(i / kBlock);
     if (a.shortest != a.longest)
         return medianAround(i);
     // All steps forward there are equal: the median is that step, when one
@@ -70,7 +72,7 @@ SeriesBreaks LocalSteps::breaks() const
 {
     SeriesBreaks breaks;
     for (size_t b = 0; b < m_blocks.size(); ++b) {
-        const Block a = around(b);
+        const Block &a = around(b);
         const bool noGap = double(m_blocks[b].longest) <= kGapFactor * double(a.shortest);
         if (m_blocks[b].plain && noGap)
             continue;

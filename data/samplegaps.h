@@ -75,8 +75,9 @@ public:
     template <typename TimeAt>
     LocalSteps(size_t count, TimeAt timeAt);
     // Empty, for a pass over a series that does more: add each sample's
-    // time in turn (count of them at most).
+    // time in turn (count of them at most), then finish.
     explicit LocalSteps(size_t count);
+    void finish();
     void add(uint32_t time)
     {
         int32_t step = kNoTime;
@@ -126,10 +127,11 @@ private:
     };
     double medianAround(size_t i) const;
     // The shortest and longest step forward of block b and those beside it.
-    Block around(size_t b) const;
+    const Block &around(size_t b) const { return m_near[b]; }
 
     std::vector<int32_t> m_steps;
     std::vector<Block> m_blocks;
+    std::vector<Block> m_near;
     bool m_seen = false;
     uint32_t m_last = 0;
 };
@@ -140,6 +142,7 @@ LocalSteps::LocalSteps(size_t count, TimeAt timeAt)
 {
     for (size_t i = 0; i < count; ++i)
         add(timeAt(i));
+    finish();
 }
 
 // The breaks of a recorded series.

@@ -215,6 +215,7 @@ void RecordSource::summarise(const SummaryAllocator &allocate)
             coarse.store(summary->coarse[coarseBegin / kCoarse], uint32_t(coarseBegin));
         }
     }
+    steps.finish();
     m_breaks = steps.breaks();
     if (minTime > maxTime)
         minTime = maxTime = SampleRecord::kInvalidTime;

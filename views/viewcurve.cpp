@@ -66,6 +66,14 @@ public:
         if (k == count)
             return;
         auto gap = std::upper_bound(gaps.begin(), gaps.end(), size_t(qMax(lastIndex, 0)));
+        const bool noGap = gap == gaps.end() || *gap > size_t(picked.indexes.last());
+        if (noGap && std::none_of(picked.points.begin() + k, picked.points.end(),
+                                  [](const QPointF &p) { return std::isnan(p.y()); })) {
+            points.append(k == 0 ? picked.points : picked.points.mid(k));
+            lastIndex = picked.indexes.last();
+            lastX = picked.points.last().x();
+            return;
+        }
         for (; k < count; ++k) {
             const size_t index = size_t(picked.indexes[k]);
             const QPointF &point = picked.points[k];
