@@ -56,35 +56,35 @@ public:
 
     // Picks ascend, so only those at the start can be in the line already.
     // The line breaks between two picks that a gap a pixel wide lies
-    // between (see breaksAt).
+    // between (see breaksAt); the picks between gaps go in whole.
     void add(const PickedSamples &picked, const std::vector<size_t> &gaps)
     {
         const int count = picked.indexes.size();
         int k = 0;
         while (k < count && picked.indexes[k] <= lastIndex)
             ++k;
-        if (k == count)
-            return;
         auto gap = std::upper_bound(gaps.begin(), gaps.end(), size_t(qMax(lastIndex, 0)));
-        const bool noGap = gap == gaps.end() || *gap > size_t(picked.indexes.last());
-        if (noGap && std::none_of(picked.points.begin() + k, picked.points.end(),
-                                  [](const QPointF &p) { return std::isnan(p.y()); })) {
-            points.append(k == 0 ? picked.points : picked.points.mid(k));
-            lastIndex = picked.indexes.last();
-            lastX = picked.points.last().x();
-            return;
-        }
-        for (; k < count; ++k) {
-            const size_t index = size_t(picked.indexes[k]);
-            const QPointF &point = picked.points[k];
-            if (gap != gaps.end() && *gap <= index) {
-                if (lastIndex >= 0 && column(lastX) != column(point.x()))
-                    draw();
-                gap = std::upper_bound(gap, gaps.end(), index);
+        while (k < count) {
+            // Picks k..m-1 come before the next gap, pick m after it.
+            const int m = gap == gaps.end()
+                              ? count
+                              : int(std::lower_bound(picked.indexes.begin() + k, picked.indexes.end(), int(*gap))
+                                    - picked.indexes.begin());
+            append(picked.points, k, m);
+            if (m > k) {
+                lastIndex = picked.indexes[m - 1];
+                lastX = picked.points[m - 1].x();
             }
-            append(point);
-            lastIndex = int(index);
-            lastX = point.x();
+            if (m == count)
+                return;
+            if (lastIndex >= 0 && column(lastX) != column(picked.points[m].x()))
+                draw();
+            gap = std::upper_bound(gap, gaps.end(), size_t(picked.indexes[m]));
+            k = m;
+            append(picked.points, k, k + 1);
+            lastIndex = picked.indexes[k];
+            lastX = picked.points[k].x();
+            ++k;
         }
     }
 
@@ -131,6 +131,21 @@ private:
             draw();
         else
             points.append(point);
+    }
+
+    // Points [from, to) of these, in one go where none is missing.
+    void append(const QVector<QPointF> &these, int from, int to)
+    {
+        const auto begin = these.begin() + from;
+        const auto end = these.begin() + to;
+        if (std::any_of(begin, end, [](const QPointF &p) { return std::isnan(p.y()); })) {
+            for (auto p = begin; p != end; ++p)
+                append(*p);
+            return;
+        }
+        const int at = points.size();
+        points.resize(at + (to - from));
+        std::copy(begin, end, points.begin() + at);
     }
 
     // The line so far, and the index and time of the last sample given to
