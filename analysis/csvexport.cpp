@@ -81,6 +81,9 @@ ExportResult exportSpanCsv(const DataFile &file, const SpanDecision &span, const
     bool written = true;
     for (int n = 0; n < samples && written; ++n) {
         const SampleRecord &record = file.records[span.first + n];
+        // No part of the span, as in the workbook.
+        if (!record.hasTime())
+            continue;
         char row[kRowBytes];
         char *at = row;
         times.write(record.time, at);

@@ -26,10 +26,11 @@ struct ExportTarget {
 // as CSV, any other as a workbook. An empty name stays empty.
 ExportTarget exportTarget(const QString &chosen, const QString &selectedFilter);
 
-// Writes the samples of span (decided by decideSpan on the same file) to
-// fileName as CSV: UTF-8, commas, "\n" line ends; the workbook's header row,
-// then one row per sample with the time as the workbook writes it and the
-// values as their sheet numbers' text. Rows go to the disk as they are made,
+// Writes the samples of span (decided by decideSpan on the same file; its
+// records without a time left out) to fileName as CSV: UTF-8, commas, "\n"
+// line ends; the workbook's header row, then one row per sample with the
+// time as the workbook writes it and the values as their sheet numbers'
+// text, an empty field for no value. Rows go to the disk as they are made,
 // whatever the span's length, into a file beside fileName that replaces it
 // only when complete. progress receives the bar's value each time it
 // changes. The data file itself is never written.

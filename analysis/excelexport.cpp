@@ -38,11 +38,9 @@ double sheetNumber(float value)
 
 char *writeSheetNumber(float value, char *out)
 {
-    // Whatever the sign bit of a NaN, a sheet shows it as "nan".
-    if (std::isnan(value)) {
-        std::memcpy(out, "nan", 3);
-        return out + 3;
-    }
+    // Whatever the sign bit of a NaN, it is no value.
+    if (std::isnan(value))
+        return out;
     return std::to_chars(out, out + kNumberTextLength, value).ptr;
 }
 
@@ -87,7 +85,7 @@ ExportResult exportSpan(const DataFile &file, const SpanDecision &span, const QS
         result.status = ExportResult::WouldOverwriteData;
         return result;
     }
-    const int samples = qMax(span.size(), 0);
+    const int samples = spanSamples(file.records, span);
     const QStringList header = exportHeader();
     LocalTimeFormatter times;
     int shownPercent = -1;
@@ -118,7 +116,9 @@ ExportResult exportSpan(const DataFile &file, const SpanDecision &span, const QS
     AxObject *sheets = workbook ? watch(workbook->querySubObject("Sheets")) : nullptr;
     AxObject *sheet = sheets ? watch(sheets->querySubObject("Item(int)", 1)) : nullptr;
 
+    // Records without a time are no part of the span.
     int first = span.first;
+    int done = 0;
     const QList<int> counts = sheetSampleCounts(samples, perSheet);
     for (int part = 0; part < counts.size() && sheet && !failed; ++part) {
         if (part > 0)
@@ -129,18 +129,25 @@ ExportResult exportSpan(const DataFile &file, const SpanDecision &span, const QS
             break;
         RowStream rows;
         rows.rows = n + 1;
-        rows.fill = [&, first](int row, QVariantList &cells) {
+        // The rows are asked for in order, once each.
+        const auto next = std::make_shared<int>(first);
+        rows.fill = [&, next, done](int row, QVariantList &cells) {
             if (row == 0) {
                 for (int c = 0; c < kColumnCount; ++c)
                     cells[c] = header.at(c);
                 return;
             }
-            const int i = first + row - 1;
+            const int i = nextSample(file.records, *next);
+            *next = i + 1;
             const SampleRecord &record = file.records[i];
             cells[0] = times.text(record.time);
-            for (int c = 1; c < kColumnCount; ++c)
-                cells[c] = sheetNumber(record.value(c));
-            const int percent = exportPercent(i - span.first, samples);
+            // No value, an empty cell.
+            for (int c = 1; c < kColumnCount; ++c) {
+                const float v = record.value(c);
+                if (!SampleRecord::isMissing(v))
+                    cells[c] = sheetNumber(v);
+            }
+            const int percent = exportPercent(done + row - 1, samples);
             if (percent != shownPercent) {
                 shownPercent = percent;
                 if (progress)
@@ -148,7 +155,9 @@ ExportResult exportSpan(const DataFile &file, const SpanDecision &span, const QS
             }
         };
         range->dynamicCall("SetValue(const QVariant&)", QVariant::fromValue(rows));
-        first += n;
+        for (int k = 0; k < n; ++k)
+            first = nextSample(file.records, first) + 1;
+        done += n;
     }
     if (workbook && !failed)
         workbook->dynamicCall("SaveAs(const QString&)", QDir::toNativeSeparators(fileName));

@@ -24,8 +24,8 @@ QString exportRangeText(int samples);
 // and not as 0.97299999.
 double sheetNumber(float value);
 
-// That shortest decimal as text ("0.973", "-1.05", "1e+10"), or "nan", "inf"
-// and "-inf" for values without a number, as a sheet shows them. Writes at
+// That shortest decimal as text ("0.973", "-1.05", "1e+10"), "inf" and
+// "-inf" as a sheet shows them, and nothing for no value (NaN). Writes at
 // most kNumberTextLength characters at out, no terminator; returns the end.
 constexpr int kNumberTextLength = 24;
 char *writeSheetNumber(float value, char *out);
@@ -53,8 +53,10 @@ struct ExportResult {
     bool ok() const { return status == Saved; }
 };
 
-// Writes the samples of span (decided by decideSpan on the same file) to the
-// workbook fileName through the spreadsheet automation: header and samples,
+// Writes the samples of span (decided by decideSpan on the same file; its
+// records without a time left out) to the workbook fileName through the
+// spreadsheet automation: header and samples, a value that is no number an
+// empty cell,
 // continued on further sheets of perSheet samples each, every sheet with the
 // header row. progress receives the bar's value each time it changes. The
 // data file itself is never written; a fileName that names it is refused.

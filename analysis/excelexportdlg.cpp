@@ -64,12 +64,12 @@ void ExcelExportDlg::exportTo(const SpanDecision &span, const ExportTarget &targ
 
 void ExcelExportDlg::on_pushButton_leftend_clicked()
 {
-    setEditsTime(ui->dateEdit_start, ui->timeEdit_start, dataFile->records[0].time);
+    setEditsTime(ui->dateEdit_start, ui->timeEdit_start, dataFile->firstTime());
 }
 
 void ExcelExportDlg::on_pushButton_rightend_clicked()
 {
-    setEditsTime(ui->dateEdit_end, ui->timeEdit_end, dataFile->records[dataFile->count - 1].time);
+    setEditsTime(ui->dateEdit_end, ui->timeEdit_end, dataFile->lastTime());
 }
 
 void ExcelExportDlg::on_pushButton_exit_clicked()

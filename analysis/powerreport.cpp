@@ -14,9 +14,6 @@ namespace {
 constexpr int kQualityWindow = 600;
 constexpr int kDemandWindow = 900;
 constexpr int kFrequencyWindow = 10;
-constexpr int kTP = 13;
-constexpr int kTQ = 14;
-constexpr int kTS = 15;
 constexpr int kFR = 17;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
@@ -79,25 +76,25 @@ int windowsTouched(qint64 start, qint64 end, int length)
     return int(qMax<qint64>(n, 0));
 }
 
-// Sums of one 10-minute window: squares of the phase voltages, and the
-// frequency, the three voltage THDs and the voltage unbalance.
-constexpr int kMeanColumns[] = {kFR, 18, 19, 20, 30};
-constexpr int kMeanCount = 5;
-
+// Sums of one 10-minute window for each quantity judged, in the order of
+// kQualityColumns: squares of the phase voltages, values of the others;
+// how many values there were, and the time they stand for.
 struct QualitySums {
     qint64 start = 0;
     qint64 end = 0;
-    int count = 0;
-    double squares[3] = {};
-    double sums[kMeanCount] = {};
+    int samples = 0;
+    int count[kQualityRowCount] = {};
+    double weight[kQualityRowCount] = {};
+    double sums[kQualityRowCount] = {};
 
     void add(const QualitySums &o)
     {
-        count += o.count;
-        for (int p = 0; p < 3; ++p)
-            squares[p] += o.squares[p];
-        for (int m = 0; m < kMeanCount; ++m)
-            sums[m] += o.sums[m];
+        samples += o.samples;
+        for (int i = 0; i < kQualityRowCount; ++i) {
+            count[i] += o.count[i];
+            weight[i] += o.weight[i];
+            sums[i] += o.sums[i];
+        }
     }
 };
 
@@ -112,14 +109,37 @@ struct DemandSums {
 struct FrequencySums {
     qint64 start = 0;
     int count = 0;
+    double weight = 0;
     double sum = 0;
 
     void add(const FrequencySums &o)
     {
         count += o.count;
+        weight += o.weight;
         sum += o.sum;
     }
 };
+
+// The local days from the one of start to last, each cut to start..end; a
+// day of no length (a span that ends at midnight with a sample there) is
+// none. No days without a last one.
+QVector<DayFigures> spanDays(qint64 start, qint64 end, const QDate &last)
+{
+    QVector<DayFigures> days;
+    const QDate first = QDateTime::fromSecsSinceEpoch(start).date();
+    if (!last.isValid() || last < first)
+        return days;
+    days.resize(int(first.daysTo(last)) + 1);
+    for (int i = 0; i < days.size(); ++i) {
+        DayFigures &day = days[i];
+        day.date = first.addDays(i);
+        day.start = qMax<qint64>(start, QDateTime(day.date, QTime(0, 0)).toSecsSinceEpoch());
+        day.end = qMin<qint64>(end, QDateTime(day.date.addDays(1), QTime(0, 0)).toSecsSinceEpoch());
+    }
+    if (days.size() > 1 && days.last().end <= days.last().start)
+        days.removeLast();
+    return days;
+}
 
 // Windows are closed in the order the samples come; a time that goes back
 // opens a window again. Sorting joins such repeats into one.
@@ -137,10 +157,12 @@ void joinRepeats(QVector<T> &windows)
     windows.resize(kept);
 }
 
-// Whether a window holds at least half the samples its length implies.
-bool holdsHalf(int count, qint64 length, double step)
+// Whether a window holds at least half the samples its length implies: its
+// samples, each standing for the typical step around it, stand for half of
+// it.
+bool holdsHalf(double weight, qint64 length)
 {
-    return step > 0 && 2.0 * count * step >= double(length);
+    return weight > 0 && 2.0 * weight >= double(length);
 }
 
 struct EventRule {
@@ -168,8 +190,9 @@ struct OpenEvent {
 class ReportPass
 {
 public:
-    explicit ReportPass(PowerReport &report)
+    ReportPass(PowerReport &report, const LocalSteps &steps)
         : r(report)
+        , steps(steps)
         , tenSecondFrequency(report.options.standard == PowerStandard::En50160 && report.medianStep > 0
                              && report.medianStep <= kFrequencyWindow)
     {
@@ -183,19 +206,20 @@ public:
         }
     }
 
-    void add(const SampleRecord &s);
+    // The record at position pos of the span.
+    void add(const SampleRecord &s, size_t pos);
     void finish();
 
 private:
-    void step(qint64 t0, const SampleRecord &a, qint64 t1, const SampleRecord &b);
-    void integrate(qint64 t0, const double *p0, qint64 t1, const double *p1);
-    void quality(qint64 t, const SampleRecord &s);
+    void integrate(const PowerStep &step, const EnergySums &whole);
+    void quality(qint64 t, const SampleRecord &s, double typicalStep);
     void voltageEvents(uint32_t t, const SampleRecord &s);
     void closeEvents(VoltageEvent::Ending ending);
     void finishQuality();
     void finishDemand();
 
     PowerReport &r;
+    const LocalSteps &steps;
     struct EventBounds {
         double begin;
         double back;
@@ -203,12 +227,15 @@ private:
     EventBounds bounds[kEventKindCount];
     const bool tenSecondFrequency;
 
-    const SampleRecord *previous = nullptr;
+    bool havePrevious = false;
+    uint32_t previousTime = 0;
+    uint32_t latestTime = 0;
+    EnergyIntegrator energy;
 
     ClockWindow qualityWindow;
     QualitySums qualitySums;
     QVector<QualitySums> qualityWindows;
-    FrequencySums frequencySums{std::numeric_limits<qint64>::min(), 0, 0};
+    FrequencySums frequencySums{std::numeric_limits<qint64>::min(), 0, 0, 0};
     QVector<FrequencySums> frequencyWindows;
     QVector<double> frequencySamples;
 
@@ -219,93 +246,83 @@ private:
     OpenEvent open[3][kEventKindCount];
 };
 
-void ReportPass::add(const SampleRecord &s)
+void ReportPass::add(const SampleRecord &s, size_t pos)
 {
+    if (!s.hasTime()) {
+        ++r.withoutTime;
+        return;
+    }
     const qint64 t = s.time;
     if (t < r.start || t > r.end)
         return;
     ++r.samples;
-    if (previous) {
-        const qint64 d = t - qint64(previous->time);
+    const bool gap = steps.isGap(pos);
+    if (havePrevious) {
+        const qint64 d = t - qint64(previousTime);
         if (d < 0)
             ++r.backSteps;
-        if (d < 0 || isGap(double(d), r.medianStep)) {
+        if (d < 0 || gap)
             closeEvents(VoltageEvent::CutByBreak);
-            if (d > 0) {
-                ++r.gaps;
-                r.longestGap = qMax(r.longestGap, uint32_t(d));
-            }
-        } else if (d > 0) {
-            step(previous->time, *previous, t, s);
+        if (gap) {
+            ++r.gaps;
+            r.longestGap = qMax(r.longestGap, uint32_t(d));
         }
     }
-    quality(t, s);
+    PowerStep step;
+    EnergySums stepEnergy;
+    if (energy.add(t, PowerReading::of(s), gap, &step, &stepEnergy))
+        integrate(step, stepEnergy);
+    quality(t, s, steps.typicalAround(pos));
     voltageEvents(s.time, s);
-    previous = &s;
+    havePrevious = true;
+    previousTime = s.time;
+    latestTime = qMax(latestTime, s.time);
 }
 
-void ReportPass::step(qint64 t0, const SampleRecord &a, qint64 t1, const SampleRecord &b)
+// The step split at the boundaries of the 15-minute windows it crosses.
+void ReportPass::integrate(const PowerStep &step, const EnergySums &whole)
 {
-    const double p0[3] = {a.value(kTP), a.value(kTQ), a.value(kTS)};
-    const double p1[3] = {b.value(kTP), b.value(kTQ), b.value(kTS)};
-    // A power the meter could not give (nan, inf) leaves the step out, as a
-    // gap would.
-    for (int k = 0; k < 3; ++k) {
-        if (!std::isfinite(p0[k]) || !std::isfinite(p1[k]))
-            return;
+    if (demandWindow.contains(step.from) && step.to <= demandWindow.end) {
+        demandSums.sums.add(whole);
+        return;
     }
-    integrate(t0, p0, t1, p1);
-}
-
-// The step t0..t1 with the powers going linearly from p0 to p1, split at the
-// boundaries of the 15-minute windows it crosses.
-void ReportPass::integrate(qint64 t0, const double *p0, qint64 t1, const double *p1)
-{
-    qint64 a = t0;
-    double pa[3] = {p0[0], p0[1], p0[2]};
-    while (a < t1) {
+    qint64 a = step.from;
+    while (a < step.to) {
         if (!demandWindow.contains(a)) {
             if (demandWindow.end > demandWindow.start)
                 demandWindows.append(demandSums);
             demandWindow = clockWindowAt(a, kDemandWindow);
             demandSums = DemandSums{demandWindow.start, demandWindow.end, {}};
         }
-        const qint64 b = qMin(t1, demandWindow.end);
-        double pb[3];
-        for (int k = 0; k < 3; ++k)
-            pb[k] = b == t1 ? p1[k] : p0[k] + (p1[k] - p0[k]) * double(b - t0) / double(t1 - t0);
-        const double dt = double(b - a);
-        EnergySums &e = demandSums.sums;
-        e.covered += dt;
-        e.active += (pa[0] + pb[0]) / 2 * dt;
-        e.reactive += (pa[1] + pb[1]) / 2 * dt;
-        e.apparent += (pa[2] + pb[2]) / 2 * dt;
+        const qint64 b = qMin(step.to, demandWindow.end);
+        demandSums.sums.add(step.part(a, b).energy());
         a = b;
-        std::copy(pb, pb + 3, pa);
     }
 }
 
-void ReportPass::quality(qint64 t, const SampleRecord &s)
+void ReportPass::quality(qint64 t, const SampleRecord &s, double typicalStep)
 {
     if (!qualityWindow.contains(t)) {
-        if (qualitySums.count > 0)
+        if (qualitySums.samples > 0)
             qualityWindows.append(qualitySums);
         qualityWindow = clockWindowAt(t, kQualityWindow);
         qualitySums = QualitySums{};
         qualitySums.start = qualityWindow.start;
         qualitySums.end = qualityWindow.end;
     }
-    ++qualitySums.count;
-    for (int p = 0; p < 3; ++p) {
-        const double v = s.values[p];
-        qualitySums.squares[p] += v * v;
+    ++qualitySums.samples;
+    for (int i = 0; i < kQualityRowCount; ++i) {
+        const double v = s.value(kQualityColumns[i]);
+        if (std::isnan(v))
+            continue;
+        ++qualitySums.count[i];
+        qualitySums.weight[i] += typicalStep;
+        qualitySums.sums[i] += i < 3 ? v * v : v;
     }
-    for (int m = 0; m < kMeanCount; ++m)
-        qualitySums.sums[m] += double(s.value(kMeanColumns[m]));
 
-    if (r.options.standard != PowerStandard::En50160)
-        return;
     const double frequency = s.value(kFR);
+    if (r.options.standard != PowerStandard::En50160 || std::isnan(frequency))
+        return;
     if (!tenSecondFrequency) {
         frequencySamples.append(frequency);
         return;
@@ -314,9 +331,10 @@ void ReportPass::quality(qint64 t, const SampleRecord &s)
     if (start != frequencySums.start) {
         if (frequencySums.count > 0)
             frequencyWindows.append(frequencySums);
-        frequencySums = FrequencySums{start, 0, 0};
+        frequencySums = FrequencySums{start, 0, 0, 0};
     }
     ++frequencySums.count;
+    frequencySums.weight += typicalStep;
     frequencySums.sum += frequency;
 }
 
@@ -372,23 +390,26 @@ void ReportPass::finish()
 
 void ReportPass::finishQuality()
 {
-    if (qualitySums.count > 0)
+    if (qualitySums.samples > 0)
         qualityWindows.append(qualitySums);
     joinRepeats(qualityWindows);
 
     QVector<double> values[kQualityRowCount];
     for (const QualitySums &w : qualityWindows) {
-        if (!holdsHalf(w.count, w.end - w.start, r.medianStep))
-            continue;
         VoltagePoint point;
         point.start = w.start;
-        for (int p = 0; p < 3; ++p) {
-            point.volts[p] = std::sqrt(w.squares[p] / w.count);
-            values[p].append(point.volts[p]);
+        bool allVolts = true;
+        for (int i = 0; i < kQualityRowCount; ++i) {
+            const bool valid = holdsHalf(w.weight[i], w.end - w.start);
+            const double mean = valid ? w.sums[i] / w.count[i] : 0;
+            if (i < 3) {
+                point.volts[i] = std::sqrt(mean);
+                allVolts = allVolts && valid;
+            }
+            if (valid)
+                values[i].append(i < 3 ? point.volts[i] : mean);
         }
-        for (int m = 0; m < kMeanCount; ++m)
-            values[3 + m].append(w.sums[m] / w.count);
-        if (std::isfinite(point.volts[0] + point.volts[1] + point.volts[2]))
+        if (allVolts && std::isfinite(point.volts[0] + point.volts[1] + point.volts[2]))
             r.chart.append(point);
     }
     const int touched = windowsTouched(r.start, r.end, kQualityWindow);
@@ -402,7 +423,7 @@ void ReportPass::finishQuality()
                 frequencyWindows.append(frequencySums);
             joinRepeats(frequencyWindows);
             for (const FrequencySums &w : frequencyWindows) {
-                if (holdsHalf(w.count, kFrequencyWindow, r.medianStep))
+                if (holdsHalf(w.weight, kFrequencyWindow))
                     values[3].append(w.sum / w.count);
             }
             frequencyBasis = QualityRow::TenSeconds;
@@ -435,18 +456,10 @@ void ReportPass::finishDemand()
         demandWindows.append(demandSums);
     joinRepeats(demandWindows);
 
-    // The local days of the span, each cut to it.
-    const QDate last = QDateTime::fromSecsSinceEpoch(r.end).date();
-    for (QDate d = QDateTime::fromSecsSinceEpoch(r.start).date(); d.isValid() && d <= last; d = d.addDays(1)) {
-        DayFigures day;
-        day.date = d;
-        day.start = qMax<qint64>(r.start, QDateTime(d, QTime(0, 0)).toSecsSinceEpoch());
-        day.end = qMin<qint64>(r.end, QDateTime(d.addDays(1), QTime(0, 0)).toSecsSinceEpoch());
-        r.days.append(day);
-    }
+    r.days = spanDays(r.start, r.end, r.samples > 0 ? QDateTime::fromSecsSinceEpoch(latestTime).date() : QDate());
 
     auto raise = [](DemandPeak &peak, const DemandSums &w) {
-        const double mean = w.sums.active / w.sums.covered;
+        const double mean = w.sums.net() / w.sums.covered;
         if (!peak.found || mean > peak.watts)
             peak = DemandPeak{true, mean, w.start};
     };
@@ -480,14 +493,6 @@ QString reportOptionsProblem(const ReportOptions &options)
     if (options.nominalFrequency != 50 && options.nominalFrequency != 60)
         return QStringLiteral("标称频率只能是 50 Hz 或 60 Hz！");
     return QString();
-}
-
-void EnergySums::add(const EnergySums &o)
-{
-    covered += o.covered;
-    active += o.active;
-    reactive += o.reactive;
-    apparent += o.apparent;
 }
 
 QualityLimits qualityLimits(const ReportOptions &options, int column)
@@ -550,12 +555,18 @@ PowerReport computePowerReport(const SampleRecord *records, int first, int last,
     report.start = start;
     report.end = end;
     const int n = qMax(0, last - first + 1);
-    report.medianStep = n > 1 ? medianStep(records + first, size_t(n)) : 0;
+    // The samples of the span are those with a time inside it.
+    const auto timeAt = [records, first, start, end](size_t i) {
+        const uint32_t t = records[first + int(i)].time;
+        return t >= start && t <= end ? t : SampleRecord::kInvalidTime;
+    };
+    const LocalSteps steps(size_t(n), timeAt);
+    report.medianStep = steps.medianStep();
 
-    ReportPass pass(report);
+    ReportPass pass(report, steps);
     SpanProgress progressed(n, progress);
     for (int pos = 0; pos < n; ++pos) {
-        pass.add(records[first + pos]);
+        pass.add(records[first + pos], size_t(pos));
         progressed.done(pos);
     }
     pass.finish();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/energy.h"
 #include "data/samplerecord.h"
 
 #include <QDate>
@@ -32,16 +33,6 @@ struct ReportOptions {
 // Why no report can be made with these options; empty when one can.
 QString reportOptionsProblem(const ReportOptions &options);
 
-// Time covered by samples and the energy over it: the trapezoid rule over
-// consecutive samples, never across a gap.
-struct EnergySums {
-    double covered = 0; // s
-    double active = 0;  // W s, from TP
-    double reactive = 0; // var s, from TQ
-    double apparent = 0; // VA s, from TS
-
-    void add(const EnergySums &o);
-};
 
 // The highest mean active power of a fixed 15-minute window of the local
 // clock that samples cover at least half of.
@@ -51,7 +42,8 @@ struct DemandPeak {
     qint64 start = 0;
 };
 
-// One local day of the span: [start, end) cut to the span.
+// One local day of the span: [start, end) cut to the span. The days run
+// from the span's start to the day of its last sample.
 struct DayFigures {
     QDate date;
     qint64 start = 0;
@@ -77,7 +69,10 @@ struct QualityLimits {
 };
 
 // One quantity's 10-minute values (the frequency under EN 50160: its
-// 10-second means, or the samples when they are further apart).
+// 10-second means, or the samples when they are further apart). A window is
+// valid for a quantity when the samples with a value of it stand for at
+// least half of the window, each for the typical step around it (the gap
+// rule's): it holds at least half the samples its length implies.
 struct QualityRow {
     enum Basis { TenMinutes, TenSeconds, Samples };
 
@@ -139,16 +134,21 @@ struct PowerReport {
     uint32_t end = 0;
 
     int samples = 0;
+    // Records of the span whose time line did not read: counted, and left
+    // out of everything else.
+    int withoutTime = 0;
     double medianStep = 0;
-    // Where times go back, the same time is covered twice: the energy of
-    // both passes counts, the time once.
+    // Time covered by samples and the energy over it (data/energy.h): the
+    // trapezoid rule over consecutive samples, never across a gap. Where
+    // times go back, the same time is covered twice: the energy of both
+    // passes counts, the time once.
     EnergySums total;
     double covered = 0;
     int gaps = 0;
     uint32_t longestGap = 0;
-    // Steps to an earlier time (a clock set back, the autumn change, a time
-    // line that did not read): no time and no energy is counted across one;
-    // every sample still goes to the windows its own time falls in.
+    // Steps to an earlier time (a clock set back, the autumn change): no
+    // time and no energy is counted across one; every sample still goes to
+    // the windows its own time falls in.
     int backSteps = 0;
 
     DemandPeak peak;
@@ -168,7 +168,9 @@ struct PowerReport {
 
 // The report over records first..last (a span found by decideSpan; records
 // whose time lies outside start..end are left out, as a file whose times go
-// back may have them). progress receives the share done, 0..100, each time
+// back may have them, and so are records without a time). Gaps are judged
+// by the gap rule of a file over the span's samples; a value that is no
+// number is no value. progress receives the share done, 0..100, each time
 // that figure changes.
 PowerReport computePowerReport(const SampleRecord *records, int first, int last, uint32_t start, uint32_t end,
                                const ReportOptions &options, const std::function<void(int percent)> &progress = {});

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDoubleValidator>
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPrinter>
@@ -72,6 +73,12 @@ ReportDlg::ReportDlg(QWidget *parent, DataFile *file, const ReportSettings &sett
     , used(settings.options)
 {
     ui->setupUi(this);
+    // Digits and a decimal point only; a number the report refuses (0, a
+    // field left empty) is refused with its reason on 生成.
+    auto *volts = new QDoubleValidator(0, 1e6, 3, ui->lineEdit_voltage);
+    volts->setNotation(QDoubleValidator::StandardNotation);
+    volts->setLocale(QLocale::c());
+    ui->lineEdit_voltage->setValidator(volts);
     setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
     if (settings.dialogSize.isValid())
@@ -182,10 +189,10 @@ void ReportDlg::on_pushButton_close_clicked()
 
 void ReportDlg::on_pushButton_leftend_clicked()
 {
-    setEditsTime(ui->dateEdit_start, ui->timeEdit_start, dataFile->records[0].time);
+    setEditsTime(ui->dateEdit_start, ui->timeEdit_start, dataFile->firstTime());
 }
 
 void ReportDlg::on_pushButton_rightend_clicked()
 {
-    setEditsTime(ui->dateEdit_end, ui->timeEdit_end, dataFile->records[dataFile->count - 1].time);
+    setEditsTime(ui->dateEdit_end, ui->timeEdit_end, dataFile->lastTime());
 }

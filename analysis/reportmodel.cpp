@@ -207,6 +207,8 @@ void overview(Builder &b, const PowerReport &r, const QString &fileName)
     b.row(QStringLiteral("文件"), fileName);
     b.row(QStringLiteral("时间范围"), QStringLiteral("%1 至 %2").arg(timeText(r.start), timeText(r.end)));
     b.row(QStringLiteral("样本数"), QString::number(r.samples));
+    if (r.withoutTime > 0)
+        b.row(QStringLiteral("时间无效"), QStringLiteral("%1 条记录的时间无法识别，不计入报告").arg(r.withoutTime));
     b.row(QStringLiteral("采样间隔"),
           r.medianStep > 0 ? QStringLiteral("%1 秒（步长中位数）").arg(r.medianStep) : kNoData);
     b.row(QStringLiteral("数据覆盖率"), r.coverage() >= 0 ? percent(r.coverage()) : kNoData);
@@ -229,11 +231,13 @@ void energySection(Builder &b, const PowerReport &r)
 {
     const EnergySums &t = r.total;
     b.heading(QStringLiteral("电能"));
-    b.row(QStringLiteral("有功电能"), energy(t, t.active, "kWh"));
+    b.row(QStringLiteral("正向有功电能"), energy(t, t.imported, "kWh"));
+    b.row(QStringLiteral("反向有功电能"), energy(t, t.exported, "kWh"));
+    b.row(QStringLiteral("净有功电能"), energy(t, t.net(), "kWh"));
     b.row(QStringLiteral("无功电能"), energy(t, t.reactive, "kvarh"));
     b.row(QStringLiteral("视在电能"), energy(t, t.apparent, "kVAh"));
     b.row(QStringLiteral("平均功率因数"),
-          t.covered > 0 && t.apparent != 0 ? fixed(t.active / t.apparent, 3) : kNoData);
+          t.covered > 0 && t.apparent != 0 ? fixed(t.net() / t.apparent, 3) : kNoData);
     b.row(QStringLiteral("最大需量"), demandText(r.peak, true));
     if (r.days.size() < 2)
         return;
@@ -248,13 +252,13 @@ void energySection(Builder &b, const PowerReport &r)
             continue;
         }
         const qint64 length = d.end - d.start;
-        rows.append({d.date.toString(QStringLiteral("yyyy-MM-dd")), energy(d.sums, d.sums.active, "kWh"),
-                     energy(d.sums, d.sums.reactive, "kvarh"), demandText(d.peak, false),
-                     length > 0 ? percent(d.covered / double(length)) : kNoData});
+        rows.append({d.date.toString(QStringLiteral("yyyy-MM-dd")), energy(d.sums, d.sums.imported, "kWh"),
+                     energy(d.sums, d.sums.exported, "kWh"), energy(d.sums, d.sums.reactive, "kvarh"),
+                     demandText(d.peak, false), length > 0 ? percent(d.covered / double(length)) : kNoData});
     }
     b.block(ReportBlock::Table,
-            {QStringLiteral("日期"), QStringLiteral("有功电能"), QStringLiteral("无功电能"), QStringLiteral("最大需量"),
-             QStringLiteral("数据覆盖率")},
+            {QStringLiteral("日期"), QStringLiteral("正向有功电能"), QStringLiteral("反向有功电能"),
+             QStringLiteral("无功电能"), QStringLiteral("最大需量"), QStringLiteral("数据覆盖率")},
             rows);
     if (skipped > 0)
         b.note(QStringLiteral("另有 %1 天没有数据，未列出。").arg(skipped));
@@ -272,7 +276,8 @@ void qualitySection(Builder &b, const PowerReport &r)
              QStringLiteral("结论")},
             rows);
     b.row(QStringLiteral("总结论"), verdictText(r.overall));
-    b.note(QStringLiteral("每 10 分钟（本地时钟）一个窗口；样本数不足应有数一半的窗口无效。相电压取方均根值，其余取平均值。"));
+    b.note(QStringLiteral("每 10 分钟（本地时钟）一个窗口；样本数不足应有数一半的窗口无效，应有数按窗口内各处的采样间隔计。"
+                          "相电压取方均根值，其余取平均值。"));
     if (r.chart.isEmpty())
         return;
     b.block(ReportBlock::Chart, {QStringLiteral("UA、UB、UC 的 10 分钟值与限值")});

@@ -3,6 +3,8 @@
 #include "data/atomicfile.h"
 #include "views/savedialog.h"
 
+#include <qwt_picker.h>
+
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
@@ -62,7 +64,19 @@ void setUpSnapshotPage(QPrinter &printer, const QSize &windowSize, bool landscap
 
 QPixmap grabSnapshot(QWidget *window)
 {
-    return window->grab(QRect(QPoint(0, 0), window->size()));
+    // The tracker's line and time box, and a rubber band, follow the
+    // pointer: they are no part of the window on paper.
+    QList<QwtPicker *> pickers;
+    for (QwtPicker *picker : window->findChildren<QwtPicker *>()) {
+        if (picker->isEnabled()) {
+            picker->setEnabled(false);
+            pickers.append(picker);
+        }
+    }
+    const QPixmap image = window->grab(QRect(QPoint(0, 0), window->size()));
+    for (QwtPicker *picker : pickers)
+        picker->setEnabled(true);
+    return image;
 }
 
 SnapshotScale snapshotScale(const QSize &viewport, const QSize &image)

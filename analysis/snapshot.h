@@ -20,7 +20,8 @@ class QWidget;
 // turns it when it renders) into the window's shape.
 void setUpSnapshotPage(QPrinter &printer, const QSize &windowSize, bool landscape = true);
 
-// The window as shown, frame and title bar included.
+// The window as shown, frame and title bar included, without what follows
+// the mouse (a trend plot's tracker, a rubber band).
 QPixmap grabSnapshot(QWidget *window);
 
 // Whole-number enlargement of an image into a viewport, each direction on

@@ -2,6 +2,9 @@
 
 #include <QStandardItemModel>
 
+#include <algorithm>
+#include <limits>
+
 void SpanProgress::advance(qint64 pos)
 {
     const int percent = n == 1 ? 100 : int(pos * 100 / (n - 1));
@@ -16,27 +19,39 @@ SpanStatistics spanStatistics(const SampleRecord *records, int first, int last,
     const int n = last - first + 1;
     if (n <= 0)
         return stats;
-    stats.samples = n;
 
+    // A value that is no number is no value: it never passes a comparison,
+    // and adds nothing.
     double sum[kValueCount] = {};
-    for (int k = 0; k < kValueCount; ++k)
-        stats.minimum[k] = stats.maximum[k] = records[first].values[k];
+    int values[kValueCount] = {};
+    std::fill(stats.minimum, stats.minimum + kValueCount, std::numeric_limits<float>::infinity());
+    std::fill(stats.maximum, stats.maximum + kValueCount, -std::numeric_limits<float>::infinity());
 
     SpanProgress progressed(n, progress);
     for (int pos = 0; pos < n; ++pos) {
-        const float *values = records[first + pos].values;
-        for (int k = 0; k < kValueCount; ++k) {
-            const float v = values[k];
-            if (v > stats.maximum[k])
-                stats.maximum[k] = v;
-            if (v < stats.minimum[k])
-                stats.minimum[k] = v;
-            sum[k] += double(v);
+        const SampleRecord &record = records[first + pos];
+        if (record.hasTime()) {
+            ++stats.samples;
+            for (int k = 0; k < kValueCount; ++k) {
+                const float v = record.values[k];
+                const bool number = v == v;
+                if (v > stats.maximum[k])
+                    stats.maximum[k] = v;
+                if (v < stats.minimum[k])
+                    stats.minimum[k] = v;
+                sum[k] += number ? double(v) : 0.0;
+                values[k] += number;
+            }
         }
         progressed.done(pos);
     }
-    for (int k = 0; k < kValueCount; ++k)
-        stats.average[k] = float(sum[k] / n);
+    for (int k = 0; k < kValueCount; ++k) {
+        if (values[k] == 0) {
+            stats.minimum[k] = stats.maximum[k] = stats.average[k] = SampleRecord::kMissingValue;
+            continue;
+        }
+        stats.average[k] = float(sum[k] / values[k]);
+    }
     return stats;
 }
 
@@ -49,7 +64,9 @@ void setUpStatisticsModel(QStandardItemModel *model)
 
 void fillStatisticsModel(QStandardItemModel *model, const SpanStatistics &stats)
 {
-    auto number = [](float v) { return new QStandardItem(QString::number(double(v), 'g', 6)); };
+    auto number = [](float v) {
+        return new QStandardItem(SampleRecord::isMissing(v) ? QString() : QString::number(double(v), 'g', 6));
+    };
     for (int k = 0; k < kValueCount; ++k) {
         auto *name = new QStandardItem(QString::fromLatin1(ParamTable[k + 1].name).simplified());
         name->setTextAlignment(Qt::AlignCenter);

@@ -10,8 +10,12 @@ class QAbstractItemModel;
 class QStandardItemModel;
 
 // Minimum, maximum and average of each measured quantity over the records
-// first..last, both included; index k is column k + 1.
+// first..last, both included; index k is column k + 1. Records without a
+// time are no part of a span, and values that are no number are no values:
+// a quantity without any value in the span has none of the three (NaN,
+// shown empty).
 struct SpanStatistics {
+    // The records with a time.
     int samples = 0;
     float minimum[kValueCount] = {};
     float maximum[kValueCount] = {};

@@ -70,12 +70,12 @@ void StatDlg::on_pushButton_copy_clicked()
 
 void StatDlg::on_pushButton_leftend_clicked()
 {
-    setEditsTime(ui->dateEdit_start, ui->timeEdit_start, dataFile->records[0].time);
+    setEditsTime(ui->dateEdit_start, ui->timeEdit_start, dataFile->firstTime());
 }
 
 void StatDlg::on_pushButton_rightend_clicked()
 {
-    setEditsTime(ui->dateEdit_end, ui->timeEdit_end, dataFile->records[dataFile->count - 1].time);
+    setEditsTime(ui->dateEdit_end, ui->timeEdit_end, dataFile->lastTime());
 }
 
 void StatDlg::on_pushButton_exit_clicked()

@@ -11,7 +11,8 @@ QString openProblemsText(const DataFile &file)
     if (file.unreadableTimes > 0)
         lines << QStringLiteral("%1 条记录的时间无法识别。").arg(file.unreadableTimes);
     if (file.incompleteRecords > 0)
-        lines << QStringLiteral("%1 条记录不完整，缺少的数值按 0 显示。").arg(file.incompleteRecords);
+        lines << QStringLiteral("%1 条记录缺少数值（记录不完整或数值无法识别），缺少的数值留空，不参与统计。")
+                     .arg(file.incompleteRecords);
     return lines.join(QLatin1Char('\n'));
 }
 

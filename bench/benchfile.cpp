@@ -57,9 +57,16 @@ bool BenchFileWriter::fill(DataFile &file) const
     return true;
 }
 
+void BenchFileWriter::setOutages(int outages, int records)
+{
+    m_outages = qMax(outages, 0);
+    m_records = qMax(records, 1);
+}
+
 uint32_t BenchFileWriter::time(int i) const
 {
-    return m_start + uint32_t(i) * m_interval;
+    const uint32_t missed = m_outages > 0 ? uint32_t(qint64(i) * (m_outages + 1) / m_records) * kOutageSeconds : 0;
+    return m_start + uint32_t(i) * m_interval + missed;
 }
 
 int64_t BenchFileWriter::scaled(int i, int k) const

@@ -25,6 +25,11 @@ public:
     // stderr) on an I/O error or when the bytes differ from writeRecord's.
     bool write(const QString &path, int count, int first = 0) const;
 
+    // Outages of kOutageSeconds spread evenly over a file of records
+    // records: the meter away a minute, outages times.
+    static constexpr uint32_t kOutageSeconds = 60;
+    void setOutages(int outages, int records);
+
     // The sample of record i, as writeRecord takes it.
     uint32_t time(int i) const;
     void values(int i, double out[kValueCount]) const;
@@ -41,6 +46,8 @@ private:
 
     uint32_t m_start;
     uint32_t m_interval;
+    int m_outages = 0;
+    int m_records = 1;
 };
 
 // The middle one of a few timings.

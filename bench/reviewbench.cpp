@@ -2,7 +2,8 @@
 // redrawing the trend plot at full view (the same view again, and a view
 // not drawn before) and zoomed in, creating the table, a search that finds
 // nothing and a copy of 100,000 rows. With --merged N, also the same records
-// as N files opened as one.
+// as N files opened as one; with --outages N, the meter away for a minute N
+// times, spread evenly over the file.
 
 #include "app/mainwindow.h"
 #include "bench/benchfile.h"
@@ -64,6 +65,9 @@ int reviewBenchmark(const QStringList &args)
     const int records = qMax(2, recordsArgument(args, 1000000));
     const int mergedAt = args.indexOf(QStringLiteral("--merged"));
     const int parts = mergedAt >= 0 && mergedAt + 1 < args.size() ? qBound(0, args.at(mergedAt + 1).toInt(), records) : 0;
+    const int outagesAt = args.indexOf(QStringLiteral("--outages"));
+    const int outages =
+        outagesAt >= 0 && outagesAt + 1 < args.size() ? qBound(0, args.at(outagesAt + 1).toInt(), records - 1) : 0;
 
     QTemporaryDir dir;
     if (!dir.isValid()) {
@@ -80,10 +84,11 @@ int reviewBenchmark(const QStringList &args)
     const uint32_t start = uint32_t(QDateTime(QDate(2026, 1, 1), QTime(0, 0)).toSecsSinceEpoch());
     // Split into files, the records are a second apart: a week of 604,800
     // in 7 files is 7 daily files.
-    const BenchFileWriter writer(start, parts > 0 ? 1 : 5);
+    BenchFileWriter writer(start, parts > 0 ? 1 : 5);
+    writer.setOutages(outages, records);
     if (!writer.write(path, records))
         return 1;
-    printf("file: %d records, %.1f MB\n", records, QFile(path).size() / 1e6);
+    printf("file: %d records, %d outages, %.1f MB\n", records, outages, QFile(path).size() / 1e6);
     QStringList partPaths;
     for (int p = 0; p < parts; ++p) {
         const int first = int(qint64(records) * p / parts);
@@ -202,9 +207,10 @@ int reviewBenchmark(const QStringList &args)
 
     const QByteArray mergedOpen = parts > 0 ? QByteArray(" merged_open_ms=") + QByteArray::number(mergedMs, 'f', 0) : "";
     const QByteArray mergedRss = parts > 0 ? QByteArray(" merged_rss_mb=") + QByteArray::number(mergedRssMb, 'f', 0) : "";
+    const QByteArray outageCount = outagesAt >= 0 ? QByteArray(" outages=") + QByteArray::number(outages) : "";
     printf("review: load_ms=%.0f open_ms=%.0f%s replot_ms=%.1f replot_zoom_ms=%.1f table_ms=%.1f table_mb=%.1f "
-           "find_ms=%.0f copy_ms=%.0f rss_mb=%.0f%s\n",
+           "find_ms=%.0f copy_ms=%.0f rss_mb=%.0f%s%s\n",
            loadMs, openMs, mergedOpen.constData(), replotMs, zoomMs, tableMs, tableMb, findMs, copyMs, rssMb,
-           mergedRss.constData());
+           mergedRss.constData(), outageCount.constData());
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include "data/samplegaps.h"
 
 #include <mosquitto.h>
 #include <openssl/err.h>
@@ -22,8 +23,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// " TP  ", the total active power in W.
-constexpr int kActivePowerColumn = 13;
 // A link that dies without a word is found out within two keep-alives even
 // when nothing is sent.
 constexpr int kKeepAliveSeconds = 15;
@@ -445,7 +444,7 @@ void MqttForwarder::Publisher::connected(int code)
     reason.clear();
     publish(statusTopic, QByteArrayLiteral("online"), 1, true);
     if (s->config.discovery) {
-        for (int column = 0; column < kColumnCount; ++column) {
+        for (int column : discoveryColumns()) {
             const MqttMessage config = discoveryMessage(s->config.prefix, column);
             publish(config.topic, config.payload, 1, true);
         }
@@ -558,10 +557,12 @@ void MqttForwarder::Publisher::report(bool final)
         s->report(status);
 }
 
-MqttForwarder::MqttForwarder(const ForwardConfig &config)
+MqttForwarder::MqttForwarder(const ForwardConfig &config, double samplingInterval)
     : shared(std::make_shared<Shared>(config))
+    , samplingInterval(samplingInterval)
     , stateTopic((config.prefix + QStringLiteral("/state")).toUtf8())
-    , energyTopic((config.prefix + QStringLiteral("/energy")).toUtf8())
+    , energyTopic((config.prefix + QLatin1Char('/') + QLatin1String(kEnergyName)).toUtf8())
+    , energyExportTopic((config.prefix + QLatin1Char('/') + QLatin1String(kEnergyExportName)).toUtf8())
 {
     static std::once_flag libraryReady;
     std::call_once(libraryReady, [] { mosquitto_lib_init(); });
@@ -571,7 +572,6 @@ MqttForwarder::MqttForwarder(const ForwardConfig &config)
         shared->reports.push_back(status);
         emit statusesWaiting(QPrivateSignal());
     };
-    clock.start();
     publisher = std::thread([shared = shared] {
         {
             Publisher p(shared);
@@ -623,15 +623,14 @@ void MqttForwarder::enqueue(MqttMessage message)
 
 void MqttForwarder::pollStored(uint32_t time, const SampleRecord &poll)
 {
-    energy.add(clock.elapsed(), poll.value(kActivePowerColumn));
+    // The live rule: a step longer than three sampling intervals is a gap.
+    energy.add(time, PowerReading::of(poll), havePoll && isGapStep(lastPollTime, time, samplingInterval));
+    havePoll = true;
+    lastPollTime = time;
     enqueue({stateTopic, statePayload(time, poll)});
-    enqueue({energyTopic, energyPayload(time, energy.kwh())});
+    enqueue({energyTopic, energyPayload(time, kEnergyName, kilowattHours(energy.total().imported))});
+    enqueue({energyExportTopic, energyPayload(time, kEnergyExportName, kilowattHours(energy.total().exported))});
     shared->wake.notify_all();
-}
-
-void MqttForwarder::pollMissed()
-{
-    energy.breakSeries();
 }
 
 void MqttForwarder::runEnded()

@@ -2,9 +2,9 @@
 
 #include "comm/forwardconfig.h"
 #include "comm/mqttpayload.h"
+#include "data/energy.h"
 #include "realtime/polllistener.h"
 
-#include <QElapsedTimer>
 #include <QMetaType>
 #include <QObject>
 
@@ -40,8 +40,8 @@ QString forwardFooterText(const ForwardStatus &status);
 // change worth a line; empty for none. Never names the password.
 QString forwardLogText(const ForwardStatus &status, const QString &server);
 
-// Publishes each stored poll to an MQTT broker: <prefix>/state and
-// <prefix>/energy, "online"/"offline" on <prefix>/status (the latter also the
+// Publishes each stored poll to an MQTT broker: <prefix>/state,
+// <prefix>/energy and <prefix>/energy_export, "online"/"offline" on <prefix>/status (the latter also the
 // broker's last will), and Home Assistant discovery configs once per
 // connection. The sampling thread only builds the texts and queues them; a
 // thread of its own talks to the broker, reconnecting with a growing pause,
@@ -60,13 +60,14 @@ public:
     // Messages kept while the broker is away; beyond it the oldest go.
     static constexpr int kQueueLimit = 10000;
 
-    explicit MqttForwarder(const ForwardConfig &config);
+    // samplingInterval in seconds: the energy counts no step longer than
+    // three of them.
+    MqttForwarder(const ForwardConfig &config, double samplingInterval);
     // Lets a last flush and the "offline" go out for a moment, then leaves
     // the publishing thread to end on its own.
     ~MqttForwarder() override;
 
     void pollStored(uint32_t time, const SampleRecord &poll) override;
-    void pollMissed() override;
     void runEnded() override;
 
 signals:
@@ -86,8 +87,11 @@ private:
     std::shared_ptr<Shared> shared;
     std::thread publisher;
     // Sampling thread only.
-    QElapsedTimer clock;
+    const double samplingInterval;
     EnergyIntegrator energy;
+    bool havePoll = false;
+    uint32_t lastPollTime = 0;
     QByteArray stateTopic;
     QByteArray energyTopic;
+    QByteArray energyExportTopic;
 };

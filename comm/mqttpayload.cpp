@@ -20,9 +20,18 @@ QByteArray number(double value, int decimals)
     return QByteArray::number(value, 'f', decimals);
 }
 
+bool isEnergy(int column)
+{
+    return column == kEnergyColumn || column == kEnergyExportColumn;
+}
+
 QString trimmedName(int column)
 {
-    return column == 0 ? QString::fromLatin1(kEnergyName) : QString::fromLatin1(ParamTable[column].name).simplified();
+    if (column == kEnergyColumn)
+        return QString::fromLatin1(kEnergyName);
+    if (column == kEnergyExportColumn)
+        return QString::fromLatin1(kEnergyExportName);
+    return QString::fromLatin1(ParamTable[column].name).simplified();
 }
 
 } // namespace
@@ -50,9 +59,9 @@ QByteArray statePayload(uint32_t time, const SampleRecord &poll)
     return out;
 }
 
-QByteArray energyPayload(uint32_t time, double kwh)
+QByteArray energyPayload(uint32_t time, const char *name, double kwh)
 {
-    return "{\"time\":\"" + isoTimeText(time).toLatin1() + "\",\"" + kEnergyName + "\":" + number(kwh, 3) + '}';
+    return "{\"time\":\"" + isoTimeText(time).toLatin1() + "\",\"" + name + "\":" + number(kwh, 3) + '}';
 }
 
 QString discoveryNodeId(const QString &prefix)
@@ -74,7 +83,7 @@ QString discoveryDeviceClass(int column)
         const char *deviceClass;
     } byUnit[] = {{"V", "voltage"},         {"A", "current"},          {"W", "power"},
                   {"Var", "reactive_power"}, {"VA", "apparent_power"}, {"Hz", "frequency"}};
-    if (column == 0)
+    if (isEnergy(column))
         return QStringLiteral("energy");
     if (trimmedName(column) == QLatin1String("COS"))
         return QStringLiteral("power_factor");
@@ -89,7 +98,7 @@ QString discoveryDeviceClass(int column)
 
 QString discoveryUnit(int column)
 {
-    if (column == 0)
+    if (isEnergy(column))
         return QStringLiteral("kWh");
     const QString unit = QString::fromLatin1(ParamTable[column].unit).simplified();
     // Home Assistant knows reactive power only in "var".
@@ -103,9 +112,9 @@ MqttMessage discoveryMessage(const QString &prefix, int column)
     QJsonObject config{
         {QStringLiteral("name"), name},
         {QStringLiteral("unique_id"), node + QLatin1Char('_') + name},
-        {QStringLiteral("state_topic"), prefix + (column == 0 ? QStringLiteral("/energy") : QStringLiteral("/state"))},
+        {QStringLiteral("state_topic"), prefix + QLatin1Char('/') + (isEnergy(column) ? name : QStringLiteral("state"))},
         {QStringLiteral("value_template"), QStringLiteral("{{ value_json.%1 }}").arg(name)},
-        {QStringLiteral("state_class"), column == 0 ? QStringLiteral("total_increasing") : QStringLiteral("measurement")},
+        {QStringLiteral("state_class"), isEnergy(column) ? QStringLiteral("total_increasing") : QStringLiteral("measurement")},
         {QStringLiteral("availability_topic"), prefix + QStringLiteral("/status")},
         {QStringLiteral("device"),
          QJsonObject{{QStringLiteral("identifiers"), QJsonArray{node}},
@@ -122,16 +131,10 @@ MqttMessage discoveryMessage(const QString &prefix, int column)
             QJsonDocument(config).toJson(QJsonDocument::Compact)};
 }
 
-void EnergyIntegrator::add(qint64 ms, double watts)
+QVector<int> discoveryColumns()
 {
-    if (!std::isfinite(watts)) {
-        breakSeries();
-        return;
-    }
-    watts = std::max(watts, 0.0);
-    if (havePrevious && ms > previousMs)
-        wattMs += (previousWatts + watts) / 2 * double(ms - previousMs);
-    havePrevious = true;
-    previousMs = ms;
-    previousWatts = watts;
+    QVector<int> columns{kEnergyColumn, kEnergyExportColumn};
+    for (int column = 1; column < kColumnCount; ++column)
+        columns.append(column);
+    return columns;
 }

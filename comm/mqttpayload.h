@@ -18,11 +18,18 @@ QString isoTimeText(uint32_t time);
 // <prefix>/state: {"time":…,"UA":220.50,…,"UnbI":1.90}, each value with
 // the decimals the data file keeps; null for a value that is not a number.
 QByteArray statePayload(uint32_t time, const SampleRecord &poll);
-// <prefix>/energy: {"time":…,"energy":12.345} in kWh.
-QByteArray energyPayload(uint32_t time, double kwh);
+// <prefix>/energy and <prefix>/energy_export: {"time":…,"energy":12.345}
+// in kWh, the value under the topic's name.
+QByteArray energyPayload(uint32_t time, const char *name, double kwh);
 
-// What the two published objects call the energy.
+// What the published objects call the active energy drawn from the supply
+// and fed back into it, two totals that only grow since the acquisition
+// started (data/energy.h); their topics are <prefix>/<name>.
 constexpr const char *kEnergyName = "energy";
+constexpr const char *kEnergyExportName = "energy_export";
+// Their columns for the discovery functions below.
+constexpr int kEnergyColumn = 0;
+constexpr int kEnergyExportColumn = -1;
 
 struct MqttMessage {
     QByteArray topic;
@@ -32,29 +39,12 @@ struct MqttMessage {
 // The Home Assistant node id of a prefix: its characters outside
 // [A-Za-z0-9_-] become '_'.
 QString discoveryNodeId(const QString &prefix);
-// Home Assistant's device class of a column (1..31; 0 for the energy), empty
-// for the quantities it has none for.
+// Home Assistant's device class of a column (1..31, or an energy column),
+// empty for the quantities it has none for.
 QString discoveryDeviceClass(int column);
-// The unit as Home Assistant expects it for the column (0: kWh).
+// The unit as Home Assistant expects it for the column (energy: kWh).
 QString discoveryUnit(int column);
-// The retained config of the column (1..31; 0 for the energy).
+// The retained config of the column (1..31, or an energy column).
 MqttMessage discoveryMessage(const QString &prefix, int column);
-
-// Active energy from the power readings, by the trapezoid rule between
-// consecutive readings of one unbroken series; a reading that is not a
-// number breaks the series too. Power fed back (negative) counts as none:
-// the total only grows.
-class EnergyIntegrator
-{
-public:
-    void add(qint64 ms, double watts);
-    // The next reading starts a new series.
-    void breakSeries() { havePrevious = false; }
-    double kwh() const { return wattMs / 3.6e9; }
-
-private:
-    double wattMs = 0;
-    bool havePrevious = false;
-    qint64 previousMs = 0;
-    double previousWatts = 0;
-};
+// The columns that get a config: the two energies, then 1..31.
+QVector<int> discoveryColumns();

@@ -127,7 +127,7 @@ void Station::startForwarding(const ForwardConfig &forwarding)
     forwardLogLine.clear();
     if (!forwarding.enabled)
         return;
-    forwarder = std::make_shared<MqttForwarder>(forwarding);
+    forwarder = std::make_shared<MqttForwarder>(forwarding, intervalSeconds(current.link));
     // Emitted by the publishing thread: queued to this one.
     connect(forwarder.get(), &MqttForwarder::statusChanged, this, &Station::showForwardStatus);
 }

@@ -2,6 +2,7 @@
 
 #include "data/localtimecache.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QStringList>
@@ -42,6 +43,34 @@ bool DataFile::timesAscending() const
     return m_ascending == 1;
 }
 
+uint32_t DataFile::firstTime() const
+{
+    return firstRecordTime(records, int(count));
+}
+
+uint32_t DataFile::lastTime() const
+{
+    return lastRecordTime(records, int(count));
+}
+
+uint32_t firstRecordTime(const SampleRecord *records, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        if (records[i].hasTime())
+            return records[i].time;
+    }
+    return SampleRecord::kInvalidTime;
+}
+
+uint32_t lastRecordTime(const SampleRecord *records, int count)
+{
+    for (int i = count - 1; i >= 0; --i) {
+        if (records[i].hasTime())
+            return records[i].time;
+    }
+    return SampleRecord::kInvalidTime;
+}
+
 bool timesAscending(const SampleRecord *records, int count)
 {
     for (int i = 1; i < count; ++i) {
@@ -57,8 +86,9 @@ void writeRecord(QIODevice &file, uint32_t time, const double values[kValueCount
     const QString entry = QStringLiteral("%1= %2 %3");
     for (int k = 1; k <= kValueCount; ++k) {
         const ParamEntry &p = ParamTable[k];
+        const double value = std::isnan(values[k - 1]) ? 0.0 : values[k - 1];
         out += entry.arg(QLatin1String(p.name))
-                   .arg(values[k - 1], 6, 'f', columnDecimals(k), QLatin1Char('0'))
+                   .arg(value, 6, 'f', columnDecimals(k), QLatin1Char('0'))
                    .arg(QLatin1String(p.unit))
                    .toLocal8Bit();
         if (k % 4 == 0 && k <= 24)
@@ -79,7 +109,7 @@ constexpr int kMaxChunk = 199;
 class ChunkSource
 {
 public:
-    explicit ChunkSource(QFile &file)
+    explicit ChunkSource(QIODevice &file)
         : m_file(file)
         , m_buffer(new char[kCapacity + kSlack])
     {
@@ -139,7 +169,7 @@ private:
         }
     }
 
-    QFile &m_file;
+    QIODevice &m_file;
     std::unique_ptr<char[]> m_buffer;
     qint64 m_begin = 0;
     qint64 m_end = 0;
@@ -298,14 +328,14 @@ constexpr double kInversePow10[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e
                                     1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
                                     1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
 
-// A value that does not convert is 0.0. Qt's toFloat gives +-inf for one
-// beyond the float range ("1e39", "3.4028235e38"), but says so with ok =
-// false: that is no conversion either.
+// A value that does not convert is missing. Qt's toFloat gives +-inf for
+// one beyond the float range ("1e39", "3.4028235e38"), but says so with
+// ok = false: that is no conversion either.
 float textToFloat(const QString &text)
 {
     bool ok = false;
     const float value = text.toFloat(&ok);
-    return ok ? value : 0.0f;
+    return ok ? value : SampleRecord::kMissingValue;
 }
 
 // textToFloat of the token that starts at p: a lone '=', or the bytes
@@ -698,7 +728,9 @@ public:
             }
         }
         length = ChunkSource::pieceLength(p, available);
-        feedPiece(p, length);
+        // A piece without a line break that is shorter than a piece can be
+        // is the end of a file cut off inside a line.
+        feedPiece(p, length, length == available && length < kMaxChunk && p[length - 1] != '\n');
         return length;
     }
 
@@ -715,15 +747,18 @@ public:
 private:
     static constexpr uint32_t kAllNamed = (uint32_t(1) << kValueCount) - 1;
 
-    void feedPiece(const char *chunk, int length)
+    // cut: the file ends inside the piece's line, so a value at its very
+    // end may have lost digits; it is missing.
+    void feedPiece(const char *chunk, int length, bool cut)
     {
         const ChunkFacts f = examine<true>(chunk, length);
+        const bool cutAtEnd = cut && f.length == length;
         if (!f.ascii)
-            feedText(decode(chunk, f));
+            feedText(decode(chunk, f), cutAtEnd);
         else if (f.timeLine())
             startRecord(timeOf(chunk, f.length));
         else if (m_index >= 0)
-            entries(chunk, f);
+            entries(chunk, f, cutAtEnd);
     }
 
     // The length of the piece at p when it is value line j as written, with
@@ -761,12 +796,13 @@ private:
 
     void startRecord(uint32_t time)
     {
+        // Before the store may move the records.
+        closeRecord();
         SampleRecord *record = m_store.slot(m_base + quint32(m_index + 1));
         if (!record) {
             m_full = true;
             return;
         }
-        closeRecord();
         ++m_index;
         m_record = record;
         memset(record, 0, sizeof *record);
@@ -777,17 +813,27 @@ private:
         m_nextLine = 0;
     }
 
+    // The values the record's lines did not name are missing.
     void closeRecord()
     {
-        if (m_index >= 0 && m_named != kAllNamed)
-            ++m_incompleteRecords;
+        if (m_index >= 0 && (m_named != kAllNamed || m_missing)) {
+            bool missing = false;
+            for (int k = 1; k <= kValueCount; ++k) {
+                if (!(m_named & uint32_t(1) << (k - 1)))
+                    m_record->setValue(k, SampleRecord::kMissingValue);
+                missing = missing || SampleRecord::isMissing(m_record->value(k));
+            }
+            m_incompleteRecords += missing;
+        }
         m_named = kAllNamed;
+        m_missing = false;
     }
 
     void setValue(int k, float value)
     {
         m_record->setValue(k, value);
         m_named |= uint32_t(1) << (k - 1);
+        m_missing = m_missing || SampleRecord::isMissing(value);
     }
 
     uint32_t timeOf(const char *chunk, int length)
@@ -852,7 +898,7 @@ private:
     // value). Tokens are runs of anything but white space and '='; each '='
     // is a token of its own. An '=' at either end of the line has no partner
     // and is skipped.
-    void entries(const char *chunk, const ChunkFacts &f)
+    void entries(const char *chunk, const ChunkFacts &f, bool cutAtEnd)
     {
         const unsigned char *cls = m_classes.of;
         auto at = [chunk, cls](int i) { return cls[static_cast<unsigned char>(chunk[i])]; };
@@ -876,14 +922,18 @@ private:
                     ++v;
                 if (v == f.length)
                     continue;
-                setValue(k, toFloat(chunk + v, chunk + f.length, cls));
+                int end = v;
+                while (end < f.length && at(end) == 0)
+                    ++end;
+                setValue(k, cutAtEnd && end == f.length ? SampleRecord::kMissingValue
+                                                        : toFloat(chunk + v, chunk + f.length, cls));
                 m_hint = k + 1;
             }
         }
     }
 
     // The chunk as text, for the rare piece that holds other than ASCII.
-    void feedText(const QString &text)
+    void feedText(const QString &text, bool cutAtEnd)
     {
         if (isTimeLine(text)) {
             const auto digits = std::count_if(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
@@ -899,12 +949,13 @@ private:
         s.replace(QLatin1Char('='), QLatin1String(" = "));
         const QStringList tokens = s.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const QString equals = QStringLiteral("=");
+        const bool lastCut = cutAtEnd && !text.isEmpty() && !text.back().isSpace();
         for (int j = 1; j + 1 < tokens.size(); ++j) {
             if (tokens[j] != equals)
                 continue;
             const int k = m_names.find(tokens[j - 1]);
             if (k)
-                setValue(k, textToFloat(tokens[j + 1]));
+                setValue(k, lastCut && j + 2 == tokens.size() ? SampleRecord::kMissingValue : textToFloat(tokens[j + 1]));
         }
     }
 
@@ -920,6 +971,7 @@ private:
     int m_nextLine = 0;
     bool m_full = false;
     uint32_t m_named = kAllNamed;
+    bool m_missing = false;
     quint32 m_unreadableTimes = 0;
     quint32 m_incompleteRecords = 0;
     LocalTimeCache m_times;
@@ -968,7 +1020,7 @@ private:
 
 // Feeds the pieces of an open file to the parser until the file ends or a
 // record finds no room.
-void parse(QFile &in, RecordParser &parser, const std::function<void(int percent)> &progress)
+void parse(QIODevice &in, RecordParser &parser, const std::function<void(int percent)> &progress)
 {
     ProgressReport report(progress, in.size());
     ChunkSource source(in);
@@ -1038,6 +1090,29 @@ int readRecords(DataFile *file, const std::function<void(int percent)> &progress
     if (quint32(read) < file->count)
         file->count = quint32(read);
     return read;
+}
+
+LoadFailure readFirstTime(const QString &path, uint32_t *time)
+{
+    if (const LoadFailure why = refusalBeforeReading(path); why != LoadFailure::None)
+        return why;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return LoadFailure::Unreadable;
+    // Whole lines only: a time line cut at the end would read as another.
+    QByteArray head = file.read(kFirstRecordWithin);
+    if (head.size() == kFirstRecordWithin)
+        head.truncate(head.lastIndexOf('\n') + 1);
+    QBuffer in(&head);
+    in.open(QIODevice::ReadOnly);
+    SampleRecord first;
+    RecordStore store(&first, 1);
+    RecordParser parser(store);
+    parse(in, parser, {});
+    if (parser.index() < 0)
+        return LoadFailure::NotDataFile;
+    *time = first.time;
+    return LoadFailure::None;
 }
 
 LoadFailure refusalBeforeReading(const QString &path)

@@ -33,8 +33,11 @@ public:
     QStringList sources;
 
     // What readRecords had to fill in: records whose time line did not parse
-    // (their time is 4294967295) and records whose lines did not name all 31
-    // values (a file cut off inside a record; the missing values are 0).
+    // (their time is SampleRecord::kInvalidTime) and records with a value
+    // missing: one their lines did not name (a file cut off inside a
+    // record), one that is no number, or the one a file cut off inside a
+    // line ends with, whose digits may be cut. A missing value is
+    // SampleRecord::kMissingValue.
     quint32 unreadableTimes = 0;
     quint32 incompleteRecords = 0;
 
@@ -42,14 +45,27 @@ public:
     // first call, once the records are filled, and kept.
     bool timesAscending() const;
 
+    // The file's time range: the times of its first and its last record
+    // that has a time (see firstRecordTime).
+    uint32_t firstTime() const;
+    uint32_t lastTime() const;
+
 private:
     mutable int m_ascending = -1;
 };
 
 bool timesAscending(const SampleRecord *records, int count);
 
+// The time of the first (last) record that has one: records whose time line
+// did not read are placed nowhere, so they neither start nor end a file's
+// time range. SampleRecord::kInvalidTime when no record has a time.
+uint32_t firstRecordTime(const SampleRecord *records, int count);
+uint32_t lastRecordTime(const SampleRecord *records, int count);
+
 // Appends one record (a time line and seven value lines) to a file that the
-// caller opened WriteOnly | Text.
+// caller opened WriteOnly | Text. The format has no way to say "no value":
+// a value that is not a number is written as 0, which is what readers of
+// the format have always made of such an entry.
 void writeRecord(QIODevice &file, uint32_t time, const double values[kValueCount]);
 
 // Whether text, the end of a data file, ends with a whole record in the form
@@ -81,6 +97,15 @@ enum class LoadFailure {
 // Why path cannot be opened as a data file, found before a byte of it is
 // read: Missing, NotDataFile for anything but a regular file, else None.
 LoadFailure refusalBeforeReading(const QString &path);
+
+// A data file's first time line comes at once: a file that holds none in
+// its first kFirstRecordWithin bytes is no data file for readFirstTime.
+constexpr qint64 kFirstRecordWithin = 64 * 1024;
+
+// The time of the first record of the file at path, read from its first
+// kFirstRecordWithin bytes only, so that a large file of something else is
+// refused without reading it all. None, or why there is no such time.
+LoadFailure readFirstTime(const QString &path, uint32_t *time);
 
 // A file an open left out, and why.
 struct OpenFailure {

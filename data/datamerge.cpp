@@ -1,7 +1,10 @@
 #include "data/datamerge.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -12,11 +15,14 @@ struct Candidate {
     uint32_t firstTime;
 };
 
-// The same file however it was named: a relative path, a second link.
-QString identity(const QFileInfo &info)
+// The same file however it was named: a relative path, a symbolic or a
+// hard link.
+QString identity(const QString &path)
 {
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        return QStringLiteral("%1:%2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino));
+    return QFileInfo(path).absoluteFilePath();
 }
 
 bool earlier(const SampleRecord &a, const SampleRecord &b)
@@ -32,23 +38,16 @@ MergePlan planMerge(const QStringList &paths)
     QSet<QString> seen;
     std::vector<Candidate> candidates;
     for (const QString &path : paths) {
-        const QFileInfo info(path);
-        if (seen.contains(identity(info)))
+        const QString id = identity(path);
+        if (seen.contains(id))
             continue;
-        seen.insert(identity(info));
-        if (const LoadFailure failure = refusalBeforeReading(path); failure != LoadFailure::None) {
+        seen.insert(id);
+        uint32_t firstTime = 0;
+        if (const LoadFailure failure = readFirstTime(path, &firstTime); failure != LoadFailure::None) {
             plan.refused.append({path, failure});
             continue;
         }
-        // The first record only: the reader stops where a second would begin.
-        DataFile first(path, 1);
-        const int read = readRecords(&first);
-        if (read <= 0) {
-            plan.refused.append({path, QFile(path).open(QIODevice::ReadOnly) ? LoadFailure::NotDataFile
-                                                                             : LoadFailure::Unreadable});
-            continue;
-        }
-        candidates.push_back({path, first.records[0].time});
+        candidates.push_back({path, firstTime});
     }
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const Candidate &a, const Candidate &b) { return a.firstTime < b.firstTime; });
@@ -84,18 +83,19 @@ std::unique_ptr<DataFile> loadMerged(const MergePlan &plan, const QString &name,
 
 void mergeRuns(SampleRecord *records, const std::vector<quint32> &runLengths)
 {
+    // Each file keeps the order of its records, so that they give the
+    // figures they give alone: the repeated hour of the autumn change or a
+    // clock set back, sorted in, would cover its time twice in steps of
+    // nothing. A file whose clock went back follows the records before it
+    // as it stands, and nothing is merged into it.
     SampleRecord *begin = records;
-    // A file whose clock went back somewhere is sorted on its own first,
-    // so that a week with one autumn day sorts that day, not the week.
-    SampleRecord *run = begin;
-    for (const quint32 length : runLengths) {
-        if (!timesAscending(run, int(length)))
-            std::stable_sort(run, run + length, earlier);
-        run += length;
-    }
-    SampleRecord *middle = begin;
+    SampleRecord *middle = records;
     for (const quint32 length : runLengths) {
         SampleRecord *last = middle + length;
+        if (!timesAscending(middle, int(length))) {
+            begin = middle = last;
+            continue;
+        }
         if (middle != begin && length > 0 && earlier(*middle, middle[-1])) {
             // Only the records that overlap move: those merged so far that
             // are later than the run's first, and those of the run that are

@@ -21,7 +21,9 @@ struct MergePlan {
     QList<OpenFailure> refused;
 };
 
-// Reads the first record of each file. A file named twice (by the same path or another way to it) is taken once.
+// Reads the first record of each file from its first bytes (see
+// readFirstTime). A file named twice (by the same path or another way to
+// it, a link of either kind) is taken once.
 MergePlan planMerge(const QStringList &paths);
 
 // The name of the document of several sources: the first one's path, the
@@ -37,7 +39,8 @@ std::unique_ptr<DataFile> loadMerged(const MergePlan &plan, const QString &name,
                                      const std::function<void(int percent)> &progress = {});
 
 // records holds runs of the given lengths one after the other, each in its
-// file's order. Puts them in time order in place, records of equal time in
-// run order. Runs in time order that do not overlap cost one comparison
-// each; overlapping ones are merged where they overlap.
+// file's order. Merges in place, where they overlap, the runs whose times
+// ascend, records of equal time in run order; a run whose time goes back
+// somewhere stays as it is, and whole. No run's own order changes. Runs in
+// time order that do not overlap cost one comparison each.
 void mergeRuns(SampleRecord *records, const std::vector<quint32> &runLengths);

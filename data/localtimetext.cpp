@@ -91,6 +91,8 @@ void LocalTimeFormatter::write(uint32_t seconds, char *out)
 
 QString LocalTimeFormatter::text(uint32_t seconds)
 {
+    if (!SampleRecord::isValidTime(seconds))
+        return localTimeText(seconds);
     char buffer[kLength];
     write(seconds, buffer);
     return QString::fromLatin1(buffer, kLength);

@@ -22,8 +22,10 @@ class LocalTimeFormatter
 public:
     static constexpr int kLength = 19;
 
-    // Writes kLength characters, no terminator.
+    // Writes kLength characters, no terminator; seconds is a time a record
+    // can have (not SampleRecord::kInvalidTime).
     void write(uint32_t seconds, char *out);
+    // As localTimeText: "无效时间" for SampleRecord::kInvalidTime.
     QString text(uint32_t seconds);
 
 private:

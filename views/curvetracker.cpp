@@ -30,6 +30,14 @@ size_t segmentEndAt(const QwtSeriesData<QPointF> &series, double x)
     return searchSeriesX(series, 0, size - 1, [x](double sampleX) { return !(x < sampleX); });
 }
 
+// The sample the segment ending at sample index starts from: the one
+// before it, or the last before it with a time.
+size_t segmentStart(const QwtSeriesData<QPointF> &series, size_t index)
+{
+    const auto *trend = dynamic_cast<const TrendSeries *>(&series);
+    return trend ? placedNear(trend->breaks().unplaced, index - 1, series.size()) : index - 1;
+}
+
 } // namespace
 
 QLineF seriesSegmentAt(const QwtSeriesData<QPointF> &series, double x)
@@ -37,7 +45,7 @@ QLineF seriesSegmentAt(const QwtSeriesData<QPointF> &series, double x)
     const size_t index = segmentEndAt(series, x);
     if (index == 0)
         return QLineF();
-    return QLineF(series.sample(index - 1), series.sample(index));
+    return QLineF(series.sample(segmentStart(series, index)), series.sample(index));
 }
 
 bool seriesGapAt(const QwtSeriesData<QPointF> &series, double x)

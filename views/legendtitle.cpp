@@ -2,6 +2,8 @@
 
 #include "data/paramtable.h"
 
+#include <cmath>
+
 namespace {
 
 // Where the next blank to give up sits: the last one of a run at the end
@@ -32,6 +34,8 @@ QString fitLegendTitle(const QString &name, const QString &unit, const QString &
 
 QString legendValueText(double value)
 {
+    if (std::isnan(value))
+        return QStringLiteral("—");
     return QString::number(value, 'g', 6);
 }
 

@@ -11,7 +11,7 @@ constexpr int kLegendTitleWidth = 15;
 // name + unit + ":" + value; without a value text, no ":" either.
 QString fitLegendTitle(const QString &name, const QString &unit = QString(), const QString &valueText = QString());
 
-// A value as legends show it: six significant digits.
+// A value as legends show it: six significant digits; "—" for no value.
 QString legendValueText(double value);
 
 // "(V)", or empty for a dimensionless column (1..31).

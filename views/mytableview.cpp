@@ -132,7 +132,7 @@ QString MyTableView::selectionText() const
         left = qMin(left, range.left());
         right = qMax(right, range.right());
     }
-    return QString::fromLatin1(copyText(m_model->rows(), top, bottom, left, right));
+    return QString::fromUtf8(copyText(m_model->rows(), top, bottom, left, right));
 }
 
 void MyTableView::copySelection() const

@@ -1,5 +1,6 @@
 #include "views/plot.h"
 
+#include "data/datafile.h"
 #include "data/localtimetext.h"
 #include "views/curveswitch.h"
 #include "views/curvetracker.h"
@@ -13,16 +14,20 @@
 
 #include <memory>
 
-Plot::Plot(const SampleRecord *records, int count, const DisplayConfig &display, QWidget *parent)
+Plot::Plot(const SampleRecord *records, int count, const DisplayConfig &display, QWidget *parent,
+           const SummaryAllocator &allocate)
     : TrendPlot(parent)
-    , m_startTime(records[0].time)
-    , m_endTime(records[count - 1].time)
+    , m_startTime(firstRecordTime(records, count))
+    , m_endTime(lastRecordTime(records, count))
 {
     setFooter(QStringLiteral("时间范围： %1 -> %2").arg(localTimeText(m_startTime), localTimeText(m_endTime)));
 
-    const auto source = std::make_shared<const RecordSource>(records, count);
+    const auto source = std::make_shared<const RecordSource>(records, count, allocate);
     m_complete = source->complete();
-    const SampleRecord &lastRecord = records[count - 1];
+    int last = count - 1;
+    while (last > 0 && !records[last].hasTime())
+        --last;
+    const SampleRecord &lastRecord = records[last];
     addCurves([&source](int k) { return new RecordSeries(source, k + 1); },
               [&lastRecord](int k) { return storedNameValueTitle(k + 1, double(lastRecord.value(k + 1))); });
 

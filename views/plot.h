@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/samplerecord.h"
+#include "views/recordseries.h"
 #include "views/trendplot.h"
 
 #include <cstdint>
@@ -18,8 +19,10 @@ class Plot : public TrendPlot
 
 public:
     // count >= 1. The curves read the records themselves, which must
-    // outlive the plot.
-    Plot(const SampleRecord *records, int count, const DisplayConfig &display, QWidget *parent = nullptr);
+    // outlive the plot. allocate gives the memory of what the plot finds in
+    // the records at open (see RecordSource).
+    Plot(const SampleRecord *records, int count, const DisplayConfig &display, QWidget *parent = nullptr,
+         const SummaryAllocator &allocate = {});
     ~Plot() override;
 
     uint32_t startTime() const { return m_startTime; }

@@ -60,8 +60,8 @@ RangeSetDlg::~RangeSetDlg() = default;
 
 void RangeSetDlg::setRange(uint32_t start, uint32_t end)
 {
-    setEditsTime(ui->dateEdit_start, ui->timeEdit_start, start ? start : dataFile->records[0].time);
-    setEditsTime(ui->dateEdit_end, ui->timeEdit_end, end ? end : dataFile->records[dataFile->count - 1].time);
+    setEditsTime(ui->dateEdit_start, ui->timeEdit_start, start ? start : dataFile->firstTime());
+    setEditsTime(ui->dateEdit_end, ui->timeEdit_end, end ? end : dataFile->lastTime());
 }
 
 void RangeSetDlg::on_pushButton_ok_clicked()
@@ -81,10 +81,10 @@ void RangeSetDlg::on_pushButton_cancel_clicked()
 
 void RangeSetDlg::on_pushButton_leftend_clicked()
 {
-    setEditsTime(ui->dateEdit_start, ui->timeEdit_start, dataFile->records[0].time);
+    setEditsTime(ui->dateEdit_start, ui->timeEdit_start, dataFile->firstTime());
 }
 
 void RangeSetDlg::on_pushButton_rightend_clicked()
 {
-    setEditsTime(ui->dateEdit_end, ui->timeEdit_end, dataFile->records[dataFile->count - 1].time);
+    setEditsTime(ui->dateEdit_end, ui->timeEdit_end, dataFile->lastTime());
 }

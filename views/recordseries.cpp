@@ -4,6 +4,7 @@
 #include "data/minmaxsummary.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -130,6 +131,10 @@ struct CellBounds {
     }
 };
 
+struct FreeDeleter {
+    void operator()(void *p) const { free(p); }
+};
+
 size_t groupsOf(size_t count, size_t size)
 {
     return (count + size - 1) / size;
@@ -138,8 +143,8 @@ size_t groupsOf(size_t count, size_t size)
 } // namespace
 
 struct RecordSource::Summary {
-    std::unique_ptr<CellGroup[]> fine;
-    std::unique_ptr<CellGroup[]> coarse;
+    std::unique_ptr<CellGroup[], FreeDeleter> fine;
+    std::unique_ptr<CellGroup[], FreeDeleter> coarse;
 };
 
 // What pickColumns found for samples [from, to] in one view, all columns.
@@ -149,38 +154,57 @@ struct RecordSource::Picks {
     std::vector<PickedSamples> columns;
 };
 
-RecordSource::RecordSource(const SampleRecord *records, int count)
+RecordSource::RecordSource(const SampleRecord *records, int count, const SummaryAllocator &allocate)
     : m_records(records)
     , m_count(qMax(count, 0))
-    , m_summary(new Summary)
-    , m_bounds(kValueCount)
+{
+    // A file too large for the memory left gives no samples, for the plot
+    // to report, rather than ending the program: whichever allocation fails.
+    try {
+        summarise(allocate ? allocate : SummaryAllocator(malloc));
+    } catch (const std::bad_alloc &) {
+        m_summary.reset();
+        m_bounds.clear();
+        m_breaks = SeriesBreaks();
+    }
+    if (!m_summary)
+        m_count = 0;
+}
+
+void RecordSource::summarise(const SummaryAllocator &allocate)
 {
     const size_t n = size_t(m_count);
-    // A file too large for the memory left gives no samples, for the plot
-    // to report, rather than ending the program.
-    m_summary->fine.reset(new (std::nothrow) CellGroup[groupsOf(n, kFine)]);
-    m_summary->coarse.reset(new (std::nothrow) CellGroup[groupsOf(n, kCoarse)]);
-    if (!m_summary->fine || !m_summary->coarse)
-        m_count = 0;
-    if (m_count == 0)
+    if (n == 0)
+        return;
+    auto summary = std::make_unique<Summary>();
+    summary->fine.reset(static_cast<CellGroup *>(allocate(groupsOf(n, kFine) * sizeof(CellGroup))));
+    if (!summary->fine)
+        return;
+    summary->coarse.reset(static_cast<CellGroup *>(allocate(groupsOf(n, kCoarse) * sizeof(CellGroup))));
+    if (!summary->coarse)
         return;
 
-    // One pass over the records for the summary and the steps; the gaps,
-    // which need the typical step, and the bounds come from what it found.
-    StepMedian steps;
-    // The longest step forward in each fine group: only where it is a gap
-    // are the records read again.
-    std::vector<uint32_t> longestStep(groupsOf(n, kFine), 0);
+    // One pass over the records for the summary and the times; the bounds
+    // and the breaks come from what it found.
+    const SampleRecord *records = m_records;
+    LocalSteps steps(n);
     CellExtremes coarse;
-    uint32_t minTime = records[0].time;
-    uint32_t maxTime = minTime;
+    uint32_t minTime = SampleRecord::kInvalidTime;
+    uint32_t maxTime = 0;
     for (size_t begin = 0; begin < n; begin += kFine) {
         const size_t end = qMin(n, begin + kFine);
         CellExtremes fine;
         fine.start(cellsOf(records[begin]), uint32_t(begin));
         for (size_t i = begin + 1; i < end; ++i)
             fine.add(cellsOf(records[i]), uint32_t(i));
-        CellGroup &group = m_summary->fine[begin / kFine];
+        for (size_t i = begin; i < end; ++i) {
+            steps.add(records[i].time);
+            if (records[i].hasTime()) {
+                minTime = qMin(minTime, records[i].time);
+                maxTime = qMax(maxTime, records[i].time);
+            }
+        }
+        CellGroup &group = summary->fine[begin / kFine];
         fine.store(group, uint32_t(begin));
         if (begin % kCoarse == 0)
             coarse = fine;
@@ -188,30 +212,19 @@ RecordSource::RecordSource(const SampleRecord *records, int count)
             coarse.add(group, uint32_t(begin));
         if (end % kCoarse == 0 || end == n) {
             const size_t coarseBegin = begin - begin % kCoarse;
-            coarse.store(m_summary->coarse[coarseBegin / kCoarse], uint32_t(coarseBegin));
+            coarse.store(summary->coarse[coarseBegin / kCoarse], uint32_t(coarseBegin));
         }
-        uint32_t longest = 0;
-        for (size_t i = qMax<size_t>(begin, 1); i < end; ++i) {
-            const uint32_t before = records[i - 1].time;
-            const uint32_t time = records[i].time;
-            if (time < before)
-                m_breaks.stepsBack.push_back(i);
-            else
-                longest = qMax(longest, time - before);
-            steps.add(before, time);
-            minTime = qMin(minTime, time);
-            maxTime = qMax(maxTime, time);
-        }
-        longestStep[begin / kFine] = longest;
     }
-    const double typicalStep = steps.median();
+    steps.finish();
+    m_breaks = steps.breaks();
+    if (minTime > maxTime)
+        minTime = maxTime = SampleRecord::kInvalidTime;
     CellBounds bounds;
     for (size_t begin = 0; begin < n; begin += kFine) {
         const size_t end = qMin(n, begin + kFine);
-        if (isGap(longestStep[begin / kFine], typicalStep))
-            appendGaps(begin, end, [records](size_t i) { return records[i].time; }, typicalStep, m_breaks.gaps);
-        bounds.add(m_summary->fine[begin / kFine], records + begin, end - begin);
+        bounds.add(summary->fine[begin / kFine], records + begin, end - begin);
     }
+    m_bounds.resize(kValueCount);
     for (int k = 0; k < kValueCount; ++k) {
         float low = bounds.low[k + 1];
         float high = bounds.high[k + 1];
@@ -219,6 +232,7 @@ RecordSource::RecordSource(const SampleRecord *records, int count)
             low = high = 0.0f;
         m_bounds[size_t(k)] = QRectF(QPointF(minTime, low), QPointF(maxTime, high));
     }
+    m_summary = std::move(summary);
 }
 
 RecordSource::~RecordSource() = default;
@@ -322,7 +336,12 @@ size_t RecordSeries::size() const
 QPointF RecordSeries::sample(size_t i) const
 {
     const SampleRecord &r = m_source->record(int(i));
-    return QPointF(double(r.time), double(r.value(m_column)));
+    if (r.hasTime())
+        return QPointF(double(r.time), double(r.value(m_column)));
+    // Never drawn; for the searches over the series it stands where the
+    // record before it does, so that its times still ascend.
+    const size_t near = placedNear(m_source->breaks().unplaced, i, size());
+    return QPointF(double(m_source->record(int(near)).time), double(r.value(m_column)));
 }
 
 QRectF RecordSeries::boundingRect() const

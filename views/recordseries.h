@@ -5,30 +5,40 @@
 
 #include <QRectF>
 
+#include <functional>
 #include <memory>
 #include <vector>
+
+// Where the summary of a RecordSource gets its memory: malloc's kind of
+// allocator (null when there is none; freed with free). Tests hand in one
+// that fails.
+using SummaryAllocator = std::function<void *(size_t bytes)>;
 
 // What the curves of a data file's trend plot read: the file's records
 // themselves, never copied, and what is found in them once: each value
 // column's bounds, a min/max summary of every column, and where the line
-// breaks (gaps against the file's median step, times that go back). The
-// summary costs about 6.4 bytes a record for all 31 columns together.
+// breaks (the gaps by the gap rule of a file, times that go back, records
+// without a time). The summary costs about 6.4 bytes a record for all 31
+// columns together.
 class RecordSource
 {
 public:
-    // The records (count >= 1) must outlive the source.
-    RecordSource(const SampleRecord *records, int count);
+    // The records (count >= 1) must outlive the source. allocate (malloc
+    // when empty) gives the summary's memory.
+    RecordSource(const SampleRecord *records, int count, const SummaryAllocator &allocate = {});
     ~RecordSource();
     RecordSource(const RecordSource &) = delete;
     RecordSource &operator=(const RecordSource &) = delete;
 
-    // False when the memory for the summary could not be had; the source
-    // then holds no samples.
+    // False when memory for what is found at open could not be had (any of
+    // it: nothing escapes the constructor); the source then holds no
+    // samples.
     bool complete() const { return m_count > 0; }
     int size() const { return m_count; }
     const SampleRecord &record(int i) const { return m_records[i]; }
-    // Column 1..31. Values that are not finite never widen it.
-    QRectF boundingRect(int column) const { return m_bounds[size_t(column - 1)]; }
+    // Column 1..31. Values that are not finite never widen it, nor do
+    // records without a time.
+    QRectF boundingRect(int column) const { return m_bounds.empty() ? QRectF() : m_bounds[size_t(column - 1)]; }
     const SeriesBreaks &breaks() const { return m_breaks; }
 
     // TrendSeries::pickColumns for column 1..31. The records are read once
@@ -40,6 +50,7 @@ public:
 private:
     struct Summary;
     struct Picks;
+    void summarise(const SummaryAllocator &allocate);
     Picks findPicks(int from, int to, const QwtScaleMap &xMap) const;
 
     const SampleRecord *m_records;
@@ -50,7 +61,8 @@ private:
     mutable std::vector<Picks> m_picks;
 };
 
-// One curve's view of the records: x = time, y = column.
+// One curve's view of the records: x = time, y = column. A record without
+// a time takes the time of the record before it with one.
 class RecordSeries : public TrendSeries
 {
 public:

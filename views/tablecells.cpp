@@ -56,7 +56,7 @@ QVector<int> fittedColumnWidths(int rowCount, const std::function<int(int column
 int writeValueText(double value, char *out)
 {
     if (std::isnan(value))
-        return putText(out, "nan");
+        return 0;
     if (std::isinf(value))
         return putText(out, value < 0 ? "-inf" : "inf");
     if (value == 0)
@@ -271,18 +271,25 @@ QByteArray copyText(const SampleRecord *rows, int top, int bottom, int left, int
     }
     LocalTimeFormatter times;
     char buffer[LocalTimeFormatter::kLength + kMaxValueText];
+    const QByteArray noTime = localTimeText(SampleRecord::kInvalidTime).toUtf8();
+    const auto appendTime = [&](const SampleRecord &record) {
+        if (!record.hasTime()) {
+            out += noTime;
+            return;
+        }
+        times.write(record.time, buffer);
+        out.append(buffer, LocalTimeFormatter::kLength);
+    };
     for (int r = top; r <= bottom; ++r) {
         const SampleRecord &record = rows[r];
         out += '\n';
         if (withTime) {
-            times.write(record.time, buffer);
-            out.append(buffer, LocalTimeFormatter::kLength);
+            appendTime(record);
             out += '\t';
         }
         for (int c = left; c <= right; ++c) {
             if (c == 0) {
-                times.write(record.time, buffer);
-                out.append(buffer, LocalTimeFormatter::kLength);
+                appendTime(record);
             } else {
                 out.append(buffer, writeValueText(double(record.value(c)), buffer));
             }

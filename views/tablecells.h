@@ -19,12 +19,14 @@ QString headerLabel(int column);
 
 // A value in the general format with 6 significant digits, C locale
 // ("220.125", "0.000123", "1.23457e+06"), as QString::number(v, 'g', 6)
-// writes it. Writes at most kMaxValueText characters; returns the count.
+// writes it; nothing for no value (NaN). Writes at most kMaxValueText
+// characters; returns the count.
 constexpr int kMaxValueText = 16;
 int writeValueText(double value, char *out);
 QString valueText(double value);
 
-// Column 0 is the local time "yyyy-MM-dd hh:mm:ss", columns 1..31 the values.
+// Column 0 is the local time "yyyy-MM-dd hh:mm:ss" ("无效时间" for a time
+// line that did not read), columns 1..31 the values.
 QString cellText(const SampleRecord &record, int column, LocalTimeFormatter &times);
 
 // The widths of the 32 columns: column 0 at least 140 pixels, the others at
@@ -73,5 +75,5 @@ TableCell findCell(const SampleRecord *rows, int rowCount, const FindMatcher &ma
 // The copied text of the block of rows top..bottom and columns left..right:
 // the header labels, then one line per row, tab-separated, without a final
 // line feed; the time column comes first when the block does not start
-// with it.
+// with it. UTF-8.
 QByteArray copyText(const SampleRecord *rows, int top, int bottom, int left, int right);

@@ -16,7 +16,9 @@ int firstRecordAtOrAfter(const SampleRecord *records, int count, uint32_t time, 
     auto before = [time](const SampleRecord &r) { return r.time < time; };
     if (ascending)
         return int(std::partition_point(records, end, before) - records);
-    return int(std::find_if_not(records, end, before) - records);
+    // A record without a time is at no time.
+    return int(std::find_if_not(records, end, [&](const SampleRecord &r) { return before(r) || !r.hasTime(); })
+               - records);
 }
 
 int lastRecordAtOrBefore(const SampleRecord *records, int count, uint32_t time, bool ascending)
@@ -40,8 +42,8 @@ SpanDecision decideSpan(const SampleRecord *records, int count, uint32_t start, 
         d.check = SpanCheck::StartOutside;
         return d;
     }
-    const uint32_t first = records[0].time;
-    const uint32_t last = records[count - 1].time;
+    const uint32_t first = firstRecordTime(records, count);
+    const uint32_t last = lastRecordTime(records, count);
     if (start < first || start > last)
         d.check = SpanCheck::StartOutside;
     else if (end > last || end < first)
@@ -58,6 +60,21 @@ SpanDecision decideSpan(const SampleRecord *records, int count, uint32_t start, 
 SpanDecision decideSpan(const DataFile &file, uint32_t start, uint32_t end)
 {
     return decideSpan(file.records, int(file.count), start, end, file.timesAscending());
+}
+
+int spanSamples(const SampleRecord *records, const SpanDecision &span)
+{
+    int n = 0;
+    for (int i = span.first; i <= span.last; ++i)
+        n += records[i].hasTime();
+    return n;
+}
+
+int nextSample(const SampleRecord *records, int i)
+{
+    while (!records[i].hasTime())
+        ++i;
+    return i;
 }
 
 QString spanMessage(SpanCheck check)
@@ -81,7 +98,7 @@ QString periodText(const DataFile &file)
         return QString();
     const QString pattern = QStringLiteral("yyyy/MM/dd hh:mm:ss");
     return QStringLiteral("%1 -> %2")
-        .arg(localTimeText(file.records[0].time, pattern), localTimeText(file.records[file.count - 1].time, pattern));
+        .arg(localTimeText(file.firstTime(), pattern), localTimeText(file.lastTime(), pattern));
 }
 
 uint32_t editsTime(const QDate &date, const QTime &time)

@@ -31,24 +31,32 @@ struct SpanDecision {
     int size() const { return last - first + 1; }
 };
 
-// Equal start and end are accepted. In records of ascending time the span
-// is found by bisection; otherwise (a file recorded across the autumn clock
-// change, after the clock was set back, or with an unreadable time) by the
-// scans below, which give the same span on ascending records.
+// Equal start and end are accepted. The file's range is that of its records
+// with a time. In records of ascending time the span is found by bisection;
+// otherwise (a file recorded across the autumn clock change, after the
+// clock was set back, or with an unreadable time) by the scans below, which
+// give the same span on ascending records. A span may hold records without
+// a time between its ends; whatever works on the span leaves them out.
 SpanDecision decideSpan(const SampleRecord *records, int count, uint32_t start, uint32_t end, bool ascending);
 SpanDecision decideSpan(const DataFile &file, uint32_t start, uint32_t end);
+
+// The records of the span that have a time: the samples whatever works on
+// the span takes.
+int spanSamples(const SampleRecord *records, const SpanDecision &span);
+// The index of the first record at or after i that has a time.
+int nextSample(const SampleRecord *records, int i);
 
 // The warning text of a refused span, empty for Ok.
 QString spanMessage(SpanCheck check);
 
 // Index of the first record at or after time, counted from the start
-// (count when there is none).
+// (count when there is none); a record without a time is at none.
 int firstRecordAtOrAfter(const SampleRecord *records, int count, uint32_t time, bool ascending);
 // Index of the last record at or before time, counted from the end: the
 // records after it are all later than time (-1 when there is none).
 int lastRecordAtOrBefore(const SampleRecord *records, int count, uint32_t time, bool ascending);
 
-// "%1 -> %2" with the first and last records' local times as
+// "%1 -> %2" with the file's first and last times as
 // "yyyy/MM/dd hh:mm:ss".
 QString periodText(const DataFile &file);
 

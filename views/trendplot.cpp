@@ -13,6 +13,8 @@
 
 #include <QPainter>
 
+#include <cmath>
+
 namespace {
 
 QColor opaque(int red, int green, int blue)
@@ -48,11 +50,14 @@ public:
         const auto *series = dynamic_cast<const TrendSeries *>(curve->data());
         if (!series)
             return;
-        // Grey, half seen through, so that it shows on any background.
+        // Grey, half seen through, so that it shows on any background. A
+        // gap narrower than a pixel shows as none, as the curves show it.
         const QColor shade(128, 128, 128, 48);
         for (size_t i : series->breaks().gaps) {
             const double from = xMap.transform(series->sample(i - 1).x());
             const double to = xMap.transform(series->sample(i).x());
+            if (std::floor(from + 0.5) == std::floor(to + 0.5))
+                continue;
             const QRectF band = QRectF(QPointF(from, canvasRect.top()), QPointF(to, canvasRect.bottom())).intersected(canvasRect);
             if (!band.isEmpty())
                 painter->fillRect(band, shade);

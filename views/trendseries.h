@@ -7,6 +7,7 @@
 
 #include <QVector>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <vector>
@@ -27,12 +28,35 @@ class TrendSeries : public QwtSeriesData<QPointF>
 public:
     virtual const SeriesBreaks &breaks() const = 0;
 
-    // Samples [from, to], from < to, with ascending times and no gap
-    // between them: picked gets, for each pixel column of xMap they fall
-    // in, the first, lowest, highest and last of them. The line through
-    // these covers the pixels the line through all of them covers.
+    // Samples [from, to], from < to, with ascending times: picked gets, for
+    // each pixel column of xMap they fall in, the first, lowest, highest and
+    // last of them. Where a gap lies between two pixel columns, the samples
+    // at its ends are the last of one and the first of the other. The line
+    // through these, broken at the gaps that are a pixel wide, covers the
+    // pixels the line through all of them covers.
     virtual void pickColumns(int from, int to, const QwtScaleMap &xMap, PickedSamples &picked) const = 0;
 };
+
+// The sample that stands in the series' time for sample i: i itself when it
+// has a time, else the last one before it that has one, else the first
+// one after it; i when no sample has a time. unplaced as SeriesBreaks::
+// unplaced, size the number of samples.
+inline size_t placedNear(const std::vector<size_t> &unplaced, size_t i, size_t size)
+{
+    auto at = std::lower_bound(unplaced.begin(), unplaced.end(), i);
+    if (at == unplaced.end() || *at != i)
+        return i;
+    // The run of samples without a time that holds i.
+    auto first = at;
+    while (first != unplaced.begin() && *(first - 1) + 1 == *first)
+        --first;
+    if (*first > 0)
+        return *first - 1;
+    auto last = at;
+    while (last + 1 != unplaced.end() && *(last + 1) == *last + 1)
+        ++last;
+    return *last + 1 < size ? *last + 1 : i;
+}
 
 // The first index in [begin, end) whose sample's x no longer satisfies
 // before(x). The samples are in ascending x; when they are not, the result

@@ -12,7 +12,7 @@ TurnToDecision decideTurnTo(const SampleRecord *records, int count, int firstSho
                             bool ascending)
 {
     TurnToDecision d;
-    if (count <= 0 || time < records[0].time || time > records[count - 1].time) {
+    if (count <= 0 || time < firstRecordTime(records, count) || time > lastRecordTime(records, count)) {
         d.check = TurnToCheck::OutsideFile;
         return d;
     }
@@ -47,7 +47,7 @@ TurntoDlg::TurntoDlg(QWidget *parent, DataFile *file)
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
     setFixedSize(size());
     ui->label_period->setText(periodText(*dataFile));
-    setEditsTime(ui->dateEdit, ui->timeEdit, dataFile->records[0].time);
+    setEditsTime(ui->dateEdit, ui->timeEdit, dataFile->firstTime());
 }
 
 TurntoDlg::~TurntoDlg() = default;

@@ -6,8 +6,10 @@
 // Between two breaks of the series, where its times ascend, it draws the
 // samples in view plus one on each side, so that the line runs to the
 // canvas edges, and when they outnumber the pixel columns, only the samples
-// the series picks for each column. No line crosses a gap; where the time
-// goes back, the line goes back with it, as a plain curve draws it. What it
+// the series picks for each column. No line crosses a gap whose ends lie in
+// two pixel columns (one narrower than a pixel shows at a closer view); a
+// value that is no number ends the line. Where the time goes back, the line
+// goes back with it, as a plain curve draws it. What it
 // draws is the image of the whole series; what the series holds is
 // untouched, so a tracker reading data() still sees every sample. Any other
 // series is drawn as QwtPlotCurve draws it.

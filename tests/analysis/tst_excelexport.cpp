@@ -486,7 +486,11 @@ private slots:
             for (int c = 0; c < kColumnCount; ++c) {
                 const QJsonValue sheet = rows.at(r).toArray().at(c);
                 const QString cell = QString::fromUtf8(cells.at(c));
-                QCOMPARE(sheet.isString() ? QVariant(cell) : QVariant(cell.toDouble()), sheet.toVariant());
+                // No value: an empty cell in both.
+                if (sheet.isNull())
+                    QCOMPARE(cell, QString());
+                else
+                    QCOMPARE(sheet.isString() ? QVariant(cell) : QVariant(cell.toDouble()), sheet.toVariant());
             }
         }
     }
@@ -547,7 +551,7 @@ private slots:
         const QString target = path(QStringLiteral("odd.xlsx"));
         QVERIFY(exportSpan(odd, decideSpan(odd, kStart, kStart), target).ok());
         const QJsonArray row = zeptest::sheetRows(zeptest::readWorkbook(target), 0).at(1).toArray();
-        QCOMPARE(row.at(1).toString(), QStringLiteral("nan"));
+        QVERIFY(row.at(1).isNull());
         QCOMPARE(row.at(2).toString(), QStringLiteral("inf"));
         QCOMPARE(row.at(3).toString(), QStringLiteral("-inf"));
         QCOMPARE(row.at(4).toDouble(), 1.5);

@@ -84,7 +84,8 @@ private slots:
             QVERIFY2(lines.contains(QString::fromUtf8(heading)), heading);
         // 1439 minutes at 6 kW. The over-voltage hour fails six of 144
         // windows; the dip's window is the root of (2 * 180^2 + 8 * 220^2) / 10.
-        for (const char *line : {"数据覆盖率\t100.00 %", "有功电能\t143.900 kWh", "平均功率因数\t0.857",
+        for (const char *line : {"数据覆盖率\t100.00 %", "正向有功电能\t143.900 kWh", "反向有功电能\t0.000 kWh",
+                                 "净有功电能\t143.900 kWh", "平均功率因数\t0.857",
                                  "最大需量\t6.000 kW（2024-03-01 00:00:00 起）", "总结论\t不合格", "电压暂降\t1 次",
                                  "电压暂升\t3 次", "短时中断\t0 次", "电压暂降\tUA\t2024-03-01 10:00:00\t2 分 0 秒\t180.00 V"})
             QVERIFY2(lines.contains(QString::fromUtf8(line)), line);
@@ -103,6 +104,16 @@ private slots:
         QDir().mkpath(QStringLiteral(ZEP_SCREENSHOT_DIR));
         QVERIFY(dlg.grab().save(QStringLiteral(ZEP_SCREENSHOT_DIR "/report.png")));
 #endif
+    }
+
+    // Letters, exponents and signs are not taken.
+    void voltageTakesNumbersOnly()
+    {
+        auto file = dayFile();
+        ReportDlg dlg(nullptr, file.get(), ReportSettings{}, display());
+        child<QLineEdit>(&dlg, "lineEdit_voltage")->clear();
+        QTest::keyClicks(child<QLineEdit>(&dlg, "lineEdit_voltage"), QStringLiteral("-2e3x0.5"));
+        QCOMPARE(child<QLineEdit>(&dlg, "lineEdit_voltage")->text(), QStringLiteral("230.5"));
     }
 
     void refusals_data()

@@ -1,6 +1,7 @@
 #include "analysis/snapshot.h"
 #include "data/savename.h"
 #include "testsupport.h"
+#include "views/plot.h"
 
 #include <QLabel>
 #include <QMdiArea>
@@ -254,6 +255,22 @@ private slots:
         QVERIFY(!pages.isEmpty());
         QCOMPARE(pages.first(), QSizeF(window->size()));
         QVERIFY(landscape.first());
+    }
+
+    // The tracker follows the mouse over a trend plot; paper never shows it.
+    void trackerStaysOffThePaper()
+    {
+        auto file = zeptest::sampleDataFile(100);
+        Plot plot(file->records, 100, AppConfig.disp);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        const QRect canvas = plot.canvas()->geometry();
+        const QImage before = grabSnapshot(&plot).toImage().copy(canvas);
+        QMouseEvent move(QEvent::MouseMove, canvas.center() - canvas.topLeft(), Qt::NoButton, Qt::NoButton, {});
+        QApplication::sendEvent(plot.canvas(), &move);
+        QVERIFY(plot.grab().toImage().copy(canvas) != before);
+        QCOMPARE(grabSnapshot(&plot).toImage().copy(canvas), before);
+        QVERIFY(plot.grab().toImage().copy(canvas) != before);
     }
 
     void printWithoutPrinterNeitherHangsNorFailsSilently_data()

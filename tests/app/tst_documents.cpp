@@ -144,7 +144,7 @@ private slots:
         window->loadFile(file);
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("提示：打开成功！"));
         QCOMPARE(boxes.seen.size(), 1);
-        QVERIFY(boxes.seen.first().text.contains(QStringLiteral("1 条记录的时间无法识别。\n1 条记录不完整")));
+        QVERIFY(boxes.seen.first().text.contains(QStringLiteral("1 条记录的时间无法识别。\n1 条记录缺少数值")));
     }
 
     void reopenReadsNothing()

@@ -55,6 +55,7 @@ inline Result readRecords(const QString &path, quint32 allocated)
     if (!file.open(QIODevice::ReadOnly))
         return r;
     const qint64 size = file.size();
+    std::vector<bool> named(size_t(allocated) * kValueCount, false);
     int index = -1;
     qint64 bytes = 0;
     char buffer[200];
@@ -68,6 +69,10 @@ inline Result readRecords(const QString &path, quint32 allocated)
             r.progress.push_back(percent);
 
         const QString chunk = QString::fromUtf8(buffer);
+        // The file ends inside this line, and nothing but the end of the
+        // file ends its last token: that value may have lost digits.
+        const bool cut = qstrlen(buffer) == size_t(length) && buffer[length - 1] != '\n' && length < 199
+                         && !chunk.isEmpty() && !chunk.back().isSpace();
         if (isTimeLine(chunk)) {
             // A file that grew since it was counted: stop at the allocation.
             if (quint32(index + 1) >= allocated)
@@ -100,10 +105,12 @@ inline Result readRecords(const QString &path, quint32 allocated)
             const QString &name = tokens.at(at - 1);
             for (int k = 1; k <= kValueCount; ++k) {
                 if (name == QString::fromLatin1(ParamTable[k].name).simplified()) {
-                    // What does not convert (overflow included) is 0.
+                    // What does not convert (overflow included) is missing.
                     bool ok = false;
                     const float value = tokens.at(at + 1).toFloat(&ok);
-                    r.records[size_t(index)].setValue(k, ok ? value : 0.0f);
+                    const bool lost = cut && at + 2 == tokens.size();
+                    r.records[size_t(index)].setValue(k, ok && !lost ? value : SampleRecord::kMissingValue);
+                    named[size_t(index) * kValueCount + size_t(k - 1)] = true;
                     break;
                 }
             }
@@ -111,6 +118,13 @@ inline Result readRecords(const QString &path, quint32 allocated)
     }
     if (index == -1)
         return r;
+    // So is every value a record's lines did not name.
+    for (int i = 0; i <= index; ++i) {
+        for (int k = 1; k <= kValueCount; ++k) {
+            if (!named[size_t(i) * kValueCount + size_t(k - 1)])
+                r.records[size_t(i)].setValue(k, SampleRecord::kMissingValue);
+        }
+    }
     r.returned = index + 1;
     if (quint32(r.returned) < allocated)
         r.count = quint32(r.returned);

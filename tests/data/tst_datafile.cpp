@@ -38,8 +38,10 @@ QVector<SampleRecord> parseExpected(const QString &text)
 {
     QVector<SampleRecord> out;
     for (const QString &rec : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        // A value not listed is missing.
         SampleRecord r;
         memset(&r, 0, sizeof r);
+        std::fill(r.values, r.values + kValueCount, SampleRecord::kMissingValue);
         const QStringList parts = rec.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         r.time = parts.at(0).toUInt();
         for (int i = 1; i < parts.size(); ++i) {
@@ -102,6 +104,7 @@ private slots:
         QTest::newRow("wider than six") << 17 << -123.456 << QByteArray("-123.456");
         QTest::newRow("one decimal") << 13 << 3412.5 << QByteArray("3412.5");
         QTest::newRow("zero") << 9 << 0.0 << QByteArray("000.00");
+        QTest::newRow("no value is written as 0") << 9 << qQNaN() << QByteArray("000.00");
         QTest::newRow("rounded") << 2 << 1.005 << QByteArray("001.00");
         QTest::newRow("exact half rounds away from zero") << 15 << 123456789.25 << QByteArray("123456789.3");
     }
@@ -212,12 +215,16 @@ private slots:
         QTest::newRow("blanks around the time") << recordText(" \t2018/05/06 \t 14:03:21 ", "") << 1 << ts;
         QTest::newRow("equals at the end keeps the earlier value") << t + "UA=5\nUA=\n" << 1 << ts + " 1=5";
         QTest::newRow("equals at the start") << t + "=5 UB=6\n" << 1 << ts + " 2=6";
-        QTest::newRow("double equals") << t + "UA=5\nUA==6\n" << 1 << ts + " 1=0";
+        QTest::newRow("double equals") << t + "UA=5\nUA==6\n" << 1 << ts + " 1=nan";
         // Beyond the float range Qt's toFloat gives inf but says it did not
-        // convert: 0 as well.
-        QTest::newRow("bad numbers and overflow give 0")
+        // convert: missing as well.
+        QTest::newRow("bad numbers and overflow are missing")
             << t + "UA=5 UA=x1\nUB=1e39 UC=+2 Uavr=0x10 UAB=nan UBC=3.4028235e38 UCA=-1e39 UVavr=inf\n" << 1
-            << ts + " 2=0 3=2 5=nan 6=0 7=0 8=inf";
+            << ts + " 3=2 8=inf";
+        // A file cut off inside a line: its last value may have lost
+        // digits; one a blank ends did not.
+        QTest::newRow("cut inside the last value") << t + "UA=220.5 UB=22" << 1 << ts + " 1=220.5";
+        QTest::newRow("cut after the last value") << t + "UA=220.5 UB=221.0 " << 1 << ts + " 1=220.5 2=221";
         QTest::newRow("NUL ends the piece") << t + QByteArray("UA=1 \0UB=2\nUC=3\n", 17) << 1 << ts + " 1=1 3=3";
         QTest::newRow("two records, second partial")
             << t + "UA=1 UB=2\n" + recordText("2018/05/06 14:03:22", "UB=5\n") << 2

@@ -58,7 +58,8 @@ private slots:
         QTest::newRow("zero") << 0.0f << "0";
         QTest::newRow("negative zero") << -0.0f << "0";
         QTest::newRow("infinity") << std::numeric_limits<float>::infinity() << "inf";
-        QTest::newRow("not a number") << std::numeric_limits<float>::quiet_NaN() << "nan";
+        // No value: an empty cell.
+        QTest::newRow("not a number") << std::numeric_limits<float>::quiet_NaN() << "";
     }
 
     void valueTexts()
@@ -66,7 +67,8 @@ private slots:
         QFETCH(float, value);
         QFETCH(QString, text);
         QCOMPARE(valueText(double(value)), text);
-        QCOMPARE(valueText(double(value)), QString::number(double(value), 'g', 6));
+        if (!std::isnan(value))
+            QCOMPARE(valueText(double(value)), QString::number(double(value), 'g', 6));
     }
 
     void valueTextsMatchQtEverywhere()
@@ -74,7 +76,7 @@ private slots:
         QRandomGenerator random(7);
         for (int i = 0; i < 200000; ++i) {
             const float v = floatFromBits(random.generate());
-            if (valueText(double(v)) != QString::number(double(v), 'g', 6))
+            if (!std::isnan(v) && valueText(double(v)) != QString::number(double(v), 'g', 6))
                 QFAIL(qPrintable(QString::number(double(v), 'g', 17)));
         }
     }
