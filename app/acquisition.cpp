@@ -9,10 +9,25 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QStatusBar>
 
 namespace {
-const QString kRealTimeTitle = QStringLiteral("实时通讯 - 趋势图");
+
+QString realTimeTitle(const MeterConfig &meter)
+{
+    return QStringLiteral("实时通讯 - ") + meter.name + QStringLiteral(" - 趋势图");
+}
+
+// The status bar's note of polls no window shows: of how many meters (0
+// for a lone meter, which needs no count) and how many samples.
+QString acquiringNote(int meters, int samples)
+{
+    if (meters == 0)
+        return QStringLiteral("正在采集…（%1 条）").arg(samples);
+    return QStringLiteral("正在采集 %1 台电表…（%2 条）").arg(meters).arg(samples);
+}
+
 } // namespace
 
 Acquisition::Acquisition(Documents &windows, QStatusBar *statusBar, QObject *parent)
@@ -24,8 +39,10 @@ Acquisition::Acquisition(Documents &windows, QStatusBar *statusBar, QObject *par
 {
     statusBar->addPermanentWidget(indicator);
     indicator->hide();
-    connect(core, &Station::frameReported, this, [this](int, const QString &frame) { emit addComMessage(frame); });
-    connect(core, &Station::eventLogged, this, [this](int, const QString &line) { emit addComMessage(line); });
+    connect(core, &Station::frameReported, this,
+            [this](int meter, const QString &frame) { emit addComMessage(meterLogLine(core->config().meters, meter, frame)); });
+    connect(core, &Station::eventLogged, this,
+            [this](int meter, const QString &line) { emit addComMessage(meterLogLine(core->config().meters, meter, line)); });
     connect(core, &Station::communicationError, this, &Acquisition::reportError);
     connect(core, &Station::journalFailed, this, &Acquisition::reportJournalError);
     connect(core, &Station::seriesGrew, this, [this] {
@@ -38,24 +55,61 @@ Acquisition::Acquisition(Documents &windows, QStatusBar *statusBar, QObject *par
     connect(core, &Station::finished, this, &Acquisition::threadFinished);
 }
 
-bool Acquisition::hasSamplesWithoutWindow() const
+RealPlot *Acquisition::realTimeWindow(int meter) const
 {
-    return !realTimeWindow() && core->session(0).series().sizeWithPending() > 0;
+    return meter >= 0 && meter < int(views.size()) ? views[size_t(meter)].window : nullptr;
 }
 
-void Acquisition::openRealTimeWindow()
+RealPlot *Acquisition::currentRealTimeWindow() const
 {
-    const int meter = 0;
+    const QWidget *active = windows.currentDocument().window;
+    RealPlot *first = nullptr;
+    for (const MeterView &view : views) {
+        if (view.window && view.window->parentWidget() == active)
+            return view.window;
+        if (!first)
+            first = view.window;
+    }
+    return first;
+}
+
+bool Acquisition::hasSamplesWithoutWindow() const
+{
+    for (int m = 0; m < int(views.size()); ++m) {
+        if (!views[size_t(m)].window && core->session(m).series().sizeWithPending() > 0)
+            return true;
+    }
+    return false;
+}
+
+void Acquisition::openRealTimeWindows(const QVector<MeterConfig> &meters)
+{
+    // The meters of the settings, unless an acquisition polls others now.
+    if (!currentSamplingThread() && !meters.isEmpty() && closeWindowsBeyond(meters.size())) {
+        core->setMeters(meters);
+        views.resize(size_t(core->meterCount()));
+    }
+    for (int m = 0; m < core->meterCount(); ++m)
+        openRealTimeWindow(m);
+}
+
+void Acquisition::openRealTimeWindow(int meter)
+{
     MeterView &view = views[size_t(meter)];
+    MeterSession &session = core->session(meter);
     if (view.window) {
-        windows.activateSubWindow(kRealTimeTitle);
+        // Renamed meanwhile in the settings, perhaps.
+        view.window->parentWidget()->setWindowTitle(realTimeTitle(session.meter()));
+        view.window->setMeterName(core->meterCount() > 1 ? session.meter().name : QString());
+        windows.activateSubWindow(realTimeTitle(session.meter()));
         return;
     }
-    MeterSession &session = core->session(meter);
-    const unsigned int interval = intervalSeconds(communicationSettings());
+    const unsigned int interval = intervalSeconds(core->config().link);
     RealPlot *plot = new RealPlot(AppConfig.disp, session.series());
     view.window = plot;
     plot->setSamplingInterval(interval);
+    plot->setMeterName(core->meterCount() > 1 ? session.meter().name : QString());
+    plot->journal()->setMeter(session.meter());
     if (view.windowlessJournal)
         plot->adoptJournal(std::move(view.windowlessJournal));
     connect(plot, &QObject::destroyed, this, [this, meter] { windowDestroyed(meter); });
@@ -63,7 +117,7 @@ void Acquisition::openRealTimeWindow()
     connect(plot, &RealPlot::seriesSaved, this,
             [this](int records, const QString &fileName) { emit saved(savedRecordsText(records, fileName)); });
     connect(this, &Acquisition::displaySettingsChanged, plot, [plot] { plot->setSettings(AppConfig.disp); });
-    windows.addDocumentWindow(plot, kRealTimeTitle);
+    windows.addDocumentWindow(plot, realTimeTitle(session.meter()));
     // Samples polled while no window was open show at once, not only after
     // a refresh interval (or never, when the acquisition has ended).
     plot->refreshTick();
@@ -76,6 +130,26 @@ void Acquisition::openRealTimeWindow()
     updateIndicator();
     showSaveFaults(meter);
     plot->setSamplesHeldElsewhere([this, meter] { return core->seriesInDailyFiles(meter); });
+}
+
+bool Acquisition::closeWindowsBeyond(int count)
+{
+    for (int m = count; m < int(views.size()); ++m) {
+        if (RealPlot *plot = views[size_t(m)].window) {
+            // Gone at once, not later: the window's farewell still needs
+            // its meter's session, which goes next.
+            QWidget *subWindow = plot->parentWidget();
+            if (!subWindow->close())
+                return false;
+            delete subWindow;
+        }
+    }
+    for (int m = count; m < int(views.size()); ++m) {
+        // Kept on disk for the next start to offer.
+        if (const std::shared_ptr<LiveJournal> &journal = views[size_t(m)].windowlessJournal)
+            journal->close();
+    }
+    return true;
 }
 
 void Acquisition::windowDestroyed(int meter)
@@ -109,26 +183,44 @@ void Acquisition::keepJournalingWithoutWindow(int meter, int rowsGone)
 
 void Acquisition::start(const StationConfig &config)
 {
-    if (currentSamplingThread())
+    if (currentSamplingThread() || config.meters.isEmpty() || !closeWindowsBeyond(config.meters.size()))
         return;
-    // Before the first poll, so that none misses the window's journal.
-    RealPlot *plot = realTimeWindow();
+    core->setMeters(config.meters);
+    views.resize(size_t(core->meterCount()));
+    // Before the first poll, so that none misses a journal: a window's, or
+    // one of its own for a meter without a window.
     const unsigned int interval = intervalSeconds(config.link);
-    if (plot) {
-        plot->setSamplingInterval(interval);
-        core->session(0).setJournal(plot->journal());
+    for (int m = 0; m < core->meterCount(); ++m) {
+        MeterView &view = views[size_t(m)];
+        MeterSession &session = core->session(m);
+        if (view.window) {
+            view.window->setSamplingInterval(interval);
+            session.setJournal(view.window->journal());
+        } else if (!view.windowlessJournal) {
+            view.windowlessJournal = std::make_shared<LiveJournal>(LiveJournal::defaultFolder());
+            view.windowlessJournal->setMeter(session.meter());
+            session.setJournal(view.windowlessJournal);
+        }
     }
     if (!core->start(config))
         return;
-    views.resize(size_t(core->meterCount()));
     forwardNote.clear();
-    if (plot) {
-        plot->setPollFaults(core->session(0).pollFaults);
-        plot->setFooterNote(RealPlot::FooterNote::Saving, QString());
-        plot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
-        plot->startRefresh(interval);
+    for (int m = 0; m < core->meterCount(); ++m) {
+        if (RealPlot *plot = views[size_t(m)].window) {
+            plot->parentWidget()->setWindowTitle(realTimeTitle(core->session(m).meter()));
+            plot->setMeterName(core->meterCount() > 1 ? core->session(m).meter().name : QString());
+            plot->setPollFaults(core->session(m).pollFaults);
+            plot->setFooterNote(RealPlot::FooterNote::Saving, QString());
+            plot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
+            plot->startRefresh(interval);
+        }
     }
     updateIndicator();
+}
+
+QString Acquisition::errorText(int meter, SamplingThread::ComErrType kind) const
+{
+    return stationErrorText(core->config(), meter, kind);
 }
 
 void Acquisition::stop()
@@ -136,9 +228,11 @@ void Acquisition::stop()
     stopThread();
     // Polled while no window showed them: the window opens on them and
     // asks as it does when it closes (Cancel leaves it open).
-    if (hasSamplesWithoutWindow()) {
-        openRealTimeWindow();
-        realTimeWindow()->parentWidget()->close();
+    for (int m = 0; m < core->meterCount(); ++m) {
+        if (!views[size_t(m)].window && core->session(m).series().sizeWithPending() > 0) {
+            openRealTimeWindow(m);
+            views[size_t(m)].window->parentWidget()->close();
+        }
     }
 }
 
@@ -174,16 +268,24 @@ void Acquisition::threadFinished()
 
 void Acquisition::updateIndicator()
 {
-    const bool unseen = isAcquiring() && !realTimeWindow();
+    int meters = 0;
+    int samples = 0;
+    for (int m = 0; m < int(views.size()); ++m) {
+        if (!views[size_t(m)].window) {
+            ++meters;
+            samples += core->session(m).series().sizeWithPending();
+        }
+    }
+    const bool unseen = isAcquiring() && meters > 0;
     if (unseen)
-        indicator->setText(QStringLiteral("正在采集…（%1 条）").arg(core->session(0).series().sizeWithPending()));
+        indicator->setText(acquiringNote(core->meterCount() > 1 ? meters : 0, samples));
     indicator->setVisible(unseen);
 }
 
-void Acquisition::reportError(SamplingThread::ComErrType kind)
+void Acquisition::reportError(int meter, SamplingThread::ComErrType kind)
 {
     if (!shuttingDown)
-        emit communicationError(kind);
+        emit communicationError(meter, kind);
 }
 
 void Acquisition::reportJournalError(int, const QString &path)

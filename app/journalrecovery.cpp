@@ -105,6 +105,7 @@ JournalSummary inspectJournal(const QString &path)
 {
     JournalSummary summary;
     summary.path = path;
+    summary.hasMeter = LiveJournal::readMeterNote(path, &summary.meter);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return summary;
@@ -184,8 +185,11 @@ bool writeRecoveredJournal(const JournalSummary &journal, const QString &target)
 QString recoveryQuestionText(const JournalSummary &journal)
 {
     // The span on a line of its own, which the box is wide enough for.
-    QString text =
-        QStringLiteral("上次运行留下了未保存的实时数据，%1条记录：\n%2\n").arg(journal.records).arg(spanText(journal));
+    const QString whose = journal.hasMeter
+                              ? QStringLiteral("电表“%1”（地址 %2）").arg(journal.meter.name, QString::number(journal.meter.addr))
+                              : QString();
+    QString text = QStringLiteral("上次运行留下了%1未保存的实时数据，%2条记录：\n%3\n")
+                       .arg(whose, QString::number(journal.records), spanText(journal));
     if (journal.savedRecords > 0) {
         text += QStringLiteral("（此前的%1条记录已保存到%2，不在其中。）\n")
                     .arg(journal.savedRecords)

@@ -60,6 +60,7 @@ bool Station::start(const StationConfig &config)
             dailyFiles = std::make_shared<DailyFiles>(config.dailyFolder, [this, m](const DailyFiles::Fault &fault) {
                 emit dailyFileFailed(m, fault.time, fault.path, fault.reason, QPrivateSignal());
             });
+            dailyFiles->setSubfolder(meterDailySubfolder(config.meters, m));
             listeners.push_back(dailyFiles);
         }
         // Every meter's polls go to the one publisher.
@@ -102,7 +103,10 @@ bool Station::seriesInDailyFiles(int meter) const
 void Station::countPollFault(int meter, SamplingThread::ComErrType kind, const QDateTime &when)
 {
     // The window learns of it with the count of the slot, which follows.
-    session(meter).pollFaults.add(when);
+    for (int m = 0; m < meterCount(); ++m) {
+        if (meter < 0 || m == meter)
+            session(m).pollFaults.add(when);
+    }
     emit eventLogged(meter, pollFaultLogText(kind, when, current.link));
 }
 
@@ -143,4 +147,20 @@ void Station::showForwardStatus(const ForwardStatus &status)
         forwardLogLine = line;
         emit eventLogged(-1, line);
     }
+}
+
+QString meterLogLine(const QVector<MeterConfig> &meters, int meter, const QString &line)
+{
+    if (meters.size() <= 1 || meter < 0 || meter >= meters.size())
+        return line;
+    return meters[meter].name + QStringLiteral("：") + line;
+}
+
+QString stationErrorText(const StationConfig &config, int meter, int kind)
+{
+    const QString text = SamplingThread::errorText(kind, config.link);
+    if (config.meters.size() <= 1 || meter < 0 || meter >= config.meters.size())
+        return text;
+    const MeterConfig &m = config.meters[meter];
+    return QStringLiteral("电表“%1”（地址 %2）：").arg(m.name, QString::number(m.addr)) + text;
 }

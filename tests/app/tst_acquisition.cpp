@@ -85,7 +85,7 @@ class TestAcquisition : public zeptest::MainWindowTest
     QMdiSubWindow *realTimeSubWindow() const
     {
         for (QMdiSubWindow *w : window->findChild<QMdiArea *>()->subWindowList())
-            if (w->windowTitle() == QStringLiteral("实时通讯 - 趋势图"))
+            if (w->windowTitle() == QStringLiteral("实时通讯 - 电表1 - 趋势图"))
                 return w;
         return nullptr;
     }
@@ -173,17 +173,18 @@ private slots:
         }
         QVERIFY2(matched, qPrintable(titles.join(QLatin1Char('|'))));
 
-        // The event log holds every request and reply, in order.
-        uint8_t request[16];
-        const QString requestA = hexOf(request, tcp ? buildTcpRequest(request, 1, MeterBlock::A)
-                                                    : buildRtuRequest(request, 1, MeterBlock::A));
-        const QString requestB = hexOf(request, tcp ? buildTcpRequest(request, 1, MeterBlock::B)
-                                                    : buildRtuRequest(request, 1, MeterBlock::B));
+        // The event log holds every request and reply, in order; over TCP
+        // each request with the next transaction id.
         const int replyA = tcp ? tcpReplyLength(MeterBlock::A) : rtuReplyLength(MeterBlock::A);
         const int replyB = tcp ? tcpReplyLength(MeterBlock::B) : rtuReplyLength(MeterBlock::B);
         QStandardItemModel *rows = log->model();
         QCOMPARE(rows->rowCount(), 4 * n);
         for (int p = 0; p < n; ++p) {
+            uint8_t request[16];
+            const QString requestA = hexOf(request, tcp ? buildTcpRequest(request, 1, MeterBlock::A, uint16_t(2 * p + 1))
+                                                        : buildRtuRequest(request, 1, MeterBlock::A));
+            const QString requestB = hexOf(request, tcp ? buildTcpRequest(request, 1, MeterBlock::B, uint16_t(2 * p + 2))
+                                                        : buildRtuRequest(request, 1, MeterBlock::B));
             QCOMPARE(rows->item(4 * p, 2)->text(), requestA);
             QCOMPARE(rows->item(4 * p + 1, 2)->text().size(), 3 * replyA);
             QCOMPARE(rows->item(4 * p + 2, 2)->text(), requestB);
