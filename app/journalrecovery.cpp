@@ -44,7 +44,7 @@ QString spanText(const JournalSummary &journal)
     return spanTime(journal.firstTime) + QStringLiteral(" -> ") + spanTime(journal.lastTime);
 }
 
-// A box centred on its window, wide enough for one line of its text to
+// A box centred on its window, wide enough for some lines of its text to
 // stay whole. QMessageBox places itself before it knows its size, so a
 // long text would start at the window's centre and grow from there; and
 // on a small screen it wraps lines at any space.
@@ -52,14 +52,18 @@ class QuestionBox : public QMessageBox
 {
 public:
     using QMessageBox::QMessageBox;
-    QString unbrokenLine;
+    QStringList unbrokenLines;
 
 protected:
     void showEvent(QShowEvent *event) override
     {
         for (QLabel *label : findChildren<QLabel *>()) {
-            if (label->text() == text())
-                label->setMinimumWidth(label->fontMetrics().horizontalAdvance(unbrokenLine) + 2);
+            if (label->text() != text())
+                continue;
+            int width = 0;
+            for (const QString &line : unbrokenLines)
+                width = qMax(width, label->fontMetrics().horizontalAdvance(line));
+            label->setMinimumWidth(width + 2);
         }
         QMessageBox::showEvent(event);
         const QWidget *over = parentWidget() ? parentWidget()->window() : nullptr;
@@ -220,7 +224,8 @@ void offerJournals(QWidget *parent, const QString &folder, const std::function<Q
         }
         QuestionBox box(QMessageBox::Question, QStringLiteral("提示"), recoveryQuestionText(j),
                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Ignore, parent);
-        box.unbrokenLine = spanText(j);
+        // The first line, which names the meter, and the span.
+        box.unbrokenLines = QStringList{recoveryQuestionText(j).section(QLatin1Char('\n'), 0, 0), spanText(j)};
         box.button(QMessageBox::Ignore)->setText(QStringLiteral("以后再说"));
         box.setDefaultButton(QMessageBox::Save);
         box.setEscapeButton(QMessageBox::Ignore);
