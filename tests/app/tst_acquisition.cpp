@@ -1,5 +1,7 @@
 #include "../comm/brokertesting.h"
+#include "../comm/linktesting.h"
 #include "../comm/simprocess.h"
+#include "app/documents.h"
 #include "app/eventview.h"
 #include "comm/comcfgdlg.h"
 #include "comm/forwardcfgdlg.h"
@@ -19,6 +21,7 @@
 #include <atomic>
 
 #include <QDialogButtonBox>
+#include <QScopeGuard>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMdiArea>
@@ -334,6 +337,72 @@ private slots:
         boxes.start();
         QVERIFY(window->close());
         QCOMPARE(boxes.seen.size(), folderGone ? 1 : 0);
+    }
+
+    // Two meters on one link, the second failing its second poll: a window
+    // each, titled after its meter; each meter's series, footer and daily
+    // files its own; the status bar counts the meters no window shows;
+    // closing a window asks about its own meter's samples alone.
+    void twoMeters()
+    {
+        QMdiArea area;
+        area.resize(1200, 800);
+        Documents documents(&area, window->statusBar());
+        Acquisition acquisition(documents, window->statusBar());
+        // The windows show the sessions' series: they go first.
+        const auto windowsFirst = qScopeGuard([&documents] { documents.deleteWindows(); });
+        Station &station = acquisition.station();
+        station.setLinkFactory([](const ComConfig &c) { return std::make_unique<AddressedLink>(c, 7, QList<int>{2}); });
+        const QString folder = path(QStringLiteral("days"));
+        QVERIFY(QDir().mkpath(folder));
+        const StationConfig config{AppConfig.comm, {{QStringLiteral("进线柜"), 3}, {QStringLiteral("空/调"), 7}}, true, folder, {}};
+        acquisition.openRealTimeWindows(config.meters);
+        QStringList titles;
+        for (QMdiSubWindow *sub : area.subWindowList())
+            titles << sub->windowTitle();
+        QCOMPARE(titles, QStringList({"实时通讯 - 进线柜 - 趋势图", "实时通讯 - 空/调 - 趋势图"}));
+        QSignalSpy grown(&station, &Station::seriesGrew);
+        acquisition.start(config);
+        QTRY_VERIFY_WITH_TIMEOUT(acquisition.realTimeWindow(1)->footer().text().contains("通讯错误 1 次"), 10000);
+        QVERIFY(!acquisition.realTimeWindow(0)->footer().text().contains("通讯错误"));
+        QCOMPARE(station.session(1).series().value(5, 0).y(), 706.0);
+        // Closed, a window leaves its meter polled, and the status bar says so.
+        for (int m : {1, 0}) {
+            acquisition.realTimeWindow(m)->parentWidget()->close();
+            QTRY_VERIFY(!acquisition.realTimeWindow(m));
+            const QRegularExpression note(QStringLiteral("^正在采集 %1 台电表…（\\d+ 条）$").arg(2 - m));
+            QTRY_VERIFY(window->statusBar()->findChildren<QLabel *>().end()
+                        != std::find_if(window->statusBar()->findChildren<QLabel *>().begin(),
+                                        window->statusBar()->findChildren<QLabel *>().end(),
+                                        [&](QLabel *l) { return l->isVisible() && note.match(l->text()).hasMatch(); }));
+        }
+        acquisition.stop();
+        QList<int> polls{0, 0};
+        for (const QList<QVariant> &g : grown)
+            ++polls[g.at(0).toInt()];
+        QCOMPARE(polls[1], polls[0] - 1);
+        for (const QString &sub : {QStringLiteral("3-进线柜"), QStringLiteral("7-空_调")}) {
+            const QDir days(QDir(folder).filePath(sub));
+            QCOMPARE(countRecords(days.filePath(days.entryList({QStringLiteral("ZEP_*.txt")}).value(0))), polls.takeFirst());
+        }
+
+        // Without daily files, each window asks about its own meter.
+        QTRY_VERIFY(!acquisition.currentSamplingThread());
+        acquisition.openRealTimeWindows(config.meters);
+        acquisition.start({config.link, config.meters, true, QString(), {}});
+        QTRY_VERIFY_WITH_TIMEOUT(station.session(1).series().sizeWithPending() >= 1, 10000);
+        acquisition.stop();
+        zeptest::MessageBoxLog boxes;
+        boxes.answers = {QMessageBox::No};
+        boxes.start();
+        acquisition.realTimeWindow(1)->parentWidget()->close();
+        QTRY_VERIFY(!acquisition.realTimeWindow(1));
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen.at(0).text, QStringLiteral("需要保存电表“空/调”的数据吗？"));
+        QVERIFY(acquisition.realTimeWindow(0));
+        boxes.answers = {QMessageBox::No};
+        acquisition.realTimeWindow(0)->parentWidget()->close();
+        QTRY_VERIFY(!acquisition.realTimeWindow(0));
     }
 
     void openFailureShowsPortName()
