@@ -85,12 +85,46 @@ bool Acquisition::hasSamplesWithoutWindow() const
 void Acquisition::openRealTimeWindows(const QVector<MeterConfig> &meters)
 {
     // The meters of the settings, unless an acquisition polls others now.
-    if (!currentSamplingThread() && !meters.isEmpty() && closeWindowsBeyond(meters.size())) {
-        core->setMeters(meters);
-        views.resize(size_t(core->meterCount()));
-    }
+    if (!currentSamplingThread() && !meters.isEmpty())
+        takeMeters(meters);
     for (int m = 0; m < core->meterCount(); ++m)
         openRealTimeWindow(m);
+}
+
+bool Acquisition::takeMeters(const QVector<MeterConfig> &meters)
+{
+    const QVector<int> before = sameMeters(core->meters(), meters);
+    for (int m = 0; m < int(views.size()); ++m) {
+        RealPlot *plot = views[size_t(m)].window;
+        if (!plot || before.contains(m))
+            continue;
+        // Gone at once, not later: the window's farewell still needs its
+        // meter's session, which goes next.
+        QWidget *subWindow = plot->parentWidget();
+        if (!subWindow->close())
+            return false;
+        delete subWindow;
+    }
+    std::vector<MeterView> next(size_t(meters.size()));
+    for (int m = 0; m < int(views.size()); ++m) {
+        const int place = before.indexOf(m);
+        if (place >= 0)
+            next[size_t(place)] = std::move(views[size_t(m)]);
+        else if (const std::shared_ptr<LiveJournal> &journal = views[size_t(m)].windowlessJournal)
+            journal->close(); // kept on disk for the next start to offer
+    }
+    views = std::move(next);
+    core->setMeters(meters);
+    return true;
+}
+
+int Acquisition::meterOf(const RealPlot *window) const
+{
+    for (int m = 0; m < int(views.size()); ++m) {
+        if (views[size_t(m)].window == window)
+            return m;
+    }
+    return -1;
 }
 
 void Acquisition::openRealTimeWindow(int meter)
@@ -112,8 +146,11 @@ void Acquisition::openRealTimeWindow(int meter)
     plot->journal()->setMeter(session.meter());
     if (view.windowlessJournal)
         plot->adoptJournal(std::move(view.windowlessJournal));
-    connect(plot, &QObject::destroyed, this, [this, meter] { windowDestroyed(meter); });
-    connect(plot, &RealPlot::seriesEnding, this, [this, meter](int rowsGone) { keepJournalingWithoutWindow(meter, rowsGone); });
+    // Known by the window, not by its place: the places change when the
+    // settings name other meters.
+    connect(plot, &QObject::destroyed, this, [this, plot] { windowDestroyed(meterOf(plot)); });
+    connect(plot, &RealPlot::seriesEnding, this,
+            [this, plot](int rowsGone) { keepJournalingWithoutWindow(meterOf(plot), rowsGone); });
     connect(plot, &RealPlot::seriesSaved, this,
             [this](int records, const QString &fileName) { emit saved(savedRecordsText(records, fileName)); });
     connect(this, &Acquisition::displaySettingsChanged, plot, [plot] { plot->setSettings(AppConfig.disp); });
@@ -129,31 +166,13 @@ void Acquisition::openRealTimeWindow(int meter)
     plot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
     updateIndicator();
     showSaveFaults(meter);
-    plot->setSamplesHeldElsewhere([this, meter] { return core->seriesInDailyFiles(meter); });
-}
-
-bool Acquisition::closeWindowsBeyond(int count)
-{
-    for (int m = count; m < int(views.size()); ++m) {
-        if (RealPlot *plot = views[size_t(m)].window) {
-            // Gone at once, not later: the window's farewell still needs
-            // its meter's session, which goes next.
-            QWidget *subWindow = plot->parentWidget();
-            if (!subWindow->close())
-                return false;
-            delete subWindow;
-        }
-    }
-    for (int m = count; m < int(views.size()); ++m) {
-        // Kept on disk for the next start to offer.
-        if (const std::shared_ptr<LiveJournal> &journal = views[size_t(m)].windowlessJournal)
-            journal->close();
-    }
-    return true;
+    plot->setSamplesHeldElsewhere([this, plot] { return core->seriesInDailyFiles(meterOf(plot)); });
 }
 
 void Acquisition::windowDestroyed(int meter)
 {
+    if (meter < 0)
+        return;
     views[size_t(meter)].window = nullptr;
     // The series is empty again.
     core->session(meter).seriesRestarted();
@@ -163,6 +182,8 @@ void Acquisition::windowDestroyed(int meter)
 
 void Acquisition::keepJournalingWithoutWindow(int meter, int rowsGone)
 {
+    if (meter < 0)
+        return;
     // The rows after those the window takes with it, and the polls still to
     // come, go on in a journal of their own, which the next window takes
     // over. Switched while no poll is on its way, it holds each of them
@@ -183,10 +204,8 @@ void Acquisition::keepJournalingWithoutWindow(int meter, int rowsGone)
 
 void Acquisition::start(const StationConfig &config)
 {
-    if (currentSamplingThread() || config.meters.isEmpty() || !closeWindowsBeyond(config.meters.size()))
+    if (currentSamplingThread() || config.meters.isEmpty() || !takeMeters(config.meters))
         return;
-    core->setMeters(config.meters);
-    views.resize(size_t(core->meterCount()));
     // Before the first poll, so that none misses a journal: a window's, or
     // one of its own for a meter without a window.
     const unsigned int interval = intervalSeconds(config.link);

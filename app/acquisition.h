@@ -48,9 +48,9 @@ public:
     // Activates the real-time window of every meter, creating the ones that
     // are closed: the meters of the running acquisition, otherwise these.
     void openRealTimeWindows(const QVector<MeterConfig> &meters);
-    // A new run with these settings, unless a thread exists or a window of
-    // a meter the settings no longer name stays open (its question to save
-    // was cancelled).
+    // A new run with these settings, unless a thread exists or the window
+    // of a meter the settings no longer name stays open (its question to
+    // save was cancelled).
     void start(const StationConfig &config);
     // The text of an error that ended a meter's part of the latest run
     // (the whole run for -1).
@@ -91,8 +91,12 @@ private slots:
 
 private:
     void openRealTimeWindow(int meter);
-    // Closes the windows of meters beyond count; false when one stays.
-    bool closeWindowsBeyond(int count);
+    // The station's meters become these, each keeping its window, series
+    // and journal; the windows of meters no longer named close first (false
+    // when one stays open: its question to save was cancelled).
+    bool takeMeters(const QVector<MeterConfig> &meters);
+    // The place of the meter whose window it is, -1 for none.
+    int meterOf(const RealPlot *window) const;
     void keepJournalingWithoutWindow(int meter, int rowsGone);
     void windowDestroyed(int meter);
     void stopThread();

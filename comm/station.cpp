@@ -17,17 +17,29 @@ Station::~Station()
     stop();
 }
 
+QVector<MeterConfig> Station::meters() const
+{
+    QVector<MeterConfig> configured;
+    for (const std::shared_ptr<MeterSession> &session : sessions)
+        configured.append(session->meter());
+    return configured;
+}
+
 void Station::setMeters(const QVector<MeterConfig> &meters)
 {
     if (thread)
         return;
-    sessions.resize(size_t(meters.size()));
+    const QVector<int> before = sameMeters(this->meters(), meters);
+    std::vector<std::shared_ptr<MeterSession>> next;
     for (int m = 0; m < meters.size(); ++m) {
-        if (sessions[size_t(m)])
-            sessions[size_t(m)]->setMeter(meters[m]);
-        else
-            sessions[size_t(m)] = std::make_shared<MeterSession>(meters[m]);
+        if (before[m] >= 0) {
+            next.push_back(sessions[size_t(before[m])]);
+            next.back()->setMeter(meters[m]);
+        } else {
+            next.push_back(std::make_shared<MeterSession>(meters[m]));
+        }
     }
+    sessions = std::move(next);
 }
 
 bool Station::start(const StationConfig &config)
@@ -97,7 +109,7 @@ void Station::threadFinished()
 
 bool Station::seriesInDailyFiles(int meter) const
 {
-    return session(meter).seriesInDailyFiles(thread != nullptr);
+    return meter >= 0 && meter < meterCount() && session(meter).seriesInDailyFiles(thread != nullptr);
 }
 
 void Station::countPollFault(int meter, SamplingThread::ComErrType kind, const QDateTime &when)

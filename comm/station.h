@@ -45,10 +45,12 @@ public:
 
     int meterCount() const { return int(sessions.size()); }
     MeterSession &session(int meter) const { return *sessions.at(size_t(meter)); }
+    // The meters of the sessions, in their order.
+    QVector<MeterConfig> meters() const;
     // While no thread exists: the sessions of these meters, in this order.
-    // The ones there are keep their series and take the new names and
-    // addresses; those beyond the new count go, and their windows must have
-    // gone before.
+    // A meter there is already (sameMeters: the one at its address) keeps
+    // its session and series and takes the new name; the sessions of meters
+    // no longer named go, and their windows must have gone before.
     void setMeters(const QVector<MeterConfig> &meters);
 
     // Before start(): makes the link in place of makeMeterLink.

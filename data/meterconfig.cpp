@@ -5,6 +5,20 @@ QVector<MeterConfig> metersOf(const ComConfig &settings)
     return {MeterConfig{QStringLiteral("电表1"), settings.addr}};
 }
 
+QVector<int> sameMeters(const QVector<MeterConfig> &before, const QVector<MeterConfig> &now)
+{
+    QVector<int> places;
+    for (const MeterConfig &meter : now) {
+        int place = -1;
+        for (int b = 0; b < before.size() && place < 0; ++b) {
+            if (before[b].addr == meter.addr && !places.contains(b))
+                place = b;
+        }
+        places.append(place);
+    }
+    return places;
+}
+
 QString meterFolderName(const MeterConfig &meter)
 {
     QString name = QString::number(meter.addr) + QLatin1Char('-') + meter.name;

@@ -20,6 +20,12 @@ struct MeterConfig {
 // "电表1".
 QVector<MeterConfig> metersOf(const ComConfig &settings);
 
+// For each of the meters `now`, the place among `before` of the same meter
+// (the one at its address, which names a meter on its link), -1 for a new
+// one: a meter renamed stays the same, and one whose address changed is
+// another.
+QVector<int> sameMeters(const QVector<MeterConfig> &before, const QVector<MeterConfig> &now);
+
 // The name of a meter's folder of daily files: "<地址>-<名称>", with every
 // character a file name cannot hold, here or on a disk the files may be
 // copied to, replaced by "_".
