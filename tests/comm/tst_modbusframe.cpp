@@ -293,39 +293,6 @@ private slots:
         QCOMPARE(checkTcpReply(bytes(reply), reply.size(), block), code);
     }
 
-    // What starts with another request's whole frame, for the request with
-    // transaction 0 to unit 1, and how long that frame is.
-    void foreignFrames_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("length");
-        const QByteArray a = tcpReply(MeterBlock::A, distinctData(MeterBlock::A));
-        QByteArray t = a;
-        t[1] = 7;
-        QByteArray u = a;
-        u[6] = 9;
-        QByteArray odd = t;
-        odd[3] = 1;
-        QTest::newRow("the request's own") << a << 0;
-        QTest::newRow("another transaction") << t + a << 125;
-        QTest::newRow("another unit") << u << 125;
-        QTest::newRow("another's, not whole yet") << t.left(124) << 0;
-        QTest::newRow("another's exception") << hex("0007 0000 0003 01 84 04") + a << 9;
-        QTest::newRow("malformed: checked as the reply") << odd << 0;
-        QTest::newRow("a header alone") << t.left(6) << 0;
-    }
-
-    void foreignFrames()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(int, length);
-        QCOMPARE(foreignFrameLength(::bytes(bytes), bytes.size(), 0, 1), length);
-        // Each request carries the transaction its reply must echo.
-        uint8_t out[kTcpRequestLength];
-        buildTcpRequest(out, 1, MeterBlock::A, 0x0102);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(out), 2), hex("0102"));
-    }
-
     void hexReport_data()
     {
         QTest::addColumn<QByteArray>("input");
