@@ -204,8 +204,17 @@ void Acquisition::keepJournalingWithoutWindow(int meter, int rowsGone)
 
 void Acquisition::start(const StationConfig &config)
 {
-    if (currentSamplingThread() || config.meters.isEmpty() || !takeMeters(config.meters))
+    if (currentSamplingThread() || config.meters.isEmpty())
         return;
+    const QVector<int> before = sameMeters(core->meters(), config.meters);
+    if (!takeMeters(config.meters))
+        return;
+    // A meter new to the station shows, as the others did when their
+    // windows were opened.
+    for (int m = 0; m < before.size(); ++m) {
+        if (before[m] < 0)
+            openRealTimeWindow(m);
+    }
     // Before the first poll, so that none misses a journal: a window's, or
     // one of its own for a meter without a window.
     const unsigned int interval = intervalSeconds(config.link);

@@ -127,15 +127,16 @@ void SamplingThread::run()
         const qint64 pollStart = clock.elapsed();
         // Off the grid, each poll is stamped when it is stored.
         const uint32_t slotStamp = onGrid ? grid.slotTime(slot, pollStart, QDateTime::currentMSecsSinceEpoch()) : 0;
-        if (!linkOpen && !openedForSlot) {
+        const QVector<int> order = onGrid ? slotOrder(standing, dropped, slot) : QVector<int>{0};
+        // Opened again only for a slot with a meter to poll.
+        if (!linkOpen && !openedForSlot && !order.isEmpty()) {
             result = link->open();
             linkOpen = result == ComOk;
         }
         openedForSlot = false;
-        const QVector<int> order = onGrid ? slotOrder(standing, dropped, slot) : QVector<int>{0};
         std::vector<bool> stored(sessions.size(), false);
         bool ended = false;
-        bool linkFailed = !linkOpen;
+        bool linkFailed = !linkOpen && !order.isEmpty();
         bool answered = false;
         for (int i = 0; i < order.size() && linkOpen; ++i) {
             const int m = order[i];
@@ -158,7 +159,8 @@ void SamplingThread::run()
                 SampleRecord poll;
                 static_assert(sizeof poll == sizeof pollBuffer, "the poll buffer has the record's layout");
                 memcpy(&poll, pollBuffer, sizeof poll);
-                const MeterSession::Stored done = session.storePoll(poll, onGrid ? slotStamp : QDateTime::currentDateTime().toTime_t());
+                const MeterSession::Stored done =
+                    session.storePoll(poll, onGrid ? slotStamp : QDateTime::currentDateTime().toTime_t());
                 if (!done.failedJournal.isEmpty())
                     emit journalFailed(m, done.failedJournal);
                 emit pollStored(m);

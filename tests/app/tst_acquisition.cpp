@@ -382,7 +382,7 @@ private slots:
 
         // Without daily files, each window asks about its own meter. One
         // the settings no longer name closes, asking; the others keep their
-        // windows and series, whatever their new places.
+        // windows and series, whatever their new places; a new one shows.
         QTRY_VERIFY(!acquisition.currentSamplingThread());
         acquisition.openRealTimeWindows(config.meters);
         acquisition.start({config.link, config.meters, true, QString(), {}});
@@ -394,11 +394,11 @@ private slots:
         boxes.start();
         RealPlot *second = acquisition.realTimeWindow(1);
         const int rows = station.session(1).series().sizeWithPending();
-        acquisition.openRealTimeWindows({{QStringLiteral("空/调"), 7}, {QStringLiteral("照明"), 9}});
+        acquisition.start({config.link, {{QStringLiteral("空/调"), 7}, {QStringLiteral("照明"), 9}}, true, QString(), {}});
         QCOMPARE(acquisition.realTimeWindow(0), second);
         QCOMPARE(second->parentWidget()->windowTitle(), QStringLiteral("实时通讯 - 空/调 - 趋势图"));
-        QCOMPARE(station.session(0).series().sizeWithPending(), rows);
-        QCOMPARE(station.session(1).series().sizeWithPending(), 0);
+        QVERIFY(station.session(0).series().sizeWithPending() >= rows && acquisition.realTimeWindow(1));
+        acquisition.stop();
         second->parentWidget()->close();
         QTRY_COMPARE(boxes.seen.size(), 2);
         QCOMPARE(boxes.seen[0].text + boxes.seen[1].text, "需要保存电表“进线柜”的数据吗？需要保存电表“空/调”的数据吗？");
