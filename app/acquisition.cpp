@@ -9,10 +9,25 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QStatusBar>
 
 namespace {
-const QString kRealTimeTitle = QStringLiteral("实时通讯 - 趋势图");
+
+QString realTimeTitle(const MeterConfig &meter)
+{
+    return QStringLiteral("实时通讯 - ") + meter.name + QStringLiteral(" - 趋势图");
+}
+
+// The status bar's note of polls no window shows: of how many meters (0
+// for a lone meter, which needs no count) and how many samples.
+QString acquiringNote(int meters, int samples)
+{
+    if (meters == 0)
+        return QStringLiteral("正在采集…（%1 条）").arg(samples);
+    return QStringLiteral("正在采集 %1 台电表…（%2 条）").arg(meters).arg(samples);
+}
+
 } // namespace
 
 Acquisition::Acquisition(Documents &windows, QStatusBar *statusBar, QObject *parent)
@@ -24,8 +39,10 @@ Acquisition::Acquisition(Documents &windows, QStatusBar *statusBar, QObject *par
 {
     statusBar->addPermanentWidget(indicator);
     indicator->hide();
-    connect(core, &Station::frameReported, this, [this](int, const QString &frame) { emit addComMessage(frame); });
-    connect(core, &Station::eventLogged, this, [this](int, const QString &line) { emit addComMessage(line); });
+    connect(core, &Station::frameReported, this,
+            [this](int meter, const QString &frame) { emit addComMessage(meterLogLine(core->config().meters, meter, frame)); });
+    connect(core, &Station::eventLogged, this,
+            [this](int meter, const QString &line) { emit addComMessage(meterLogLine(core->config().meters, meter, line)); });
     connect(core, &Station::communicationError, this, &Acquisition::reportError);
     connect(core, &Station::journalFailed, this, &Acquisition::reportJournalError);
     connect(core, &Station::seriesGrew, this, [this] {
@@ -38,32 +55,106 @@ Acquisition::Acquisition(Documents &windows, QStatusBar *statusBar, QObject *par
     connect(core, &Station::finished, this, &Acquisition::threadFinished);
 }
 
-bool Acquisition::hasSamplesWithoutWindow() const
+RealPlot *Acquisition::realTimeWindow(int meter) const
 {
-    return !realTimeWindow() && core->session(0).series().sizeWithPending() > 0;
+    return meter >= 0 && meter < int(views.size()) ? views[size_t(meter)].window : nullptr;
 }
 
-void Acquisition::openRealTimeWindow()
+RealPlot *Acquisition::currentRealTimeWindow() const
 {
-    const int meter = 0;
+    const QWidget *active = windows.currentDocument().window;
+    RealPlot *first = nullptr;
+    for (const MeterView &view : views) {
+        if (view.window && view.window->parentWidget() == active)
+            return view.window;
+        if (!first)
+            first = view.window;
+    }
+    return first;
+}
+
+bool Acquisition::hasSamplesWithoutWindow() const
+{
+    for (int m = 0; m < int(views.size()); ++m) {
+        if (!views[size_t(m)].window && core->session(m).series().sizeWithPending() > 0)
+            return true;
+    }
+    return false;
+}
+
+void Acquisition::openRealTimeWindows(const QVector<MeterConfig> &meters)
+{
+    // The meters of the settings, unless an acquisition polls others now.
+    if (!currentSamplingThread() && !meters.isEmpty())
+        takeMeters(meters);
+    for (int m = 0; m < core->meterCount(); ++m)
+        openRealTimeWindow(m);
+}
+
+bool Acquisition::takeMeters(const QVector<MeterConfig> &meters)
+{
+    const QVector<int> before = sameMeters(core->meters(), meters);
+    for (int m = 0; m < int(views.size()); ++m) {
+        RealPlot *plot = views[size_t(m)].window;
+        if (!plot || before.contains(m))
+            continue;
+        // Gone at once, not later: the window's farewell still needs its
+        // meter's session, which goes next.
+        QWidget *subWindow = plot->parentWidget();
+        if (!subWindow->close())
+            return false;
+        delete subWindow;
+    }
+    std::vector<MeterView> next(size_t(meters.size()));
+    for (int m = 0; m < int(views.size()); ++m) {
+        const int place = before.indexOf(m);
+        if (place >= 0)
+            next[size_t(place)] = std::move(views[size_t(m)]);
+        else if (const std::shared_ptr<LiveJournal> &journal = views[size_t(m)].windowlessJournal)
+            journal->close(); // kept on disk for the next start to offer
+    }
+    views = std::move(next);
+    core->setMeters(meters);
+    return true;
+}
+
+int Acquisition::meterOf(const RealPlot *window) const
+{
+    for (int m = 0; m < int(views.size()); ++m) {
+        if (views[size_t(m)].window == window)
+            return m;
+    }
+    return -1;
+}
+
+void Acquisition::openRealTimeWindow(int meter)
+{
     MeterView &view = views[size_t(meter)];
+    MeterSession &session = core->session(meter);
     if (view.window) {
-        windows.activateSubWindow(kRealTimeTitle);
+        // Renamed meanwhile in the settings, perhaps.
+        view.window->parentWidget()->setWindowTitle(realTimeTitle(session.meter()));
+        view.window->setMeterName(core->meterCount() > 1 ? session.meter().name : QString());
+        windows.activateSubWindow(realTimeTitle(session.meter()));
         return;
     }
-    MeterSession &session = core->session(meter);
-    const unsigned int interval = intervalSeconds(communicationSettings());
+    const unsigned int interval = intervalSeconds(core->config().link);
     RealPlot *plot = new RealPlot(AppConfig.disp, session.series());
     view.window = plot;
     plot->setSamplingInterval(interval);
+    plot->setMeterName(core->meterCount() > 1 ? session.meter().name : QString());
+    plot->journal()->setMeter(session.meter());
     if (view.windowlessJournal)
         plot->adoptJournal(std::move(view.windowlessJournal));
-    connect(plot, &QObject::destroyed, this, [this, meter] { windowDestroyed(meter); });
-    connect(plot, &RealPlot::seriesEnding, this, [this, meter](int rowsGone) { keepJournalingWithoutWindow(meter, rowsGone); });
+    // Known by the window, not by its place: the places change when the
+    // settings name other meters.
+    connect(plot, &QObject::destroyed, this, [this, plot] { windowDestroyed(meterOf(plot)); });
+    connect(plot, &RealPlot::seriesEnding, this,
+            [this, plot](int rowsGone) { keepJournalingWithoutWindow(meterOf(plot), rowsGone); });
     connect(plot, &RealPlot::seriesSaved, this,
             [this](int records, const QString &fileName) { emit saved(savedRecordsText(records, fileName)); });
     connect(this, &Acquisition::displaySettingsChanged, plot, [plot] { plot->setSettings(AppConfig.disp); });
-    windows.addDocumentWindow(plot, kRealTimeTitle);
+    windows.addDocumentWindow(plot, realTimeTitle(session.meter()));
     // Samples polled while no window was open show at once, not only after
     // a refresh interval (or never, when the acquisition has ended).
     plot->refreshTick();
@@ -75,11 +166,13 @@ void Acquisition::openRealTimeWindow()
     plot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
     updateIndicator();
     showSaveFaults(meter);
-    plot->setSamplesHeldElsewhere([this, meter] { return core->seriesInDailyFiles(meter); });
+    plot->setSamplesHeldElsewhere([this, plot] { return core->seriesInDailyFiles(meterOf(plot)); });
 }
 
 void Acquisition::windowDestroyed(int meter)
 {
+    if (meter < 0)
+        return;
     views[size_t(meter)].window = nullptr;
     // The series is empty again.
     core->session(meter).seriesRestarted();
@@ -89,6 +182,8 @@ void Acquisition::windowDestroyed(int meter)
 
 void Acquisition::keepJournalingWithoutWindow(int meter, int rowsGone)
 {
+    if (meter < 0)
+        return;
     // The rows after those the window takes with it, and the polls still to
     // come, go on in a journal of their own, which the next window takes
     // over. Switched while no poll is on its way, it holds each of them
@@ -109,26 +204,51 @@ void Acquisition::keepJournalingWithoutWindow(int meter, int rowsGone)
 
 void Acquisition::start(const StationConfig &config)
 {
-    if (currentSamplingThread())
+    if (currentSamplingThread() || config.meters.isEmpty())
         return;
-    // Before the first poll, so that none misses the window's journal.
-    RealPlot *plot = realTimeWindow();
+    const QVector<int> before = sameMeters(core->meters(), config.meters);
+    if (!takeMeters(config.meters))
+        return;
+    // A meter new to the station shows, as the others did when their
+    // windows were opened.
+    for (int m = 0; m < before.size(); ++m) {
+        if (before[m] < 0)
+            openRealTimeWindow(m);
+    }
+    // Before the first poll, so that none misses a journal: a window's, or
+    // one of its own for a meter without a window.
     const unsigned int interval = intervalSeconds(config.link);
-    if (plot) {
-        plot->setSamplingInterval(interval);
-        core->session(0).setJournal(plot->journal());
+    for (int m = 0; m < core->meterCount(); ++m) {
+        MeterView &view = views[size_t(m)];
+        MeterSession &session = core->session(m);
+        if (view.window) {
+            view.window->setSamplingInterval(interval);
+            session.setJournal(view.window->journal());
+        } else if (!view.windowlessJournal) {
+            view.windowlessJournal = std::make_shared<LiveJournal>(LiveJournal::defaultFolder());
+            view.windowlessJournal->setMeter(session.meter());
+            session.setJournal(view.windowlessJournal);
+        }
     }
     if (!core->start(config))
         return;
-    views.resize(size_t(core->meterCount()));
     forwardNote.clear();
-    if (plot) {
-        plot->setPollFaults(core->session(0).pollFaults);
-        plot->setFooterNote(RealPlot::FooterNote::Saving, QString());
-        plot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
-        plot->startRefresh(interval);
+    for (int m = 0; m < core->meterCount(); ++m) {
+        if (RealPlot *plot = views[size_t(m)].window) {
+            plot->parentWidget()->setWindowTitle(realTimeTitle(core->session(m).meter()));
+            plot->setMeterName(core->meterCount() > 1 ? core->session(m).meter().name : QString());
+            plot->setPollFaults(core->session(m).pollFaults);
+            plot->setFooterNote(RealPlot::FooterNote::Saving, QString());
+            plot->setFooterNote(RealPlot::FooterNote::Forwarding, forwardNote);
+            plot->startRefresh(interval);
+        }
     }
     updateIndicator();
+}
+
+QString Acquisition::errorText(int meter, SamplingThread::ComErrType kind) const
+{
+    return stationErrorText(core->config(), meter, kind);
 }
 
 void Acquisition::stop()
@@ -136,9 +256,11 @@ void Acquisition::stop()
     stopThread();
     // Polled while no window showed them: the window opens on them and
     // asks as it does when it closes (Cancel leaves it open).
-    if (hasSamplesWithoutWindow()) {
-        openRealTimeWindow();
-        realTimeWindow()->parentWidget()->close();
+    for (int m = 0; m < core->meterCount(); ++m) {
+        if (!views[size_t(m)].window && core->session(m).series().sizeWithPending() > 0) {
+            openRealTimeWindow(m);
+            views[size_t(m)].window->parentWidget()->close();
+        }
     }
 }
 
@@ -174,16 +296,24 @@ void Acquisition::threadFinished()
 
 void Acquisition::updateIndicator()
 {
-    const bool unseen = isAcquiring() && !realTimeWindow();
+    int meters = 0;
+    int samples = 0;
+    for (int m = 0; m < int(views.size()); ++m) {
+        if (!views[size_t(m)].window) {
+            ++meters;
+            samples += core->session(m).series().sizeWithPending();
+        }
+    }
+    const bool unseen = isAcquiring() && meters > 0;
     if (unseen)
-        indicator->setText(QStringLiteral("正在采集…（%1 条）").arg(core->session(0).series().sizeWithPending()));
+        indicator->setText(acquiringNote(core->meterCount() > 1 ? meters : 0, samples));
     indicator->setVisible(unseen);
 }
 
-void Acquisition::reportError(SamplingThread::ComErrType kind)
+void Acquisition::reportError(int meter, SamplingThread::ComErrType kind)
 {
     if (!shuttingDown)
-        emit communicationError(kind);
+        emit communicationError(meter, kind);
 }
 
 void Acquisition::reportJournalError(int, const QString &path)

@@ -33,22 +33,31 @@ public:
     Acquisition(Documents &windows, QStatusBar *statusBar, QObject *parent = nullptr);
 
     Station &station() const { return *core; }
-    RealPlot *realTimeWindow() const { return views.front().window; }
+    // The real-time window of the meter (its place among the station's
+    // meters), null while it has none.
+    RealPlot *realTimeWindow(int meter = 0) const;
+    // The real-time window the user works in: the active sub-window when it
+    // is one, otherwise the first that is open; null when none is.
+    RealPlot *currentRealTimeWindow() const;
     SamplingThread *currentSamplingThread() const { return core->samplingThread(); }
     bool isAcquiring() const { return core->isAcquiring(); }
-    // Samples acquired since the real-time window closed, which no window
-    // has asked about yet.
+    // Samples acquired since a meter's real-time window closed, which no
+    // window has asked about yet.
     bool hasSamplesWithoutWindow() const;
 
-    // Activates the real-time window, creating it when there is none.
-    void openRealTimeWindow();
-    // A new run with these settings, unless a thread exists.
+    // Activates the real-time window of every meter, creating the ones that
+    // are closed: the meters of the running acquisition, otherwise these.
+    void openRealTimeWindows(const QVector<MeterConfig> &meters);
+    // A new run with these settings, unless a thread exists or the window
+    // of a meter the settings no longer name stays open (its question to
+    // save was cancelled).
     void start(const StationConfig &config);
-    // The settings of the latest start, for the texts of its errors.
-    const ComConfig &communicationSettings() const { return core->config().link; }
+    // The text of an error that ended a meter's part of the latest run
+    // (the whole run for -1).
+    QString errorText(int meter, SamplingThread::ComErrType kind) const;
     // Waits for the thread to leave its loop; the object goes when its
-    // finish arrives. Samples polled since the window closed are then asked
-    // about as closing the window asks, in the window.
+    // finish arrives. Samples polled since a meter's window closed are then
+    // asked about as closing the window asks, in the window.
     void stop();
     // The thread object must have left its loop before it is destroyed;
     // the warnings of the stop are not shown.
@@ -61,7 +70,7 @@ signals:
     void displaySettingsChanged();
     // The link's frames and the lines about faults, for the event log.
     void addComMessage(const QString &message);
-    void communicationError(SamplingThread::ComErrType kind);
+    void communicationError(int meter, SamplingThread::ComErrType kind);
     void warning(const QString &text);
     // Live samples went to a file: the window's series or a left journal's.
     void saved(const QString &text);
@@ -72,7 +81,7 @@ signals:
     void finished();
 
 private slots:
-    void reportError(SamplingThread::ComErrType kind);
+    void reportError(int meter, SamplingThread::ComErrType kind);
     void reportJournalError(int meter, const QString &path);
     void showPollFaults(int meter);
     void showSaveFaults(int meter);
@@ -81,6 +90,13 @@ private slots:
     void updateIndicator();
 
 private:
+    void openRealTimeWindow(int meter);
+    // The station's meters become these, each keeping its window, series
+    // and journal; the windows of meters no longer named close first (false
+    // when one stays open: its question to save was cancelled).
+    bool takeMeters(const QVector<MeterConfig> &meters);
+    // The place of the meter whose window it is, -1 for none.
+    int meterOf(const RealPlot *window) const;
     void keepJournalingWithoutWindow(int meter, int rowsGone);
     void windowDestroyed(int meter);
     void stopThread();
@@ -100,6 +116,7 @@ private:
     bool shuttingDown = false;
     // What the footer last said of the forwarding.
     QString forwardNote;
-    // "正在采集…（N 条）" while the thread polls and no window shows it.
+    // "正在采集 3 台电表…（N 条）" while the thread polls meters no window
+    // shows ("正在采集…（N 条）" for a lone meter).
     QLabel *indicator;
 };

@@ -44,7 +44,7 @@ QString spanText(const JournalSummary &journal)
     return spanTime(journal.firstTime) + QStringLiteral(" -> ") + spanTime(journal.lastTime);
 }
 
-// A box centred on its window, wide enough for one line of its text to
+// A box centred on its window, wide enough for some lines of its text to
 // stay whole. QMessageBox places itself before it knows its size, so a
 // long text would start at the window's centre and grow from there; and
 // on a small screen it wraps lines at any space.
@@ -52,14 +52,18 @@ class QuestionBox : public QMessageBox
 {
 public:
     using QMessageBox::QMessageBox;
-    QString unbrokenLine;
+    QStringList unbrokenLines;
 
 protected:
     void showEvent(QShowEvent *event) override
     {
         for (QLabel *label : findChildren<QLabel *>()) {
-            if (label->text() == text())
-                label->setMinimumWidth(label->fontMetrics().horizontalAdvance(unbrokenLine) + 2);
+            if (label->text() != text())
+                continue;
+            int width = 0;
+            for (const QString &line : unbrokenLines)
+                width = qMax(width, label->fontMetrics().horizontalAdvance(line));
+            label->setMinimumWidth(width + 2);
         }
         QMessageBox::showEvent(event);
         const QWidget *over = parentWidget() ? parentWidget()->window() : nullptr;
@@ -105,6 +109,7 @@ JournalSummary inspectJournal(const QString &path)
 {
     JournalSummary summary;
     summary.path = path;
+    summary.hasMeter = LiveJournal::readMeterNote(path, &summary.meter);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return summary;
@@ -184,8 +189,11 @@ bool writeRecoveredJournal(const JournalSummary &journal, const QString &target)
 QString recoveryQuestionText(const JournalSummary &journal)
 {
     // The span on a line of its own, which the box is wide enough for.
-    QString text =
-        QStringLiteral("上次运行留下了未保存的实时数据，%1条记录：\n%2\n").arg(journal.records).arg(spanText(journal));
+    const QString whose = journal.hasMeter
+                              ? QStringLiteral("电表“%1”（地址 %2）").arg(journal.meter.name, QString::number(journal.meter.addr))
+                              : QString();
+    QString text = QStringLiteral("上次运行留下了%1未保存的实时数据，%2条记录：\n%3\n")
+                       .arg(whose, QString::number(journal.records), spanText(journal));
     if (journal.savedRecords > 0) {
         text += QStringLiteral("（此前的%1条记录已保存到%2，不在其中。）\n")
                     .arg(journal.savedRecords)
@@ -216,7 +224,8 @@ void offerJournals(QWidget *parent, const QString &folder, const std::function<Q
         }
         QuestionBox box(QMessageBox::Question, QStringLiteral("提示"), recoveryQuestionText(j),
                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Ignore, parent);
-        box.unbrokenLine = spanText(j);
+        // The first line, which names the meter, and the span.
+        box.unbrokenLines = QStringList{recoveryQuestionText(j).section(QLatin1Char('\n'), 0, 0), spanText(j)};
         box.button(QMessageBox::Ignore)->setText(QStringLiteral("以后再说"));
         box.setDefaultButton(QMessageBox::Save);
         box.setEscapeButton(QMessageBox::Ignore);

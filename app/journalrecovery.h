@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/meterconfig.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +26,9 @@ struct JournalSummary {
     // to savedTo.
     int savedRecords = 0;
     QString savedTo;
+    // The meter whose polls they are, when the journal's note names it.
+    bool hasMeter = false;
+    MeterConfig meter;
 };
 
 // Reads a journal; records is 0 when it holds no complete record to offer

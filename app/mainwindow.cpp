@@ -147,10 +147,10 @@ void MainWindow::updateMenus()
     for (QAction *a : {f.action_close, f.action_closeall, f.action_cascade, f.action_tileh, f.action_tilev})
         a->setEnabled(active);
 
-    const bool window = acquisition->realTimeWindow() != nullptr;
-    f.action_Start->setEnabled(window && !acquisition->isAcquiring());
+    RealPlot *live = acquisition->currentRealTimeWindow();
+    f.action_Start->setEnabled(live && !acquisition->isAcquiring());
     f.action_Stop->setEnabled(acquisition->isAcquiring());
-    f.action_save->setEnabled(window && acquisition->realTimeWindow()->hasData());
+    f.action_save->setEnabled(live && live->hasData());
 
     const bool loaded = !documents->files().isEmpty();
     for (QAction *a : {f.action_showPlot, f.action_showTable, f.action_Stat, f.action_Report, f.action_PrintPreview,
@@ -391,7 +391,7 @@ void MainWindow::actionConvertoPdfTriggered()
 
 void MainWindow::actionReadComm()
 {
-    acquisition->openRealTimeWindow();
+    acquisition->openRealTimeWindows(stationConfig().meters);
     updateMenus();
 }
 
@@ -402,9 +402,14 @@ void MainWindow::CloseReadCommPlot()
 
 void MainWindow::actionStartRead()
 {
-    acquisition->start(
-        {AppConfig.comm, metersOf(AppConfig.comm), keepAcquiringAfterErrors(), dailyFilesFolder(), storedForwardConfig()});
+    acquisition->start(stationConfig());
     updateMenus();
+}
+
+StationConfig MainWindow::stationConfig() const
+{
+    return {AppConfig.comm, metersOf(AppConfig.comm), keepAcquiringAfterErrors(), dailyFilesFolder(),
+            storedForwardConfig()};
 }
 
 void MainWindow::actionStopRead()
@@ -420,13 +425,13 @@ void MainWindow::thread_finished()
 
 void MainWindow::actionSaveTriggered()
 {
-    if (RealPlot *realPlot = acquisition->realTimeWindow())
+    if (RealPlot *realPlot = acquisition->currentRealTimeWindow())
         realPlot->saveData();
 }
 
-void MainWindow::showRealComErr(SamplingThread::ComErrType kind)
+void MainWindow::showRealComErr(int meter, SamplingThread::ComErrType kind)
 {
-    showWarning(SamplingThread::errorText(kind, acquisition->communicationSettings()));
+    showWarning(acquisition->errorText(meter, kind));
 }
 
 void MainWindow::showWarning(const QString &text)

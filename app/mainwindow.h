@@ -71,7 +71,7 @@ public slots:
     void updateMenus();
 
 private slots:
-    void showRealComErr(SamplingThread::ComErrType kind);
+    void showRealComErr(int meter, SamplingThread::ComErrType kind);
     void showWarning(const QString &text);
     void actionComCfgTriggered();
     void actionDisCfgTriggered();
@@ -123,6 +123,9 @@ private:
     void setUpMenuUpdates();
     void connectActions();
     void connectDocumentsAndAcquisition();
+    // What the settings say the station records: its link, its meters and
+    // what it does with their polls.
+    StationConfig stationConfig() const;
 
     std::unique_ptr<Ui::MainWindow> ui;
     QMdiArea *mdiArea = nullptr;

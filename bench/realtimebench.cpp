@@ -2,9 +2,11 @@
 // long one refresh tick with its redraw takes at 1600 x 900, also after the
 // clock was set back once near the series' start, and how long
 // the sampling thread's appends take while the window draws, and what the
-// journal adds to each poll.
+// journal adds to each poll; then the same for several meters on one link,
+// one of them dead (metersbench.cpp).
 
 #include "bench/benchfile.h"
+#include "bench/metersbench.h"
 #include "data/appconfig.h"
 #include "data/paramtable.h"
 #include "realtime/livejournal.h"
@@ -148,8 +150,12 @@ int realtimeBenchmark(const QStringList &args)
     const int at = args.indexOf(QStringLiteral("--samples"));
     if (at >= 0 && at + 1 < args.size())
         samples = args.at(at + 1).toInt();
-    if (samples < 2) {
-        fprintf(stderr, "--samples needs at least 2\n");
+    int meterCount = 8;
+    const int metersAt = args.indexOf(QStringLiteral("--meters"));
+    if (metersAt >= 0 && metersAt + 1 < args.size())
+        meterCount = args.at(metersAt + 1).toInt();
+    if (samples < 2 || meterCount < 2) {
+        fprintf(stderr, "--samples needs at least 2, --meters at least 2\n");
         return 2;
     }
 
@@ -167,6 +173,7 @@ int realtimeBenchmark(const QStringList &args)
         series.appendPoll(start + uint32_t(i), pollAt(i).values);
     const double bytesPerPoll = double(peakResidentBytes() - residentBefore) / samples;
     printf("stores: %d samples each, %.1f bytes a poll\n", samples, bytesPerPoll);
+    const MetersFigures meters = metersBenchmark(meterCount, samples, start, peakResidentBytes);
 
     BenchPlot plot(series);
     plot.setSamplingInterval(1);
@@ -217,8 +224,8 @@ int realtimeBenchmark(const QStringList &args)
     printf("journal appends: %zu polls, median %.1f us, slowest %.1f us\n", journalMicros.size(),
            medianOf(journalMicros), *std::max_element(journalMicros.begin(), journalMicros.end()));
     printf("journal_us=%.1f journal_max_us=%.1f realtime_tick_ms=%.1f realtime_tick_back_ms=%.1f "
-           "store_bytes_per_poll=%.1f\n",
+           "store_bytes_per_poll=%.1f meters=%d meters_store_bytes_per_poll=%.1f meters_tick_ms=%.1f meters_missed=%d\n",
            medianOf(journalMicros), *std::max_element(journalMicros.begin(), journalMicros.end()), tickMs, tickBackMs,
-           bytesPerPoll);
+           bytesPerPoll, meterCount, meters.storeBytesPerPoll, meters.tickMs, meters.missed);
     return 0;
 }

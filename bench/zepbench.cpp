@@ -24,7 +24,8 @@ struct Command {
 
 const Command kCommands[] = {
     {"load", "load a 1,000,000-record data file against wc -l [--records N]", loadBenchmark},
-    {"realtime", "refresh of the real-time window over a week of 1 s samples [--samples N]", realtimeBenchmark},
+    {"realtime", "refresh of the real-time windows over a week of 1 s samples, one meter and several [--samples N] [--meters N]",
+     realtimeBenchmark},
     {"review", "open, plot, table, find and copy of a 1,000,000-record file [--records N] [--merged N]",
      reviewBenchmark},
     {"export", "spreadsheet export of 100,000 samples against libxlsxwriter alone [--samples N]", exportBenchmark},

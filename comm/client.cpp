@@ -75,12 +75,18 @@ int Client::readValues(int address, float *pollBuffer)
     if (socket->state() != QAbstractSocket::ConnectedState)
         return ComNotConnected;
     return pollBlocks([&](MeterBlock block) { return exchange(address, block, pollBuffer); },
-                      [this] { return cancelled(); });
+                      [this] { return pollOver(); });
+}
+
+bool Client::isUp() const
+{
+    return socket->state() == QAbstractSocket::ConnectedState;
 }
 
 int Client::exchange(int address, MeterBlock block, float *pollBuffer)
 {
-    const int requestLength = buildTcpRequest(buffer, address, block);
+    const uint16_t id = ++transaction;
+    const int requestLength = buildTcpRequest(buffer, address, block, id);
     socket->flush();
     // Bytes of an earlier late or split reply must not pass for the start of
     // this one.
@@ -92,16 +98,16 @@ int Client::exchange(int address, MeterBlock block, float *pollBuffer)
 
     QElapsedTimer timer;
     timer.start();
-    if (!waitForReply(kReplyTimeoutMs, timer))
-        return ComTimeout;
-
+    const qint64 timeoutMs = replyTimeoutMs();
     memset(buffer, 0, sizeof buffer);
     const int capacity = static_cast<int>(sizeof buffer);
     int n = 0;
     // TCP may deliver one reply in several pieces: keep reading until the
     // reply is complete by its own header or has the expected length,
     // within the same time-out. Whatever is incomplete then is a length
-    // error, as a wrong-sized reply always was.
+    // error, as a wrong-sized reply always was. A late answer to an earlier
+    // request (behind a gateway perhaps another meter's) is dropped, and
+    // the wait for this one goes on.
     const auto complete = [&] {
         if (n < kMbapHeaderLength)
             return false;
@@ -109,14 +115,21 @@ int Client::exchange(int address, MeterBlock block, float *pollBuffer)
         return n >= qMin(tcpReplyLength(block), kMbapHeaderLength + lengthField);
     };
     for (;;) {
+        if (socket->bytesAvailable() <= 0 && !waitForReply(timeoutMs, timer))
+            break;
         const qint64 got = socket->read(reinterpret_cast<char *>(buffer) + n, capacity - n);
         if (got > 0)
             n += static_cast<int>(got);
+        while (const int foreign = foreignFrameLength(buffer, n, id, address)) {
+            reportBytes(foreign);
+            n -= foreign;
+            memmove(buffer, buffer + foreign, size_t(n));
+        }
         if (complete() || n >= capacity)
             break;
-        if (!waitForReply(kReplyTimeoutMs, timer))
-            break;
     }
+    if (n == 0)
+        return ComTimeout;
     reportBytes(n);
 
     const int result = checkTcpReply(buffer, n, block);

@@ -24,6 +24,7 @@ public:
     int open() override { return connectHost(); }
     void close() override { disconnectHost(); }
     int readValues(int address, float *pollBuffer) override;
+    bool isUp() const override;
 
 private:
     int exchange(int address, MeterBlock block, float *pollBuffer);
@@ -32,4 +33,6 @@ private:
     bool waitForReply(qint64 timeoutMs, const QElapsedTimer &timer);
 
     QTcpSocket *socket;
+    // Counts up with every request; a reply must echo it.
+    uint16_t transaction = 0;
 };

@@ -66,7 +66,13 @@ int Master::readValues(int address, float *pollBuffer)
     if (!port || !port->isOpen())
         return ComPortNotOpen;
     return pollBlocks([&](MeterBlock block) { return exchange(address, block, pollBuffer); },
-                      [this] { return cancelled(); });
+                      [this] { return pollOver(); });
+}
+
+bool Master::isUp() const
+{
+    // A port pulled out (a USB adapter) says so by its error.
+    return port && port->isOpen() && port->error() != QSerialPort::ResourceError;
 }
 
 int Master::exchange(int address, MeterBlock block, float *pollBuffer)
@@ -79,7 +85,7 @@ int Master::exchange(int address, MeterBlock block, float *pollBuffer)
     reportBytes(requestLength);
 
     const int replyLength = rtuReplyLength(block);
-    if (!waitForBytes(kReplyTimeoutMs, replyLength))
+    if (!waitForBytes(replyTimeoutMs(), replyLength))
         return ComTimeout;
 
     memset(buffer, 0, sizeof buffer);

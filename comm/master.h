@@ -22,6 +22,7 @@ public:
     int open() override { return openPort(); }
     void close() override { closePort(); }
     int readValues(int address, float *pollBuffer) override;
+    bool isUp() const override;
 
     // Waits until count bytes are available or timeoutMs has passed, letting
     // the thread's events run meanwhile; true when any byte is available.

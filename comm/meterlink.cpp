@@ -1,6 +1,7 @@
 #include "comm/meterlink.h"
 
 #include "comm/client.h"
+#include "comm/linkpolicy.h"
 #include "comm/master.h"
 #include "comm/modbusframe.h"
 
@@ -10,6 +11,19 @@ MeterLink::MeterLink(const ComConfig &settings)
 }
 
 MeterLink::~MeterLink() = default;
+
+void MeterLink::setPollBudget(qint64 ms)
+{
+    budgetMs = ms;
+    budgetTimer.start();
+}
+
+int MeterLink::replyTimeoutMs() const
+{
+    if (budgetMs < 0)
+        return kReplyTimeoutMs;
+    return int(qBound<qint64>(0, budgetMs - budgetTimer.elapsed(), kReplyTimeoutMs));
+}
 
 void MeterLink::reportBytes(int n)
 {

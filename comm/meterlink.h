@@ -2,6 +2,7 @@
 
 #include "data/appconfig.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <atomic>
@@ -36,6 +37,17 @@ public:
     // for a reply; null (the default) lets every poll run to its end.
     void setCancelFlag(const std::atomic<bool> *flag) { cancelFlag = flag; }
 
+    // Right before a poll: the longest it may take from now, all its
+    // attempts together, so that the other meters of the link keep their
+    // slot; no request is sent once it is spent, and no wait for a reply
+    // goes beyond it. Below 0 (the default): each attempt has the full
+    // time-out.
+    void setPollBudget(qint64 ms);
+    // Whether the link can still carry a poll: false once its port went
+    // away or its connection was lost, which a failed poll alone does not
+    // tell.
+    virtual bool isUp() const { return true; }
+
     // Emits ComMessage with the first n bytes of the frame buffer.
     void reportBytes(int n);
 
@@ -44,9 +56,16 @@ signals:
 
 protected:
     bool cancelled() const { return cancelFlag && *cancelFlag; }
+    // Cancelled, or the poll's budget is spent: no further request.
+    bool pollOver() const { return cancelled() || (budgetMs >= 0 && budgetTimer.elapsed() >= budgetMs); }
+    // How long the next wait for a reply may take: the full time-out, or
+    // what is left of the budget when that is less.
+    int replyTimeoutMs() const;
 
     const ComConfig settings;
     const std::atomic<bool> *cancelFlag = nullptr;
+    qint64 budgetMs = -1;
+    QElapsedTimer budgetTimer;
     uint8_t buffer[4096];
 };
 

@@ -133,14 +133,28 @@ int buildRtuRequest(uint8_t *out, int address, MeterBlock block)
     return kRtuRequestLength;
 }
 
-int buildTcpRequest(uint8_t *out, int unit, MeterBlock block)
+int buildTcpRequest(uint8_t *out, int unit, MeterBlock block, uint16_t transaction)
 {
-    // The transaction identifier stays 0: one request is in flight at a time
-    // and stale bytes are discarded before each request instead.
-    static const uint8_t header[kMbapHeaderLength] = {0, 0, 0, 0, 0, 6};
+    const uint8_t header[kMbapHeaderLength] = {uint8_t(transaction >> 8), uint8_t(transaction & 0xFF), 0, 0, 0, 6};
     memcpy(out, header, sizeof header);
     buildPdu(out + kMbapHeaderLength, unit, block);
     return kTcpRequestLength;
+}
+
+int foreignFrameLength(const uint8_t *bytes, int n, uint16_t transaction, int unit)
+{
+    // The unit identifier is the byte after the header.
+    if (n < kMbapHeaderLength + 1)
+        return 0;
+    const int protocol = bytes[2] << 8 | bytes[3];
+    const int lengthField = bytes[4] << 8 | bytes[5];
+    // Unit, function and at least one byte more; a PDU is at most 253.
+    if (protocol != 0 || lengthField < 3 || lengthField > 254 || n < kMbapHeaderLength + lengthField)
+        return 0;
+    const int id = bytes[0] << 8 | bytes[1];
+    if (id == transaction && bytes[kMbapHeaderLength] == uint8_t(unit & 0xFF))
+        return 0;
+    return kMbapHeaderLength + lengthField;
 }
 
 int checkRtuReply(const uint8_t *reply, int n, int address, MeterBlock block)

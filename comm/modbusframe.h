@@ -40,15 +40,25 @@ uint16_t modbusCrc(const uint8_t *data, int length);
 
 // Writes the request of a block; return the number of bytes written.
 int buildRtuRequest(uint8_t *out, int address, MeterBlock block);
-int buildTcpRequest(uint8_t *out, int unit, MeterBlock block);
+// A TCP request carries the transaction identifier its reply must echo.
+int buildTcpRequest(uint8_t *out, int unit, MeterBlock block, uint16_t transaction = 0);
 
 // Check a received reply of n bytes; ComOk or the code of the failure.
 // Serial: length (5), then address, function and byte count (6), then CRC (7).
 int checkRtuReply(const uint8_t *reply, int n, int address, MeterBlock block);
 // TCP: length (5), then length field and protocol identifier (6). The
-// transaction and unit identifiers, function code and byte count are not
-// compared: gateways differ in what they echo there.
+// function code and byte count are not compared: gateways differ in what
+// they echo there. A reply that is not the request's is told apart before
+// (foreignFrameLength).
 int checkTcpReply(const uint8_t *reply, int n, MeterBlock block);
+
+// The length of a whole, well-formed MBAP frame at the start of the n bytes
+// whose transaction or unit identifier is not the request's: a late answer
+// to an earlier request (perhaps another meter's, behind a gateway), to be
+// dropped while the right one is waited for. 0 when the bytes start with
+// no such frame, or with one too incomplete or malformed to step over,
+// which is then checked as the reply.
+int foreignFrameLength(const uint8_t *bytes, int n, uint16_t transaction, int unit);
 
 // Decodes the data bytes of a block (the first byte after the byte count)
 // into the poll buffer of kPollBufferSize floats. Only the block's own

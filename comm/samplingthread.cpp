@@ -4,12 +4,14 @@
 #include "comm/meterlink.h"
 #include "comm/modbusframe.h"
 #include "comm/pollgrid.h"
+#include "comm/pollplan.h"
 #include "realtime/metersession.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <cstring>
 
 SamplingThread::SamplingThread(QObject *parent)
@@ -78,19 +80,27 @@ void SamplingThread::run()
     // without a time limit, would wait for ever. The flag starts false and
     // each object runs once.
 
+    const int meterCount = int(sessions.size());
+    // Several meters share the slots of the grid, as the polls of a run that
+    // goes on through faults do.
+    const bool onGrid = keepAcquiring || meterCount > 1;
     // The meter being polled, whose frames the link reports.
-    int polled = 0;
+    int polled = -1;
     // Made here, so that the link and its port or socket live in this thread.
     const std::unique_ptr<MeterLink> link = linkFactory ? linkFactory(settings) : makeMeterLink(settings);
     connect(link.get(), &MeterLink::ComMessage, [this, &polled](const QString &frame) { emit frameReported(polled, frame); });
-    // Going on through faults, Stop must wait neither for a poll's
-    // remaining attempts nor for a connection attempt.
-    if (keepAcquiring)
+    // Going on through faults, or with other meters to poll, Stop must wait
+    // neither for a poll's remaining attempts nor for a connection attempt.
+    if (onGrid)
         link->setCancelFlag(&stopRequested);
     int result = link->open();
     bool linkOpen = result == ComOk;
-    if (!linkOpen && !keepAcquiring)
+    if (!linkOpen && !keepAcquiring) {
+        // An open that a stop cut short failed for no fault of the link's.
+        if (!(onGrid && stopRequested))
+            emit warning(-1, static_cast<ComErrType>(result));
         stopRequested = true;
+    }
 
     std::fill(std::begin(pollBuffer), std::end(pollBuffer), 0.0f);
     QElapsedTimer clock;
@@ -98,68 +108,105 @@ void SamplingThread::run()
     const qint64 periodMs = qint64(intervalSeconds(settings)) * 1000;
     PollGrid grid(periodMs, QDateTime::currentMSecsSinceEpoch());
     qint64 slot = 0;
+    std::vector<MeterStanding> standing(sessions.size());
+    // Meters whose run ended on their error, when not going on through
+    // faults; the others go on.
+    std::vector<bool> dropped(sessions.size(), false);
     // Each meter's slots so far and those that brought it no sample.
     struct MeterCounts {
         int slotCount = 0;
         int missed = 0;
     };
     std::vector<MeterCounts> counts(sessions.size());
-    bool reopen = false;
+    // The link was opened for the first slot already.
+    bool openedForSlot = true;
 
     for (;;) {
-        if (stopRequested) {
-            if (result != ComOk && !keepAcquiring)
-                emit warning(static_cast<ComErrType>(result));
+        if (stopRequested)
             break;
-        }
         const qint64 pollStart = clock.elapsed();
-        const std::optional<uint32_t> stamp =
-            keepAcquiring ? std::optional<uint32_t>(grid.slotTime(slot, pollStart, QDateTime::currentMSecsSinceEpoch()))
-                          : std::nullopt;
+        // Off the grid, each poll is stamped when it is stored.
+        const uint32_t slotStamp = onGrid ? grid.slotTime(slot, pollStart, QDateTime::currentMSecsSinceEpoch()) : 0;
+        const QVector<int> order = onGrid ? slotOrder(standing, dropped, slot) : QVector<int>{0};
+        // Opened again only for a slot with a meter to poll.
+        if (!linkOpen && !openedForSlot && !order.isEmpty()) {
+            result = link->open();
+            linkOpen = result == ComOk;
+        }
+        openedForSlot = false;
+        std::vector<bool> stored(sessions.size(), false);
         bool ended = false;
-        for (size_t m = 0; m < sessions.size() && !ended; ++m) {
-            MeterSession &session = *sessions[m];
+        bool linkFailed = !linkOpen && !order.isEmpty();
+        bool answered = false;
+        for (int i = 0; i < order.size() && linkOpen; ++i) {
+            const int m = order[i];
+            MeterSession &session = *sessions[size_t(m)];
             // Between two meters' polls as between two slots.
-            if (m > 0 && stopRequested) {
+            if (i > 0 && stopRequested) {
                 ended = true;
                 break;
             }
-            if (reopen && !linkOpen) {
-                result = link->open();
-                linkOpen = result == ComOk;
-            }
-            polled = int(m);
-            if (linkOpen)
-                result = link->readValues(session.meter().addr, pollBuffer);
+            qint64 laterNeedMs = 0;
+            for (int j = i + 1; j < order.size(); ++j)
+                laterNeedMs += meterNeedMs(standing[size_t(order[j])], periodMs, meterCount);
+            const qint64 started = clock.elapsed();
+            link->setPollBudget(pollBudgetMs(slotLeftMs(grid.slotStart(slot + 1), started, periodMs), laterNeedMs,
+                                             meterNeedMs(standing[size_t(m)], periodMs, meterCount), meterCount));
+            polled = m;
+            result = link->readValues(session.meter().addr, pollBuffer);
+            const qint64 tookMs = clock.elapsed() - started;
             if (result == ComOk) {
                 SampleRecord poll;
                 static_assert(sizeof poll == sizeof pollBuffer, "the poll buffer has the record's layout");
                 memcpy(&poll, pollBuffer, sizeof poll);
-                const MeterSession::Stored stored =
-                    session.storePoll(poll, stamp ? *stamp : QDateTime::currentDateTime().toTime_t());
-                if (!stored.failedJournal.isEmpty())
-                    emit journalFailed(int(m), stored.failedJournal);
-                emit pollStored(int(m));
-            } else if (!keepAcquiring) {
-                emit warning(static_cast<ComErrType>(result));
-                ended = true;
-            } else if (stopRequested) {
-                // Cut short by the stop: no fault of the meter's.
-                ended = true;
-            } else {
-                emit pollFailed(int(m), static_cast<ComErrType>(result), QDateTime::currentDateTime());
-                session.tellMissed(1);
-                ++counts[m].missed;
-                // Whatever the link holds now (half a reply, a connection the
-                // meter forgot) must not meet the next poll.
-                link->close();
-                linkOpen = false;
-                reopen = true;
+                const MeterSession::Stored done =
+                    session.storePoll(poll, onGrid ? slotStamp : QDateTime::currentDateTime().toTime_t());
+                if (!done.failedJournal.isEmpty())
+                    emit journalFailed(m, done.failedJournal);
+                emit pollStored(m);
+                standing[size_t(m)] = afterPoll(standing[size_t(m)], slot, true, tookMs, periodMs, meterCount);
+                stored[size_t(m)] = true;
+                answered = true;
+                continue;
             }
+            // Cut short by the stop: no fault of the meter's.
+            if (onGrid && stopRequested) {
+                ended = true;
+                break;
+            }
+            if (isLinkFault(result) || !link->isUp()) {
+                linkFailed = true;
+                break;
+            }
+            const auto kind = static_cast<ComErrType>(result);
+            if (!keepAcquiring) {
+                emit warning(m, kind);
+                dropped[size_t(m)] = true;
+                continue;
+            }
+            emit pollFailed(m, kind, QDateTime::currentDateTime());
+            standing[size_t(m)] = afterPoll(standing[size_t(m)], slot, false, tookMs, periodMs, meterCount);
         }
         if (ended)
             break;
-        if (!keepAcquiring) {
+        if (linkFailed) {
+            if (!keepAcquiring) {
+                emit warning(-1, static_cast<ComErrType>(result));
+                break;
+            }
+            emit pollFailed(-1, static_cast<ComErrType>(result), QDateTime::currentDateTime());
+        }
+        // A link fault, or no meter answering at all (a connection the
+        // gateway or the meter forgot, half a reply on the line): whatever
+        // the link holds now must not meet the next poll. One meter that
+        // stays silent is its own fault and costs the others no reopening.
+        if (linkOpen && (linkFailed || (!order.isEmpty() && !answered))) {
+            link->close();
+            linkOpen = false;
+        }
+        if (std::find(dropped.begin(), dropped.end(), false) == dropped.end())
+            break;
+        if (!onGrid) {
             // From the start of one poll to the start of the next, so the
             // exchange itself is part of the interval.
             if (!waitUntil(pollStart + periodMs, clock))
@@ -168,8 +215,12 @@ void SamplingThread::run()
         }
         const qint64 next = grid.nextSlot(slot, clock.elapsed());
         for (size_t m = 0; m < sessions.size(); ++m) {
-            sessions[m]->tellMissed(int(next - slot - 1));
-            counts[m].missed += int(next - slot - 1);
+            if (dropped[m])
+                continue;
+            // This slot's poll when it brought nothing, and every slot skipped.
+            const int missed = int(next - slot - 1) + (stored[m] ? 0 : 1);
+            sessions[m]->tellMissed(missed);
+            counts[m].missed += missed;
             counts[m].slotCount += int(next - slot);
             emit slotsCounted(int(m), counts[m].slotCount, counts[m].missed);
         }

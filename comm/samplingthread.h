@@ -10,7 +10,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 class MeterLink;
@@ -18,13 +17,20 @@ class MeterSession;
 class QDateTime;
 class QElapsedTimer;
 
-// One acquisition: opens the link its settings choose, polls each meter of
-// the link once per sampling interval, one after the other, each poll into
-// the meter's session, and ends on the first error (which it reports once)
-// or when asked to stop. Told to keep acquiring, it reports each failed poll
-// instead, closes the link and opens it again for the next poll, and its
-// polls keep to the grid of PollGrid, every meter's poll of a slot stamped
-// with the slot's time. A new object serves each run.
+// One acquisition: opens the link its settings choose and polls each meter
+// of the link once per sampling interval, one after the other, each poll
+// into the meter's session, until asked to stop. With several meters, or
+// told to keep acquiring, its polls keep to the grid of PollGrid, every
+// meter's poll of a slot stamped with the slot's time, and the plan of
+// pollplan.h shares each slot among the meters.
+//
+// A meter's error is the meter's: told to keep acquiring, the run reports
+// it and goes on; otherwise it reports it once and ends that meter's part,
+// the others polling on, so that a lone meter's first error ends the run.
+// A fault of the link itself (the port gone, the connection lost, a request
+// not sent) is every meter's: kept on, the link is closed and opened again
+// for the next slot, which it also is when no meter answered a slot;
+// otherwise it ends the run. A new object serves each run.
 class SamplingThread : public QThread
 {
     Q_OBJECT
@@ -71,12 +77,16 @@ public:
     // failed connection the address, on a line of its own.
     static QString errorText(int kind, const ComConfig &settings);
 
-// All but warning name the meter they are about by its place in the list of
-// sessions. Every signal is emitted in the sampling thread.
+// Each signal names the meter it is about by its place in the list of
+// sessions, -1 for the link and so for every meter. Every signal is emitted
+// in the sampling thread.
 signals:
-    void warning(SamplingThread::ComErrType kind);
-    // A poll of the meter (or the open before it) failed and the run goes
-    // on; only when keeping on acquiring.
+    // The meter's part of the run (the whole run for -1) ended on this
+    // error; only when not keeping on acquiring.
+    void warning(int meter, SamplingThread::ComErrType kind);
+    // A poll of the meter, or the link (the open, or a fault of the line
+    // during a poll), failed and the run goes on; only when keeping on
+    // acquiring.
     void pollFailed(int meter, SamplingThread::ComErrType kind, const QDateTime &when);
     // After each slot of a run that keeps acquiring: the meter's slots of the
     // run so far and how many of them brought it no sample (failed or

@@ -17,17 +17,29 @@ Station::~Station()
     stop();
 }
 
+QVector<MeterConfig> Station::meters() const
+{
+    QVector<MeterConfig> configured;
+    for (const std::shared_ptr<MeterSession> &session : sessions)
+        configured.append(session->meter());
+    return configured;
+}
+
 void Station::setMeters(const QVector<MeterConfig> &meters)
 {
     if (thread)
         return;
-    sessions.resize(size_t(meters.size()));
+    const QVector<int> before = sameMeters(this->meters(), meters);
+    std::vector<std::shared_ptr<MeterSession>> next;
     for (int m = 0; m < meters.size(); ++m) {
-        if (sessions[size_t(m)])
-            sessions[size_t(m)]->setMeter(meters[m]);
-        else
-            sessions[size_t(m)] = std::make_shared<MeterSession>(meters[m]);
+        if (before[m] >= 0) {
+            next.push_back(sessions[size_t(before[m])]);
+            next.back()->setMeter(meters[m]);
+        } else {
+            next.push_back(std::make_shared<MeterSession>(meters[m]));
+        }
     }
+    sessions = std::move(next);
 }
 
 bool Station::start(const StationConfig &config)
@@ -60,6 +72,7 @@ bool Station::start(const StationConfig &config)
             dailyFiles = std::make_shared<DailyFiles>(config.dailyFolder, [this, m](const DailyFiles::Fault &fault) {
                 emit dailyFileFailed(m, fault.time, fault.path, fault.reason, QPrivateSignal());
             });
+            dailyFiles->setSubfolder(meterDailySubfolder(config.meters, m));
             listeners.push_back(dailyFiles);
         }
         // Every meter's polls go to the one publisher.
@@ -96,13 +109,16 @@ void Station::threadFinished()
 
 bool Station::seriesInDailyFiles(int meter) const
 {
-    return session(meter).seriesInDailyFiles(thread != nullptr);
+    return meter >= 0 && meter < meterCount() && session(meter).seriesInDailyFiles(thread != nullptr);
 }
 
 void Station::countPollFault(int meter, SamplingThread::ComErrType kind, const QDateTime &when)
 {
     // The window learns of it with the count of the slot, which follows.
-    session(meter).pollFaults.add(when);
+    for (int m = 0; m < meterCount(); ++m) {
+        if (meter < 0 || m == meter)
+            session(m).pollFaults.add(when);
+    }
     emit eventLogged(meter, pollFaultLogText(kind, when, current.link));
 }
 
@@ -143,4 +159,20 @@ void Station::showForwardStatus(const ForwardStatus &status)
         forwardLogLine = line;
         emit eventLogged(-1, line);
     }
+}
+
+QString meterLogLine(const QVector<MeterConfig> &meters, int meter, const QString &line)
+{
+    if (meters.size() <= 1 || meter < 0 || meter >= meters.size())
+        return line;
+    return meters[meter].name + QStringLiteral("：") + line;
+}
+
+QString stationErrorText(const StationConfig &config, int meter, int kind)
+{
+    const QString text = SamplingThread::errorText(kind, config.link);
+    if (config.meters.size() <= 1 || meter < 0 || meter >= config.meters.size())
+        return text;
+    const MeterConfig &m = config.meters[meter];
+    return QStringLiteral("电表“%1”（地址 %2）：").arg(m.name, QString::number(m.addr)) + text;
 }

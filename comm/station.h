@@ -45,10 +45,12 @@ public:
 
     int meterCount() const { return int(sessions.size()); }
     MeterSession &session(int meter) const { return *sessions.at(size_t(meter)); }
+    // The meters of the sessions, in their order.
+    QVector<MeterConfig> meters() const;
     // While no thread exists: the sessions of these meters, in this order.
-    // The ones there are keep their series and take the new names and
-    // addresses; those beyond the new count go, and their windows must have
-    // gone before.
+    // A meter there is already (sameMeters: the one at its address) keeps
+    // its session and series and takes the new name; the sessions of meters
+    // no longer named go, and their windows must have gone before.
     void setMeters(const QVector<MeterConfig> &meters);
 
     // Before start(): makes the link in place of makeMeterLink.
@@ -75,10 +77,11 @@ signals:
     // A frame the link sent or received while polling the meter.
     void frameReported(int meter, const QString &frame);
     // A line for the event log: a failed poll, a failed write of the daily
-    // files, a change of the forwarding (-1).
+    // files, a fault of the link (-1), a change of the forwarding (-1).
     void eventLogged(int meter, const QString &text);
-    // The run ended on this error (when not going on through faults).
-    void communicationError(SamplingThread::ComErrType kind);
+    // The meter's part of the run, or the whole run for -1, ended on this
+    // error (when not going on through faults).
+    void communicationError(int meter, SamplingThread::ComErrType kind);
     // The meter's journal could not be written; the run goes on.
     void journalFailed(int meter, const QString &path);
     // A poll went into the meter's series, which may have been empty.
@@ -94,6 +97,7 @@ signals:
     void dailyFileFailed(int meter, uint time, const QString &path, const QString &reason, QPrivateSignal);
 
 private slots:
+    // A fault of the link (-1) is every meter's.
     void countPollFault(int meter, SamplingThread::ComErrType kind, const QDateTime &when);
     void countSlots(int meter, int slotCount, int missed);
     void countSaveFault(int meter, uint time, const QString &path, const QString &reason);
@@ -113,3 +117,12 @@ private:
     std::shared_ptr<MqttForwarder> forwarder;
     QString forwardLogLine;
 };
+
+// A line of the event log about meter (its place among meters): with
+// several meters, the meter's name before it; a line about the link or the
+// station (-1), or about the only meter, as it is.
+QString meterLogLine(const QVector<MeterConfig> &meters, int meter, const QString &line);
+// The text of the box for an error that ended a meter's part of the run
+// (the whole run for -1): the error's text, with several meters after the
+// name and address of the meter it is about.
+QString stationErrorText(const StationConfig &config, int meter, int kind);

@@ -157,7 +157,7 @@ void DailyFiles::writePending(size_t limit, uint32_t attemptTime)
     while (!backlog.empty() && done < limit) {
         const QDate day = localDay(backlog.front().time);
         if (!onStartDisk()) {
-            const QString path = file ? file->file.fileName() : QDir(folder).filePath(fileNameFor(day));
+            const QString path = file ? file->file.fileName() : QDir(filesFolder()).filePath(fileNameFor(day));
             closeFile();
             fail(attemptTime, path, QStringLiteral("文件夹所在的磁盘不可用"));
             return;
@@ -168,7 +168,7 @@ void DailyFiles::writePending(size_t limit, uint32_t attemptTime)
                 return;
             QString reason;
             if (!openFor(day, &reason)) {
-                fail(attemptTime, QDir(folder).filePath(fileNameFor(day)), reason);
+                fail(attemptTime, QDir(filesFolder()).filePath(fileNameFor(day)), reason);
                 return;
             }
         }
@@ -212,6 +212,11 @@ void DailyFiles::writePending(size_t limit, uint32_t attemptTime)
     }
 }
 
+QString DailyFiles::filesFolder() const
+{
+    return subfolder.isEmpty() ? folder : QDir(folder).filePath(subfolder);
+}
+
 bool DailyFiles::onStartDisk()
 {
     const FolderDevice now = disk.device(folder);
@@ -231,7 +236,12 @@ bool DailyFiles::openFor(const QDate &day, QString *reason)
         *reason = QStringLiteral("文件夹不存在");
         return false;
     }
-    const QDir dir(folder);
+    // A meter's own folder is made inside it, on the disk checked above.
+    if (!subfolder.isEmpty() && !QDir(folder).mkpath(subfolder)) {
+        *reason = QStringLiteral("无法创建文件夹%1").arg(QDir::toNativeSeparators(filesFolder()));
+        return false;
+    }
+    const QDir dir(filesFolder());
     for (int part = 1; part < 1000; ++part) {
         const QString path = dir.filePath(fileNameFor(day, part));
         auto candidate = std::make_unique<OpenFile>(path);

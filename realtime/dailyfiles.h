@@ -74,6 +74,11 @@ public:
     DailyFiles(const DailyFiles &) = delete;
     DailyFiles &operator=(const DailyFiles &) = delete;
 
+    // Before the first poll: the files go into this subfolder of the
+    // folder (one meter's of several), made when it is missing while the
+    // folder itself is there on its disk.
+    void setSubfolder(const QString &name) { subfolder = name; }
+
     void pollStored(uint32_t time, const SampleRecord &poll) override;
     // Writes what is left and syncs.
     void runEnded() override;
@@ -104,7 +109,11 @@ private:
     void countUnwritten();
     void fail(uint32_t attemptTime, const QString &path, const QString &reason);
 
+    // The folder's path with the subfolder's, if any.
+    QString filesFolder() const;
+
     const QString folder;
+    QString subfolder;
     const FaultReport report;
     const int syncIntervalMs;
     const DiskAccess disk;

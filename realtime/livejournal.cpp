@@ -57,10 +57,37 @@ QString LiveJournal::savedNoteFor(const QString &journalPath)
     return journalPath + QStringLiteral(".saved");
 }
 
+QString LiveJournal::meterNoteFor(const QString &journalPath)
+{
+    return journalPath + QStringLiteral(".meter");
+}
+
 void LiveJournal::removeFiles(const QString &journalPath)
 {
     QFile::remove(journalPath);
     QFile::remove(savedNoteFor(journalPath));
+    QFile::remove(meterNoteFor(journalPath));
+}
+
+void LiveJournal::setMeter(const MeterConfig &meter)
+{
+    std::lock_guard<std::mutex> locker(mutex);
+    owner = meter;
+    hasOwner = true;
+}
+
+bool LiveJournal::readMeterNote(const QString &journalPath, MeterConfig *meter)
+{
+    QFile file(meterNoteFor(journalPath));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QList<QByteArray> lines = file.read(64 * 1024).split('\n');
+    bool addressRead = false;
+    const int addr = lines.value(1).toInt(&addressRead);
+    if (lines.size() < 3 || !addressRead || lines.at(0).isEmpty())
+        return false;
+    *meter = MeterConfig{QString::fromUtf8(lines.at(0)), addr};
+    return true;
 }
 
 LiveJournal::SavedNote LiveJournal::readSavedNote(const QString &journalPath)
@@ -129,6 +156,13 @@ bool LiveJournal::openFile(uint32_t firstTime)
             // A note left by an earlier journal of this name would count
             // these new samples as saved.
             QFile::remove(savedNoteFor(candidatePath));
+            // Without the note the samples are offered all the same, only
+            // without the meter's name.
+            if (hasOwner)
+                writeFileAtomically(meterNoteFor(candidatePath),
+                                    owner.name.toUtf8() + '\n' + QByteArray::number(owner.addr) + '\n');
+            else
+                QFile::remove(meterNoteFor(candidatePath));
             file = std::move(candidate);
             filePath = candidatePath;
             ownsFile = true;

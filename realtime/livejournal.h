@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/meterconfig.h"
 #include "data/samplerecord.h"
 
 #include <QElapsedTimer>
@@ -49,6 +50,14 @@ public:
     // The file, once the first sample has chosen its name; empty before.
     QString path() const;
 
+    // Before the first sample: the meter whose polls these are. It is noted
+    // beside the journal when the file is made (the journal itself stays a
+    // plain data file), so that the offer after a crash can name it.
+    void setMeter(const MeterConfig &meter);
+    static QString meterNoteFor(const QString &journalPath);
+    // The meter a journal's note names; false when it has none that reads.
+    static bool readMeterNote(const QString &journalPath, MeterConfig *meter);
+
     // The samples were saved or given up: the file goes, and later appends
     // do nothing.
     void remove();
@@ -73,7 +82,7 @@ public:
     // be read.
     static SavedNote readSavedNote(const QString &journalPath);
     static QString savedNoteFor(const QString &journalPath);
-    // Deletes a journal with its note.
+    // Deletes a journal with its notes.
     static void removeFiles(const QString &journalPath);
 
     // Where the program keeps its journals: the per-user data folder.
@@ -97,6 +106,8 @@ private:
     mutable std::mutex mutex;
     State state = State::Waiting;
     QString filePath;
+    MeterConfig owner;
+    bool hasOwner = false;
     // Whether filePath is a file this journal created.
     bool ownsFile = false;
     std::shared_ptr<OpenFile> file;

@@ -266,7 +266,10 @@ void RealPlot::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    const auto answer = QMessageBox::question(this, QStringLiteral("提示"), QStringLiteral("需要保存数据吗？"),
+    // Closing the main window asks each meter's window in turn.
+    const QString question = meterName.isEmpty() ? QStringLiteral("需要保存数据吗？")
+                                                 : QStringLiteral("需要保存电表“%1”的数据吗？").arg(meterName);
+    const auto answer = QMessageBox::question(this, QStringLiteral("提示"), question,
                                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel) {
         event->ignore();

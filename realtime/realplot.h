@@ -55,6 +55,10 @@ public:
     // acquisition), so that closing need not ask to save them.
     void setSamplesHeldElsewhere(std::function<bool()> held) { heldElsewhere = std::move(held); }
 
+    // The meter the question to save names, for a window among several
+    // meters'; empty (the default): the question names none.
+    void setMeterName(const QString &name) { meterName = name; }
+
     // Replaces the save dialog, for callers that already know the file.
     void setSaveFileNameProvider(std::function<QString()> provider);
 
@@ -98,6 +102,7 @@ private:
     std::function<bool()> heldElsewhere;
     std::shared_ptr<LiveJournal> liveJournal;
     QString timeRangeText = QStringLiteral("时间范围：");
+    QString meterName;
     PollFaultTally pollFaults;
     QMap<FooterNote, QString> footerNotes;
     // Set while replot() holds the series' read lock, so that an immediate

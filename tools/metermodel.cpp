@@ -46,10 +46,15 @@ void putFloat(uint16_t *registers, int offset, double value)
 
 } // namespace
 
-MeterReading meterReading(double seconds, uint64_t sample)
+MeterReading meterReading(double seconds, uint64_t sample, int unit)
 {
     MeterReading r{};
     double *c = r.column;
+    // Each unit its own feeder: a load of its own and noise of its own.
+    const int feeder = (unit - 1) & 0xFF;
+    const double scale = 0.4 + 0.2 * ((3 * feeder + 3) % 8);
+    const double shift = 0.9 * feeder;
+    sample += uint64_t(feeder) << 40;
 
     // Phase voltages: 220..230 V, a slow drift of each phase and a little
     // measurement noise.
@@ -72,7 +77,7 @@ MeterReading meterReading(double seconds, uint64_t sample)
 
     // Currents follow a load cycle of ten minutes with a faster ripple;
     // phase C carries a little more load than the others.
-    const double load = 32.0 + 14.0 * wave(seconds, 600.0) + 3.0 * wave(seconds, 47.0);
+    const double load = scale * (32.0 + 14.0 * wave(seconds, 600.0, shift) + 3.0 * wave(seconds, 47.0, shift));
     const double share[3] = {1.00, 0.94, 1.07};
     double cur[3];
     for (int i = 0; i < 3; ++i)

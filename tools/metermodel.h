@@ -22,8 +22,11 @@ struct MeterReading {
 
 // seconds: time since the supply was switched on, which drives the slow
 // drift and the load cycle; sample: the sample number, which seeds the
-// measurement noise (the same pair always gives the same reading).
-MeterReading meterReading(double seconds, uint64_t sample);
+// measurement noise (the same pair always gives the same reading); unit:
+// the meter among several on one supply, which share its voltages but each
+// measure a feeder of their own (unit 1 the reference load, others between
+// 0.4 and 1.8 times it, their cycles shifted).
+MeterReading meterReading(double seconds, uint64_t sample, int unit = 1);
 
 constexpr int kBlockARegisters = 58;
 constexpr int kBlockBRegisters = 28;

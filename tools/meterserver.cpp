@@ -2,11 +2,16 @@
 
 #include "metermodel.h"
 
+#include <QByteArrayList>
 #include <QElapsedTimer>
 
 #include <modbus/modbus.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <memory>
+#include <utility>
+#include <vector>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -56,11 +61,13 @@ bool sleepMs(int ms)
     return false;
 }
 
+// One unit on the line or behind the gateway, with its own load, faults
+// and request count.
 class Meter
 {
 public:
-    Meter(const SimOptions &options, modbus_t *ctx, bool tcp)
-        : opt(options), ctx(ctx), tcp(tcp)
+    Meter(const SimOptions &options, int unit, modbus_t *ctx, bool tcp)
+        : opt(options.faultsOf(unit)), unit(unit), ctx(ctx), tcp(tcp)
     {
         map = modbus_mapping_new_start_address(0, 0, 0, 0, 0, 0, kBlockAStart, kMappedRegisters);
         clock.start();
@@ -78,14 +85,9 @@ public:
     bool serve(const uint8_t *req, int length)
     {
         const int hl = modbus_get_header_length(ctx);
-        const int unit = req[hl - 1];
         const int function = req[hl];
         const int address = req[hl + 1] << 8 | req[hl + 2];
         const int count = req[hl + 3] << 8 | req[hl + 4];
-        if (tcp && unit != opt.unit) {
-            fprintf(stderr, "request for unit %d ignored (serving unit %d)\n", unit, opt.unit);
-            return true;
-        }
         const quint64 n = ++requests;
         ++connectionRequests;
         // One poll reads block A and then block B: a new reading for every
@@ -93,7 +95,7 @@ public:
         if ((function == 4 && address == kBlockAStart) || clock.elapsed() - refreshedAt >= 1000)
             refresh();
 
-        const FaultKind kind = opt.faultFor(n);
+        const FaultKind kind = opt.faultFor(n, !tcp);
         const bool faulty = kind != FaultKind::None;
         fprintf(stderr, "#%llu unit %d function %d address %d count %d%s%s\n",
                 static_cast<unsigned long long>(n), unit, function, address, count,
@@ -104,6 +106,7 @@ public:
             && address + count <= kBlockAStart + kMappedRegisters;
         switch (kind) {
         case FaultKind::Silent:
+        case FaultKind::Dead:
             return true;
         case FaultKind::Close:
             fprintf(stderr, "closing the connection instead of answering\n");
@@ -145,10 +148,13 @@ public:
 private:
     void refresh()
     {
-        const MeterReading r = meterReading(clock.elapsed() / 1000.0, readings++);
+        const MeterReading r = meterReading(clock.elapsed() / 1000.0, readings++, unit);
         // The served floats, exactly, so that a test can compare what the
         // program shows with what the meter said.
-        QByteArray line = "reading " + QByteArray::number(static_cast<qulonglong>(readings)) + ":";
+        QByteArray line = "reading " + QByteArray::number(static_cast<qulonglong>(readings));
+        if (unit != 1)
+            line += " unit " + QByteArray::number(unit);
+        line += ":";
         for (int k = 1; k < kColumnCount; ++k)
             line += ' ' + QByteArray::number(double(float(r.column[k])), 'g', 9);
         fprintf(stderr, "%s\n", line.constData());
@@ -221,7 +227,8 @@ private:
         return true;
     }
 
-    const SimOptions &opt;
+    const FaultSpec &opt;
+    const int unit;
     modbus_t *ctx;
     bool tcp;
     modbus_mapping_t *map = nullptr;
@@ -232,22 +239,122 @@ private:
     int connectionRequests = 0;
 };
 
-// Receives and answers requests on the context's current line until it
-// closes, the meter drops it, or a stop is requested.
-void serveLine(modbus_t *ctx, Meter &meter)
+// The units served, each a meter of its own.
+class Bus
+{
+public:
+    Bus(const SimOptions &options, modbus_t *ctx, bool tcp)
+    {
+        for (int unit : options.units)
+            meters.emplace_back(unit, std::make_unique<Meter>(options, unit, ctx, tcp));
+    }
+
+    bool valid() const
+    {
+        return std::all_of(meters.begin(), meters.end(), [](const auto &m) { return m.second->valid(); });
+    }
+    void newConnection()
+    {
+        for (auto &m : meters)
+            m.second->newConnection();
+    }
+    // The meter of a unit, or null for one that is not on the line.
+    Meter *meter(int unit)
+    {
+        for (auto &m : meters) {
+            if (m.first == unit)
+                return m.second.get();
+        }
+        return nullptr;
+    }
+    QByteArray unitList() const
+    {
+        QByteArrayList list;
+        for (const auto &m : meters)
+            list << QByteArray::number(m.first);
+        return (list.size() == 1 ? "unit " : "units ") + list.join(',');
+    }
+
+    // Answers a request with the meter it is for; false when the
+    // connection is to be closed.
+    bool serve(modbus_t *ctx, const uint8_t *req, int length)
+    {
+        const int unit = req[modbus_get_header_length(ctx) - 1];
+        if (Meter *m = meter(unit))
+            return m->serve(req, length);
+        // On a bus, nobody answers for a meter that is not there.
+        fprintf(stderr, "request for unit %d ignored (serving %s)\n", unit, unitList().constData());
+        return true;
+    }
+
+private:
+    std::vector<std::pair<int, std::unique_ptr<Meter>>> meters;
+};
+
+// Receives and answers requests on the context's current TCP connection
+// until it closes, the meter drops it, or a stop is requested.
+void serveLine(modbus_t *ctx, Bus &bus)
 {
     uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
     modbus_set_indication_timeout(ctx, 0, 200000);
     while (!simStopRequested) {
         const int rc = modbus_receive(ctx, query);
         if (rc > 0) {
-            if (!meter.serve(query, rc))
+            if (!bus.serve(ctx, query, rc))
                 return;
         } else if (rc < 0 && errno != ETIMEDOUT && errno != EMBBADCRC && errno != EMBBADDATA
                    && errno != EINTR) {
             return;
         }
     }
+}
+
+// The length a request frame with this function code has, once its first
+// 7 bytes are in; 0 when the frame tells no length.
+int rtuRequestLength(const uint8_t *frame, int n)
+{
+    if (n < 2)
+        return 0;
+    const int function = frame[1];
+    if (function >= 1 && function <= 6)
+        return 8;
+    if ((function == 15 || function == 16) && n >= 7)
+        return 9 + frame[6];
+    return 0;
+}
+
+// One request frame from the serial line, whatever unit it is for (a
+// library slave hears only its own address): bytes up to the frame's
+// length, or up to a pause; false on no whole frame with a good CRC.
+bool readRtuRequest(int fd, uint8_t *frame, int capacity, int *length)
+{
+    int n = 0;
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        // 200 ms for a frame to begin, so that a stop is noticed; within a
+        // frame, a pause of 20 ms ends it.
+        if (poll(&p, 1, n == 0 ? 200 : 20) <= 0)
+            break;
+        const ssize_t got = read(fd, frame + n, size_t(capacity - n));
+        if (got <= 0)
+            break;
+        n += int(got);
+        const int expected = rtuRequestLength(frame, n);
+        if ((expected > 0 && n >= expected) || n >= capacity)
+            break;
+    }
+    if (n < 4)
+        return false;
+    const int expected = rtuRequestLength(frame, n);
+    if (expected > 0 && n > expected)
+        n = expected;
+    const uint16_t crc = bitwiseCrc(frame, n - 2);
+    if (frame[n - 2] != (crc & 0xFF) || frame[n - 1] != (crc >> 8)) {
+        fprintf(stderr, "request with a bad CRC ignored\n");
+        return false;
+    }
+    *length = n;
+    return true;
 }
 
 } // namespace
@@ -269,14 +376,14 @@ int serveTcp(const SimOptions &options)
     sockaddr_in bound{};
     socklen_t len = sizeof bound;
     getsockname(listenFd, reinterpret_cast<sockaddr *>(&bound), &len);
-    Meter meter(options, ctx, true);
-    if (!meter.valid()) {
+    Bus bus(options, ctx, true);
+    if (!bus.valid()) {
         close(listenFd);
         modbus_free(ctx);
         return 1;
     }
-    fprintf(stderr, "zep-meter-sim: serving Modbus TCP on %s:%d, unit %d\n", qPrintable(options.tcpHost),
-            ntohs(bound.sin_port), options.unit);
+    fprintf(stderr, "zep-meter-sim: serving Modbus TCP on %s:%d, %s\n", qPrintable(options.tcpHost),
+            ntohs(bound.sin_port), bus.unitList().constData());
 
     while (!simStopRequested) {
         pollfd p{listenFd, POLLIN, 0};
@@ -286,8 +393,8 @@ int serveTcp(const SimOptions &options)
         if (fd < 0)
             continue;
         fprintf(stderr, "client connected\n");
-        meter.newConnection();
-        serveLine(ctx, meter);
+        bus.newConnection();
+        serveLine(ctx, bus);
         close(fd);
         modbus_set_socket(ctx, -1);
         fprintf(stderr, "client disconnected\n");
@@ -378,15 +485,18 @@ int serveRtu(const SimOptions &options)
     modbus_t *ctx = modbus_new_rtu(slaveName.constData(), options.baud, options.parity, 8, options.stopBits);
     int status = 1;
     if (ctx) {
-        modbus_set_slave(ctx, options.unit);
         modbus_set_socket(ctx, master);
-        Meter meter(options, ctx, false);
-        if (meter.valid()) {
-            fprintf(stderr, "zep-meter-sim: serving Modbus RTU on %s (%s), %d 8%c%d, unit %d\n",
+        Bus bus(options, ctx, false);
+        if (bus.valid()) {
+            fprintf(stderr, "zep-meter-sim: serving Modbus RTU on %s (%s), %d 8%c%d, %s\n",
                     linkPath.constData(), slaveName.constData(), options.baud, options.parity,
-                    options.stopBits, options.unit);
-            while (!simStopRequested)
-                serveLine(ctx, meter);
+                    options.stopBits, bus.unitList().constData());
+            uint8_t frame[MODBUS_RTU_MAX_ADU_LENGTH];
+            int length = 0;
+            while (!simStopRequested) {
+                if (readRtuRequest(master, frame, sizeof frame, &length))
+                    bus.serve(ctx, frame, length);
+            }
             status = 0;
         }
         modbus_set_socket(ctx, -1);

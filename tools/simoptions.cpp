@@ -1,11 +1,14 @@
 #include "simoptions.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
-bool SimOptions::faulty(quint64 n) const
+bool FaultSpec::faulty(quint64 n) const
 {
     if (fault == FaultKind::None || fault == FaultKind::DropAfter)
         return false;
+    if (fault == FaultKind::Dead)
+        return true;
     if (fault == FaultKind::Flaky)
         return n % static_cast<quint64>(faultArg) == 0;
     if (!faultOn.isEmpty())
@@ -13,7 +16,7 @@ bool SimOptions::faulty(quint64 n) const
     return n % static_cast<quint64>(faultEvery) == 0;
 }
 
-FaultKind SimOptions::faultFor(quint64 n) const
+FaultKind FaultSpec::faultFor(quint64 n, bool rtu) const
 {
     if (!faulty(n))
         return FaultKind::None;
@@ -21,6 +24,12 @@ FaultKind SimOptions::faultFor(quint64 n) const
         return fault;
     const QList<FaultKind> turns = flakyTurns(rtu);
     return turns.at(static_cast<int>((n / static_cast<quint64>(faultArg) - 1) % static_cast<quint64>(turns.size())));
+}
+
+const FaultSpec &SimOptions::faultsOf(int unit) const
+{
+    const auto own = unitFaults.constFind(unit);
+    return own != unitFaults.constEnd() ? *own : faults;
 }
 
 QList<FaultKind> flakyTurns(bool rtu)
@@ -46,6 +55,7 @@ QString faultName(FaultKind kind)
     case FaultKind::Garbage: return QStringLiteral("garbage");
     case FaultKind::Close: return QStringLiteral("close");
     case FaultKind::Flaky: return QStringLiteral("flaky");
+    case FaultKind::Dead: return QStringLiteral("dead");
     }
     return QString();
 }
@@ -62,7 +72,7 @@ bool toInt(const QString &text, int low, int high, int *out)
     return true;
 }
 
-bool parseFault(const QString &text, SimOptions *o)
+bool parseFault(const QString &text, FaultSpec *o)
 {
     const QString name = text.section(QLatin1Char('='), 0, 0);
     const QString arg = text.section(QLatin1Char('='), 1);
@@ -70,7 +80,7 @@ bool parseFault(const QString &text, SimOptions *o)
     static const FaultKind plain[] = {FaultKind::Silent, FaultKind::Crc, FaultKind::Short,
                                       FaultKind::Long, FaultKind::Exception, FaultKind::WrongUnit,
                                       FaultKind::Function, FaultKind::Protocol, FaultKind::Split,
-                                      FaultKind::Garbage, FaultKind::Close};
+                                      FaultKind::Garbage, FaultKind::Close, FaultKind::Dead};
     for (FaultKind k : plain) {
         if (name == faultName(k) && !hasArg) {
             o->fault = k;
@@ -92,6 +102,31 @@ bool parseFault(const QString &text, SimOptions *o)
     return false;
 }
 
+// "1,2,3": units from 0 to 255, none twice.
+bool parseUnits(const QString &text, QList<int> *units)
+{
+    units->clear();
+    for (const QString &item : text.split(QLatin1Char(','))) {
+        int unit = 0;
+        if (!toInt(item.trimmed(), 0, 255, &unit) || units->contains(unit))
+            return false;
+        units->append(unit);
+    }
+    return !units->isEmpty();
+}
+
+// The faults of the link this serves that it cannot produce.
+QString faultRefused(const FaultSpec &f, bool rtu)
+{
+    if (rtu && (f.fault == FaultKind::Protocol || f.fault == FaultKind::DropAfter || f.fault == FaultKind::Close))
+        return QStringLiteral("--fault %1 applies to --tcp only").arg(faultName(f.fault));
+    if (!rtu && f.fault == FaultKind::Crc)
+        return QStringLiteral("--fault crc applies to --rtu only (TCP frames carry no CRC)");
+    if (!rtu && (f.fault == FaultKind::Split || f.fault == FaultKind::Garbage))
+        return QStringLiteral("--fault %1 applies to --rtu only").arg(faultName(f.fault));
+    return QString();
+}
+
 } // namespace
 
 bool parseSimOptions(const QStringList &arguments, SimOptions *o, QString *error)
@@ -104,6 +139,7 @@ bool parseSimOptions(const QStringList &arguments, SimOptions *o, QString *error
     const QCommandLineOption parity(QStringLiteral("parity"), QString(), QStringLiteral("No|Odd|Even"));
     const QCommandLineOption stop(QStringLiteral("stop"), QString(), QStringLiteral("1|1.5|2"));
     const QCommandLineOption unit(QStringLiteral("unit"), QString(), QStringLiteral("n"));
+    const QCommandLineOption units(QStringLiteral("units"), QString(), QStringLiteral("list"));
     const QCommandLineOption fault(QStringLiteral("fault"), QString(), QStringLiteral("kind"));
     const QCommandLineOption every(QStringLiteral("fault-every"), QString(), QStringLiteral("n"));
     const QCommandLineOption on(QStringLiteral("fault-on"), QString(), QStringLiteral("list"));
@@ -111,7 +147,7 @@ bool parseSimOptions(const QStringList &arguments, SimOptions *o, QString *error
     const QCommandLineOption records(QStringLiteral("records"), QString(), QStringLiteral("n"));
     const QCommandLineOption interval(QStringLiteral("interval"), QString(), QStringLiteral("s"));
     const QCommandLineOption start(QStringLiteral("start"), QString(), QStringLiteral("time"));
-    parser.addOptions({tcp, rtu, baud, parity, stop, unit, fault, every, on, writeFile, records, interval, start});
+    parser.addOptions({tcp, rtu, baud, parity, stop, unit, units, fault, every, on, writeFile, records, interval, start});
     if (!parser.parse(QStringList{QStringLiteral("zep-meter-sim")} + arguments)) {
         *error = parser.errorText();
         return false;
@@ -194,18 +230,24 @@ bool parseSimOptions(const QStringList &arguments, SimOptions *o, QString *error
             return false;
         }
     }
-    if (parser.isSet(unit) && !toInt(parser.value(unit), 0, 255, &o->unit)) {
+    if (parser.isSet(unit) && parser.isSet(units)) {
+        *error = QStringLiteral("choose --unit or --units, not both");
+        return false;
+    }
+    if (parser.isSet(unit) && !toInt(parser.value(unit), 0, 255, &o->units[0])) {
         *error = QStringLiteral("--unit takes 0 to 255");
         return false;
     }
-    if (parser.isSet(fault) && !parseFault(parser.value(fault), o)) {
-        *error = QStringLiteral("unknown --fault %1").arg(parser.value(fault));
+    if (parser.isSet(units) && !parseUnits(parser.value(units), &o->units)) {
+        *error = QStringLiteral("--units takes units from 0 to 255, separated by commas, none twice");
         return false;
     }
-    if (parser.isSet(every) && !toInt(parser.value(every), 1, 1000000000, &o->faultEvery)) {
+    int faultEvery = 1;
+    if (parser.isSet(every) && !toInt(parser.value(every), 1, 1000000000, &faultEvery)) {
         *error = QStringLiteral("--fault-every takes N >= 1");
         return false;
     }
+    QSet<quint64> requests;
     if (parser.isSet(on)) {
         for (const QString &item : parser.value(on).split(QLatin1Char(','))) {
             bool ok = false;
@@ -214,20 +256,35 @@ bool parseSimOptions(const QStringList &arguments, SimOptions *o, QString *error
                 *error = QStringLiteral("--fault-on takes request numbers from 1, separated by commas");
                 return false;
             }
-            o->faultOn.insert(n);
+            requests.insert(n);
         }
     }
-    if (o->rtu && (o->fault == FaultKind::Protocol || o->fault == FaultKind::DropAfter || o->fault == FaultKind::Close)) {
-        *error = QStringLiteral("--fault %1 applies to --tcp only").arg(faultName(o->fault));
-        return false;
-    }
-    if (!o->rtu && o->fault == FaultKind::Crc) {
-        *error = QStringLiteral("--fault crc applies to --rtu only (TCP frames carry no CRC)");
-        return false;
-    }
-    if (!o->rtu && (o->fault == FaultKind::Split || o->fault == FaultKind::Garbage)) {
-        *error = QStringLiteral("--fault %1 applies to --rtu only").arg(faultName(o->fault));
-        return false;
+    // "--fault KIND" for every unit, "--fault UNIT:KIND" for one of them;
+    // --fault-every and --fault-on apply to each.
+    static const QRegularExpression ofUnit(QStringLiteral("^(\\d+):(.+)$"));
+    for (const QString &text : parser.values(fault)) {
+        const QRegularExpressionMatch match = ofUnit.match(text);
+        FaultSpec spec;
+        if (!parseFault(match.hasMatch() ? match.captured(2) : text, &spec)) {
+            *error = QStringLiteral("unknown --fault %1").arg(text);
+            return false;
+        }
+        spec.faultEvery = faultEvery;
+        spec.faultOn = requests;
+        if (const QString refused = faultRefused(spec, o->rtu); !refused.isEmpty()) {
+            *error = refused;
+            return false;
+        }
+        if (!match.hasMatch()) {
+            o->faults = spec;
+            continue;
+        }
+        const int target = match.captured(1).toInt();
+        if (!o->units.contains(target)) {
+            *error = QStringLiteral("--fault %1 names a unit that is not served").arg(text);
+            return false;
+        }
+        o->unitFaults[target] = spec;
     }
     return true;
 }

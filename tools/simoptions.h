@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
+#include <QMap>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -23,6 +25,21 @@ enum class FaultKind {
     Garbage,       // three stray bytes just before the reply (serial only)
     Close,         // closes the connection instead of answering (TCP only)
     Flaky,         // every faultArg-th request faulty, the kinds of flakyTurns() in turn
+    Dead,          // never answers anything, whatever --fault-every or --fault-on say
+};
+
+// What goes wrong with one unit's replies.
+struct FaultSpec {
+    FaultKind fault = FaultKind::None;
+    int faultArg = 0;
+    int faultEvery = 1;
+    QSet<quint64> faultOn;   // when set, exactly these requests (from 1) are faulty
+
+    // Whether the unit's request number n (counted from 1) gets the fault.
+    bool faulty(quint64 n) const;
+    // The fault request n gets: the configured kind, or for a flaky meter
+    // the turn of that request (which depends on the link).
+    FaultKind faultFor(quint64 n, bool rtu) const;
 };
 
 struct SimOptions {
@@ -33,23 +50,20 @@ struct SimOptions {
     int baud = 9600;
     char parity = 'N';
     int stopBits = 1;
-    int unit = 1;
+    // The units (slave addresses, or unit identifiers behind a gateway)
+    // answered, each with a load of its own.
+    QList<int> units{1};
 
-    FaultKind fault = FaultKind::None;
-    int faultArg = 0;
-    int faultEvery = 1;
-    QSet<quint64> faultOn;   // when set, exactly these requests (from 1) are faulty
+    // Every unit's fault, unless unitFaults has one for it.
+    FaultSpec faults;
+    QMap<int, FaultSpec> unitFaults;
 
     QString writeFile;
     int records = 0;
     int interval = 1;
     QDateTime start;
 
-    // Whether request number n (counted from 1) gets the fault.
-    bool faulty(quint64 n) const;
-    // The fault request n gets: the configured kind, or for a flaky meter
-    // the turn of that request.
-    FaultKind faultFor(quint64 n) const;
+    const FaultSpec &faultsOf(int unit) const;
 };
 
 // What a flaky meter does in turn: no reply, the line lost, a reply cut

@@ -1,5 +1,7 @@
 #include "../comm/brokertesting.h"
+#include "../comm/linktesting.h"
 #include "../comm/simprocess.h"
+#include "app/documents.h"
 #include "app/eventview.h"
 #include "comm/comcfgdlg.h"
 #include "comm/forwardcfgdlg.h"
@@ -19,6 +21,7 @@
 #include <atomic>
 
 #include <QDialogButtonBox>
+#include <QScopeGuard>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMdiArea>
@@ -72,10 +75,12 @@ class TestAcquisition : public zeptest::MainWindowTest
             copyToField(AppConfig.comm.com, sim->linkPath.toLocal8Bit());
     }
 
-    // N of the status bar's "正在采集…（N 条）", -1 while it is hidden.
-    int indicatorCount() const
+    // N of the status bar's "正在采集…（N 条）" (of "正在采集 M 台电表…（N 条）"
+    // for M meters), -1 while it is hidden.
+    int indicatorCount(int meters = 0) const
     {
-        const QRegularExpression shown(QStringLiteral("^正在采集…（(\\d+) 条）$"));
+        const QRegularExpression shown(meters ? QStringLiteral("^正在采集 %1 台电表…（(\\d+) 条）$").arg(meters)
+                                              : QStringLiteral("^正在采集…（(\\d+) 条）$"));
         for (QLabel *label : window->statusBar()->findChildren<QLabel *>())
             if (label->isVisible() && shown.match(label->text()).hasMatch())
                 return shown.match(label->text()).captured(1).toInt();
@@ -85,7 +90,7 @@ class TestAcquisition : public zeptest::MainWindowTest
     QMdiSubWindow *realTimeSubWindow() const
     {
         for (QMdiSubWindow *w : window->findChild<QMdiArea *>()->subWindowList())
-            if (w->windowTitle() == QStringLiteral("实时通讯 - 趋势图"))
+            if (w->windowTitle() == QStringLiteral("实时通讯 - 电表1 - 趋势图"))
                 return w;
         return nullptr;
     }
@@ -173,17 +178,18 @@ private slots:
         }
         QVERIFY2(matched, qPrintable(titles.join(QLatin1Char('|'))));
 
-        // The event log holds every request and reply, in order.
-        uint8_t request[16];
-        const QString requestA = hexOf(request, tcp ? buildTcpRequest(request, 1, MeterBlock::A)
-                                                    : buildRtuRequest(request, 1, MeterBlock::A));
-        const QString requestB = hexOf(request, tcp ? buildTcpRequest(request, 1, MeterBlock::B)
-                                                    : buildRtuRequest(request, 1, MeterBlock::B));
+        // The event log holds every request and reply, in order; over TCP
+        // each request with the next transaction id.
         const int replyA = tcp ? tcpReplyLength(MeterBlock::A) : rtuReplyLength(MeterBlock::A);
         const int replyB = tcp ? tcpReplyLength(MeterBlock::B) : rtuReplyLength(MeterBlock::B);
         QStandardItemModel *rows = log->model();
         QCOMPARE(rows->rowCount(), 4 * n);
         for (int p = 0; p < n; ++p) {
+            uint8_t request[16];
+            const QString requestA = hexOf(request, tcp ? buildTcpRequest(request, 1, MeterBlock::A, uint16_t(2 * p + 1))
+                                                        : buildRtuRequest(request, 1, MeterBlock::A));
+            const QString requestB = hexOf(request, tcp ? buildTcpRequest(request, 1, MeterBlock::B, uint16_t(2 * p + 2))
+                                                        : buildRtuRequest(request, 1, MeterBlock::B));
             QCOMPARE(rows->item(4 * p, 2)->text(), requestA);
             QCOMPARE(rows->item(4 * p + 1, 2)->text().size(), 3 * replyA);
             QCOMPARE(rows->item(4 * p + 2, 2)->text(), requestB);
@@ -333,6 +339,69 @@ private slots:
         boxes.start();
         QVERIFY(window->close());
         QCOMPARE(boxes.seen.size(), folderGone ? 1 : 0);
+    }
+
+    // Two meters on one link, the second failing its second poll: a window
+    // each, titled after its meter; each meter's series, footer and daily
+    // files its own; the status bar counts the meters no window shows;
+    // closing a window asks about its own meter's samples alone.
+    void twoMeters()
+    {
+        QMdiArea area;
+        area.resize(1200, 800);
+        Documents documents(&area, window->statusBar());
+        Acquisition acquisition(documents, window->statusBar());
+        // The windows show the sessions' series: they go first.
+        const auto windowsFirst = qScopeGuard([&documents] { documents.deleteWindows(); });
+        Station &station = acquisition.station();
+        station.setLinkFactory([](const ComConfig &c) { return std::make_unique<AddressedLink>(c, 7, QList<int>{2}); });
+        const QString folder = path(QStringLiteral("days"));
+        QVERIFY(QDir().mkpath(folder));
+        const StationConfig config{AppConfig.comm, {{QStringLiteral("进线柜"), 3}, {QStringLiteral("空/调"), 7}}, true, folder, {}};
+        acquisition.openRealTimeWindows(config.meters);
+        QCOMPARE(area.subWindowList().first()->windowTitle(), QStringLiteral("实时通讯 - 进线柜 - 趋势图"));
+        QSignalSpy grown(&station, &Station::seriesGrew);
+        acquisition.start(config);
+        QTRY_VERIFY_WITH_TIMEOUT(acquisition.realTimeWindow(1)->footer().text().contains("通讯错误 1 次"), 10000);
+        QVERIFY(!acquisition.realTimeWindow(0)->footer().text().contains("通讯错误"));
+        QCOMPARE(station.session(1).series().value(5, 0).y(), 706.0);
+        // Closed, a window leaves its meter polled, and the status bar says so.
+        for (int m : {1, 0}) {
+            acquisition.realTimeWindow(m)->parentWidget()->close();
+            QTRY_VERIFY(!acquisition.realTimeWindow(m) && indicatorCount(2 - m) >= 0);
+        }
+        acquisition.stop();
+        QList<int> polls{0, 0};
+        for (const QList<QVariant> &g : grown)
+            ++polls[g.at(0).toInt()];
+        QCOMPARE(polls[1], polls[0] - 1);
+        for (const QString &sub : {QStringLiteral("3-进线柜"), QStringLiteral("7-空_调")}) {
+            const QDir days(QDir(folder).filePath(sub));
+            QCOMPARE(countRecords(days.filePath(days.entryList({QStringLiteral("ZEP_*.txt")}).value(0))), polls.takeFirst());
+        }
+
+        // Without daily files, each window asks about its own meter. One
+        // the settings no longer name closes, asking; the others keep their
+        // windows and series, whatever their new places; a new one shows.
+        QTRY_VERIFY(!acquisition.currentSamplingThread());
+        acquisition.openRealTimeWindows(config.meters);
+        acquisition.start({config.link, config.meters, true, QString(), {}});
+        QTRY_VERIFY_WITH_TIMEOUT(station.session(1).series().sizeWithPending() >= 1, 10000);
+        acquisition.stop();
+        QTRY_VERIFY(!acquisition.currentSamplingThread());
+        zeptest::MessageBoxLog boxes;
+        boxes.answers = {QMessageBox::No, QMessageBox::No};
+        boxes.start();
+        RealPlot *second = acquisition.realTimeWindow(1);
+        const int rows = station.session(1).series().sizeWithPending();
+        acquisition.start({config.link, {{QStringLiteral("空/调"), 7}, {QStringLiteral("照明"), 9}}, true, QString(), {}});
+        QCOMPARE(acquisition.realTimeWindow(0), second);
+        QCOMPARE(second->parentWidget()->windowTitle(), QStringLiteral("实时通讯 - 空/调 - 趋势图"));
+        QVERIFY(station.session(0).series().sizeWithPending() >= rows && acquisition.realTimeWindow(1));
+        acquisition.stop();
+        second->parentWidget()->close();
+        QTRY_COMPARE(boxes.seen.size(), 2);
+        QCOMPARE(boxes.seen[0].text + boxes.seen[1].text, "需要保存电表“进线柜”的数据吗？需要保存电表“空/调”的数据吗？");
     }
 
     void openFailureShowsPortName()

@@ -96,7 +96,7 @@ private slots:
         QTest::newRow("table") << "/d/a.txt - 数据列表" << DocumentKind::Table << "/d/a.txt" << 0;
         QTest::newRow("plot") << "/d/b.txt - 趋势图" << DocumentKind::Plot << "/d/b.txt" << 1;
         QTest::newRow("first of two") << "/d/a.txt - 趋势图" << DocumentKind::Plot << "/d/a.txt" << 0;
-        QTest::newRow("real-time window") << "实时通讯 - 趋势图" << DocumentKind::Plot << "实时通讯" << -1;
+        QTest::newRow("real-time window") << "实时通讯 - 电表1 - 趋势图" << DocumentKind::Plot << "实时通讯 - 电表1" << -1;
         QTest::newRow("table mark first") << "/d/x - 趋势图 - 数据列表" << DocumentKind::Table << "/d/x - 趋势图" << -1;
         QTest::newRow("every suffix removed") << "/d/a.txt - 数据列表 - 数据列表" << DocumentKind::Table << "/d/a.txt" << 0;
         QTest::newRow("letter case") << "/D/A.TXT - 数据列表" << DocumentKind::Table << "/D/A.TXT" << -1;
@@ -565,7 +565,7 @@ private slots:
         const QStringList before = titles();
         for (const char *name : {"action_showPlot", "action_showTable"}) {
             action(name)->trigger();
-            QCOMPARE(activeTitle(), QStringLiteral("实时通讯 - 趋势图"));
+            QCOMPARE(activeTitle(), QStringLiteral("实时通讯 - 电表1 - 趋势图"));
         }
         QCOMPARE(titles(), before);
     }

@@ -76,7 +76,7 @@ class TestJournal : public zeptest::MainWindowTest
     QMdiSubWindow *realTimeSubWindow() const
     {
         for (QMdiSubWindow *w : window->findChild<QMdiArea *>()->subWindowList())
-            if (w->windowTitle() == QStringLiteral("实时通讯 - 趋势图"))
+            if (w->windowTitle() == QStringLiteral("实时通讯 - 电表1 - 趋势图"))
                 return w;
         return nullptr;
     }

@@ -97,6 +97,23 @@ private slots:
         QCOMPARE(file->records[records - 1].value(31), float(zeptest::sampleValue(records - 1, 31)));
     }
 
+    // A journal notes beside it whose polls it keeps, so that the question
+    // after a crash names the meter; without the note (an older journal)
+    // it names none.
+    void questionNamesTheMeter()
+    {
+        LiveJournal journal(dir->path());
+        journal.setMeter({QStringLiteral("空调"), 2});
+        SampleRecord poll{};
+        QCOMPARE(journal.appendPoll(kStart, poll), LiveJournal::AppendResult::Written);
+        journal.close();
+        const JournalSummary s = inspectJournal(journal.path());
+        QVERIFY(s.hasMeter);
+        QVERIFY(recoveryQuestionText(s).startsWith(QStringLiteral("上次运行留下了电表“空调”（地址 2）未保存的实时数据，1条记录")));
+        QVERIFY(QFile::remove(LiveJournal::meterNoteFor(journal.path())));
+        QVERIFY(recoveryQuestionText(inspectJournal(journal.path())).startsWith(QStringLiteral("上次运行留下了未保存的实时数据")));
+    }
+
     void nothingComplete_data()
     {
         QTest::addColumn<QByteArray>("bytes");

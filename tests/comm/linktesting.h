@@ -8,7 +8,9 @@
 #include "comm/modbusframe.h"
 #include "data/appconfig.h"
 
+#include <QMap>
 #include <QStringList>
+#include <QThread>
 #include <QtTest>
 
 #include <algorithm>
@@ -79,7 +81,10 @@ inline ComConfig tcpConfig(const QByteArray &ip, int unit = 1)
 
 // Answers each meter with values of its address (column c: address × 100 +
 // c) and the address as its frame; the meter at failingAddress fails its
-// polls whose number is in failing.
+// polls whose number is in failing with failCode. Meters of a bus that fail
+// in their own ways: a dead one, and every flakyEvery-th poll of a flaky
+// one, stay silent for as long as the poll may wait; a slow one answers
+// after slowMs.
 struct AddressedLink : MeterLink {
     AddressedLink(const ComConfig &c, int failingAddress, QList<int> failing)
         : MeterLink(c), failingAddress(failingAddress), failing(failing) {}
@@ -88,13 +93,23 @@ struct AddressedLink : MeterLink {
     int readValues(int address, float *values) override
     {
         emit ComMessage(QString::number(address));
-        if (address == failingAddress && failing.contains(++polls))
+        const int n = ++pollsOf[address];
+        QThread::msleep(static_cast<unsigned long>(slowMs.value(address)));
+        if (dead.contains(address) || (flakyEvery.value(address) > 0 && n % flakyEvery.value(address) == 0)) {
+            QThread::msleep(static_cast<unsigned long>(replyTimeoutMs()));
             return ComTimeout;
+        }
+        if (address == failingAddress && failing.contains(++polls))
+            return failCode;
         for (int c = 1; c < kColumnCount; ++c)
             values[c] = float(address * 100 + c);
         return ComOk;
     }
     int failingAddress;
     QList<int> failing;
+    int failCode = ComTimeout;
     int polls = 0;
+    QList<int> dead;
+    QMap<int, int> slowMs, flakyEvery;
+    QMap<int, int> pollsOf;
 };

@@ -5,6 +5,7 @@
 #include "simprocess.h"
 #include "coretesting.h"
 
+#include <QElapsedTimer>
 #include <QTcpServer>
 
 namespace {
@@ -16,8 +17,9 @@ QByteArray floatBytes(float v)
     return QByteArray(reinterpret_cast<const char *>(b), 4);
 }
 
-// A good reply of a block whose float i holds base + i.
-QByteArray reply(MeterBlock block, float base, int transaction = 0, int unit = 1, int function = 4)
+// A good reply of a block whose float i holds base + i, to the request
+// with this transaction identifier (the link's requests count from 1).
+QByteArray reply(MeterBlock block, float base, int transaction, int unit = 1, int function = 4)
 {
     const MeterBlockInfo info = meterBlockInfo(block);
     QByteArray frame;
@@ -39,8 +41,8 @@ ScriptedMeter::Step answer(const QByteArray &bytes)
     return s;
 }
 
-const QString kRequestA = QStringLiteral("00 00 00 00 00 06 01 04 75 31 00 3a ");
-const QString kRequestB = QStringLiteral("00 00 00 00 00 06 01 04 8a 49 00 1c ");
+const QString kRequestA = QStringLiteral("00 01 00 00 00 06 01 04 75 31 00 3a ");
+const QString kRequestB = QStringLiteral("00 02 00 00 00 06 01 04 8a 49 00 1c ");
 
 } // namespace
 
@@ -92,8 +94,11 @@ private slots:
         QTest::newRow("one byte extra") << QStringList{"--fault", "long"} << int(ComLengthError) << "AAA";
         QTest::newRow("exception reply") << QStringList{"--fault", "exception"} << int(ComLengthError) << "AAA";
         QTest::newRow("protocol identifier") << QStringList{"--fault", "protocol"} << int(ComReceiveError) << "AAA";
-        // Unit identifier and function code are not compared over TCP.
-        QTest::newRow("other unit answers") << QStringList{"--fault", "wrong-unit"} << int(ComOk) << "AB";
+        // Another unit's answer is dropped and the wait goes on: the
+        // first attempt runs out its time-out. The function code is not
+        // compared over TCP.
+        QTest::newRow("other unit answers") << QStringList{"--fault", "wrong-unit", "--fault-on", "1"} << int(ComOk)
+                                            << "AAB";
         QTest::newRow("function 0x84") << QStringList{"--fault", "function"} << int(ComOk) << "AB";
         QTest::newRow("slow within the time-out") << QStringList{"--fault", "slow=300"} << int(ComOk) << "AB";
         QTest::newRow("retry of A") << QStringList{"--fault", "long", "--fault-on", "1"} << int(ComOk) << "AAB";
@@ -171,7 +176,7 @@ private slots:
         QCOMPARE(client.connectHost(), int(ComOk));
         const PollResult r = pollOnce(client, 200);
         QCOMPARE(r.code, int(ComOk));
-        QCOMPARE(r.reports[0], QStringLiteral("00 00 00 00 00 06 c8 04 75 31 00 3a "));
+        QCOMPARE(r.reports[0], QStringLiteral("00 01 00 00 00 06 c8 04 75 31 00 3a "));
     }
 
     void connectFailures_data()
@@ -202,8 +207,8 @@ private slots:
     // The reports of one poll, byte for byte.
     void exactReports()
     {
-        const QByteArray a = reply(MeterBlock::A, 100.0f);
-        const QByteArray b = reply(MeterBlock::B, 500.0f);
+        const QByteArray a = reply(MeterBlock::A, 100.0f, 1);
+        const QByteArray b = reply(MeterBlock::B, 500.0f, 2);
         ScriptedMeter meter({answer(a), answer(b)});
         Client client(tcpConfig(meter.address()));
         QCOMPARE(client.connectHost(), int(ComOk));
@@ -220,39 +225,62 @@ private slots:
         QCOMPARE(meter.requests().size(), 2);
     }
 
+    // Behind a gateway a late answer to an earlier request may be another
+    // meter's: a reply whose transaction or unit identifier is not the
+    // request's is dropped (and reported), and the wait for the right one
+    // goes on, within what is left of the poll's budget.
     void repliesThatDecode_data()
     {
         QTest::addColumn<QVector<QByteArray>>("pieces");   // A in pieces, then B whole
         QTest::addColumn<int>("gapMs");
-        const QByteArray a = reply(MeterBlock::A, 100.0f, 7, 9);
-        QTest::newRow("transaction 7, unit 9") << QVector<QByteArray>{a} << 0;
-        QTest::newRow("function 0x84") << QVector<QByteArray>{reply(MeterBlock::A, 100.0f, 0, 1, 0x84)} << 0;
-        QTest::newRow("split inside the header") << QVector<QByteArray>{a.left(3), a.mid(3)} << 100;
-        QTest::newRow("split in the data") << QVector<QByteArray>{a.left(60), a.mid(60, 30), a.mid(90)} << 80;
+        QTest::addColumn<int>("dropped");
+        QTest::addColumn<bool>("answered");
+        const QByteArray a = reply(MeterBlock::A, 100.0f, 1);
+        const QByteArray late = reply(MeterBlock::A, 900.0f, 0), otherUnit = reply(MeterBlock::A, 900.0f, 1, 2);
+        QTest::newRow("whole") << QVector<QByteArray>{a} << 0 << 0 << true;
+        QTest::newRow("function 0x84") << QVector<QByteArray>{reply(MeterBlock::A, 100.0f, 1, 1, 0x84)} << 0 << 0 << true;
+        QTest::newRow("split inside the header") << QVector<QByteArray>{a.left(3), a.mid(3)} << 100 << 0 << true;
+        QTest::newRow("split in the data") << QVector<QByteArray>{a.left(60), a.mid(60, 30), a.mid(90)} << 80 << 0 << true;
+        QTest::newRow("a late answer first") << QVector<QByteArray>{late, a} << 50 << 1 << true;
+        QTest::newRow("all in one piece") << QVector<QByteArray>{otherUnit + late + a} << 0 << 2 << true;
+        QTest::newRow("only another unit's") << QVector<QByteArray>{otherUnit} << 0 << 1 << false;
     }
 
     void repliesThatDecode()
     {
         QFETCH(QVector<QByteArray>, pieces);
         QFETCH(int, gapMs);
+        QFETCH(int, dropped);
+        QFETCH(bool, answered);
         ScriptedMeter::Step first;
         first.pieces = QList<QByteArray>(pieces.begin(), pieces.end());
         first.gapMs = gapMs;
-        ScriptedMeter meter({first, answer(reply(MeterBlock::B, 500.0f))});
+        ScriptedMeter meter({first, answer(reply(MeterBlock::B, 500.0f, 2))});
         Client client(tcpConfig(meter.address()));
         QCOMPARE(client.connectHost(), int(ComOk));
+        client.setPollBudget(600);
+        QElapsedTimer timer;
+        timer.start();
         const PollResult r = pollOnce(client);
-        QCOMPARE(r.code, int(ComOk));
-        QCOMPARE(r.reports.size(), 4);
+        QCOMPARE(r.code, int(answered ? ComOk : ComTimeout));
+        QCOMPARE(r.values[17], answered ? 128.0f : kUntouched);
+        // Once the budget is spent, no further attempt: the wait ended long
+        // before the 3-second time-out.
+        QCOMPARE(r.requestedBlocks(true), QString(answered ? "AB" : "A"));
+        QVERIFY2(timer.elapsed() < 2500, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(r.reports.size(), (answered ? 4 : 1) + dropped);
         QCOMPARE(reportBytes(r.reports[1]).size(), 125);
-        QCOMPARE(r.values[17], 128.0f);
     }
 
     void wrongLengthField()
     {
-        QByteArray a = reply(MeterBlock::A, 100.0f);
-        a[5] = 118;
-        ScriptedMeter meter({answer(a), answer(a), answer(a)});
+        QVector<ScriptedMeter::Step> steps;
+        for (int transaction = 1; transaction <= 3; ++transaction) {
+            QByteArray a = reply(MeterBlock::A, 100.0f, transaction);
+            a[5] = 118;
+            steps << answer(a);
+        }
+        ScriptedMeter meter(steps);
         Client client(tcpConfig(meter.address()));
         QCOMPARE(client.connectHost(), int(ComOk));
         const PollResult r = pollOnce(client);
@@ -264,10 +292,10 @@ private slots:
     // Bytes that arrive after a reply must not become the start of the next.
     void strayBytesAreDiscarded()
     {
-        ScriptedMeter::Step lastOfFirstPoll = answer(reply(MeterBlock::B, 500.0f));
+        ScriptedMeter::Step lastOfFirstPoll = answer(reply(MeterBlock::B, 500.0f, 2));
         lastOfFirstPoll.afterwards = QByteArray::fromHex("deadbeef000007");
-        ScriptedMeter meter({answer(reply(MeterBlock::A, 100.0f)), lastOfFirstPoll,
-                             answer(reply(MeterBlock::A, 200.0f)), answer(reply(MeterBlock::B, 600.0f))});
+        ScriptedMeter meter({answer(reply(MeterBlock::A, 100.0f, 1)), lastOfFirstPoll,
+                             answer(reply(MeterBlock::A, 200.0f, 3)), answer(reply(MeterBlock::B, 600.0f, 4))});
         Client client(tcpConfig(meter.address()));
         QCOMPARE(client.connectHost(), int(ComOk));
         QCOMPARE(pollOnce(client).code, int(ComOk));

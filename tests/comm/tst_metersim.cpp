@@ -123,6 +123,41 @@ private slots:
         QVERIFY(!std::equal(first + 1, first + kPollBufferSize, second + 1));
     }
 
+    // Several meters on one line or behind one gateway: each unit answers
+    // with a load of its own, faults go to the unit they name (unit 2
+    // fails every 3rd request of its own), and a dead unit, like one not on
+    // the line, never answers.
+    void severalUnits_data() { exitsCleanlyOnInterrupt_data(); }
+
+    void severalUnits()
+    {
+        QFETCH(bool, rtu);
+        SimProcess sim;
+        const QStringList args{"--units", "1,2,3", "--fault", "3:dead", "--fault", "2:exception", "--fault-every", "3"};
+        QVERIFY(rtu ? sim.startRtu(args) : sim.startTcp(args));
+        ModbusContext m(rtu ? modbus_new_rtu(sim.linkPath.toLocal8Bit().constData(), 9600, 'N', 8, 1)
+                            : modbus_new_tcp("127.0.0.1", sim.port));
+        QCOMPARE(modbus_connect(m.ctx), 0);
+        modbus_set_response_timeout(m.ctx, 0, 300000);
+        float one[kPollBufferSize] = {}, two[kPollBufferSize] = {};
+        modbus_set_slave(m.ctx, 1);
+        QVERIFY(readMeter(m.ctx, one));
+        modbus_set_slave(m.ctx, 2);
+        QVERIFY(readMeter(m.ctx, two));
+        checkPlausibleReading(two);
+        // The same supply, another feeder.
+        QVERIFY(std::fabs(one[1] - two[1]) < 1 && two[12] > 1.5 * one[12]);
+        uint16_t regs[2];
+        QCOMPARE(modbus_read_input_registers(m.ctx, 30001, 2, regs), -1);
+        QCOMPARE(modbus_read_input_registers(m.ctx, 30001, 2, regs), 2);
+        for (int unit : {3, 4}) {
+            modbus_set_slave(m.ctx, unit);
+            QCOMPARE(modbus_read_input_registers(m.ctx, 30001, 2, regs), -1);
+            QCOMPARE(errno, int(ETIMEDOUT));
+        }
+        QVERIFY(sim.waitForLog(QStringLiteral("#1 unit 3 function 4 address 30001 count 2 fault dead")));
+    }
+
     void exitsCleanlyOnInterrupt_data()
     {
         QTest::addColumn<bool>("rtu");
@@ -155,6 +190,8 @@ private slots:
         QTest::newRow("both links") << QStringList{"--rtu", "/tmp/x", "--tcp", "127.0.0.1:0"};
         QTest::newRow("bad port") << QStringList{"--tcp", "127.0.0.1:70000"};
         QTest::newRow("bad unit") << QStringList{"--unit", "256"};
+        QTest::newRow("a unit twice") << QStringList{"--units", "1,2,1"};
+        QTest::newRow("fault of a unit not served") << QStringList{"--units", "1,2", "--fault", "3:dead"};
         QTest::newRow("fault-on zero") << QStringList{"--fault", "crc", "--fault-on", "0"};
         QTest::newRow("records missing") << QStringList{"--write-file", "x.txt"};
         QTest::newRow("bad start") << QStringList{"--write-file", "x.txt", "--records", "2", "--start", "today"};

@@ -33,11 +33,13 @@ class WarningSink : public QObject
 
 public:
     QList<int> kinds;
+    QList<int> meters;
     QList<QThread *> threads;
 
 public slots:
-    void onWarning(SamplingThread::ComErrType kind)
+    void onWarning(int meter, SamplingThread::ComErrType kind)
     {
+        meters << meter;
         kinds << int(kind);
         threads << QThread::currentThread();
     }
@@ -51,8 +53,8 @@ class QueuedWarnings : public WarningSink
 {
 public:
     WarningSink faults;  // the failed polls of a run that goes on
-    QList<int> faultMeters;
     QPair<int, int> slotCount{0, 0};  // its slots and missed slots so far, of the last meter counted
+    QMap<int, QPair<int, int>> meterSlots;  // the same of each meter
     QStringList frames;  // the link's reports, in order
     QList<int> frameMeters;
 
@@ -60,9 +62,10 @@ public:
     {
         connect(thread, &SamplingThread::warning, this, &WarningSink::onWarning, Qt::QueuedConnection);
         connect(thread, &SamplingThread::pollFailed, this,
-                [this](int meter, SamplingThread::ComErrType kind) { faultMeters << meter; faults.onWarning(kind); },
+                [this](int meter, SamplingThread::ComErrType kind) { faults.onWarning(meter, kind); },
                 Qt::QueuedConnection);
-        connect(thread, &SamplingThread::slotsCounted, this, [this](int, int n, int missed) { slotCount = {n, missed}; },
+        connect(thread, &SamplingThread::slotsCounted, this,
+                [this](int meter, int n, int missed) { meterSlots[meter] = slotCount = {n, missed}; },
                 Qt::QueuedConnection);
         connect(thread, &SamplingThread::frameReported, this,
                 [this](int meter, const QString &frame) { frameMeters << meter; frames << frame; }, Qt::QueuedConnection);
@@ -643,7 +646,7 @@ private slots:
 
         const int rows = meter->series().sizeWithPending();
         QCOMPARE(second->series().sizeWithPending(), rows - 1);
-        QCOMPARE(warnings.faultMeters, QList<int>{1});
+        QCOMPARE(warnings.faults.meters, QList<int>{1});
         QCOMPARE(heard->counts, (QVector<int>{rows, 0, 1}));
         QCOMPARE(heardSecond->counts, (QVector<int>{rows - 1, 1, 1}));
         QCOMPARE(warnings.frameCount(), 2 * rows);
@@ -662,6 +665,50 @@ private slots:
         QCOMPARE(countRecords(secondJournal->path()), rows - 1);
         for (const auto &journal : {firstJournal, secondJournal, switched})
             journal->close();
+    }
+
+    // Five meters on one link at 1 s: one dead, one slow (300 ms) and one
+    // that is silent every third poll. The good ones and the slow one keep
+    // every slot; the dead one is polled in slots 0, 1, 2, 4 and 8 only, the
+    // flaky one every slot; each one's failures and missed slots are its
+    // own.
+    void deadSlowAndFlakyMeters()
+    {
+        copyToField(settings.interval, "1s");
+        std::vector<std::shared_ptr<MeterSession>> meters;
+        for (int addr = 1; addr <= 5; ++addr)
+            meters.push_back(std::make_shared<MeterSession>(MeterConfig{QString::number(addr), addr}));
+        SamplingThread thread;
+        thread.setSettings(settings);
+        thread.setKeepAcquiring(true);
+        thread.setSessions(meters);
+        thread.setLinkFactory([](const ComConfig &c) {
+            auto link = std::make_unique<AddressedLink>(c, 0, QList<int>{});
+            link->dead = {3};
+            link->slowMs = {{4, 300}};
+            link->flakyEvery = {{5, 3}};
+            return link;
+        });
+        QueuedWarnings warnings(&thread);
+        thread.start();
+        QTRY_VERIFY_WITH_TIMEOUT(warnings.meterSlots.value(4).first >= 9, 20000);
+        thread.stop();
+        QVERIFY(thread.wait(2000));
+        QCoreApplication::processEvents();
+
+        const int slotCount = warnings.meterSlots.value(0).first;
+        for (int m : {0, 1, 3}) {
+            QCOMPARE(warnings.meterSlots.value(m), qMakePair(slotCount, 0));
+            // The slot the stop came in is not counted, but its polls stay.
+            const int rows = meters[size_t(m)]->series().sizeWithPending();
+            QVERIFY2(rows == slotCount || rows == slotCount + 1, qPrintable(QString::number(rows)));
+        }
+        QCOMPARE(meters[2]->series().sizeWithPending(), 0);
+        QCOMPARE(warnings.frameMeters.count(2), 5);
+        QCOMPARE(warnings.faults.meters.count(2), 5);
+        QCOMPARE(warnings.meterSlots.value(2), qMakePair(slotCount, slotCount));
+        QCOMPARE(warnings.faults.meters.count(4), slotCount / 3);
+        QCOMPARE(warnings.meterSlots.value(4), qMakePair(slotCount, slotCount / 3));
     }
 
     // Kept on, Stop ends the wait for a meter that is away (refused, tried

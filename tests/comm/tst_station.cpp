@@ -58,6 +58,79 @@ private slots:
             QCOMPARE(f.at(1).toString(), QString(f.at(0).toInt() ? "7" : "3"));
     }
 
+    // Not going on through faults, a meter's error ends its part alone, and
+    // the other meter polls on; the link's error ends the run. Kept on, a
+    // fault of the link is every meter's, logged once.
+    void errorsEndTheirPart_data()
+    {
+        QTest::addColumn<bool>("keepOn");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("meter");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("the meter's") << false << int(ComTimeout) << 1 << "电表“空调”（地址 7）：通讯超时";
+        QTest::newRow("the link's") << false << int(ComNotConnected) << -1 << "尚未连接主机";
+        QTest::newRow("the link's, kept on") << true << int(ComNotConnected) << -1 << "";
+    }
+
+    void errorsEndTheirPart()
+    {
+        QFETCH(bool, keepOn);
+        QFETCH(int, code);
+        QFETCH(int, meter);
+        QFETCH(QString, text);
+        Station station;
+        station.setLinkFactory([code](const ComConfig &c) {
+            auto link = std::make_unique<AddressedLink>(c, 7, QList<int>{2});
+            link->failCode = code;
+            return link;
+        });
+        QSignalSpy errors(&station, &Station::communicationError), events(&station, &Station::eventLogged),
+            finished(&station, &Station::finished);
+        QVERIFY(station.start(twoMeters(keepOn)));
+        if (keepOn) {
+            QTRY_COMPARE_WITH_TIMEOUT(events.size(), 1, 5000);
+            QCOMPARE(events.at(0).at(0).toInt(), -1);
+            for (int m : {0, 1})
+                QCOMPARE(station.session(m).pollFaults.count, 1);
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 1, 5000);
+            QCOMPARE(errors.at(0).at(0).toInt(), meter);
+            QCOMPARE(int(errors.at(0).at(1).value<SamplingThread::ComErrType>()), code);
+            QCOMPARE(stationErrorText(station.config(), meter, code), text);
+        }
+        const int rows = station.session(0).series().sizeWithPending();
+        if (meter < 0 && !keepOn) {
+            QTRY_COMPARE(finished.size(), 1);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(station.session(0).series().sizeWithPending() > rows, 3000);
+            QVERIFY(station.isAcquiring());
+        }
+        station.stop();
+        QCOMPARE(errors.size(), keepOn ? 0 : 1);
+    }
+
+    // Each meter's daily files in a folder of its own, named after it, and
+    // each event-log line about it too; a lone meter's as always.
+    void meterFolders_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("plain") << "进线柜" << "12-进线柜";
+        QTest::newRow("what a file name cannot hold") << "A/B:C*?\"<>|\t" << "12-A_B_C_______";
+        QTest::newRow("a trailing dot") << "柜." << "12-柜_";
+    }
+
+    void meterFolders()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, folder);
+        const QVector<MeterConfig> meters{{QStringLiteral("电表1"), 1}, {name, 12}};
+        QCOMPARE(meterDailySubfolder(meters, 1), folder);
+        QCOMPARE(meterDailySubfolder(meters.mid(1), 0), QString());
+        QCOMPARE(meterLogLine(meters, 1, QStringLiteral("01 04")), name + QStringLiteral("：01 04"));
+        QCOMPARE(meterLogLine(meters, -1, QStringLiteral("01 04")) + meterLogLine(meters.mid(1), 0, "4"), "01 044");
+    }
+
     // A link that does not open ends the run with one error; a station
     // without meters does not start.
     void failedOpenEndsTheRun()
@@ -70,7 +143,9 @@ private slots:
         QVERIFY(station.start(config));
         QTRY_COMPARE(finished.size(), 1);
         QCOMPARE(errors.size(), 1);
-        QCOMPARE(errors.at(0).at(0).value<SamplingThread::ComErrType>(), SamplingThread::ComOpenFailed);
+        // The link's error, every meter's.
+        QCOMPARE(errors.at(0).at(0).toInt(), -1);
+        QCOMPARE(errors.at(0).at(1).value<SamplingThread::ComErrType>(), SamplingThread::ComOpenFailed);
         QVERIFY(!station.isAcquiring());
         QCOMPARE(station.session(0).series().sizeWithPending(), 0);
     }
