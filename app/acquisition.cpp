@@ -39,10 +39,10 @@ Acquisition::Acquisition(Documents &windows, QStatusBar *statusBar, QObject *par
 {
     statusBar->addPermanentWidget(indicator);
     indicator->hide();
-    connect(core, &Station::frameReported, this,
-            [this](int meter, const QString &frame) { emit addComMessage(meterLogLine(core->config().meters, meter, frame)); });
-    connect(core, &Station::eventLogged, this,
-            [this](int meter, const QString &line) { emit addComMessage(meterLogLine(core->config().meters, meter, line)); });
+    connect(core, &Station::frameReported, this, [this](int meter, const QString &frame) {
+        emit addComMessage({QDateTime::currentDateTime(), core->logMeterName(meter), frame});
+    });
+    connect(core, &Station::eventLogged, this, [this](int, const EventLine &line) { emit addComMessage(line); });
     connect(core, &Station::communicationError, this, &Acquisition::reportError);
     connect(core, &Station::journalFailed, this, &Acquisition::reportJournalError);
     connect(core, &Station::seriesGrew, this, [this] {
@@ -344,9 +344,26 @@ void Acquisition::showForwardStatus(const ForwardStatus &status)
     }
 }
 
-void Acquisition::offerLeftJournals(QWidget *parent, const std::function<QString()> &askFileName)
+void Acquisition::offerLeftJournals(QWidget *parent, const std::function<QString()> &askFileName,
+                                    const StationConfig &settings)
 {
+    takeLogPlace(settings);
     offerJournals(parent, LiveJournal::defaultFolder(),
                   askFileName ? askFileName : std::function<QString()>([parent] { return askDataFileSaveName(parent); }),
-                  [this](int records, const QString &fileName) { emit saved(savedRecordsText(records, fileName)); });
+                  [this](const JournalSummary &journal, const QString &fileName) {
+                      core->logJournalRecovered(journal.hasMeter ? journal.meter : MeterConfig(), journal.records, fileName);
+                      emit saved(savedRecordsText(journal.records, fileName));
+                  });
+}
+
+QVector<EventLine> Acquisition::todaysLog(const StationConfig &settings)
+{
+    takeLogPlace(settings);
+    return core->todaysLog();
+}
+
+void Acquisition::takeLogPlace(const StationConfig &settings)
+{
+    if (!currentSamplingThread())
+        core->setLogPlace(settings.dailyFolder, settings.meters);
 }

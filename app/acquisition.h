@@ -64,12 +64,16 @@ public:
     void stopForShutdown();
     // The journals an earlier run left behind, offered one by one over
     // parent; askFileName replaces the save dialog, empty for the dialog.
-    void offerLeftJournals(QWidget *parent, const std::function<QString()> &askFileName);
+    // A journal saved is a line in the log of the settings' daily folder.
+    void offerLeftJournals(QWidget *parent, const std::function<QString()> &askFileName, const StationConfig &settings);
+    // Today's lines of the event log on disk: the running acquisition's,
+    // otherwise the settings' daily folder's.
+    QVector<EventLine> todaysLog(const StationConfig &settings);
 
 signals:
     void displaySettingsChanged();
-    // The link's frames and the lines about faults, for the event log.
-    void addComMessage(const QString &message);
+    // The link's frames and the lines of the event log.
+    void addComMessage(const EventLine &line);
     void communicationError(int meter, SamplingThread::ComErrType kind);
     void warning(const QString &text);
     // Live samples went to a file: the window's series or a left journal's.
@@ -100,6 +104,8 @@ private:
     void keepJournalingWithoutWindow(int meter, int rowsGone);
     void windowDestroyed(int meter);
     void stopThread();
+    // Outside a run, the log goes where the settings say.
+    void takeLogPlace(const StationConfig &settings);
 
     // What the user interface keeps of a meter: its real-time window, and
     // the journal of the polls made while that is closed, which the next

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QHeaderView>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QThread>
 
@@ -20,12 +21,14 @@ EventView::EventView(QWidget *parent, std::function<bool()> acquiring)
     ui->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->tableView->setSelectionMode(QAbstractItemView::SingleSelection);
     itemModel = new QStandardItemModel(this);
-    itemModel->setHorizontalHeaderLabels({QStringLiteral("Tick"), QStringLiteral("Thread"), QStringLiteral("Message")});
+    itemModel->setHorizontalHeaderLabels(
+        {QStringLiteral("Tick"), QStringLiteral("Thread"), QStringLiteral("Meter"), QStringLiteral("Message")});
     ui->tableView->setModel(itemModel);
     ui->tableView->verticalHeader()->hide();
     ui->tableView->setColumnWidth(0, 70);
     ui->tableView->setColumnWidth(1, 50);
-    ui->tableView->setColumnWidth(2, 350);
+    ui->tableView->setColumnWidth(2, 60);
+    ui->tableView->setColumnWidth(3, 350);
     // A reply frame is far wider than 350 pixels: the Message column takes
     // whatever width the window gives it.
     ui->tableView->horizontalHeader()->setStretchLastSection(true);
@@ -33,25 +36,45 @@ EventView::EventView(QWidget *parent, std::function<bool()> acquiring)
 
 EventView::~EventView() = default;
 
-EventView *openEventView(QWidget *window, std::function<bool()> acquiring)
+EventView *openEventView(QWidget *window, std::function<bool()> acquiring, const QVector<EventLine> &earlier)
 {
     QScreen *screen = window->screen();
     const QRect area = screen ? screen->geometry() : QRect();
     auto *view = new EventView(window, std::move(acquiring));
+    view->showEarlierLines(earlier);
     view->show();
     view->move(area.width() - view->width() - 20, 50);
     return view;
 }
 
+void EventView::showEarlierLines(const QVector<EventLine> &lines)
+{
+    for (const EventLine &line : lines)
+        appendRow(line, QString());
+    ui->tableView->scrollToBottom();
+}
+
 void EventView::addMessage(const QString &message)
 {
-    const int row = itemModel->rowCount();
-    const QString tick = QString::number(QDateTime::currentSecsSinceEpoch());
+    addLine({QDateTime::currentDateTime(), QString(), message});
+}
+
+void EventView::addLine(const EventLine &line)
+{
     QString thread = QStringLiteral("0");
     if (hasSamplingThread && hasSamplingThread())
         thread = QString::number(static_cast<qint64>(reinterpret_cast<quintptr>(QThread::currentThreadId())));
-    itemModel->setItem(row, 0, new QStandardItem(tick));
-    itemModel->setItem(row, 1, new QStandardItem(thread));
-    itemModel->setItem(row, 2, new QStandardItem(message));
-    ui->tableView->setRowHeight(row, 20);
+    const QScrollBar *bar = ui->tableView->verticalScrollBar();
+    const bool following = bar->value() >= bar->maximum();
+    appendRow(line, thread);
+    ui->tableView->setRowHeight(itemModel->rowCount() - 1, 20);
+    if (following)
+        ui->tableView->scrollToBottom();
+}
+
+void EventView::appendRow(const EventLine &line, const QString &thread)
+{
+    auto *tick = new QStandardItem(QString::number(line.time.toSecsSinceEpoch()));
+    tick->setToolTip(line.time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    itemModel->appendRow({tick, new QStandardItem(thread), new QStandardItem(line.meter), new QStandardItem(line.text)});
 }

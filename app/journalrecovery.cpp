@@ -214,7 +214,7 @@ QString savedRecordsText(int records, const QString &fileName)
 }
 
 void offerJournals(QWidget *parent, const QString &folder, const std::function<QString()> &askFileName,
-                   const std::function<void(int records, const QString &fileName)> &saved)
+                   const std::function<void(const JournalSummary &journal, const QString &fileName)> &saved)
 {
     for (const LeftJournal &journal : lockLeftJournals(folder)) {
         const JournalSummary &j = journal.summary;
@@ -240,7 +240,7 @@ void offerJournals(QWidget *parent, const QString &folder, const std::function<Q
             if (writeRecoveredJournal(j, target)) {
                 LiveJournal::removeFiles(j.path);
                 if (saved)
-                    saved(j.records, target);
+                    saved(j, target);
             } else {
                 QMessageBox::warning(parent, QStringLiteral("错误"),
                                      QStringLiteral("无法写入文件%1，数据未保存。").arg(QDir::toNativeSeparators(target)),

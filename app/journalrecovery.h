@@ -57,4 +57,4 @@ QString savedRecordsText(int records, const QString &fileName);
 // discarded them; a journal without a complete record goes silently. saved
 // hears of each journal written to a file.
 void offerJournals(QWidget *parent, const QString &folder, const std::function<QString()> &askFileName,
-                   const std::function<void(int records, const QString &fileName)> &saved = {});
+                   const std::function<void(const JournalSummary &journal, const QString &fileName)> &saved = {});

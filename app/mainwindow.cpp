@@ -266,7 +266,7 @@ LoadFailure MainWindow::loadFile(const QString &path)
 
 void MainWindow::offerLeftJournals(const std::function<QString()> &askFileName)
 {
-    acquisition->offerLeftJournals(this, askFileName);
+    acquisition->offerLeftJournals(this, askFileName, stationConfig());
 }
 
 void MainWindow::finishStartUp(const QStringList &files)
@@ -458,6 +458,7 @@ void MainWindow::actionAboutTriggered()
 
 void MainWindow::actionEventViewTriggered()
 {
-    EventView *view = openEventView(this, [this] { return acquisition->currentSamplingThread() != nullptr; });
-    connect(this, &MainWindow::addComMessage, view, &EventView::addMessage);
+    EventView *view = openEventView(this, [this] { return acquisition->currentSamplingThread() != nullptr; },
+                                    acquisition->todaysLog(stationConfig()));
+    connect(this, &MainWindow::addComMessage, view, &EventView::addLine);
 }

@@ -65,7 +65,7 @@ public:
 
 signals:
     void update_discfg();
-    void addComMessage(const QString &message);
+    void addComMessage(const EventLine &line);
 
 public slots:
     void updateMenus();

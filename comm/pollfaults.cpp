@@ -2,7 +2,7 @@
 
 #include "comm/samplingthread.h"
 
-QString pollFaultLogText(int kind, const QDateTime &when, const ComConfig &settings)
+QString pollFaultLogText(int kind, const ComConfig &settings)
 {
-    return when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ")) + SamplingThread::errorText(kind, settings);
+    return SamplingThread::errorText(kind, settings).replace(QLatin1Char('\n'), QLatin1Char(' '));
 }

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QString>
 
-// The event-log line of one failed poll: its time and the error's text, a
-// failed open naming the port of the settings.
-QString pollFaultLogText(int kind, const QDateTime &when, const ComConfig &settings);
+// Why a poll failed, for the event log: the error's text on one line, a
+// failed open naming the port of the settings, a failed connection the
+// address.
+QString pollFaultLogText(int kind, const ComConfig &settings);

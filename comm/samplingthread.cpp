@@ -95,6 +95,10 @@ void SamplingThread::run()
         link->setCancelFlag(&stopRequested);
     int result = link->open();
     bool linkOpen = result == ComOk;
+    // Until the link opens, and again after its fault, its opening is news.
+    bool linkDown = !linkOpen;
+    if (linkOpen)
+        emit linkOpened();
     if (!linkOpen && !keepAcquiring) {
         // An open that a stop cut short failed for no fault of the link's.
         if (!(onGrid && stopRequested))
@@ -118,6 +122,16 @@ void SamplingThread::run()
         int missed = 0;
     };
     std::vector<MeterCounts> counts(sessions.size());
+    // Tells of a meter polled less often, or every slot again.
+    const auto plan = [&](int m, bool answered, qint64 tookMs) {
+        const auto backedOff = [&](const MeterStanding &s) {
+            return backoffSlots(s.failuresInRow, periodMs, meterCount) > 1;
+        };
+        const bool before = backedOff(standing[size_t(m)]);
+        standing[size_t(m)] = afterPoll(standing[size_t(m)], slot, answered, tookMs, periodMs, meterCount);
+        if (backedOff(standing[size_t(m)]) != before)
+            emit backoffChanged(m, !before);
+    };
     // The link was opened for the first slot already.
     bool openedForSlot = true;
 
@@ -132,6 +146,10 @@ void SamplingThread::run()
         if (!linkOpen && !openedForSlot && !order.isEmpty()) {
             result = link->open();
             linkOpen = result == ComOk;
+            if (linkOpen && linkDown) {
+                linkDown = false;
+                emit linkOpened();
+            }
         }
         openedForSlot = false;
         std::vector<bool> stored(sessions.size(), false);
@@ -164,7 +182,7 @@ void SamplingThread::run()
                 if (!done.failedJournal.isEmpty())
                     emit journalFailed(m, done.failedJournal);
                 emit pollStored(m);
-                standing[size_t(m)] = afterPoll(standing[size_t(m)], slot, true, tookMs, periodMs, meterCount);
+                plan(m, true, tookMs);
                 stored[size_t(m)] = true;
                 answered = true;
                 continue;
@@ -185,11 +203,12 @@ void SamplingThread::run()
                 continue;
             }
             emit pollFailed(m, kind, QDateTime::currentDateTime());
-            standing[size_t(m)] = afterPoll(standing[size_t(m)], slot, false, tookMs, periodMs, meterCount);
+            plan(m, false, tookMs);
         }
         if (ended)
             break;
         if (linkFailed) {
+            linkDown = true;
             if (!keepAcquiring) {
                 emit warning(-1, static_cast<ComErrType>(result));
                 break;

@@ -100,6 +100,12 @@ signals:
     // A frame the link sent or received while polling the meter, as the
     // link reports it (hexadecimal text).
     void frameReported(int meter, const QString &frame);
+    // The link opened: at the start, and again after a fault of the link
+    // (not after the quiet reopening that follows a slot no meter answered).
+    void linkOpened();
+    // The meter is polled less often after failing polls in a row
+    // (backedOff), or every slot again now that it answered.
+    void backoffChanged(int meter, bool backedOff);
 
 protected:
     void run() override;

@@ -1,15 +1,22 @@
 #include "comm/station.h"
 
+#include "comm/linkpolicy.h"
+#include "comm/modbusframe.h"
 #include "comm/pollfaults.h"
+#include "comm/pollplan.h"
 #include "realtime/dailyfiles.h"
 #include "realtime/metersession.h"
 #include "realtime/polllistener.h"
 
+#include <QDir>
+
 Station::Station(QObject *parent)
     : QObject(parent)
 {
+    qRegisterMetaType<EventLine>();
     setMeters({MeterConfig()});
     connect(this, &Station::dailyFileFailed, this, &Station::countSaveFault, Qt::QueuedConnection);
+    connect(this, &Station::dailyFileRecovered, this, &Station::logSaveRecovered, Qt::QueuedConnection);
 }
 
 Station::~Station()
@@ -49,17 +56,30 @@ bool Station::start(const StationConfig &config)
         return false;
     current = config;
     setMeters(config.meters);
+    setLogPlace(config.dailyFolder, config.meters);
+    pollRuns = FailureRuns(pollRunTexts());
+    linkRuns = FailureRuns(linkRunTexts(linkLogText(config.link)));
+    saveRuns = FailureRuns(saveRunTexts());
+    logging = true;
+    logEvent(-1, stationStartText(config));
     thread = new SamplingThread(this);
     // Emitted in the sampling thread: queued to this one.
     connect(thread, &QThread::finished, this, &Station::threadFinished);
+    connect(thread, &SamplingThread::warning, this, &Station::logError);
     connect(thread, &SamplingThread::warning, this, &Station::communicationError);
     connect(thread, &SamplingThread::journalFailed, this, &Station::journalFailed);
+    connect(thread, &SamplingThread::journalFailed, this, [this](int meter, const QString &path) {
+        logEvent(meter, QStringLiteral("无法写入实时数据备份文件%1").arg(QDir::toNativeSeparators(path)));
+    });
     connect(thread, &SamplingThread::frameReported, this, &Station::frameReported);
     // What depends on the series having samples (Save) follows each poll at
     // once rather than at the window's next refresh, which may be hours away.
+    connect(thread, &SamplingThread::pollStored, this, &Station::logPollStored);
     connect(thread, &SamplingThread::pollStored, this, &Station::seriesGrew);
     connect(thread, &SamplingThread::pollFailed, this, &Station::countPollFault);
     connect(thread, &SamplingThread::slotsCounted, this, &Station::countSlots);
+    connect(thread, &SamplingThread::linkOpened, this, &Station::logLinkOpened);
+    connect(thread, &SamplingThread::backoffChanged, this, &Station::logBackoff);
     thread->setKeepAcquiring(config.keepAcquiring);
     thread->setSettings(config.link);
     if (linkFactory)
@@ -73,6 +93,7 @@ bool Station::start(const StationConfig &config)
                 emit dailyFileFailed(m, fault.time, fault.path, fault.reason, QPrivateSignal());
             });
             dailyFiles->setSubfolder(meterDailySubfolder(config.meters, m));
+            dailyFiles->setRecoveryReport([this, m](uint32_t) { emit dailyFileRecovered(m, QPrivateSignal()); });
             listeners.push_back(dailyFiles);
         }
         // Every meter's polls go to the one publisher.
@@ -93,6 +114,7 @@ void Station::stop()
     thread->stop();
     thread->wait();
     acquiring = false;
+    logStop();
 }
 
 void Station::threadFinished()
@@ -104,6 +126,7 @@ void Station::threadFinished()
     for (const std::shared_ptr<MeterSession> &session : sessions)
         session->finishRun();
     acquiring = false;
+    logStop();
     emit finished();
 }
 
@@ -119,7 +142,10 @@ void Station::countPollFault(int meter, SamplingThread::ComErrType kind, const Q
         if (meter < 0 || m == meter)
             session(m).pollFaults.add(when);
     }
-    emit eventLogged(meter, pollFaultLogText(kind, when, current.link));
+    if (!logging)
+        return;
+    const QString reason = pollFaultLogText(kind, current.link);
+    logRunLine(meter, meter < 0 ? linkRuns.failed(meter, now(), reason) : pollRuns.failed(meter, now(), reason));
 }
 
 void Station::countSlots(int meter, int slotCount, int missed)
@@ -133,7 +159,8 @@ void Station::countSlots(int meter, int slotCount, int missed)
 void Station::countSaveFault(int meter, uint time, const QString &path, const QString &reason)
 {
     session(meter).saveFaults.add(QDateTime::fromTime_t(time));
-    emit eventLogged(meter, DailyFiles::faultLogText({time, path, reason}));
+    if (logging)
+        logRunLine(meter, saveRuns.failed(meter, now(), DailyFiles::faultLogText({time, path, reason})));
     emit saveFaultsChanged(meter);
 }
 
@@ -157,15 +184,136 @@ void Station::showForwardStatus(const ForwardStatus &status)
     const QString line = forwardLogText(status, current.forwarding.server);
     if (!line.isEmpty() && line != forwardLogLine) {
         forwardLogLine = line;
-        emit eventLogged(-1, line);
+        logEvent(-1, line);
     }
 }
 
-QString meterLogLine(const QVector<MeterConfig> &meters, int meter, const QString &line)
+void Station::logPollStored(int meter)
 {
-    if (meters.size() <= 1 || meter < 0 || meter >= meters.size())
-        return line;
-    return meters[meter].name + QStringLiteral("：") + line;
+    if (logging)
+        logRunLine(meter, pollRuns.worked(meter, now()));
+}
+
+void Station::logLinkOpened()
+{
+    if (!logging)
+        return;
+    const QString reopened = linkRuns.worked(-1, now());
+    logEvent(-1, reopened.isEmpty() ? QStringLiteral("连接已打开：") + linkLogText(current.link) : reopened);
+}
+
+void Station::logBackoff(int meter, bool backedOff)
+{
+    if (!logging)
+        return;
+    logEvent(meter, backedOff ? QStringLiteral("连续 %1 次无应答，暂时减少轮询（每 2、4、8… 个周期一次，至少每分钟一次）")
+                                    .arg(kFailuresBeforeBackoff)
+                              : QStringLiteral("恢复每个周期轮询"));
+}
+
+void Station::logError(int meter, SamplingThread::ComErrType kind)
+{
+    if (!logging)
+        return;
+    const QString text = QStringLiteral("通讯错误：") + pollFaultLogText(kind, current.link);
+    logEvent(meter, meter < 0 ? text : text + QStringLiteral("，此电表停止采集"));
+}
+
+void Station::logSaveRecovered(int meter)
+{
+    if (logging)
+        logRunLine(meter, saveRuns.worked(meter, now()));
+}
+
+void Station::logStop()
+{
+    if (!logging)
+        return;
+    const QDateTime at = now();
+    for (FailureRuns *runs : {&linkRuns, &pollRuns, &saveRuns}) {
+        for (const std::pair<int, QString> &line : runs->stopped(at))
+            logEvent(line.first, line.second);
+    }
+    logEvent(-1, QStringLiteral("停止采集"));
+    logging = false;
+}
+
+void Station::logRunLine(int meter, const QString &line)
+{
+    if (!line.isEmpty())
+        logEvent(meter, line);
+}
+
+void Station::logEvent(int meter, const QString &text)
+{
+    const EventLine line{now(), logMeterName(meter), text};
+    log.append(line, meterDailySubfolder(logMeters, meter));
+    emit eventLogged(meter, line);
+}
+
+void Station::setLogPlace(const QString &dailyFolder, const QVector<MeterConfig> &meters)
+{
+    logFolder = dailyFolder;
+    logMeters = meters;
+    log.setFolder(dailyFolder);
+}
+
+QString Station::logMeterName(int meter) const
+{
+    return meterLogName(logMeters, meter);
+}
+
+QVector<EventLine> Station::todaysLog()
+{
+    if (logFolder.isEmpty())
+        return {};
+    // Lines handed over a moment ago go into the files first.
+    log.flush(1000);
+    const QDir folder(logFolder);
+    const QString name = eventLogFileName(now().date());
+    QStringList paths{folder.filePath(name)};
+    for (int m = 0; m < logMeters.size(); ++m) {
+        const QString subfolder = meterDailySubfolder(logMeters, m);
+        if (!subfolder.isEmpty())
+            paths << folder.filePath(subfolder + QLatin1Char('/') + name);
+    }
+    return readEventLogs(paths);
+}
+
+void Station::logJournalRecovered(const MeterConfig &meter, int records, const QString &file)
+{
+    // A meter no longer among the station's is named in the station's line.
+    int place = -1;
+    for (int m = 0; m < logMeters.size() && !meter.name.isEmpty(); ++m) {
+        if (logMeters[m].addr == meter.addr)
+            place = m;
+    }
+    QString text = QStringLiteral("已恢复上次运行留下的 %1 条实时数据到 %2").arg(records).arg(QDir::toNativeSeparators(file));
+    if (place < 0 && !meter.name.isEmpty())
+        text = QStringLiteral("电表“%1”（地址 %2）：").arg(meter.name, QString::number(meter.addr)) + text;
+    logEvent(place, text);
+}
+
+QString meterLogName(const QVector<MeterConfig> &meters, int meter)
+{
+    return meter >= 0 && meter < meters.size() ? meters[meter].name : QString();
+}
+
+QString linkLogText(const ComConfig &link)
+{
+    if (link.comtype == 0)
+        return QStringLiteral("串口 ") + fieldText(link.com);
+    const QString address = hostPortText(fieldText(link.IP));
+    return address.isEmpty() ? QStringLiteral("Modbus TCP") : address;
+}
+
+QString stationStartText(const StationConfig &config)
+{
+    QStringList meters;
+    for (const MeterConfig &m : config.meters)
+        meters << QStringLiteral("%1（地址 %2）").arg(m.name, QString::number(m.addr));
+    return QStringLiteral("开始采集：%1，间隔 %2，电表：%3")
+        .arg(linkLogText(config.link), fieldText(config.link.interval), meters.join(QStringLiteral("、")));
 }
 
 QString stationErrorText(const StationConfig &config, int meter, int kind)

@@ -129,8 +129,7 @@ QString DailyFiles::fileNameFor(const QDate &day, int part)
 
 QString DailyFiles::faultLogText(const Fault &fault)
 {
-    return QDateTime::fromTime_t(fault.time).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss "))
-           + QStringLiteral("保存错误：无法写入%1（%2）").arg(QDir::toNativeSeparators(fault.path), fault.reason);
+    return QStringLiteral("无法写入%1（%2）").arg(QDir::toNativeSeparators(fault.path), fault.reason);
 }
 
 void DailyFiles::pollStored(uint32_t time, const SampleRecord &poll)
@@ -142,6 +141,7 @@ void DailyFiles::pollStored(uint32_t time, const SampleRecord &poll)
     // Once a sync failed, every write is synced until one takes.
     if (!unsynced.empty() && (syncFailing || sinceSync.elapsed() >= syncIntervalMs))
         sync();
+    noteRecovery(time);
 }
 
 void DailyFiles::runEnded()
@@ -149,6 +149,7 @@ void DailyFiles::runEnded()
     if (!backlog.empty())
         writePending(backlog.size(), backlog.back().time);
     closeFile();
+    noteRecovery(latest);
 }
 
 void DailyFiles::writePending(size_t limit, uint32_t attemptTime)
@@ -327,6 +328,16 @@ void DailyFiles::countUnwritten()
 
 void DailyFiles::fail(uint32_t attemptTime, const QString &path, const QString &reason)
 {
+    faulted = true;
     if (report)
         report({attemptTime, path, reason});
+}
+
+void DailyFiles::noteRecovery(uint32_t time)
+{
+    if (!faulted || !backlog.empty() || syncFailing)
+        return;
+    faulted = false;
+    if (recoveryReport)
+        recoveryReport(time);
 }

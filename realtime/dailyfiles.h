@@ -78,6 +78,10 @@ public:
     // folder (one meter's of several), made when it is missing while the
     // folder itself is there on its disk.
     void setSubfolder(const QString &name) { subfolder = name; }
+    // Before the first poll: called in the sampling thread with the time
+    // of the poll whose write took everything that was waiting after a
+    // failed write; must return at once.
+    void setRecoveryReport(std::function<void(uint32_t time)> recovered) { recoveryReport = std::move(recovered); }
 
     void pollStored(uint32_t time, const SampleRecord &poll) override;
     // Writes what is left and syncs.
@@ -88,7 +92,7 @@ public:
 
     // "ZEP_yyyyMMdd.txt", then "ZEP_yyyyMMdd_2.txt" for part 2 and so on.
     static QString fileNameFor(const QDate &day, int part = 1);
-    // The event log's line for a fault.
+    // The event log's text for a fault: the file and why.
     static QString faultLogText(const Fault &fault);
 
 private:
@@ -108,6 +112,8 @@ private:
     bool sync();
     void countUnwritten();
     void fail(uint32_t attemptTime, const QString &path, const QString &reason);
+    // Tells of the recovery when nothing waits any longer after a fault.
+    void noteRecovery(uint32_t time);
 
     // The folder's path with the subfolder's, if any.
     QString filesFolder() const;
@@ -115,6 +121,9 @@ private:
     const QString folder;
     QString subfolder;
     const FaultReport report;
+    std::function<void(uint32_t time)> recoveryReport;
+    // A fault was reported and not yet its recovery.
+    bool faulted = false;
     const int syncIntervalMs;
     const DiskAccess disk;
     FolderDevice startDevice;

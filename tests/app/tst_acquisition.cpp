@@ -178,22 +178,26 @@ private slots:
         }
         QVERIFY2(matched, qPrintable(titles.join(QLatin1Char('|'))));
 
-        // The event log holds every request and reply, in order; over TCP
-        // each request with the next transaction id.
+        // The event log holds the start, the link opened, every request and
+        // reply, in order, and the stop; over TCP each request with the next
+        // transaction id.
         const int replyA = tcp ? tcpReplyLength(MeterBlock::A) : rtuReplyLength(MeterBlock::A);
         const int replyB = tcp ? tcpReplyLength(MeterBlock::B) : rtuReplyLength(MeterBlock::B);
         QStandardItemModel *rows = log->model();
-        QCOMPARE(rows->rowCount(), 4 * n);
+        QCOMPARE(rows->rowCount(), 4 * n + 3);
+        QVERIFY(rows->item(0, 3)->text().startsWith(QStringLiteral("开始采集：")));
+        QVERIFY(rows->item(1, 3)->text().startsWith(QStringLiteral("连接已打开：")));
+        QCOMPARE(rows->item(4 * n + 2, 3)->text(), QStringLiteral("停止采集"));
         for (int p = 0; p < n; ++p) {
             uint8_t request[16];
             const QString requestA = hexOf(request, tcp ? buildTcpRequest(request, 1, MeterBlock::A, uint16_t(2 * p + 1))
                                                         : buildRtuRequest(request, 1, MeterBlock::A));
             const QString requestB = hexOf(request, tcp ? buildTcpRequest(request, 1, MeterBlock::B, uint16_t(2 * p + 2))
                                                         : buildRtuRequest(request, 1, MeterBlock::B));
-            QCOMPARE(rows->item(4 * p, 2)->text(), requestA);
-            QCOMPARE(rows->item(4 * p + 1, 2)->text().size(), 3 * replyA);
-            QCOMPARE(rows->item(4 * p + 2, 2)->text(), requestB);
-            QCOMPARE(rows->item(4 * p + 3, 2)->text().size(), 3 * replyB);
+            QCOMPARE(rows->item(2 + 4 * p, 3)->text(), requestA);
+            QCOMPARE(rows->item(2 + 4 * p + 1, 3)->text().size(), 3 * replyA);
+            QCOMPARE(rows->item(2 + 4 * p + 2, 3)->text(), requestB);
+            QCOMPARE(rows->item(2 + 4 * p + 3, 3)->text().size(), 3 * replyB);
         }
 
         QVERIFY(action("action_save")->isEnabled());
@@ -265,7 +269,7 @@ private slots:
         action("action_Stop")->trigger();
         boxes.stop();
         QVERIFY(boxes.seen.isEmpty());
-        QCOMPARE(window->findChild<EventView *>()->model()->findItems(QStringLiteral(" 发送数据失败"), Qt::MatchEndsWith, 2).size(), 1);
+        QCOMPARE(window->findChild<EventView *>()->model()->findItems(QStringLiteral("连接失败：发送数据失败"), Qt::MatchExactly, 3).size(), 1);
     }
 
     // Publishing shows in the footer and, once per change, in the event log,
@@ -294,11 +298,11 @@ private slots:
         action("action_Stop")->trigger();
         QTRY_VERIFY(!plot->footer().text().contains(QStringLiteral("转发")));
         QStringList lines;
-        for (QStandardItem *line : window->findChild<EventView *>()->model()->findItems("数据转发：", Qt::MatchStartsWith, 2))
+        for (QStandardItem *line : window->findChild<EventView *>()->model()->findItems("数据转发：", Qt::MatchStartsWith, 3))
             lines << line->text().section("，", 0, 0);
         QCOMPARE(lines, QStringList({"数据转发：已连接 MQTT 服务器 " + broker.address(),
                                      "数据转发：未连接 MQTT 服务器 " + broker.address() + "（连接中断）", "数据转发：已停止"}));
-        QVERIFY(window->findChild<EventView *>()->model()->findItems("s3cret", Qt::MatchContains, 2).isEmpty());
+        QVERIFY(window->findChild<EventView *>()->model()->findItems("s3cret", Qt::MatchContains, 3).isEmpty());
     }
 
     // With daily files the samples are on disk as they come. A folder gone
@@ -331,7 +335,7 @@ private slots:
         for (const QString &file : QDir(folder).entryList({QStringLiteral("ZEP_*.txt")}))
             written += countRecords(QDir(folder).filePath(file));
         QCOMPARE(written, folderGone ? 0 : storeSize());
-        QCOMPARE(window->findChild<EventView *>()->model()->findItems(QStringLiteral("保存错误："), Qt::MatchContains, 2).isEmpty(),
+        QCOMPARE(window->findChild<EventView *>()->model()->findItems(QStringLiteral("保存错误："), Qt::MatchContains, 3).isEmpty(),
                  !folderGone);
         // Quitting asks only about what no daily file holds.
         zeptest::MessageBoxLog boxes;

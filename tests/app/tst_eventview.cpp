@@ -1,5 +1,6 @@
 #include "app/eventview.h"
 #include "app/mainwindow.h"
+#include "comm/comcfgdlg.h"
 #include "data/appconfig.h"
 #include "testsupport.h"
 
@@ -7,6 +8,7 @@
 #include <QDateTime>
 #include <QHeaderView>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTableView>
 
@@ -19,7 +21,7 @@ private slots:
     {
         EventView view;
         QCOMPARE(view.windowTitle(), QStringLiteral("EventView"));
-        QCOMPARE(view.size(), QSize(476, 235));
+        QCOMPARE(view.size(), QSize(536, 235));
         QVERIFY(view.testAttribute(Qt::WA_DeleteOnClose));
         QVERIFY(view.windowFlags() & Qt::WindowCloseButtonHint);
         auto *table = view.findChild<QTableView *>(QStringLiteral("tableView"));
@@ -29,12 +31,14 @@ private slots:
         QVERIFY(table->verticalHeader()->isHidden());
         QCOMPARE(table->columnWidth(0), 70);
         QCOMPARE(table->columnWidth(1), 50);
-        QCOMPARE(table->columnWidth(2), 350);
+        QCOMPARE(table->columnWidth(2), 60);
+        QCOMPARE(table->columnWidth(3), 350);
         QStandardItemModel *model = view.model();
-        QCOMPARE(model->columnCount(), 3);
+        QCOMPARE(model->columnCount(), 4);
         QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Tick"));
         QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Thread"));
-        QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Message"));
+        QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Meter"));
+        QCOMPARE(model->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Message"));
         QCOMPARE(model->rowCount(), 0);
     }
 
@@ -47,13 +51,14 @@ private slots:
         auto *table = view.findChild<QTableView *>(QStringLiteral("tableView"));
         QVERIFY(table->horizontalHeader()->stretchLastSection());
         const int viewport = table->viewport()->width();
-        QTRY_COMPARE(table->columnWidth(2), viewport - 70 - 50);
-        QVERIFY(table->columnWidth(2) >= 340);
+        QTRY_COMPARE(table->columnWidth(3), viewport - 70 - 50 - 60);
+        QVERIFY(table->columnWidth(3) >= 340);
         view.resize(1200, 235);
-        QTRY_COMPARE(table->viewport()->width(), viewport + 1200 - 476);
-        QTRY_COMPARE(table->columnWidth(2), table->viewport()->width() - 70 - 50);
+        QTRY_COMPARE(table->viewport()->width(), viewport + 1200 - 536);
+        QTRY_COMPARE(table->columnWidth(3), table->viewport()->width() - 70 - 50 - 60);
         QCOMPARE(table->columnWidth(0), 70);
         QCOMPARE(table->columnWidth(1), 50);
+        QCOMPARE(table->columnWidth(2), 60);
     }
 
     void rows_data()
@@ -69,7 +74,7 @@ private slots:
         EventView view(nullptr, [acquiring] { return acquiring; });
         const qint64 before = QDateTime::currentSecsSinceEpoch();
         view.addMessage(QStringLiteral("Send:01 04 00 00 00 3A 71 DB"));
-        view.addMessage(QStringLiteral("Recv:01 04"));
+        view.addLine({QDateTime::currentDateTime(), QStringLiteral("空调"), QStringLiteral("Recv:01 04")});
         const qint64 after = QDateTime::currentSecsSinceEpoch();
         QStandardItemModel *model = view.model();
         QCOMPARE(model->rowCount(), 2);
@@ -79,8 +84,9 @@ private slots:
             ? QString::number(qint64(reinterpret_cast<quintptr>(QThread::currentThreadId())))
             : QStringLiteral("0");
         QCOMPARE(model->item(1, 1)->text(), expectedThread);
-        QCOMPARE(model->item(0, 2)->text(), QStringLiteral("Send:01 04 00 00 00 3A 71 DB"));
-        QCOMPARE(model->item(1, 2)->text(), QStringLiteral("Recv:01 04"));
+        QCOMPARE(model->item(0, 2)->text() + model->item(1, 2)->text(), QStringLiteral("空调"));
+        QCOMPARE(model->item(0, 3)->text(), QStringLiteral("Send:01 04 00 00 00 3A 71 DB"));
+        QCOMPARE(model->item(1, 3)->text(), QStringLiteral("Recv:01 04"));
         QCOMPARE(view.findChild<QTableView *>()->rowHeight(1), 20);
     }
 
@@ -92,20 +98,20 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         auto *action = window.findChild<QAction *>(QStringLiteral("action_Event"));
         action->trigger();
-        emit window.addComMessage(QStringLiteral("first"));
+        emit window.addComMessage({QDateTime::currentDateTime(), QString(), QStringLiteral("first")});
         action->trigger();
         QList<EventView *> views = window.findChildren<EventView *>();
         QCOMPARE(views.size(), 2);
-        emit window.addComMessage(QStringLiteral("second"));
+        emit window.addComMessage({QDateTime::currentDateTime(), QString(), QStringLiteral("second")});
         int older = views.at(0)->model()->rowCount() == 2 ? 0 : 1;
         QCOMPARE(views.at(older)->model()->rowCount(), 2);
         QCOMPARE(views.at(1 - older)->model()->rowCount(), 1);
-        QCOMPARE(views.at(1 - older)->model()->item(0, 2)->text(), QStringLiteral("second"));
+        QCOMPARE(views.at(1 - older)->model()->item(0, 3)->text(), QStringLiteral("second"));
 
         const QRect screen = window.screen()->geometry();
         for (EventView *v : views) {
             QVERIFY(v->isVisible());
-            QCOMPARE(v->pos(), QPoint(screen.width() - 476 - 20, 50));
+            QCOMPARE(v->pos(), QPoint(screen.width() - 536 - 20, 50));
         }
 
         QPointer<EventView> closed = views.at(older);
@@ -116,6 +122,58 @@ private slots:
         QCOMPARE(views.size(), 2);
         for (EventView *v : views)
             QVERIFY(v->model()->rowCount() <= 1);
+    }
+
+    // Opened, the log shows today's lines of the log on disk, then each new
+    // one, which goes to the disk too; yesterday's stay in their file.
+    void todaysLinesThenNewOnes()
+    {
+        AppConfig = AppConfigRecord{};
+        QTemporaryDir days;
+        storeDailyFilesChoice({true, days.path()});
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString today = days.filePath(eventLogFileName(now.date()));
+        QFile file(today);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (const EventLine &line : {EventLine{now.addSecs(-60), QString(), "开始采集"},
+                                      EventLine{now.addSecs(-30), "电表1", "通讯失败：通讯超时"}})
+            file.write((line.formatted() + '\n').toUtf8());
+        file.close();
+        QFile yesterday(days.filePath(eventLogFileName(now.date().addDays(-1))));
+        QVERIFY(yesterday.open(QIODevice::WriteOnly) && yesterday.write("2000-01-01 00:00:00.000\t\t昨天\n") > 0);
+        yesterday.close();
+
+        MainWindow window;
+        window.findChild<QAction *>(QStringLiteral("action_Event"))->trigger();
+        QStandardItemModel *model = window.findChild<EventView *>()->model();
+        window.station().logEvent(-1, QStringLiteral("新的一行"));
+        QStringList rows;
+        for (int r = 0; r < model->rowCount(); ++r)
+            rows << model->item(r, 1)->text() + '|' + model->item(r, 2)->text() + '|' + model->item(r, 3)->text();
+        QCOMPARE(rows, QStringList({"||开始采集", "|电表1|通讯失败：通讯超时", "0||新的一行"}));
+        QCOMPARE(model->item(0, 0)->text().toLongLong(), now.addSecs(-60).toSecsSinceEpoch());
+        QTRY_COMPARE(readEventLogs({today}).size(), 3);
+        storeDailyFilesChoice({false, QString()});
+    }
+
+    // New rows are followed while the last one is in view, not once the
+    // user has scrolled up.
+    void followsUnlessScrolledUp()
+    {
+        EventView view;
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QScrollBar *bar = view.findChild<QTableView *>()->verticalScrollBar();
+        for (int i = 0; i < 50; ++i)
+            view.addMessage(QString::number(i));
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        bar->setValue(3);
+        view.addMessage(QStringLiteral("more"));
+        QCOMPARE(bar->value(), 3);
+        bar->setValue(bar->maximum());
+        view.addMessage(QStringLiteral("again"));
+        QCOMPARE(bar->value(), bar->maximum());
     }
 };
 

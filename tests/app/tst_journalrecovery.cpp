@@ -171,7 +171,7 @@ private slots:
         log.answers = {answer};
         log.start();
         const auto ask = [&] { return ++asked, targetPath; };
-        offerJournals(nullptr, dir->path(), ask, [&](int n, const QString &f) { reports << savedRecordsText(n, f); });
+        offerJournals(nullptr, dir->path(), ask, [&](const JournalSummary &j, const QString &f) { reports << savedRecordsText(j.records, f); });
         log.stop();
         QCOMPARE(reports, saved ? QStringList{"已保存 4 条记录到 " + targetPath} : QStringList{});
         QCOMPARE(log.seen.size(), boxes);

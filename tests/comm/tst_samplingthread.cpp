@@ -250,8 +250,7 @@ private slots:
         copyToField(settings.IP, ip);
         const QString text = address.isEmpty() ? QStringLiteral("主机连接失败") : "主机连接失败\n" + address;
         QCOMPARE(SamplingThread::errorText(SamplingThread::ComConnectFailed, settings), text);
-        const QDateTime when(QDate(2024, 5, 1), QTime(10, 0, 7));
-        QCOMPARE(pollFaultLogText(SamplingThread::ComConnectFailed, when, settings), "2024-05-01 10:00:07 " + text);
+        QCOMPARE(pollFaultLogText(SamplingThread::ComConnectFailed, settings), QString(text).replace('\n', ' '));
     }
 
     void errorTypeIsRegisteredForQueuedDelivery()

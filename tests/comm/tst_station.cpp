@@ -6,7 +6,10 @@
 #include "realtime/metersession.h"
 #include "coretesting.h"
 
+#include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 class TestStation : public QObject
 {
@@ -45,9 +48,13 @@ private slots:
         QCOMPARE(station.session(0).pollFaults.count, 0);
         QCOMPARE(station.session(1).pollFaults.count, 1);
         QCOMPARE(station.session(1).pollFaults.missed, 1);
-        QCOMPARE(events.size(), 1);
-        QCOMPARE(events.at(0).at(0).toInt(), 1);
-        QVERIFY(events.at(0).at(1).toString().endsWith(QStringLiteral(" 通讯超时")));
+        // The failed poll and the answer after it, of meter 7 alone.
+        QStringList meterLines;
+        for (const QList<QVariant> &e : events) {
+            if (e.at(0).toInt() >= 0)
+                meterLines << e.at(1).value<EventLine>().meter + ' ' + e.at(1).value<EventLine>().text.section("（", 0, 0);
+        }
+        QCOMPARE(meterLines, QStringList({"空调 通讯失败：通讯超时", "空调 恢复通讯，此前失败 1 次"}));
         QList<int> grownMeters;
         for (const QList<QVariant> &g : grown)
             grownMeters << g.at(0).toInt();
@@ -88,8 +95,11 @@ private slots:
             finished(&station, &Station::finished);
         QVERIFY(station.start(twoMeters(keepOn)));
         if (keepOn) {
-            QTRY_COMPARE_WITH_TIMEOUT(events.size(), 1, 5000);
-            QCOMPARE(events.at(0).at(0).toInt(), -1);
+            // The link's fault, logged once for the station, and its reopening.
+            QTRY_COMPARE_WITH_TIMEOUT(events.size(), 4, 5000);
+            QCOMPARE(events.at(2).at(0).toInt(), -1);
+            QCOMPARE(events.at(2).at(1).value<EventLine>().text, QStringLiteral("连接失败：尚未连接主机"));
+            QVERIFY(events.at(3).at(1).value<EventLine>().text.startsWith(QStringLiteral("连接已打开：串口 COM1，此前失败 1 次（")));
             for (int m : {0, 1})
                 QCOMPARE(station.session(m).pollFaults.count, 1);
         } else {
@@ -127,8 +137,52 @@ private slots:
         const QVector<MeterConfig> meters{{QStringLiteral("电表1"), 1}, {name, 12}};
         QCOMPARE(meterDailySubfolder(meters, 1), folder);
         QCOMPARE(meterDailySubfolder(meters.mid(1), 0), QString());
-        QCOMPARE(meterLogLine(meters, 1, QStringLiteral("01 04")), name + QStringLiteral("：01 04"));
-        QCOMPARE(meterLogLine(meters, -1, QStringLiteral("01 04")) + meterLogLine(meters.mid(1), 0, "4"), "01 044");
+        QCOMPARE(meterLogName(meters, 1), name);
+        QCOMPARE(meterLogName(meters, -1) + meterLogName(meters.mid(1), 0), name);
+    }
+
+    // The log on disk while the clock passes midnight: the station's lines
+    // in the daily folder, the failing meter's in its own, every line in the
+    // file of its day; the meter's failed polls one run, its back-off and
+    // return; every line the window hears of is on disk.
+    void logOnDisk()
+    {
+        QTemporaryDir days;
+        Station station;
+        station.setLinkFactory([](const ComConfig &c) { return std::make_unique<AddressedLink>(c, 7, QList<int>{2, 3, 4}); });
+        const QDateTime midnight(QDate(2025, 1, 7), QTime(0, 0));
+        QElapsedTimer clock;
+        clock.start();
+        station.setClock([&] { return midnight.addMSecs(clock.elapsed() - 2500); });
+        QSignalSpy events(&station, &Station::eventLogged);
+        StationConfig config = twoMeters(true);
+        config.dailyFolder = days.path();
+        QVERIFY(station.start(config));
+        QTRY_VERIFY_WITH_TIMEOUT(!events.isEmpty() && events.last().at(1).value<EventLine>().text == "恢复每个周期轮询", 15000);
+        station.stop();
+
+        const QVector<EventLine> today = station.todaysLog();
+        QStringList texts;
+        for (const QString &folder : {QString(), QStringLiteral("7-空调")}) {
+            for (const QDate day : {midnight.date().addDays(-1), midnight.date()}) {
+                const QString path = QDir(days.filePath(folder)).filePath(eventLogFileName(day));
+                for (const EventLine &line : readEventLogs({path})) {
+                    QCOMPARE(line.time.date(), day);
+                    QCOMPARE(line.meter, folder.isEmpty() ? QString() : QStringLiteral("空调"));
+                    texts << line.text.section("（", 0, 0);
+                }
+            }
+        }
+        QCOMPARE(texts, QStringList({"开始采集：串口 COM1，间隔 1s，电表：进线柜", "连接已打开：串口 COM1", "停止采集",
+                                     "通讯失败：通讯超时",
+                                     "连续 3 次无应答，暂时减少轮询", "恢复通讯，此前失败 3 次", "恢复每个周期轮询"}));
+        QVERIFY(QDir(days.filePath(QStringLiteral("3-进线柜"))).entryList({QStringLiteral("*.log")}).isEmpty());
+        QCOMPARE(texts.size(), events.size());
+        QVERIFY(!today.isEmpty() && today.size() < events.size());
+        QCOMPARE(today.last().text, QStringLiteral("停止采集"));
+        QFile first(days.filePath(eventLogFileName(midnight.date().addDays(-1))));
+        QVERIFY(first.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(first.readLine()).contains(QRegularExpression("^2025-01-06 23:59:5\\d\\.\\d{3}\t\t开始采集：")));
     }
 
     // A link that does not open ends the run with one error; a station

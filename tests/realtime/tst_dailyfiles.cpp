@@ -175,11 +175,12 @@ private slots:
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QList<int>>("unwritten"); // after each poll, then after the end
         QTest::addColumn<int>("faults");
-        QTest::newRow("stick pulled, put back") << true << "ok pulled pulled ok" << QList<int>{0, 1, 2, 0, 0} << 2;
-        QTest::newRow("stick back as another device") << true << "ok pulled back" << QList<int>{0, 1, 0, 0} << 1;
-        QTest::newRow("disk mounted over the folder") << false << "ok back ok" << QList<int>{0, 1, 0, 0} << 1;
-        QTest::newRow("sync fails") << false << "ok syncfail syncfail ok" << QList<int>{0, 1, 2, 0, 0} << 2;
-        QTest::newRow("sync fails at the end") << false << "ok syncfail" << QList<int>{0, 1, 1} << 2;
+        QTest::addColumn<QList<int>>("recovered"); // the polls whose write took everything again
+        QTest::newRow("stick pulled, put back") << true << "ok pulled pulled ok" << QList<int>{0, 1, 2, 0, 0} << 2 << QList<int>{3};
+        QTest::newRow("stick back as another device") << true << "ok pulled back" << QList<int>{0, 1, 0, 0} << 1 << QList<int>{2};
+        QTest::newRow("disk mounted over the folder") << false << "ok back ok" << QList<int>{0, 1, 0, 0} << 1 << QList<int>{2};
+        QTest::newRow("sync fails") << false << "ok syncfail syncfail ok" << QList<int>{0, 1, 2, 0, 0} << 2 << QList<int>{3};
+        QTest::newRow("sync fails at the end") << false << "ok syncfail" << QList<int>{0, 1, 1} << 2 << QList<int>{};
     }
 
     // A folder no longer on its disk and a failed sync are failed writes:
@@ -191,6 +192,7 @@ private slots:
         QFETCH(QString, steps);
         QFETCH(QList<int>, unwritten);
         QFETCH(int, faults);
+        QFETCH(QList<int>, recovered);
         QTemporaryDir dir;
         QString step;
         const DiskAccess disk{[&](const QString &) {
@@ -199,7 +201,8 @@ private slots:
                               [&](QFile &file) { return step == "syncfail" ? EIO : syncToDisk(file); }};
         QList<DailyFiles::Fault> seen;
         DailyFiles daily(dir.path(), [&seen](const DailyFiles::Fault &f) { seen << f; }, 0, disk);
-        QList<uint32_t> polled;
+        QList<uint32_t> polled, recoveries;
+        daily.setRecoveryReport([&recoveries](uint32_t time) { recoveries << time; });
         QList<int> left;
         for (const QString &s : steps.split(' ')) {
             step = s;
@@ -211,6 +214,10 @@ private slots:
         left << daily.unwritten();
         QCOMPARE(left, unwritten);
         QCOMPARE(seen.size(), faults);
+        QList<uint32_t> recoveredTimes;
+        for (int poll : recovered)
+            recoveredTimes << polled[poll];
+        QCOMPARE(recoveries, recoveredTimes);
         QCOMPARE(seen.last().reason, steps.contains("sync") ? QString::fromLocal8Bit(strerror(EIO)) : "文件夹所在的磁盘不可用");
         QCOMPARE(timesIn(dir.filePath("ZEP_20250106.txt")), polled.mid(0, polled.size() - left.last()));
     }
