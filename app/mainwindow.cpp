@@ -10,6 +10,7 @@
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
 #include "comm/forwardcfgdlg.h"
+#include "comm/stationsettings.h"
 #include "data/appconfig.h"
 #include "data/datafile.h"
 #include "realtime/realplot.h"
@@ -402,8 +403,12 @@ void MainWindow::CloseReadCommPlot()
 
 void MainWindow::actionStartRead()
 {
-    acquisition->start(
-        {AppConfig.comm, metersOf(AppConfig.comm), keepAcquiringAfterErrors(), dailyFilesFolder(), storedForwardConfig()});
+    QString problem;
+    const StationConfig config = readStationConfig(AppConfig.comm, &problem);
+    if (problem.isEmpty())
+        acquisition->start(config);
+    else
+        showWarning(problem);
     updateMenus();
 }
 
