@@ -109,6 +109,8 @@ ComCfgDlg::ComCfgDlg(QWidget *parent, bool acquiring)
     table->setItemDelegateForColumn(AddressColumn, new AddressDelegate(table));
     table->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
     table->horizontalHeader()->setSectionResizeMode(AddressColumn, QHeaderView::ResizeToContents);
+    // Three rows in view.
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     for (const MeterConfig &meter : station.meters)
         appendMeterRow(meter);
     connect(table, &QTableWidget::itemSelectionChanged, this, &ComCfgDlg::updateMeterButtons);

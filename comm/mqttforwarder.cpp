@@ -167,6 +167,7 @@ struct MqttForwarder::Shared {
         , topics(meterTopics(config.prefix, meters))
         , running(meters.size())
         , meterStatus(size_t(meters.size()))
+        , meterStatusChanged(size_t(meters.size()), false)
     {
     }
 
@@ -184,7 +185,7 @@ struct MqttForwarder::Shared {
     // "offline", empty before its first poll), and whether that changed
     // since it was last published.
     std::vector<QByteArray> meterStatus;
-    bool meterStatusChanged = false;
+    std::vector<bool> meterStatusChanged;
 
     std::mutex reportMutex;
     std::function<void(const ForwardStatus &)> report;
@@ -476,12 +477,10 @@ void MqttForwarder::Publisher::publishMeterStatuses(bool all)
     std::vector<MqttMessage> statuses;
     {
         std::lock_guard<std::mutex> lock(s->mutex);
-        if (!all && !s->meterStatusChanged)
-            return;
-        s->meterStatusChanged = false;
         for (size_t m = 0; m < s->meterStatus.size(); ++m) {
-            if (!s->meterStatus[m].isEmpty())
+            if ((all || s->meterStatusChanged[m]) && !s->meterStatus[m].isEmpty())
                 statuses.push_back({s->topics[int(m)].status.toUtf8(), s->meterStatus[m]});
+            s->meterStatusChanged[m] = false;
         }
     }
     for (const MqttMessage &status : statuses)
@@ -654,7 +653,7 @@ private:
         if (s->topics.size() < 2 || s->meterStatus[size_t(meter)] == status)
             return;
         s->meterStatus[size_t(meter)] = status;
-        s->meterStatusChanged = true;
+        s->meterStatusChanged[size_t(meter)] = true;
     }
 
     const std::shared_ptr<Shared> s;
