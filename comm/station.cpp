@@ -75,9 +75,9 @@ bool Station::start(const StationConfig &config)
             dailyFiles->setSubfolder(meterDailySubfolder(config.meters, m));
             listeners.push_back(dailyFiles);
         }
-        // Every meter's polls go to the one publisher.
+        // One publisher, a channel of its own for each meter.
         if (forwarder)
-            listeners.push_back(forwarder);
+            listeners.push_back(forwarder->channel(m));
         sessions[size_t(m)]->beginRun(std::move(listeners), dailyFiles);
     }
     thread->setSessions(sessions);
@@ -143,7 +143,7 @@ void Station::startForwarding(const ForwardConfig &forwarding)
     forwardLogLine.clear();
     if (!forwarding.enabled)
         return;
-    forwarder = std::make_shared<MqttForwarder>(forwarding, intervalSeconds(current.link));
+    forwarder = std::make_shared<MqttForwarder>(forwarding, current.meters, intervalSeconds(current.link));
     // Emitted by the publishing thread: queued to this one.
     connect(forwarder.get(), &MqttForwarder::statusChanged, this, &Station::showForwardStatus);
 }

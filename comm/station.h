@@ -1,10 +1,8 @@
 #pragma once
 
-#include "comm/forwardconfig.h"
 #include "comm/mqttforwarder.h"
 #include "comm/samplingthread.h"
-#include "data/appconfig.h"
-#include "data/meterconfig.h"
+#include "comm/stationsettings.h"
 
 #include <QObject>
 #include <QVector>
@@ -13,18 +11,6 @@
 #include <vector>
 
 class MeterSession;
-
-// What a station records and how: its link (the serial line or the TCP
-// address, and the interval), the meters on it, whether to go on through
-// failed polls, the folder of the daily files (none: no daily files) and
-// the forwarding to a broker.
-struct StationConfig {
-    ComConfig link{};
-    QVector<MeterConfig> meters;
-    bool keepAcquiring = false;
-    QString dailyFolder;
-    ForwardConfig forwarding;
-};
 
 // The acquisition core of one link: a session per meter, the sampling thread
 // while one exists, each run's daily files and forwarding, and the tally of
