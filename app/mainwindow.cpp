@@ -10,6 +10,7 @@
 #include "app/zepabout.h"
 #include "comm/comcfgdlg.h"
 #include "comm/forwardcfgdlg.h"
+#include "comm/stationsettings.h"
 #include "data/appconfig.h"
 #include "data/datafile.h"
 #include "realtime/realplot.h"
@@ -402,14 +403,18 @@ void MainWindow::CloseReadCommPlot()
 
 void MainWindow::actionStartRead()
 {
-    acquisition->start(stationConfig());
+    QString problem;
+    const StationConfig config = stationConfig(&problem);
+    if (problem.isEmpty())
+        acquisition->start(config);
+    else
+        showWarning(problem);
     updateMenus();
 }
 
-StationConfig MainWindow::stationConfig() const
+StationConfig MainWindow::stationConfig(QString *problem) const
 {
-    return {AppConfig.comm, metersOf(AppConfig.comm), keepAcquiringAfterErrors(), dailyFilesFolder(),
-            storedForwardConfig()};
+    return readStationConfig(AppConfig.comm, problem);
 }
 
 void MainWindow::actionStopRead()

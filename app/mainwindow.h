@@ -125,7 +125,7 @@ private:
     void connectDocumentsAndAcquisition();
     // What the settings say the station records: its link, its meters and
     // what it does with their polls.
-    StationConfig stationConfig() const;
+    StationConfig stationConfig(QString *problem = nullptr) const;
 
     std::unique_ptr<Ui::MainWindow> ui;
     QMdiArea *mdiArea = nullptr;

@@ -1,5 +1,6 @@
 #include "comm/comcfgdlg.h"
 
+#include "comm/stationsettings.h"
 #include "ui_comcfgdlg.h"
 #include "views/widgetbrush.h"
 
@@ -9,8 +10,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QSerialPortInfo>
-#include <QSettings>
+#include <QSpinBox>
+#include <QStyledItemDelegate>
 #include <QTemporaryFile>
 
 namespace {
@@ -29,15 +32,22 @@ void selectText(QComboBox *combo, const char *text)
     combo->setCurrentIndex(index);
 }
 
-const QString kKeepAcquiringKey = QStringLiteral("keepAcquiringAfterErrors");
-const QString kDailyFilesKey = QStringLiteral("dailyFiles");
-const QString kDailyFolderKey = QStringLiteral("dailyFilesFolder");
+enum MeterColumn { NameColumn, AddressColumn };
 
-void storeIfChanged(QSettings &settings, const QString &key, const QVariant &value, const QVariant &unset)
+// A meter's address is typed into a spin box that takes only addresses.
+class AddressDelegate : public QStyledItemDelegate
 {
-    if (settings.value(key, unset) != value)
-        settings.setValue(key, value);
-}
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const override
+    {
+        auto *box = new QSpinBox(parent);
+        box->setFrame(false);
+        box->setRange(kFirstMeterAddress, kLastMeterAddress);
+        return box;
+    }
+};
 
 } // namespace
 
@@ -55,36 +65,6 @@ bool storeComSettings(const ComConfig &settings)
     AppConfig.comm = settings;
     writeConfig();
     return true;
-}
-
-bool keepAcquiringAfterErrors()
-{
-    return QSettings().value(kKeepAcquiringKey, false).toBool();
-}
-
-void storeKeepAcquiringAfterErrors(bool on)
-{
-    QSettings settings;
-    storeIfChanged(settings, kKeepAcquiringKey, on, false);
-}
-
-DailyFilesChoice dailyFilesChoice()
-{
-    QSettings settings;
-    return {settings.value(kDailyFilesKey, false).toBool(), settings.value(kDailyFolderKey).toString()};
-}
-
-void storeDailyFilesChoice(const DailyFilesChoice &choice)
-{
-    QSettings settings;
-    storeIfChanged(settings, kDailyFilesKey, choice.on, false);
-    storeIfChanged(settings, kDailyFolderKey, choice.folder, QString());
-}
-
-QString dailyFilesFolder()
-{
-    const DailyFilesChoice choice = dailyFilesChoice();
-    return choice.on ? choice.folder : QString();
 }
 
 QString dailyFolderProblem(const QString &folder)
@@ -107,7 +87,7 @@ ComCfgDlg::ComCfgDlg(QWidget *parent, bool acquiring)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
-    setFixedSize(421, 344);
+    setFixedSize(421, 478);
     ui->combo_interval->addItems(comIntervalChoices());
     // The Windows port names stay first; the ports this system really has
     // (ttyUSB0, ttyACM0, ...) follow so that an adapter can be chosen.
@@ -123,8 +103,20 @@ ComCfgDlg::ComCfgDlg(QWidget *parent, bool acquiring)
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(!acquiring);
     setUpDecoration();
     loadSettings(AppConfig.comm);
-    ui->checkBox_keep->setChecked(keepAcquiringAfterErrors());
-    const DailyFilesChoice daily = dailyFilesChoice();
+    // A file with a bad row shows it as it is, to be mended here.
+    const StationConfig station = readStationConfig(AppConfig.comm);
+    QTableWidget *table = ui->tableWidget_meters;
+    table->setItemDelegateForColumn(AddressColumn, new AddressDelegate(table));
+    table->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    table->horizontalHeader()->setSectionResizeMode(AddressColumn, QHeaderView::ResizeToContents);
+    // Three rows in view.
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    for (const MeterConfig &meter : station.meters)
+        appendMeterRow(meter);
+    connect(table, &QTableWidget::itemSelectionChanged, this, &ComCfgDlg::updateMeterButtons);
+    updateMeterButtons();
+    ui->checkBox_keep->setChecked(station.keepAcquiring);
+    const DailyFilesChoice daily{!station.dailyFolder.isEmpty(), station.dailyFolder};
     connect(ui->checkBox_daily, &QCheckBox::toggled, ui->lineEdit_daily, &QWidget::setEnabled);
     connect(ui->checkBox_daily, &QCheckBox::toggled, ui->pushButton_browse, &QWidget::setEnabled);
     ui->checkBox_daily->setChecked(daily.on);
@@ -158,7 +150,6 @@ void ComCfgDlg::loadSettings(const ComConfig &settings)
     selectText(ui->combo_parity, settings.parity);
     selectText(ui->combo_stopbit, settings.stopbit);
     selectText(ui->combo_interval, settings.interval);
-    ui->spinBox_addr->setValue(settings.addr);
     ui->lineEdit_ip->setText(QString::fromLatin1(settings.IP));
 }
 
@@ -171,10 +162,60 @@ ComConfig ComCfgDlg::formSettings() const
     copyToField(c.parity, ui->combo_parity->currentText().toLatin1());
     copyToField(c.stopbit, ui->combo_stopbit->currentText().toLatin1());
     copyToField(c.interval, ui->combo_interval->currentText().toLatin1());
-    c.addr = ui->spinBox_addr->text().toInt();
+    const QVector<MeterConfig> meters = formMeters();
+    c.addr = meters.isEmpty() ? AppConfig.comm.addr : meters.first().addr;
     copyToField(c.IP, ui->lineEdit_ip->text().toLatin1());
     c.metertype = 0;
     return c;
+}
+
+QVector<MeterConfig> ComCfgDlg::formMeters() const
+{
+    QVector<MeterConfig> meters;
+    const QTableWidget *table = ui->tableWidget_meters;
+    for (int row = 0; row < table->rowCount(); ++row)
+        meters.append({table->item(row, NameColumn)->text().trimmed(), table->item(row, AddressColumn)->data(Qt::EditRole).toInt()});
+    return meters;
+}
+
+void ComCfgDlg::appendMeterRow(const MeterConfig &meter)
+{
+    QTableWidget *table = ui->tableWidget_meters;
+    const int row = table->rowCount();
+    table->insertRow(row);
+    table->setItem(row, NameColumn, new QTableWidgetItem(meter.name));
+    auto *address = new QTableWidgetItem;
+    address->setData(Qt::EditRole, meter.addr);
+    table->setItem(row, AddressColumn, address);
+}
+
+void ComCfgDlg::on_pushButton_addMeter_clicked()
+{
+    appendMeterRow(newMeter(formMeters()));
+    QTableWidget *table = ui->tableWidget_meters;
+    table->setCurrentCell(table->rowCount() - 1, NameColumn);
+    table->setFocus();
+    table->editItem(table->currentItem());
+    updateMeterButtons();
+}
+
+void ComCfgDlg::on_pushButton_removeMeter_clicked()
+{
+    QTableWidget *table = ui->tableWidget_meters;
+    const int row = table->currentRow();
+    if (row < 0 || table->rowCount() < 2)
+        return;
+    table->removeRow(row);
+    table->setCurrentCell(qMin(row, table->rowCount() - 1), NameColumn);
+    updateMeterButtons();
+}
+
+void ComCfgDlg::updateMeterButtons()
+{
+    const QTableWidget *table = ui->tableWidget_meters;
+    // A station has at least one meter.
+    ui->pushButton_removeMeter->setEnabled(table->rowCount() > 1 && !table->selectedItems().isEmpty());
+    ui->pushButton_addMeter->setEnabled(table->rowCount() < kLastMeterAddress - kFirstMeterAddress + 1);
 }
 
 bool ComCfgDlg::formKeepAcquiring() const
@@ -191,6 +232,12 @@ DailyFilesChoice ComCfgDlg::formDailyFiles() const
 
 void ComCfgDlg::on_buttonBox_accepted()
 {
+    const QString meters = metersProblem(formMeters());
+    if (!meters.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("错误"), meters, QMessageBox::Ok);
+        ui->tableWidget_meters->setFocus();
+        return;
+    }
     const DailyFilesChoice daily = formDailyFiles();
     const QString problem = daily.on ? dailyFolderProblem(daily.folder) : QString();
     if (!problem.isEmpty()) {
@@ -198,10 +245,29 @@ void ComCfgDlg::on_buttonBox_accepted()
         ui->lineEdit_daily->setFocus();
         return;
     }
-    storeComSettings(formSettings());
-    storeKeepAcquiringAfterErrors(formKeepAcquiring());
-    storeDailyFilesChoice(daily);
+    QString why;
+    if (!storeForm(&why)) {
+        QMessageBox::warning(this, QStringLiteral("错误"), why, QMessageBox::Ok);
+        return;
+    }
     accept();
+}
+
+bool ComCfgDlg::storeForm(QString *why)
+{
+    StationConfig station = readStationConfig(AppConfig.comm);
+    const DailyFilesChoice daily = formDailyFiles();
+    const QString dailyFolder = daily.on ? daily.folder : QString();
+    if (station.meters != formMeters() || station.keepAcquiring != formKeepAcquiring()
+        || station.dailyFolder != dailyFolder) {
+        station.meters = formMeters();
+        station.keepAcquiring = formKeepAcquiring();
+        station.dailyFolder = dailyFolder;
+        if (!writeStationConfig(station, why))
+            return false;
+    }
+    storeComSettings(formSettings());
+    return true;
 }
 
 void ComCfgDlg::on_pushButton_browse_clicked()

@@ -1,14 +1,15 @@
 #pragma once
 
 #include "data/appconfig.h"
+#include "data/meterconfig.h"
 
 #include <QDialog>
 
 #include <memory>
 
-// Whether an acquisition appends its records to daily files, and where.
-// Kept per user like keepAcquiringAfterErrors, off until chosen; the folder
-// is remembered while the option is off.
+// Whether an acquisition appends its records to daily files, and where, as
+// the dialog shows it: the folder stays in the field while the option is
+// off.
 struct DailyFilesChoice {
     bool on = false;
     QString folder;
@@ -18,9 +19,10 @@ namespace Ui {
 class ComCfgDlg;
 }
 
-// Edits the communication settings. While an acquisition runs the dialog can
-// be looked at but not confirmed, so the sampling thread's settings never
-// change under it.
+// Edits the station's link (config/config.ini) and its meters, its
+// keep-acquiring choice and its daily folder (config/meters.ini). While an
+// acquisition runs the dialog can be looked at but not confirmed, so the
+// sampling thread's settings never change under it.
 class ComCfgDlg : public QDialog
 {
     Q_OBJECT
@@ -29,8 +31,10 @@ public:
     explicit ComCfgDlg(QWidget *parent = nullptr, bool acquiring = false);
     ~ComCfgDlg() override;
 
-    // The settings as the form shows them now.
+    // The settings as the form shows them now; the link's address is the
+    // first meter's.
     ComConfig formSettings() const;
+    QVector<MeterConfig> formMeters() const;
     bool formKeepAcquiring() const;
     DailyFilesChoice formDailyFiles() const;
 
@@ -39,9 +43,16 @@ private slots:
     void on_radioButton_com_clicked();
     void on_radioButton_ip_clicked();
     void on_pushButton_browse_clicked();
+    void on_pushButton_addMeter_clicked();
+    void on_pushButton_removeMeter_clicked();
+    void updateMeterButtons();
 
 private:
     void loadSettings(const ComConfig &settings);
+    void appendMeterRow(const MeterConfig &meter);
+    // Stores what the form shows; false with why when the meters' file
+    // could not be written.
+    bool storeForm(QString *why);
     void setUpDecoration();
     void selectLink(bool serial);
 
@@ -54,16 +65,6 @@ QStringList comIntervalChoices();
 // stored ones; returns whether anything was stored.
 bool storeComSettings(const ComConfig &settings);
 
-// Whether an acquisition goes on after a failed poll. A choice of the user's,
-// kept in the per-user settings store beside the window geometry rather than
-// in the configuration file; off until chosen.
-bool keepAcquiringAfterErrors();
-void storeKeepAcquiringAfterErrors(bool on);
-
-DailyFilesChoice dailyFilesChoice();
-void storeDailyFilesChoice(const DailyFilesChoice &choice);
-// The folder an acquisition writes its daily files to; empty for none.
-QString dailyFilesFolder();
 // Why daily files cannot go to folder (it is not there, or nothing can be
 // written in it); empty when they can.
 QString dailyFolderProblem(const QString &folder);

@@ -14,7 +14,7 @@ FailureRunTexts linkRunTexts(const QString &where)
 
 FailureRunTexts saveRunTexts()
 {
-    return {QStringLiteral("保存错误：%1"), QStringLiteral("保存恢复，此前失败 %1 次（%2），未写入的记录已补写"),
+    return {QStringLiteral("保存错误：%1"), QStringLiteral("保存恢复，此前失败 %1 次（%2）"),
             QStringLiteral("停止采集时仍有记录未写入，此前失败 %1 次（%2）"), QString()};
 }
 

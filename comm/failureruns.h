@@ -28,7 +28,7 @@ struct FailureRunTexts {
 FailureRunTexts pollRunTexts();
 // The link at where (a port, an address): "连接失败：…", "连接已打开：<where>，此前失败 N 次（…）".
 FailureRunTexts linkRunTexts(const QString &where);
-// The writes of a meter's daily files.
+// The writes of a meter's daily files: "保存错误：…", "保存恢复，此前失败 N 次（…）".
 FailureRunTexts saveRunTexts();
 
 class FailureRuns

@@ -1,5 +1,6 @@
 #include "comm/forwardcfgdlg.h"
 
+#include "comm/stationsettings.h"
 #include "ui_forwardcfgdlg.h"
 #include "views/widgetbrush.h"
 
@@ -17,7 +18,7 @@ ForwardCfgDlg::ForwardCfgDlg(QWidget *parent, bool acquiring)
     setFixedSize(size());
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(!acquiring);
     decorateSidePanel(ui->widget, QStringLiteral(":/png/config.png"), 32, height() / 2);
-    const ForwardConfig c = storedForwardConfig();
+    const ForwardConfig c = readStationConfig(AppConfig.comm).forwarding;
     ui->checkBox_enabled->setChecked(c.enabled);
     ui->groupBox_broker->setEnabled(c.enabled);
     ui->lineEdit_server->setText(c.server);
@@ -55,15 +56,20 @@ void ForwardCfgDlg::accept()
         QMessageBox::warning(this, QStringLiteral("错误"), problem, QMessageBox::Ok);
         return;
     }
-    const ForwardConfig stored = storedForwardConfig();
+    StationConfig station = readStationConfig(AppConfig.comm);
+    const ForwardConfig stored = station.forwarding;
     const QString host = cleartextPasswordHost(c);
     if (!host.isEmpty() && host != cleartextPasswordHost(stored)
         && QMessageBox::question(this, QStringLiteral("提示"), QStringLiteral("密码将以明文发送到 %1。仍然保存吗？").arg(host),
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
                != QMessageBox::Yes)
         return;
-    if (c != stored)
-        storeForwardConfig(c);
+    station.forwarding = c;
+    QString why;
+    if (c != stored && !writeStationConfig(station, &why)) {
+        QMessageBox::warning(this, QStringLiteral("错误"), why, QMessageBox::Ok);
+        return;
+    }
     QDialog::accept();
 }
 

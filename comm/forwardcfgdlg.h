@@ -10,11 +10,11 @@ namespace Ui {
 class ForwardCfgDlg;
 }
 
-// Edits where live readings are published. Like the communication settings,
-// they cannot change while an acquisition runs: OK is disabled then. Values
-// that cannot be used are refused with a message and the dialog stays; a
-// password that would newly cross the network in clear is saved only once
-// the user agrees.
+// Edits where the station's live readings are published (config/meters.ini).
+// Like the communication settings, they cannot change while an acquisition
+// runs: OK is disabled then. Values that cannot be used are refused with a
+// message and the dialog stays; a password that would newly cross the
+// network in clear is saved only once the user agrees.
 class ForwardCfgDlg : public QDialog
 {
     Q_OBJECT

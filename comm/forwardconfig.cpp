@@ -2,33 +2,13 @@
 
 #include "comm/modbusframe.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QNetworkInterface>
-#include <QSettings>
 #include <QSysInfo>
-
-namespace {
-
-const QString kGroup = QStringLiteral("forward");
-
-// The store holds the broker's password: nobody but the user may read it.
-// A new file is made private before anything is written to it; the store
-// replaces its file keeping the mode it finds.
-void keepPrivate(const QString &path)
-{
-    QFile file(path);
-    if (!file.exists()) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            file.close();
-    }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-}
-
-} // namespace
 
 bool ForwardConfig::operator==(const ForwardConfig &o) const
 {
@@ -39,7 +19,9 @@ bool ForwardConfig::operator==(const ForwardConfig &o) const
 QString defaultForwardPrefix()
 {
     const QString host = QSysInfo::machineHostName();
-    return QStringLiteral("zep/") + (host.isEmpty() ? QStringLiteral("zep") : host);
+    const QByteArray here = QFile::encodeName(QDir::current().canonicalPath());
+    return QStringLiteral("zep/") + (host.isEmpty() ? QStringLiteral("zep") : host) + QLatin1Char('-')
+           + QString::fromLatin1(QCryptographicHash::hash(here, QCryptographicHash::Sha1).toHex().left(6));
 }
 
 ForwardConfig defaultForwardConfig()
@@ -101,39 +83,4 @@ QString cleartextPasswordHost(const ForwardConfig &config)
         || !parseBrokerAddress(config.server, &host, &port) || isThisMachine(host))
         return QString();
     return host;
-}
-
-ForwardConfig storedForwardConfig()
-{
-    const ForwardConfig d = defaultForwardConfig();
-    QSettings settings;
-    settings.beginGroup(kGroup);
-    ForwardConfig c;
-    c.enabled = settings.value(QStringLiteral("enabled"), d.enabled).toBool();
-    c.server = settings.value(QStringLiteral("server"), d.server).toString();
-    c.user = settings.value(QStringLiteral("user")).toString();
-    c.password = settings.value(QStringLiteral("password")).toString();
-    c.prefix = settings.value(QStringLiteral("prefix"), d.prefix).toString();
-    c.discovery = settings.value(QStringLiteral("discovery"), d.discovery).toBool();
-    c.tls = settings.value(QStringLiteral("tls"), d.tls).toBool();
-    c.caFile = settings.value(QStringLiteral("caFile")).toString();
-    return c;
-}
-
-void storeForwardConfig(const ForwardConfig &config)
-{
-    QSettings settings;
-    keepPrivate(settings.fileName());
-    settings.beginGroup(kGroup);
-    settings.setValue(QStringLiteral("enabled"), config.enabled);
-    settings.setValue(QStringLiteral("server"), config.server);
-    settings.setValue(QStringLiteral("user"), config.user);
-    settings.setValue(QStringLiteral("password"), config.password);
-    settings.setValue(QStringLiteral("prefix"), config.prefix);
-    settings.setValue(QStringLiteral("discovery"), config.discovery);
-    settings.setValue(QStringLiteral("tls"), config.tls);
-    settings.setValue(QStringLiteral("caFile"), config.caFile);
-    settings.endGroup();
-    settings.sync();
-    keepPrivate(settings.fileName());
 }

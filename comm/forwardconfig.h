@@ -3,14 +3,14 @@
 #include <QString>
 
 // Where live readings are published besides the window: an MQTT broker. A
-// per-user choice, kept in the per-user settings store (the password with
-// it), not in config/config.ini.
+// choice of the station's, kept with the password in config/meters.ini
+// (comm/stationsettings.h).
 struct ForwardConfig {
     bool enabled = false;
     QString server = QStringLiteral("127.0.0.1:1883"); // host:port
     QString user;
     QString password;
-    QString prefix;          // topics are <prefix>/state, <prefix>/energy, <prefix>/status
+    QString prefix;          // topics are <prefix>/state, <prefix>/energy, <prefix>/status (mqttpayload.h)
     bool discovery = true;   // Home Assistant discovery configs on each connection
     bool tls = false;        // the broker's certificate checked against its name; port 8883 by default
     QString caFile;          // the CA certificates to check it with; empty: the system's
@@ -19,9 +19,10 @@ struct ForwardConfig {
     bool operator!=(const ForwardConfig &o) const { return !(*this == o); }
 };
 
-// "zep/<host name>".
+// "zep/<host name>-<6 hex digits>", the digits told by the working
+// directory: two stations on one machine never share their topics.
 QString defaultForwardPrefix();
-// Off, the local broker, this machine's prefix, discovery on.
+// Off, the local broker, this station's prefix, discovery on.
 ForwardConfig defaultForwardConfig();
 
 // "host:port", "host" (port 1883, with TLS 8883) or "[v6 address]:port".
@@ -36,9 +37,3 @@ bool isThisMachine(const QString &host);
 // The broker the password would cross the network to in clear (a broker
 // elsewhere, without TLS); empty when it would not.
 QString cleartextPasswordHost(const ForwardConfig &config);
-
-// The stored choice, or the defaults.
-ForwardConfig storedForwardConfig();
-// Stores the choice; the settings file is made readable by the user alone
-// before the password goes into it.
-void storeForwardConfig(const ForwardConfig &config);

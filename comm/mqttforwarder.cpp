@@ -1,8 +1,10 @@
 #include "comm/mqttforwarder.h"
 
+#include "data/energy.h"
+#include "data/samplegaps.h"
+
 #include <QFile>
 #include <QRandomGenerator>
-#include "data/samplegaps.h"
 
 #include <mosquitto.h>
 #include <openssl/err.h>
@@ -160,12 +162,17 @@ QString forwardLogText(const ForwardStatus &status, const QString &server)
 // What the two threads share. The publishing thread keeps it alive for as
 // long as it runs, so the owner may go first.
 struct MqttForwarder::Shared {
-    explicit Shared(const ForwardConfig &config)
+    Shared(const ForwardConfig &config, const QVector<MeterConfig> &meters)
         : config(config)
+        , topics(meterTopics(config.prefix, meters))
+        , running(meters.size())
+        , meterStatus(size_t(meters.size()))
+        , meterStatusChanged(size_t(meters.size()), false)
     {
     }
 
     const ForwardConfig config;
+    const QVector<MeterTopics> topics;
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<MqttMessage> queue;
@@ -173,6 +180,12 @@ struct MqttForwarder::Shared {
     bool ended = false;     // the run is over: flush, say "offline", leave
     bool abandoned = false; // the owner is gone: leave now
     bool finished = false;  // the publishing thread has left
+    int running;            // channels whose run has not ended
+    // With several meters, what each meter's status says ("online",
+    // "offline", empty before its first poll), and whether that changed
+    // since it was last published.
+    std::vector<QByteArray> meterStatus;
+    std::vector<bool> meterStatusChanged;
 
     std::mutex reportMutex;
     std::function<void(const ForwardStatus &)> report;
@@ -235,6 +248,7 @@ private:
     void fail(const QString &why);
     void published(int mid);
     void publishQueued();
+    void publishMeterStatuses(bool all);
     int publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain);
     void sayOffline();
     bool loopOnce();
@@ -275,7 +289,7 @@ MqttForwarder::Publisher::Publisher(std::shared_ptr<Shared> shared)
     QString name;
     parseBrokerAddress(s->config.server, &name, &port, s->config.tls);
     host = name.toUtf8();
-    statusTopic = (s->config.prefix + QStringLiteral("/status")).toUtf8();
+    statusTopic = stationStatusTopic(s->config.prefix).toUtf8();
 }
 
 MqttForwarder::Publisher::~Publisher()
@@ -390,8 +404,10 @@ void MqttForwarder::Publisher::run()
             fail(QStringLiteral("服务器无应答"));
             dropClient();
         }
-        if (link == Link::Connected)
+        if (link == Link::Connected) {
+            publishMeterStatuses(false);
             publishQueued();
+        }
         report(false);
         if (link == Link::Idle) {
             std::unique_lock<std::mutex> lock(s->mutex);
@@ -443,12 +459,32 @@ void MqttForwarder::Publisher::connected(int code)
     state = ForwardStatus::State::Connected;
     reason.clear();
     publish(statusTopic, QByteArrayLiteral("online"), 1, true);
+    // A broker that lost its retained messages learns the meters' states
+    // again.
+    publishMeterStatuses(true);
     if (s->config.discovery) {
-        for (int column : discoveryColumns()) {
-            const MqttMessage config = discoveryMessage(s->config.prefix, column);
-            publish(config.topic, config.payload, 1, true);
+        for (const MeterTopics &meter : s->topics) {
+            for (int column : discoveryColumns()) {
+                const MqttMessage config = discoveryMessage(meter, column);
+                publish(config.topic, config.payload, 1, true);
+            }
         }
     }
+}
+
+void MqttForwarder::Publisher::publishMeterStatuses(bool all)
+{
+    std::vector<MqttMessage> statuses;
+    {
+        std::lock_guard<std::mutex> lock(s->mutex);
+        for (size_t m = 0; m < s->meterStatus.size(); ++m) {
+            if ((all || s->meterStatusChanged[m]) && !s->meterStatus[m].isEmpty())
+                statuses.push_back({s->topics[int(m)].status.toUtf8(), s->meterStatus[m]});
+            s->meterStatusChanged[m] = false;
+        }
+    }
+    for (const MqttMessage &status : statuses)
+        publish(status.topic, status.payload, 1, true);
 }
 
 void MqttForwarder::Publisher::lost(int rc, int error)
@@ -518,6 +554,8 @@ void MqttForwarder::Publisher::publishQueued()
 
 void MqttForwarder::Publisher::sayOffline()
 {
+    // The meters' last word goes first.
+    publishMeterStatuses(false);
     offlineMid = publish(statusTopic, QByteArrayLiteral("offline"), 1, true);
     const Clock::time_point until = Clock::now() + kOfflineTime;
     while (link == Link::Connected && offlineMid >= 0 && !offlineSent && Clock::now() < until && loopOnce()) {
@@ -557,16 +595,88 @@ void MqttForwarder::Publisher::report(bool final)
         s->report(status);
 }
 
-MqttForwarder::MqttForwarder(const ForwardConfig &config, double samplingInterval)
-    : shared(std::make_shared<Shared>(config))
-    , samplingInterval(samplingInterval)
-    , stateTopic((config.prefix + QStringLiteral("/state")).toUtf8())
-    , energyTopic((config.prefix + QLatin1Char('/') + QLatin1String(kEnergyName)).toUtf8())
-    , energyExportTopic((config.prefix + QLatin1Char('/') + QLatin1String(kEnergyExportName)).toUtf8())
+// One meter's polls, in the sampling thread: its energy, its messages, its
+// status.
+class MqttForwarder::Channel : public PollListener
+{
+public:
+    Channel(std::shared_ptr<Shared> shared, int meter, double samplingInterval)
+        : s(std::move(shared))
+        , meter(meter)
+        , samplingInterval(samplingInterval)
+        , stateTopic((s->topics[meter].root + QStringLiteral("/state")).toUtf8())
+        , energyTopic((s->topics[meter].root + QLatin1Char('/') + QLatin1String(kEnergyName)).toUtf8())
+        , energyExportTopic((s->topics[meter].root + QLatin1Char('/') + QLatin1String(kEnergyExportName)).toUtf8())
+    {
+    }
+
+    void pollStored(uint32_t time, const SampleRecord &poll) override
+    {
+        // The live rule: a step longer than three sampling intervals is a gap.
+        energy.add(time, PowerReading::of(poll), havePoll && isGapStep(lastPollTime, time, samplingInterval));
+        havePoll = true;
+        lastPollTime = time;
+        missed = 0;
+        std::lock_guard<std::mutex> lock(s->mutex);
+        s->push({stateTopic, statePayload(time, poll)});
+        s->push({energyTopic, energyPayload(time, kEnergyName, kilowattHours(energy.total().imported))});
+        s->push({energyExportTopic, energyPayload(time, kEnergyExportName, kilowattHours(energy.total().exported))});
+        setStatus(QByteArrayLiteral("online"));
+        s->wake.notify_all();
+    }
+
+    void pollMissed() override
+    {
+        if (++missed != kMissedBeforeOffline)
+            return;
+        std::lock_guard<std::mutex> lock(s->mutex);
+        setStatus(QByteArrayLiteral("offline"));
+        s->wake.notify_all();
+    }
+
+    void runEnded() override
+    {
+        std::lock_guard<std::mutex> lock(s->mutex);
+        if (ended)
+            return;
+        ended = true;
+        setStatus(QByteArrayLiteral("offline"));
+        if (--s->running <= 0)
+            s->ended = true;
+        s->wake.notify_all();
+    }
+
+private:
+    // Under the mutex. A lone meter's status is the station's.
+    void setStatus(const QByteArray &status)
+    {
+        if (s->topics.size() < 2 || s->meterStatus[size_t(meter)] == status)
+            return;
+        s->meterStatus[size_t(meter)] = status;
+        s->meterStatusChanged[size_t(meter)] = true;
+    }
+
+    const std::shared_ptr<Shared> s;
+    const int meter;
+    const double samplingInterval;
+    EnergyIntegrator energy;
+    bool havePoll = false;
+    uint32_t lastPollTime = 0;
+    int missed = 0;
+    bool ended = false;
+    const QByteArray stateTopic;
+    const QByteArray energyTopic;
+    const QByteArray energyExportTopic;
+};
+
+MqttForwarder::MqttForwarder(const ForwardConfig &config, const QVector<MeterConfig> &meters, double samplingInterval)
+    : shared(std::make_shared<Shared>(config, meters))
 {
     static std::once_flag libraryReady;
     std::call_once(libraryReady, [] { mosquitto_lib_init(); });
     qRegisterMetaType<ForwardStatus>();
+    for (int m = 0; m < meters.size(); ++m)
+        channels.push_back(std::make_shared<Channel>(shared, m, samplingInterval));
     connect(this, &MqttForwarder::statusesWaiting, this, &MqttForwarder::passOnStatuses, Qt::QueuedConnection);
     shared->report = [this](const ForwardStatus &status) {
         shared->reports.push_back(status);
@@ -604,6 +714,11 @@ MqttForwarder::~MqttForwarder()
     }
 }
 
+std::shared_ptr<PollListener> MqttForwarder::channel(int meter) const
+{
+    return channels.at(size_t(meter));
+}
+
 void MqttForwarder::passOnStatuses()
 {
     std::deque<ForwardStatus> waiting;
@@ -613,29 +728,4 @@ void MqttForwarder::passOnStatuses()
     }
     for (const ForwardStatus &status : waiting)
         emit statusChanged(status);
-}
-
-void MqttForwarder::enqueue(MqttMessage message)
-{
-    std::lock_guard<std::mutex> lock(shared->mutex);
-    shared->push(std::move(message));
-}
-
-void MqttForwarder::pollStored(uint32_t time, const SampleRecord &poll)
-{
-    // The live rule: a step longer than three sampling intervals is a gap.
-    energy.add(time, PowerReading::of(poll), havePoll && isGapStep(lastPollTime, time, samplingInterval));
-    havePoll = true;
-    lastPollTime = time;
-    enqueue({stateTopic, statePayload(time, poll)});
-    enqueue({energyTopic, energyPayload(time, kEnergyName, kilowattHours(energy.total().imported))});
-    enqueue({energyExportTopic, energyPayload(time, kEnergyExportName, kilowattHours(energy.total().exported))});
-    shared->wake.notify_all();
-}
-
-void MqttForwarder::runEnded()
-{
-    std::lock_guard<std::mutex> lock(shared->mutex);
-    shared->ended = true;
-    shared->wake.notify_all();
 }

@@ -105,29 +105,83 @@ QString discoveryUnit(int column)
     return unit == QLatin1String("Var") ? QStringLiteral("var") : unit;
 }
 
-MqttMessage discoveryMessage(const QString &prefix, int column)
+QString discoveryName(int column)
 {
-    const QString node = discoveryNodeId(prefix);
+    static const char *const names[kColumnCount] = {
+        "时间",           "A相电压",         "B相电压",         "C相电压",         "平均相电压",
+        "AB线电压",       "BC线电压",        "CA线电压",        "平均线电压",      "A相电流",
+        "B相电流",        "C相电流",         "平均电流",        "总有功功率",      "总无功功率",
+        "总视在功率",     "功率因数",        "频率",            "A相电压谐波畸变率", "B相电压谐波畸变率",
+        "C相电压谐波畸变率", "A相电流谐波畸变率", "B相电流谐波畸变率", "C相电流谐波畸变率", "A相电压波峰系数",
+        "B相电压波峰系数", "C相电压波峰系数", "A相电流波峰系数", "B相电流波峰系数", "C相电流波峰系数",
+        "电压不平衡度",   "电流不平衡度",
+    };
+    if (column == kEnergyColumn)
+        return QStringLiteral("正向有功电能");
+    if (column == kEnergyExportColumn)
+        return QStringLiteral("反向有功电能");
+    return QString::fromUtf8(names[column]);
+}
+
+QString stationStatusTopic(const QString &prefix)
+{
+    return prefix + QStringLiteral("/status");
+}
+
+QVector<MeterTopics> meterTopics(const QString &prefix, const QVector<MeterConfig> &meters)
+{
+    QVector<MeterTopics> topics;
+    for (const MeterConfig &meter : meters) {
+        MeterTopics t;
+        t.root = prefix;
+        t.nodeId = discoveryNodeId(prefix);
+        t.deviceName = QStringLiteral("ZEP ") + prefix;
+        if (meters.size() > 1) {
+            t.root += QLatin1Char('/') + QString::number(meter.addr);
+            t.nodeId += QLatin1Char('_') + QString::number(meter.addr);
+            t.deviceName = meter.name;
+        }
+        t.status = stationStatusTopic(t.root);
+        t.availability = QStringList{stationStatusTopic(prefix)};
+        if (t.status != t.availability.first())
+            t.availability.append(t.status);
+        topics.append(t);
+    }
+    return topics;
+}
+
+MqttMessage discoveryMessage(const MeterTopics &meter, int column)
+{
     const QString name = trimmedName(column);
     QJsonObject config{
-        {QStringLiteral("name"), name},
-        {QStringLiteral("unique_id"), node + QLatin1Char('_') + name},
-        {QStringLiteral("state_topic"), prefix + QLatin1Char('/') + (isEnergy(column) ? name : QStringLiteral("state"))},
+        {QStringLiteral("name"), discoveryName(column)},
+        {QStringLiteral("unique_id"), meter.nodeId + QLatin1Char('_') + name},
+        {QStringLiteral("state_topic"), meter.root + QLatin1Char('/') + (isEnergy(column) ? name : QStringLiteral("state"))},
         {QStringLiteral("value_template"), QStringLiteral("{{ value_json.%1 }}").arg(name)},
         {QStringLiteral("state_class"), isEnergy(column) ? QStringLiteral("total_increasing") : QStringLiteral("measurement")},
-        {QStringLiteral("availability_topic"), prefix + QStringLiteral("/status")},
         {QStringLiteral("device"),
-         QJsonObject{{QStringLiteral("identifiers"), QJsonArray{node}},
-                     {QStringLiteral("name"), QStringLiteral("ZEP ") + prefix},
+         QJsonObject{{QStringLiteral("identifiers"), QJsonArray{meter.nodeId}},
+                     {QStringLiteral("name"), meter.deviceName},
                      {QStringLiteral("manufacturer"), QCoreApplication::organizationName()},
                      {QStringLiteral("model"), QCoreApplication::applicationName()},
                      {QStringLiteral("sw_version"), QCoreApplication::applicationVersion()}}},
     };
+    // One meter of several is there while the station and the meter both
+    // are: the station's last will, the meter's own status.
+    if (meter.availability.size() == 1) {
+        config.insert(QStringLiteral("availability_topic"), meter.availability.first());
+    } else {
+        QJsonArray availability;
+        for (const QString &topic : meter.availability)
+            availability.append(QJsonObject{{QStringLiteral("topic"), topic}});
+        config.insert(QStringLiteral("availability"), availability);
+        config.insert(QStringLiteral("availability_mode"), QStringLiteral("all"));
+    }
     if (!discoveryUnit(column).isEmpty())
         config.insert(QStringLiteral("unit_of_measurement"), discoveryUnit(column));
     if (!discoveryDeviceClass(column).isEmpty())
         config.insert(QStringLiteral("device_class"), discoveryDeviceClass(column));
-    return {QStringLiteral("homeassistant/sensor/%1/%2/config").arg(node, name).toUtf8(),
+    return {QStringLiteral("homeassistant/sensor/%1/%2/config").arg(meter.nodeId, name).toUtf8(),
             QJsonDocument(config).toJson(QJsonDocument::Compact)};
 }
 

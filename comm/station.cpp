@@ -85,6 +85,7 @@ bool Station::start(const StationConfig &config)
     if (linkFactory)
         thread->setLinkFactory(linkFactory);
     startForwarding(config.forwarding);
+    runFiles.assign(size_t(meterCount()), nullptr);
     for (int m = 0; m < meterCount(); ++m) {
         std::vector<std::shared_ptr<PollListener>> listeners;
         std::shared_ptr<DailyFiles> dailyFiles;
@@ -93,12 +94,14 @@ bool Station::start(const StationConfig &config)
                 emit dailyFileFailed(m, fault.time, fault.path, fault.reason, QPrivateSignal());
             });
             dailyFiles->setSubfolder(meterDailySubfolder(config.meters, m));
-            dailyFiles->setRecoveryReport([this, m](uint32_t) { emit dailyFileRecovered(m, QPrivateSignal()); });
+            dailyFiles->setRecoveryReport(
+                [this, m](uint32_t, bool allKept) { emit dailyFileRecovered(m, allKept, QPrivateSignal()); });
             listeners.push_back(dailyFiles);
+            runFiles[size_t(m)] = dailyFiles;
         }
-        // Every meter's polls go to the one publisher.
+        // One publisher, a channel of its own for each meter.
         if (forwarder)
-            listeners.push_back(forwarder);
+            listeners.push_back(forwarder->channel(m));
         sessions[size_t(m)]->beginRun(std::move(listeners), dailyFiles);
     }
     thread->setSessions(sessions);
@@ -170,7 +173,7 @@ void Station::startForwarding(const ForwardConfig &forwarding)
     forwardLogLine.clear();
     if (!forwarding.enabled)
         return;
-    forwarder = std::make_shared<MqttForwarder>(forwarding, intervalSeconds(current.link));
+    forwarder = std::make_shared<MqttForwarder>(forwarding, current.meters, intervalSeconds(current.link));
     // Emitted by the publishing thread: queued to this one.
     connect(forwarder.get(), &MqttForwarder::statusChanged, this, &Station::showForwardStatus);
 }
@@ -219,16 +222,26 @@ void Station::logError(int meter, SamplingThread::ComErrType kind)
     logEvent(meter, meter < 0 ? text : text + QStringLiteral("，此电表停止采集"));
 }
 
-void Station::logSaveRecovered(int meter)
+void Station::logSaveRecovered(int meter, bool allKept)
 {
-    if (logging)
-        logRunLine(meter, saveRuns.worked(meter, now()));
+    if (!logging)
+        return;
+    const QString line = saveRuns.worked(meter, now());
+    if (!line.isEmpty())
+        logEvent(meter, line + (allKept ? QStringLiteral("，未写入的记录已补写") : QStringLiteral("，被删除或移走的文件中的记录未能补写")));
 }
 
 void Station::logStop()
 {
     if (!logging)
         return;
+    // The recovery of the run's last writes is told after the stop: the
+    // files' state, final now that the thread has ended, tells it first.
+    for (size_t m = 0; m < runFiles.size(); ++m) {
+        if (runFiles[m] && runFiles[m]->allKept())
+            logSaveRecovered(int(m), true);
+    }
+    runFiles.clear();
     const QDateTime at = now();
     for (FailureRuns *runs : {&linkRuns, &pollRuns, &saveRuns}) {
         for (const std::pair<int, QString> &line : runs->stopped(at))

@@ -1,11 +1,9 @@
 #pragma once
 
 #include "comm/failureruns.h"
-#include "comm/forwardconfig.h"
 #include "comm/mqttforwarder.h"
 #include "comm/samplingthread.h"
-#include "data/appconfig.h"
-#include "data/meterconfig.h"
+#include "comm/stationsettings.h"
 #include "realtime/eventlog.h"
 
 #include <QObject>
@@ -15,19 +13,8 @@
 #include <memory>
 #include <vector>
 
+class DailyFiles;
 class MeterSession;
-
-// What a station records and how: its link (the serial line or the TCP
-// address, and the interval), the meters on it, whether to go on through
-// failed polls, the folder of the daily files (none: no daily files) and
-// the forwarding to a broker.
-struct StationConfig {
-    ComConfig link{};
-    QVector<MeterConfig> meters;
-    bool keepAcquiring = false;
-    QString dailyFolder;
-    ForwardConfig forwarding;
-};
 
 // The acquisition core of one link: a session per meter, the sampling thread
 // while one exists, each run's daily files and forwarding, the tally of
@@ -125,7 +112,7 @@ signals:
     void finished();
     // Emitted in the sampling thread; counted queued in this one.
     void dailyFileFailed(int meter, uint time, const QString &path, const QString &reason, QPrivateSignal);
-    void dailyFileRecovered(int meter, QPrivateSignal);
+    void dailyFileRecovered(int meter, bool allKept, QPrivateSignal);
 
 private slots:
     // A fault of the link (-1) is every meter's.
@@ -138,7 +125,7 @@ private slots:
     void logLinkOpened();
     void logBackoff(int meter, bool backedOff);
     void logError(int meter, SamplingThread::ComErrType kind);
-    void logSaveRecovered(int meter);
+    void logSaveRecovered(int meter, bool allKept);
 
 private:
     void startForwarding(const ForwardConfig &forwarding);
@@ -166,6 +153,8 @@ private:
     FailureRuns pollRuns;
     FailureRuns linkRuns;
     FailureRuns saveRuns;
+    // The run's daily files of each meter (none without a daily folder).
+    std::vector<std::shared_ptr<DailyFiles>> runFiles;
 };
 
 // The name the event log gives meter (its place among meters): none for

@@ -72,6 +72,10 @@ bool AtomicFile::open(OpenMode mode)
             return fail(errno);
         keptMode = existing.st_mode & 07777;
     }
+    if (forcedMode >= 0) {
+        keepMode = true;
+        keptMode = unsigned(forcedMode);
+    }
     const QFileInfo info(realTarget);
     for (int tries = 0; fd < 0; ++tries) {
         temporary = QStringLiteral("%1/.%2.%3.part")

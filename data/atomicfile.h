@@ -45,6 +45,10 @@ public:
     bool commit();
     // Drops the new file; the target stays as it was.
     void discard();
+    // Before open(): the file's permissions once it is replaced (0600 for a
+    // file that holds a password), whatever they were; the new file has
+    // them from its start.
+    void setFileMode(unsigned mode) { forcedMode = int(mode); }
     // Same as discard(): a file is only ever replaced by commit().
     void close() override;
 
@@ -69,6 +73,7 @@ private:
     int failure = 0;
     bool keepMode = false;
     unsigned keptMode = 0;
+    int forcedMode = -1;
 };
 
 // The whole of content as the file fileName, through AtomicFile; false when

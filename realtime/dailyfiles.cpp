@@ -13,7 +13,9 @@
 #include <QLockFile>
 #include <QSysInfo>
 
+#include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +26,7 @@ constexpr size_t kCatchUpRecords = 1000;
 // Enough for the last record of any file written here: a record is about
 // 620 bytes, more only with values of many digits.
 constexpr qint64 kTailBytes = 8192;
+constexpr qint64 kCopyBytes = 1 << 16;
 
 QDate localDay(uint32_t time)
 {
@@ -40,6 +43,33 @@ bool reclaim(QLockFile &lock)
     QString application;
     return lock.getLockInfo(&pid, &host, &application) && pid == QCoreApplication::applicationPid()
            && host == QSysInfo::machineHostName() && lock.removeStaleLockFile() && lock.tryLock(0);
+}
+
+// Whether path leads to the file open on handle.
+bool isFile(const QString &path, int handle)
+{
+    struct stat byName;
+    struct stat byHandle;
+    return ::stat(QFile::encodeName(path).constData(), &byName) == 0 && ::fstat(handle, &byHandle) == 0
+           && byName.st_dev == byHandle.st_dev && byName.st_ino == byHandle.st_ino;
+}
+
+// The first size bytes of the file open on from, appended to the file open
+// on to: 0, or the system's error code and whether it was the read.
+int copyFile(int from, int to, qint64 size, bool *readFailed)
+{
+    QByteArray block(kCopyBytes, Qt::Uninitialized);
+    for (qint64 done = 0; done < size;) {
+        const ssize_t got = ::pread(from, block.data(), size_t(qMin<qint64>(kCopyBytes, size - done)), off_t(done));
+        if (got <= 0) {
+            *readFailed = true;
+            return got < 0 ? errno : EIO;
+        }
+        if (const int error = writeFully(to, block.constData(), got))
+            return error;
+        done += got;
+    }
+    return 0;
 }
 
 QByteArray tailOf(QFile &file)
@@ -61,18 +91,7 @@ struct DailyFiles::OpenFile {
     // Whether the path still leads to the file written: a folder removed or
     // a stick pulled and put back leaves writes going into a file nobody
     // can find again.
-    bool stillThere() const
-    {
-#ifdef Q_OS_WIN
-        return QFile::exists(file.fileName());
-#else
-        struct stat byName;
-        struct stat byHandle;
-        return ::stat(QFile::encodeName(file.fileName()).constData(), &byName) == 0
-               && ::fstat(file.handle(), &byHandle) == 0 && byName.st_dev == byHandle.st_dev
-               && byName.st_ino == byHandle.st_ino;
-#endif
-    }
+    bool stillThere() const { return isFile(file.fileName(), file.handle()); }
 
     QFile file;
     QLockFile lock;
@@ -146,14 +165,37 @@ void DailyFiles::pollStored(uint32_t time, const SampleRecord &poll)
 
 void DailyFiles::runEnded()
 {
-    if (!backlog.empty())
-        writePending(backlog.size(), backlog.back().time);
+    writePending(backlog.size(), backlog.empty() ? latest : backlog.back().time);
     closeFile();
     noteRecovery(latest);
+    // Closed, a deleted file is gone with what it held.
+    if (lost) {
+        notReadBack = true;
+        lost.reset();
+    }
 }
 
 void DailyFiles::writePending(size_t limit, uint32_t attemptTime)
 {
+    bool reported = false;
+    if (file && !file->stillThere()) {
+        const QString path = file->file.fileName();
+        loseFile();
+        fail(attemptTime, path, QStringLiteral("文件已被删除或移走"));
+        reported = true;
+    }
+    if (lost) {
+        const QString path = lost->file.fileName();
+        QString reason;
+        if (!onStartDisk())
+            reason = QStringLiteral("文件夹所在的磁盘不可用");
+        if (!reason.isEmpty() || !restoreLost(&reason)) {
+            // One fault a poll.
+            if (!reported)
+                fail(attemptTime, path, reason);
+            return;
+        }
+    }
     size_t done = 0;
     while (!backlog.empty() && done < limit) {
         const QDate day = localDay(backlog.front().time);
@@ -172,12 +214,6 @@ void DailyFiles::writePending(size_t limit, uint32_t attemptTime)
                 fail(attemptTime, QDir(filesFolder()).filePath(fileNameFor(day)), reason);
                 return;
             }
-        }
-        if (!file->stillThere()) {
-            const QString path = file->file.fileName();
-            closeFile();
-            fail(attemptTime, path, QStringLiteral("文件已被删除或移走"));
-            return;
         }
         // The polls of this day, formatted as the data file's writer
         // formats them, go out in one write.
@@ -229,7 +265,51 @@ bool DailyFiles::onStartDisk()
     return sameDisk(startDevice, now);
 }
 
-bool DailyFiles::openFor(const QDate &day, QString *reason)
+void DailyFiles::loseFile()
+{
+    // Its name is free for the file that takes its place.
+    file->lock.unlock();
+    lost = std::move(file);
+    recordsAway = true;
+}
+
+bool DailyFiles::restoreLost(QString *reason)
+{
+    if (!openFor(lost->day, reason, lost.get()))
+        return false;
+    const qint64 start = file->written;
+    if (!isFile(file->file.fileName(), lost->file.handle())) {
+        bool readFailed = false;
+        int error = copyFile(lost->file.handle(), file->file.handle(), lost->written, &readFailed);
+        // Only what reached the disk counts as kept.
+        if (error == 0)
+            error = disk.sync(file->file);
+        if (error != 0) {
+            *reason = diskErrorText(error);
+            if (!file->file.resize(start))
+                file.reset();
+            // A file that cannot be read back (a disk gone) never will be.
+            if (readFailed) {
+                *reason = QStringLiteral("原文件已无法读回（%1）").arg(*reason);
+                notReadBack = true;
+                lost.reset();
+            }
+            return false;
+        }
+        file->written = file->synced = start + lost->written;
+        sinceSync.start();
+        // What was written to the lost file since its last sync is on disk
+        // now.
+        unsynced.clear();
+        syncFailing = false;
+    }
+    lost.reset();
+    recordsAway = notReadBack;
+    countUnwritten();
+    return true;
+}
+
+bool DailyFiles::openFor(const QDate &day, QString *reason, const OpenFile *replacing)
 {
     // Not made anew: a stick that is pulled leaves its mount point behind,
     // and writing there would fill another disk.
@@ -258,8 +338,10 @@ bool DailyFiles::openFor(const QDate &day, QString *reason)
                 continue;
         }
         const bool exists = QFile::exists(path);
-        // Only the latest part of the day is continued.
-        if (exists && QFile::exists(dir.filePath(fileNameFor(day, part + 1))))
+        // Only the latest part of the day is continued, and in place of a
+        // lost file only that file itself, come back.
+        if (exists && (QFile::exists(dir.filePath(fileNameFor(day, part + 1)))
+                       || (replacing && !isFile(path, replacing->file.handle()))))
             continue;
         QFile &f = candidate->file;
         if (exists) {
@@ -270,7 +352,8 @@ bool DailyFiles::openFor(const QDate &day, QString *reason)
             if (!whole)
                 continue;
         }
-        const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
+        // Read too: should the file be deleted, what it held is read back.
+        const QIODevice::OpenMode mode = QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered;
         if (!f.open(exists ? mode : mode | QIODevice::NewOnly)) {
             *reason = f.errorString();
             return false;
@@ -335,9 +418,9 @@ void DailyFiles::fail(uint32_t attemptTime, const QString &path, const QString &
 
 void DailyFiles::noteRecovery(uint32_t time)
 {
-    if (!faulted || !backlog.empty() || syncFailing)
+    if (!faulted || !backlog.empty() || syncFailing || lost)
         return;
     faulted = false;
     if (recoveryReport)
-        recoveryReport(time);
+        recoveryReport(time, !recordsAway);
 }

@@ -28,6 +28,14 @@
 // since the last sync that took are cut from the file and written again,
 // and until a sync takes, they count as unwritten.
 //
+// A record counts as kept only while the file that holds it is there. The
+// day's file deleted or moved away (a cleanup script, a user) is reported,
+// and what it held, read back through the handle still open on it, goes
+// first into the day's file anew (a part of its own when another file has
+// taken its name); a file that comes back as it was is simply continued.
+// Until then, or for good when the old file cannot be read back, not all
+// polls are kept (allKept).
+//
 // The device a folder is on, and the device of the folder above it: a
 // folder that is a mount point is on another device than its parent.
 struct FolderDevice {
@@ -80,8 +88,10 @@ public:
     void setSubfolder(const QString &name) { subfolder = name; }
     // Before the first poll: called in the sampling thread with the time
     // of the poll whose write took everything that was waiting after a
-    // failed write; must return at once.
-    void setRecoveryReport(std::function<void(uint32_t time)> recovered) { recoveryReport = std::move(recovered); }
+    // failed write, and whether the files hold every poll of the run (not
+    // when a deleted file could not be read back); must return at once.
+    using RecoveryReport = std::function<void(uint32_t time, bool allKept)>;
+    void setRecoveryReport(RecoveryReport recovered) { recoveryReport = std::move(recovered); }
 
     void pollStored(uint32_t time, const SampleRecord &poll) override;
     // Writes what is left and syncs.
@@ -89,6 +99,9 @@ public:
 
     // Polls handed over that no file holds yet.
     int unwritten() const { return backlogSize.load(); }
+    // Every poll handed over is in a file that is there: none unwritten, and
+    // no file of the run gone without what it held written again.
+    bool allKept() const { return backlogSize.load() == 0 && !recordsAway.load(); }
 
     // "ZEP_yyyyMMdd.txt", then "ZEP_yyyyMMdd_2.txt" for part 2 and so on.
     static QString fileNameFor(const QDate &day, int part = 1);
@@ -105,7 +118,15 @@ private:
     // At most limit pending polls; a failed write is reported.
     void writePending(size_t limit, uint32_t attemptTime);
     bool onStartDisk();
-    bool openFor(const QDate &day, QString *reason);
+    // replacing: a file gone whose records are to be written again; a file
+    // of the day that is not that one is then never continued.
+    bool openFor(const QDate &day, QString *reason, const OpenFile *replacing = nullptr);
+    // The file is gone: it is kept open, its lock let go, until what it
+    // held is written again.
+    void loseFile();
+    // What the lost file held, into a file of its day opened for it; false
+    // with why when that could not be done yet.
+    bool restoreLost(QString *reason);
     // false when the sync failed: the file's unsynced polls are pending
     // again.
     bool closeFile();
@@ -121,7 +142,7 @@ private:
     const QString folder;
     QString subfolder;
     const FaultReport report;
-    std::function<void(uint32_t time)> recoveryReport;
+    RecoveryReport recoveryReport;
     // A fault was reported and not yet its recovery.
     bool faulted = false;
     const int syncIntervalMs;
@@ -135,5 +156,10 @@ private:
     uint32_t latest = 0;
     std::atomic<int> backlogSize{0};
     std::unique_ptr<OpenFile> file;
+    // The file that went away, while what it held is to be written again.
+    std::unique_ptr<OpenFile> lost;
+    // A lost file's records are in no file, for now or (notReadBack) for good.
+    std::atomic<bool> recordsAway{false};
+    bool notReadBack = false;
     QElapsedTimer sinceSync;
 };

@@ -56,7 +56,7 @@ bool MeterSession::seriesInDailyFiles(bool running)
     if (rowsOutsideDailyFiles)
         return false;
     if (dailyFiles)
-        return dailyFiles->unwritten() == 0;
+        return dailyFiles->allKept();
     return !running || live.sizeWithPending() <= rowsAtStart;
 }
 

@@ -15,7 +15,11 @@ void fillBackground(QWidget *widget, const QBrush &brush)
 
 void decorateSidePanel(QWidget *panel, const QString &icon, int x, int y)
 {
-    fillBackground(panel, QBrush(QPixmap(QStringLiteral(":/png/sidepanel.jpg"))));
+    QPixmap side(QStringLiteral(":/png/sidepanel.jpg"));
+    // A panel taller than the picture gets it enlarged, not repeated.
+    if (panel->height() > side.height())
+        side = side.scaledToHeight(panel->height(), Qt::SmoothTransformation);
+    fillBackground(panel, QBrush(side));
     auto *picture = new QWidget(panel);
     picture->setGeometry(x, y, 64, 64);
     fillBackground(picture, QBrush(QPixmap(icon).scaledToHeight(64, Qt::SmoothTransformation)));

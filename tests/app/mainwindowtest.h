@@ -5,6 +5,7 @@
 // window of its own.
 
 #include "app/mainwindow.h"
+#include "comm/stationsettings.h"
 #include "data/appconfig.h"
 #include "realtime/metersession.h"
 #include "testsupport.h"
@@ -60,6 +61,15 @@ protected:
     }
 
     QString path(const QString &name) const { return dir->filePath(name); }
+
+    // Changes the station's settings of the working directory as its
+    // dialogs would.
+    static void storeStation(const std::function<void(StationConfig &)> &change)
+    {
+        StationConfig config = readStationConfig(AppConfig.comm);
+        change(config);
+        QVERIFY(writeStationConfig(config));
+    }
 
     QAction *action(const char *name) const
     {

@@ -257,7 +257,7 @@ private slots:
     // Kept on, faults show no box: the footer counts them, the event log tells them.
     void keepAcquiringThroughFaults()
     {
-        storeKeepAcquiringAfterErrors(true);
+        storeStation([](StationConfig &c) { c.keepAcquiring = true; });
         startSimulator(true, {"--fault", "flaky=3"});
         action("action_Event")->trigger();
         action("action_ReadCom")->trigger();
@@ -278,7 +278,9 @@ private slots:
     {
         BrokerProcess broker;
         QVERIFY(broker.start());
-        storeForwardConfig({true, broker.address(), QStringLiteral("meter"), QStringLiteral("s3cret"), QStringLiteral("zep/t"), false});
+        storeStation([&broker](StationConfig &c) {
+            c.forwarding = {true, broker.address(), QStringLiteral("meter"), QStringLiteral("s3cret"), QStringLiteral("zep/t"), false};
+        });
         startSimulator(true);
         action("action_Event")->trigger();
         action("action_ReadCom")->trigger();
@@ -319,7 +321,7 @@ private slots:
         QFETCH(bool, folderGone);
         const QString folder = path(QStringLiteral("days"));
         QVERIFY(QDir().mkpath(folder));
-        storeDailyFilesChoice({true, folder});
+        storeStation([&folder](StationConfig &c) { c.dailyFolder = folder; });
         startSimulator(true);
         action("action_Event")->trigger();
         action("action_ReadCom")->trigger();

@@ -1,6 +1,6 @@
 #include "app/eventview.h"
 #include "app/mainwindow.h"
-#include "comm/comcfgdlg.h"
+#include "comm/stationsettings.h"
 #include "data/appconfig.h"
 #include "testsupport.h"
 
@@ -129,17 +129,21 @@ private slots:
     void todaysLinesThenNewOnes()
     {
         AppConfig = AppConfigRecord{};
-        QTemporaryDir days;
-        storeDailyFilesChoice({true, days.path()});
-        const QDateTime now = QDateTime::currentDateTime();
-        const QString today = days.filePath(eventLogFileName(now.date()));
+        QTemporaryDir station, days;
+        QVERIFY(QDir::setCurrent(station.path()));
+        StationConfig config;
+        config.meters = {{QStringLiteral("电表1"), 1}};
+        config.dailyFolder = days.path();
+        QVERIFY(writeStationConfig(config));
+        const QDateTime midnight(QDate::currentDate(), QTime(0, 0));
+        const QString today = days.filePath(eventLogFileName(midnight.date()));
         QFile file(today);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        for (const EventLine &line : {EventLine{now.addSecs(-60), QString(), "开始采集"},
-                                      EventLine{now.addSecs(-30), "电表1", "通讯失败：通讯超时"}})
+        for (const EventLine &line : {EventLine{midnight, QString(), "开始采集"},
+                                      EventLine{midnight.addSecs(1), "电表1", "通讯失败：通讯超时"}})
             file.write((line.formatted() + '\n').toUtf8());
         file.close();
-        QFile yesterday(days.filePath(eventLogFileName(now.date().addDays(-1))));
+        QFile yesterday(days.filePath(eventLogFileName(midnight.date().addDays(-1))));
         QVERIFY(yesterday.open(QIODevice::WriteOnly) && yesterday.write("2000-01-01 00:00:00.000\t\t昨天\n") > 0);
         yesterday.close();
 
@@ -151,9 +155,8 @@ private slots:
         for (int r = 0; r < model->rowCount(); ++r)
             rows << model->item(r, 1)->text() + '|' + model->item(r, 2)->text() + '|' + model->item(r, 3)->text();
         QCOMPARE(rows, QStringList({"||开始采集", "|电表1|通讯失败：通讯超时", "0||新的一行"}));
-        QCOMPARE(model->item(0, 0)->text().toLongLong(), now.addSecs(-60).toSecsSinceEpoch());
+        QCOMPARE(model->item(0, 0)->text().toLongLong(), midnight.toSecsSinceEpoch());
         QTRY_COMPARE(readEventLogs({today}).size(), 3);
-        storeDailyFilesChoice({false, QString()});
     }
 
     // New rows are followed while the last one is in view, not once the

@@ -1,5 +1,6 @@
 #include "comm/comcfgdlg.h"
 #include "comm/forwardcfgdlg.h"
+#include "comm/stationsettings.h"
 #include "data/appconfig.h"
 #include "testsupport.h"
 #include "data/datafiletestutil.h"
@@ -14,6 +15,7 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QSpinBox>
+#include <QTableWidget>
 
 class TestComCfgDlg : public QObject
 {
@@ -45,7 +47,7 @@ private slots:
     {
         ComCfgDlg dlg;
         QCOMPARE(dlg.windowTitle(), QStringLiteral("通讯设置"));
-        QCOMPARE(dlg.size(), QSize(421, 344));
+        QCOMPARE(dlg.size(), QSize(421, 478));
         QCOMPARE(dlg.minimumSize(), dlg.maximumSize());
         QVERIFY(child<QRadioButton>(dlg, "radioButton_com")->isChecked());
         QVERIFY(!child<QRadioButton>(dlg, "radioButton_ip")->isChecked());
@@ -55,7 +57,7 @@ private slots:
         QCOMPARE(child<QComboBox>(dlg, "combo_baud")->currentText(), QStringLiteral("9600"));
         QCOMPARE(child<QComboBox>(dlg, "combo_parity")->currentText(), QStringLiteral("No"));
         QCOMPARE(child<QComboBox>(dlg, "combo_stopbit")->currentText(), QStringLiteral("1"));
-        QCOMPARE(child<QSpinBox>(dlg, "spinBox_addr")->value(), 1);
+        QCOMPARE(dlg.formMeters(), QVector<MeterConfig>({{QStringLiteral("电表1"), 1}}));
         QCOMPARE(child<QLineEdit>(dlg, "lineEdit_ip")->text(), QString());
         QCOMPARE(child<QComboBox>(dlg, "combo_interval")->currentText(), QStringLiteral("5s"));
         QVERIFY(child<QDialogButtonBox>(dlg, "buttonBox")->button(QDialogButtonBox::Ok)->isEnabled());
@@ -79,8 +81,6 @@ private slots:
         QCOMPARE(texts(child<QComboBox>(dlg, "combo_stopbit")), QStringList({"1", "1.5", "2"}));
         QCOMPARE(texts(child<QComboBox>(dlg, "combo_interval")),
                  QStringList({"1s", "5s", "10s", "60s", "2m", "10m", "20m", "1h", "2h", "10h", "20h"}));
-        QCOMPARE(child<QSpinBox>(dlg, "spinBox_addr")->maximum(), 255);
-        QCOMPARE(child<QSpinBox>(dlg, "spinBox_addr")->minimum(), 0);
     }
 
     void okWithoutChangeWritesNothing()
@@ -195,7 +195,7 @@ private slots:
         ComCfgDlg dlg;
         child<QRadioButton>(dlg, "radioButton_ip")->click();
         child<QLineEdit>(dlg, "lineEdit_ip")->setText(QStringLiteral("127.0.0.1:1502"));
-        child<QSpinBox>(dlg, "spinBox_addr")->setValue(17);
+        child<QTableWidget>(dlg, "tableWidget_meters")->item(0, 1)->setData(Qt::EditRole, 17);
         pressOk(dlg);
         QCOMPARE(AppConfig.comm.comtype, 1);
         QCOMPARE(AppConfig.comm.addr, 17);
@@ -223,7 +223,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         QTest::mouseClick(child<QRadioButton>(dlg, "radioButton_ip"), Qt::LeftButton);
         QVERIFY(!child<QComboBox>(dlg, "combo_baud")->isEnabled());
-        QVERIFY(!child<QSpinBox>(dlg, "spinBox_addr")->isEnabled());
+        // The meters' addresses are unit ids over TCP.
+        QVERIFY(child<QTableWidget>(dlg, "tableWidget_meters")->isEnabled());
         QVERIFY(child<QLineEdit>(dlg, "lineEdit_ip")->isEnabled());
         QVERIFY(!child<QRadioButton>(dlg, "radioButton_com")->isChecked());
         QTest::mouseClick(child<QRadioButton>(dlg, "radioButton_com"), Qt::LeftButton);
@@ -274,15 +275,15 @@ private slots:
         QCOMPARE(QByteArray(AppConfig.comm.interval), QByteArray("5s"));
     }
 
-    // Kept per user: the configuration file is not written for it.
-    void keepAcquiringStoredPerUser()
+    // Kept with the meters: the configuration file is not written for it.
+    void keepAcquiringStoredWithTheMeters()
     {
         QSettings().clear();
         ComCfgDlg dlg;
         QVERIFY(!child<QCheckBox>(dlg, "checkBox_keep")->isChecked());
         child<QCheckBox>(dlg, "checkBox_keep")->click();
         pressOk(dlg);
-        QVERIFY(keepAcquiringAfterErrors() && !QFile::exists(configFilePath()));
+        QVERIFY(readStationConfig(AppConfig.comm).keepAcquiring && !QFile::exists(configFilePath()));
         QVERIFY(child<QCheckBox>(*std::make_unique<ComCfgDlg>(), "checkBox_keep")->isChecked());
     }
 
@@ -325,7 +326,7 @@ private slots:
             first = first->nextInFocusChain();
         QCOMPARE(first->objectName(), QStringLiteral("checkBox_enabled"));
         QCOMPARE(dlg.formSettings(), defaultForwardConfig());
-        QCOMPARE(dlg.formSettings().prefix, QStringLiteral("zep/") + QSysInfo::machineHostName());
+        QVERIFY(dlg.formSettings().prefix.contains(QRegularExpression("^zep/" + QSysInfo::machineHostName() + "-[0-9a-f]{6}$")));
         child<QCheckBox>(dlg, "checkBox_enabled")->click();
         // "tls:": over TLS, where the password crosses no network in clear.
         child<QCheckBox>(dlg, "checkBox_tls")->setChecked(server.startsWith("tls:"));
@@ -340,9 +341,75 @@ private slots:
         QTRY_COMPARE(boxes.seen.size(), message.isEmpty() ? 0 : 1);
         QCOMPARE(boxes.seen.isEmpty() ? QString() : boxes.seen[0].text, message);
         QCOMPARE(dlg.isVisible(), !message.isEmpty());
-        QCOMPARE(storedForwardConfig() == dlg.formSettings(), message.isEmpty());
+        QCOMPARE(readStationConfig(AppConfig.comm).forwarding == dlg.formSettings(), message.isEmpty());
         // No group or other bits.
-        QCOMPARE(int(QFile::permissions(QSettings().fileName()) & 0x77), 0);
+        QCOMPARE(int(QFile::permissions(stationSettingsPath()) & 0x77), 0);
+    }
+
+    void meters_data()
+    {
+        QTest::addColumn<QStringList>("rows"); // name:address, each after the first added with 添加电表
+        QTest::addColumn<QString>("message");  // empty: stored
+        QTest::newRow("two meters") << QStringList{"进线柜:1", "空调:2"} << "";
+        QTest::newRow("first address to config.ini") << QStringList{" 进线柜 :5", "电表2:1"} << "";
+        QTest::newRow("address twice") << QStringList{"进线柜:3", "空调:3"} << "地址 3 重复：每台电表的地址须不同。";
+        QTest::newRow("name twice") << QStringList{"空调:1", "空调 :2"} << "电表名称“空调”重复：每台电表的名称须不同。";
+        QTest::newRow("no name") << QStringList{"进线柜:1", " :2"} << "第 2 台电表没有名称。";
+    }
+
+    // Added rows get a free name and address; OK refuses meters that cannot
+    // be told apart, and stores the others in config/meters.ini, the first
+    // one's address also in config.ini.
+    void meters()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(QString, message);
+        ComCfgDlg dlg;
+        dlg.show();
+        auto *table = child<QTableWidget>(dlg, "tableWidget_meters");
+        QVector<MeterConfig> meters;
+        for (int row = 0; row < rows.size(); ++row) {
+            if (row > 0)
+                child<QPushButton>(dlg, "pushButton_addMeter")->click();
+            QCOMPARE(metersProblem(dlg.formMeters()), QString());
+            meters.append({rows[row].section(':', 0, 0), rows[row].section(':', 1).toInt()});
+            table->item(row, 0)->setText(meters.last().name);
+            table->item(row, 1)->setData(Qt::EditRole, meters.last().addr);
+            meters.last().name = meters.last().name.trimmed();
+        }
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
+        pressOk(dlg);
+        QCOMPARE(boxes.seen.isEmpty() ? QString() : boxes.seen[0].text, message);
+        QCOMPARE(dlg.isVisible(), !message.isEmpty());
+        QCOMPARE(readStationConfig(AppConfig.comm).meters, message.isEmpty() ? meters : metersOf(AppConfig.comm));
+        QCOMPARE(AppConfig.comm.addr, message.isEmpty() ? meters.first().addr : 1);
+        QCOMPARE(configText().contains("\naddr=5\n"), meters.first().addr == 5);
+    }
+
+    // The new controls go between the link and the interval, the others
+    // keep their order and their keys; one meter stays.
+    void tabOrderAndKeys()
+    {
+        ComCfgDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QStringList chain;
+        for (QWidget *w = dlg.nextInFocusChain(); w != &dlg; w = w->nextInFocusChain()) {
+            if (w->focusPolicy() != Qt::NoFocus && !w->objectName().isEmpty() && !w->objectName().startsWith("qt_"))
+                chain << w->objectName();
+        }
+        QCOMPARE(chain.join(' '), "radioButton_com radioButton_ip combo_com combo_baud combo_parity combo_stopbit lineEdit_ip "
+                                  "tableWidget_meters pushButton_addMeter pushButton_removeMeter combo_interval checkBox_keep "
+                                  "checkBox_daily lineEdit_daily pushButton_browse");
+        QTest::keyClick(&dlg, Qt::Key_A, Qt::AltModifier);
+        QTRY_COMPARE(dlg.formMeters().size(), 2);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTest::keyClick(&dlg, Qt::Key_E, Qt::AltModifier);
+        QTRY_COMPARE(dlg.formMeters().size(), 1);
+        QVERIFY(!child<QPushButton>(dlg, "pushButton_removeMeter")->isEnabled());
+        QTest::keyClick(&dlg, Qt::Key_R, Qt::AltModifier);
+        QTRY_VERIFY(child<QCheckBox>(dlg, "checkBox_keep")->isChecked());
     }
 
     // Off by default; ticked, OK stays until the folder can take the files.
@@ -377,7 +444,7 @@ private slots:
         QCOMPARE(dlg.isVisible(), !message.isEmpty());
         QCOMPARE(boxes.seen.size() == 1 ? boxes.seen.at(0).text : QString(),
                  QString(message).replace(QLatin1String("%1"), QDir::toNativeSeparators(path)));
-        QCOMPARE(dailyFilesFolder(), message.isEmpty() ? path : QString());
+        QCOMPARE(readStationConfig(AppConfig.comm).dailyFolder, message.isEmpty() ? path : QString());
         QVERIFY(!QFile::exists(configFilePath()));
     }
 };

@@ -25,23 +25,23 @@ struct Quantity {
     const char *tag;
     int column;
     float value;
-    const char *text, *unit, *deviceClass;
+    const char *text, *unit, *deviceClass, *title;
 };
 
 const Quantity kQuantities[] = {
-    {"voltage UA", 1, 220.5f, "220.50", "V", "voltage"},
-    {"line voltage UVavr", 8, 381.666f, "381.67", "V", "voltage"},
-    {"current IB", 10, 5.2f, "5.20", "A", "current"},
-    {"active power TP", 13, 3412.5f, "3412.5", "W", "power"},
-    {"reactive power TQ", 14, -812.34f, "-812.3", "var", "reactive_power"},
-    {"apparent power TS", 15, 3507.9f, "3507.9", "VA", "apparent_power"},
-    {"power factor COS", 16, 0.973f, "0.973", "", "power_factor"},
-    {"frequency FR", 17, 50.0f, "50.000", "Hz", "frequency"},
-    {"distortion ThdIc", 23, 8.3f, "8.30", "%", ""},
-    {"crest factor KbfUa", 24, 1.41f, "1.41", "", ""},
-    {"unbalance UnbI", 31, 1.9f, "1.90", "%", ""},
-    {"energy", kEnergyColumn, 0.0f, "0.000", "kWh", "energy"},
-    {"energy fed back", kEnergyExportColumn, 0.0f, "0.000", "kWh", "energy"},
+    {"voltage UA", 1, 220.5f, "220.50", "V", "voltage", "A相电压"},
+    {"line voltage UVavr", 8, 381.666f, "381.67", "V", "voltage", "平均线电压"},
+    {"current IB", 10, 5.2f, "5.20", "A", "current", "B相电流"},
+    {"active power TP", 13, 3412.5f, "3412.5", "W", "power", "总有功功率"},
+    {"reactive power TQ", 14, -812.34f, "-812.3", "var", "reactive_power", "总无功功率"},
+    {"apparent power TS", 15, 3507.9f, "3507.9", "VA", "apparent_power", "总视在功率"},
+    {"power factor COS", 16, 0.973f, "0.973", "", "power_factor", "功率因数"},
+    {"frequency FR", 17, 50.0f, "50.000", "Hz", "frequency", "频率"},
+    {"distortion ThdIc", 23, 8.3f, "8.30", "%", "", "C相电流谐波畸变率"},
+    {"crest factor KbfUa", 24, 1.41f, "1.41", "", "", "A相电压波峰系数"},
+    {"unbalance UnbI", 31, 1.9f, "1.90", "%", "", "电流不平衡度"},
+    {"energy", kEnergyColumn, 0.0f, "0.000", "kWh", "energy", "正向有功电能"},
+    {"energy fed back", kEnergyExportColumn, 0.0f, "0.000", "kWh", "energy", "反向有功电能"},
 };
 
 // Each stored poll's moment, as the sampling thread hands it over.
@@ -119,7 +119,8 @@ class TestMqttForwarder : public QObject
                                              bool tls = false, const QString &caFile = {})
     {
         statuses.clear();
-        auto f = std::make_unique<MqttForwarder>(ForwardConfig{true, server, "meter", password, "zep/test", discovery, tls, caFile}, 1.0);
+        auto f = std::make_unique<MqttForwarder>(ForwardConfig{true, server, "meter", password, "zep/test", discovery, tls, caFile},
+                                                 QVector<MeterConfig>{{QStringLiteral("电表1"), 1}}, 1.0);
         connect(f.get(), &MqttForwarder::statusChanged, this, [this](const ForwardStatus &s) { statuses << s; });
         return f;
     }
@@ -134,7 +135,7 @@ private slots:
         QTRY_VERIFY(live->subscribed());
         auto f = forwarder(broker.address(), true);
         QTRY_COMPARE(state(), ForwardStatus::State::Connected);
-        f->pollStored(kT0, record());
+        f->channel(0)->pollStored(kT0, record());
         QTRY_COMPARE(live->messages("zep/test/energy").size(), 1);
         retained = std::make_unique<BrokerListener>(broker.port);
         QTRY_VERIFY(retained->messages().size() >= 34);
@@ -144,6 +145,55 @@ private slots:
         BrokerListener end(broker.port);
         QTRY_COMPARE(end.messages("zep/test/status").size(), 1);
         QCOMPARE(end.messages("zep/test/status").first().payload, QByteArray("offline"));
+    }
+
+    // Several meters share the connection, each under its address with its
+    // own energy and status, and each a device of its own named after it,
+    // whatever characters its name holds; its entities are there while the
+    // station and the meter both are.
+    void severalMeters()
+    {
+        const QVector<MeterConfig> meters{{QStringLiteral("进线柜 #1/+"), 1}, {QStringLiteral("空调 \"A\"\\"), 12}};
+        statuses.clear();
+        auto f = std::make_unique<MqttForwarder>(ForwardConfig{true, broker.address(), {}, {}, "zep/two", true}, meters, 1.0);
+        connect(f.get(), &MqttForwarder::statusChanged, this, [this](const ForwardStatus &s) { statuses << s; });
+        QTRY_COMPARE(state(), ForwardStatus::State::Connected);
+        SampleRecord poll = record();
+        poll.setValue(13, 3.6e6f);
+        f->channel(0)->pollStored(kT0, poll);
+        f->channel(0)->pollStored(kT0 + 1, poll);
+        f->channel(1)->pollStored(kT0, record());
+        for (int i = 0; i < MqttForwarder::kMissedBeforeOffline; ++i)
+            f->channel(1)->pollMissed();
+        QTRY_COMPARE(live->messages("zep/two/1/energy").size(), 2);
+        QTRY_VERIFY(!live->messages("zep/two/12/status").isEmpty() && live->messages("zep/two/12/status").last().payload == "offline");
+        QCOMPARE(energyIn(live->messages("zep/two/1/energy"), kEnergyName), 1.0);
+        QCOMPARE(energyIn(live->messages("zep/two/12/energy"), kEnergyName), 0.0);
+        QCOMPARE(live->messages("zep/two/12/state").size(), 1);
+        QCOMPARE(live->messages("zep/two/1/status").last().payload, QByteArray("online"));
+        QCOMPARE(live->messages("zep/two/status").last().payload, QByteArray("online"));
+        QVERIFY(live->messages("zep/two/state").isEmpty());
+        for (int m = 0; m < meters.size(); ++m) {
+            const QByteArray node = "zep_two_" + QByteArray::number(meters[m].addr);
+            const QList<Delivered> configs = live->messages("homeassistant/sensor/" + node + "/TP/config");
+            QCOMPARE(configs.size(), 1);
+            QJsonObject config = QJsonDocument::fromJson(configs[0].payload).object();
+            const QJsonObject device = config.take("device").toObject();
+            QCOMPARE(device["name"].toString(), meters[m].name);
+            QCOMPARE(device["identifiers"].toArray(), QJsonArray{QString(node)});
+            const QString root = "zep/two/" + QString::number(meters[m].addr);
+            QCOMPARE(config["name"].toString(), QStringLiteral("总有功功率"));
+            QCOMPARE(config["unique_id"].toString(), node + "_TP");
+            QCOMPARE(config["state_topic"].toString(), root + "/state");
+            QCOMPARE(config["availability"].toArray(), QJsonArray({QJsonObject{{"topic", "zep/two/status"}}, QJsonObject{{"topic", root + "/status"}}}));
+            QCOMPARE(config["availability_mode"].toString(), QStringLiteral("all"));
+        }
+        QCOMPARE(live->messages("homeassistant/sensor/zep_two_12/energy_export/config").size(), 1);
+        // Once the run is over, every meter and the station say so.
+        for (int m = 0; m < meters.size(); ++m)
+            f->channel(m)->runEnded();
+        QTRY_COMPARE(live->messages("zep/two/status").last().payload, QByteArray("offline"));
+        QCOMPARE(live->messages("zep/two/1/status").last().payload, QByteArray("offline"));
     }
 
     void published_data()
@@ -175,7 +225,7 @@ private slots:
         QVERIFY(values[QStringLiteral("time")].toString().contains(QRegularExpression("T\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$")));
         QVERIFY(states[0].payload.contains(QString("\"%1\":%2%3").arg(name, kQuantities[row].text, column > 0 && column < 31 ? "," : "}").toLatin1()));
 
-        QJsonObject expected{{"name", name}, {"unique_id", "zep_test_" + name}, {"state_topic", topic},
+        QJsonObject expected{{"name", kQuantities[row].title}, {"unique_id", "zep_test_" + name}, {"state_topic", topic},
                              {"value_template", "{{ value_json." + name + " }}"}, {"availability_topic", "zep/test/status"},
                              {"state_class", column > 0 ? "measurement" : "total_increasing"}};
         if (*kQuantities[row].unit)
@@ -201,7 +251,7 @@ private slots:
         SampleRecord poll = record();
         for (const auto &p : polls) {
             poll.setValue(13, p.second);
-            f->pollStored(kT0 + p.first, poll);
+            f->channel(0)->pollStored(kT0 + p.first, poll);
         }
         QTRY_COMPARE(listener.messages("zep/test/energy_export").size(), polls.size());
         // Through zero between 1 and 2 s: a quarter of a kWh each way.
@@ -219,14 +269,14 @@ private slots:
         QTRY_VERIFY(listener.subscribed());
         auto f = forwarder(own.address());
         QTRY_COMPARE(state(), ForwardStatus::State::Connected);
-        f->pollStored(kT0, record());
+        f->channel(0)->pollStored(kT0, record());
         QTRY_COMPARE(listener.messages("zep/test/state").size(), 1);
         own.stop();
         QTRY_COMPARE(state(), ForwardStatus::State::Disconnected);
         QList<uint> expected{kT0};
         // Three messages a poll: the queue overflows by two.
         for (uint i = 1; i <= MqttForwarder::kQueueLimit / 3 + 1; ++i) {
-            f->pollStored(kT0 + i, record());
+            f->channel(0)->pollStored(kT0 + i, record());
             expected << kT0 + i;
         }
         expected.removeAt(1);
@@ -258,7 +308,7 @@ private slots:
         QTimer polls;
         connect(&polls, &QTimer::timeout, [&] {
             expected << kT0 + uint(expected.size());
-            f->pollStored(expected.last(), record());
+            f->channel(0)->pollStored(expected.last(), record());
         });
         polls.start(200);
         QTRY_VERIFY(listener.messages("zep/test/state").size() >= 3);
@@ -301,7 +351,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!statuses.isEmpty() && state() != ForwardStatus::State::Connecting, 10000);
         if (refusal.isEmpty()) {
             QCOMPARE(state(), ForwardStatus::State::Connected);
-            f->pollStored(kT0 + 1, record());
+            f->channel(0)->pollStored(kT0 + 1, record());
             QTRY_COMPARE(times(live->messages("zep/test/state")).last(), kT0 + 1);
             return;
         }
@@ -348,10 +398,11 @@ private slots:
         ComConfig settings = tcpConfig(sim.address());
         copyToField(settings.interval, QByteArray("1s"));
         auto clock = std::make_shared<PollClock>();
+        const std::shared_ptr<MqttForwarder> f = forwarder(server, true, password);
         SamplingThread thread;
         thread.setSettings(settings);
         const auto meter = std::make_shared<MeterSession>(MeterConfig{QStringLiteral("电表1"), 1});
-        meter->beginRun({std::shared_ptr<MqttForwarder>(forwarder(server, true, password)), clock}, nullptr);
+        meter->beginRun({f->channel(0), clock}, nullptr);
         thread.setSessions({meter});
         clock->clock.start();
         thread.start();

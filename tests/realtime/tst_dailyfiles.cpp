@@ -5,6 +5,7 @@
 
 #include <sys/mount.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -153,6 +154,7 @@ private slots:
         QCOMPARE(faults.last().time, polled.last());
         QVERIFY(fullDisk ? faults.last().reason == QStringLiteral("磁盘空间不足") : !faults.last().reason.isEmpty());
         QCOMPARE(daily.unwritten(), fullDisk ? 2 : polled.size() - 1);
+        QVERIFY(!daily.allKept());
 
         if (fullDisk)
             QVERIFY(QFile::remove(filler));
@@ -161,10 +163,79 @@ private slots:
         poll();
         QCOMPARE(faults.size(), 2);
         QCOMPARE(daily.unwritten(), 0);
-        // Every poll once, whole and in order; the first went with the
-        // removed folder.
-        QCOMPARE(timesIn(QDir(folder).filePath(QStringLiteral("ZEP_20250106.txt"))),
-                 fault == FolderRemoved ? polled.mid(1) : polled);
+        QVERIFY(daily.allKept());
+        // Every poll once, whole and in order, the first one also when its
+        // file went with the removed folder.
+        QCOMPARE(timesIn(QDir(folder).filePath(QStringLiteral("ZEP_20250106.txt"))), polled);
+    }
+
+    void vanishedFile_data()
+    {
+        QTest::addColumn<QString>("act");       // what befalls the day's file after three polls
+        QTest::addColumn<QList<int>>("after");  // the polls after it, in seconds from midnight
+        QTest::addColumn<QStringList>("files"); // each file then: the polls it holds, by index, or "other"
+        QTest::addColumn<bool>("kept");         // at the end
+        auto polls = [](const char *files) { return QString(files).split(' '); };
+        QTest::newRow("deleted") << "delete" << QList<int>{3, 4} << polls("ZEP_20250106.txt=0-4") << true;
+        QTest::newRow("moved away") << "move" << QList<int>{3, 4} << polls("ZEP_20250106.txt=0-4") << true;
+        QTest::newRow("replaced by another file")
+            << "replace" << QList<int>{3} << polls("ZEP_20250106.txt=other ZEP_20250106_2.txt=0-3") << true;
+        QTest::newRow("deleted before midnight")
+            << "delete" << QList<int>{86400, 86401} << polls("ZEP_20250106.txt=0-2 ZEP_20250107.txt=3-4") << true;
+        QTest::newRow("folder removed, made again")
+            << "remove folder" << QList<int>{3, 4, -1, 5} << polls("ZEP_20250106.txt=0-5") << true;
+        QTest::newRow("folder removed for good") << "remove folder" << QList<int>{3, 4} << QStringList() << false;
+    }
+
+    // What a file that went away held is written again, before the polls
+    // that follow; a poll counts as kept only while a file holds it. -1 in
+    // after: the folder is made again.
+    void vanishedFile()
+    {
+        QFETCH(QString, act);
+        QFETCH(QList<int>, after);
+        QFETCH(QStringList, files);
+        QFETCH(bool, kept);
+        QTemporaryDir disk;
+        const QString folder = disk.filePath(QStringLiteral("days"));
+        const QString day = QDir(folder).filePath(QStringLiteral("ZEP_20250106.txt"));
+        QVERIFY(QDir().mkpath(folder));
+        int faults = 0;
+        QList<uint32_t> polled;
+        QList<bool> recoveries;
+        {
+            DailyFiles daily(folder, [&faults](const DailyFiles::Fault &) { ++faults; }, 0);
+            daily.setRecoveryReport([&recoveries](uint32_t, bool allKept) { recoveries << allKept; });
+            for (int t : QList<int>{0, 1, 2} + after) {
+                if (polled.size() == 3 && act == "remove folder")
+                    QVERIFY(QDir(folder).removeRecursively());
+                else if (polled.size() == 3 && act == "delete")
+                    QVERIFY(QFile::remove(day));
+                else if (polled.size() == 3 && act == "move")
+                    QVERIFY(QFile::rename(day, disk.filePath(QStringLiteral("moved.txt"))));
+                else if (polled.size() == 3 && act == "replace")
+                    QVERIFY(zeptest::writeBytes(day + ".new", contentOf("whole:1")) && std::rename(qPrintable(day + ".new"), qPrintable(day)) == 0);
+                if (t < 0) {
+                    QVERIFY(!daily.allKept() && QDir().mkpath(folder));
+                    continue;
+                }
+                polled << midnight() + uint32_t(t);
+                daily.pollStored(polled.last(), SampleRecord{});
+            }
+            daily.runEnded();
+            QCOMPARE(daily.allKept(), kept);
+        }
+        // The file gone, then one for each poll that found no folder, the
+        // end's included.
+        QCOMPARE(faults, act != "remove folder" ? 1 : kept ? 2 : 3);
+        QCOMPARE(recoveries, kept ? QList<bool>{true} : QList<bool>{});
+        for (const QString &file : files) {
+            const QString which = file.section('=', 1);
+            const int first = which.section('-', 0, 0).toInt(), last = which.section('-', 1).toInt();
+            QCOMPARE(timesIn(QDir(folder).filePath(file.section('=', 0, 0))),
+                     which == "other" ? QList<uint32_t>{midnight() - 3600} : polled.mid(first, last - first + 1));
+        }
+        QCOMPARE(QDir(folder).entryList({QStringLiteral("*.txt")}).size(), files.size());
     }
 
     void diskTrouble_data()
@@ -202,7 +273,7 @@ private slots:
         QList<DailyFiles::Fault> seen;
         DailyFiles daily(dir.path(), [&seen](const DailyFiles::Fault &f) { seen << f; }, 0, disk);
         QList<uint32_t> polled, recoveries;
-        daily.setRecoveryReport([&recoveries](uint32_t time) { recoveries << time; });
+        daily.setRecoveryReport([&recoveries](uint32_t time, bool) { recoveries << time; });
         QList<int> left;
         for (const QString &s : steps.split(' ')) {
             step = s;
