@@ -18,6 +18,7 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
+#include <QScreen>
 #include <QSettings>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -77,9 +78,11 @@ namespace {
 // The report's font on paper: small enough for the quality table to fit
 // the width of the page.
 constexpr qreal kPrintPointSize = 7.5;
-// The space kept free around the text of each page, inside the page's own
-// margins; the page numbers stand in the lower one.
+// The space kept free above and below the text of each page, inside the
+// page's own margins (the page numbers stand in the lower one), and beside
+// it.
 constexpr qreal kPrintMarginCm = 2;
+constexpr qreal kPrintSideMarginCm = 1.5;
 
 int chartBlock(const QTextDocument &document)
 {
@@ -123,11 +126,14 @@ bool moveChartOn(ReportModel &model)
     return true;
 }
 
-void layOut(QTextDocument &document, const ReportModel &model, const QImage &chart, qreal margin)
+void layOut(QTextDocument &document, const ReportModel &model, const QImage &chart, const QSizeF &page, qreal margin)
 {
     fillReportDocument(&document, model, chart);
+    document.setPageSize(page);
     QTextFrameFormat frame = document.rootFrame()->frameFormat();
     frame.setMargin(margin);
+    frame.setLeftMargin(margin * kPrintSideMarginCm / kPrintMarginCm);
+    frame.setRightMargin(margin * kPrintSideMarginCm / kPrintMarginCm);
     document.rootFrame()->setFrameFormat(frame);
 }
 
@@ -143,23 +149,30 @@ bool printReportPages(const ReportModel &model, const QImage &chart, QPrinter &p
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
+    // Laid out as on the screen, in device-independent pixels, and drawn
+    // enlarged to the printer's resolution.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const qreal sourceDpi = screen ? screen->logicalDotsPerInchY() : 96;
+    const qreal scale = printer.logicalDpiY() / sourceDpi;
+    const QSizeF page(printer.width() / scale, printer.height() / scale);
+    const qreal margin = kPrintMarginCm / 2.54 * sourceDpi;
     QTextDocument document;
     QFont font = document.defaultFont();
     font.setPointSizeF(kPrintPointSize);
     document.setDefaultFont(font);
-    document.documentLayout()->setPaintDevice(&printer);
-    const QSizeF page(printer.width(), printer.height());
-    document.setPageSize(page);
-    const qreal margin = kPrintMarginCm / 2.54 * printer.logicalDpiY();
 
     ReportModel placed = model;
-    layOut(document, placed, chart, margin);
+    layOut(document, placed, chart, page, margin);
     while (chartLeavesGap(document) && moveChartOn(placed))
-        layOut(document, placed, chart, margin);
+        layOut(document, placed, chart, page, margin);
 
     const int pages = document.pageCount();
     QAbstractTextDocumentLayout::PaintContext context;
     context.palette.setColor(QPalette::Text, Qt::black);
+    painter.scale(scale, scale);
+    // In the units of the layout, not the printer's.
+    QFont foot = font;
+    foot.setPixelSize(qRound(kPrintPointSize * sourceDpi / 72));
     for (int i = 0; i < pages; ++i) {
         if (i > 0 && !printer.newPage())
             return false;
@@ -170,9 +183,9 @@ bool printReportPages(const ReportModel &model, const QImage &chart, QPrinter &p
         context.clip = view;
         document.documentLayout()->draw(&painter, context);
         painter.restore();
-        painter.setFont(QFont(font, &printer));
-        const QRectF foot(0, page.height() - margin, page.width(), margin);
-        painter.drawText(foot, Qt::AlignCenter, QStringLiteral("第 %1 页 共 %2 页").arg(i + 1).arg(pages));
+        painter.setFont(foot);
+        const QRectF footer(0, page.height() - margin, page.width(), margin);
+        painter.drawText(footer, Qt::AlignCenter, QStringLiteral("第 %1 页 共 %2 页").arg(i + 1).arg(pages));
     }
     return painter.end();
 }

@@ -365,9 +365,9 @@ void qualitySection(Builder &b, const PowerReport &r)
     QVector<QStringList> rows;
     for (const QualityRow &row : r.quality)
         rows.append(qualityCells(row, r.options));
-    QStringList header{QStringLiteral("参数"), QStringLiteral("有效窗口"), QStringLiteral("无效窗口"),
-                       QStringLiteral("标记窗口"), QStringLiteral("最大值"), QStringLiteral("最小值"),
-                       QStringLiteral("平均值"), QStringLiteral("95%概率值")};
+    QStringList header{QStringLiteral("参数"), QStringLiteral("有效\n窗口"), QStringLiteral("无效\n窗口"),
+                       QStringLiteral("标记\n窗口"), QStringLiteral("最大值"), QStringLiteral("最小值"),
+                       QStringLiteral("平均值"), QStringLiteral("95%\n概率值")};
     if (r.options.standard == PowerStandard::En50160)
         header << QStringLiteral("N") << QStringLiteral("N1") << QStringLiteral("N2");
     else

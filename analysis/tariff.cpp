@@ -321,6 +321,8 @@ QString tariffFilePath()
 
 TariffTable readTariffFile(const QString &path, QString *problem)
 {
+    if (problem)
+        problem->clear();
     if (!QFileInfo::exists(path))
         return defaultTariffTable();
     QSettings file(path, QSettings::IniFormat);
