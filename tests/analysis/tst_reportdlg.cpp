@@ -113,9 +113,9 @@ private slots:
         QCOMPARE(lines[header + 8].split(QLatin1Char('\t')).size(), 11);
 
 #ifdef ZEP_SCREENSHOT_DIR
-        // The picture of the README: the quality table and the chart.
+        // The picture of the README: energy by period, the quality table.
         auto *view = child<QTextBrowser>(&dlg, "textBrowser_report");
-        const QTextBlock quality = view->document()->find(QStringLiteral("电能质量"), 7).block();
+        const QTextBlock quality = view->document()->find(QStringLiteral("分时电能")).block();
         view->verticalScrollBar()->setValue(int(view->document()->documentLayout()->blockBoundingRect(quality).top()));
         QDir().mkpath(QStringLiteral(ZEP_SCREENSHOT_DIR));
         QVERIFY(dlg.grab().save(QStringLiteral(ZEP_SCREENSHOT_DIR "/report.png")));
