@@ -81,6 +81,30 @@ struct DemandSums {
     void add(const DemandSums &o) { sums.add(o.sums); }
 };
 
+// The 15-minute windows of the demand, filled a step at a time
+// (splitStep).
+struct DemandWindows {
+    ClockWindow window;
+    DemandSums sums;
+    QVector<DemandSums> done;
+
+    bool contains(qint64 t) const { return window.contains(t); }
+    qint64 end() const { return window.end; }
+    void startAt(qint64 t)
+    {
+        finish();
+        window = clockWindowAt(t, kDemandWindow);
+        sums = DemandSums{window.start, window.end, {}};
+    }
+    void add(const EnergySums &e) { sums.sums.add(e); }
+    void finish()
+    {
+        if (window.end > window.start)
+            done.append(sums);
+        window = ClockWindow{};
+    }
+};
+
 struct FrequencySums {
     qint64 start = 0;
     int count = 0;
@@ -248,9 +272,7 @@ private:
     QVector<double> frequencySamples;
     QVector<qint64> frequencySampleTimes;
 
-    ClockWindow demandWindow;
-    DemandSums demandSums;
-    QVector<DemandSums> demandWindows;
+    DemandWindows demand;
     std::unique_ptr<TariffSplit> tariff;
 
     OpenEvent open[3][kEventKindCount];
@@ -289,27 +311,13 @@ void ReportPass::add(const SampleRecord &s, size_t pos)
     latestTime = qMax(latestTime, s.time);
 }
 
-// The step split at the boundaries of the 15-minute windows it crosses.
+// The step split at the boundaries of the 15-minute windows and of the
+// time-of-use periods it crosses.
 void ReportPass::integrate(const PowerStep &step, const EnergySums &whole)
 {
     if (tariff)
         tariff->add(step, whole);
-    if (demandWindow.contains(step.from) && step.to <= demandWindow.end) {
-        demandSums.sums.add(whole);
-        return;
-    }
-    qint64 a = step.from;
-    while (a < step.to) {
-        if (!demandWindow.contains(a)) {
-            if (demandWindow.end > demandWindow.start)
-                demandWindows.append(demandSums);
-            demandWindow = clockWindowAt(a, kDemandWindow);
-            demandSums = DemandSums{demandWindow.start, demandWindow.end, {}};
-        }
-        const qint64 b = qMin(step.to, demandWindow.end);
-        demandSums.sums.add(step.part(a, b).energy());
-        a = b;
-    }
+    splitStep(step, whole, demand);
 }
 
 void ReportPass::quality(qint64 t, const SampleRecord &s, double typicalStep)
@@ -474,8 +482,8 @@ void ReportPass::finishQuality()
 
 void ReportPass::finishDemand()
 {
-    if (demandWindow.end > demandWindow.start)
-        demandWindows.append(demandSums);
+    demand.finish();
+    QVector<DemandSums> &demandWindows = demand.done;
     joinRepeats(demandWindows);
 
     r.days = spanDays(r.start, r.end, r.samples > 0 ? QDateTime::fromSecsSinceEpoch(latestTime).date() : QDate());

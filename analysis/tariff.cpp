@@ -288,30 +288,27 @@ TariffSplit::TariffSplit(const TariffTable &table)
 
 void TariffSplit::add(const PowerStep &step, const EnergySums &whole)
 {
-    if (m_stretch.contains(step.from) && step.to <= m_stretch.end) {
-        m_slice.sums.add(whole);
-        return;
-    }
-    qint64 a = step.from;
-    while (a < step.to) {
-        if (!m_stretch.contains(a)) {
-            if (m_stretch.type >= 0)
-                m_slices.append(m_slice);
-            m_stretch = m_clock.stretchAt(a);
-            m_slice = TariffSlice{a, m_stretch.type, {}};
-        }
-        const qint64 b = qMin(step.to, m_stretch.end);
-        m_slice.sums.add(step.part(a, b).energy());
-        a = b;
-    }
+    splitStep(step, whole, m_cut);
 }
 
 QVector<TariffSlice> TariffSplit::finish()
 {
-    if (m_stretch.type >= 0)
-        m_slices.append(m_slice);
-    m_stretch = TariffClock::Stretch{};
-    return std::move(m_slices);
+    m_cut.finish();
+    return std::move(m_cut.slices);
+}
+
+void TariffSplit::Cut::startAt(qint64 t)
+{
+    finish();
+    stretch = clock.stretchAt(t);
+    slice = TariffSlice{t, stretch.type, {}};
+}
+
+void TariffSplit::Cut::finish()
+{
+    if (stretch.type >= 0)
+        slices.append(slice);
+    stretch = TariffClock::Stretch{};
 }
 
 QString tariffFilePath()

@@ -129,15 +129,28 @@ class TariffSplit
 {
 public:
     explicit TariffSplit(const TariffTable &table);
+    TariffSplit(const TariffSplit &) = delete;
+    TariffSplit &operator=(const TariffSplit &) = delete;
     void add(const PowerStep &step, const EnergySums &whole);
     // The slices in the order their steps came.
     QVector<TariffSlice> finish();
 
 private:
+    // The stretch a step is cut into (splitStep).
+    struct Cut {
+        const TariffClock &clock;
+        TariffClock::Stretch stretch;
+        TariffSlice slice;
+        QVector<TariffSlice> slices;
+
+        bool contains(qint64 t) const { return stretch.contains(t); }
+        qint64 end() const { return stretch.end; }
+        void startAt(qint64 t);
+        void add(const EnergySums &e) { slice.sums.add(e); }
+        void finish();
+    };
     TariffClock m_clock;
-    TariffClock::Stretch m_stretch;
-    TariffSlice m_slice;
-    QVector<TariffSlice> m_slices;
+    Cut m_cut{m_clock, {}, {}, {}};
 };
 
 // The table of the working directory's config/tariff.ini; the default
