@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 
+#include <numeric>
 #include <vector>
 
 Q_DECLARE_METATYPE(Verdict)
@@ -280,6 +281,131 @@ private slots:
             QCOMPARE(int(inside.kind), int(VoltageEvent::Interruption));
             QCOMPARE(std::make_pair(inside.start, inside.duration), std::make_pair(e.start, e.duration));
         }
+    }
+
+    // Ten-minute values against a count done the plain way: the root mean
+    // square of each window's samples, and the windows that an event's
+    // samples (any phase outside 90..110 %, up to the sample back) touch
+    // left out of all that judges.
+    void aggregation()
+    {
+        uint32_t seed = 7;
+        const auto rnd = [&seed] {
+            seed = seed * 1664525u + 1013904223u;
+            return double(seed >> 8) / double(1 << 24);
+        };
+        std::vector<SampleRecord> r = series({{0, 6 * 3600 - 10, 10}});
+        for (size_t i = 0; i < r.size(); ++i) {
+            for (int k : {1, 2, 3})
+                r[i].setValue(k, float(220 + 14 * (rnd() - 0.5)));
+            r[i].setValue(17, float(50 + 0.5 * (rnd() - 0.5)));
+            for (int k : {18, 19, 20, 30})
+                r[i].setValue(k, float(1 + 5 * rnd()));
+        }
+        // A dip of UB over a window's edge, a swell of UC inside one.
+        for (size_t i : {117, 118, 119, 120, 121})
+            r[i].setValue(2, 150);
+        for (size_t i : {905, 906})
+            r[i].setValue(3, 250);
+
+        const PowerReport p = reportOf(r, 6 * 3600 - 10);
+        QVector<qint64> eventFrom, eventTo;
+        for (size_t i = 0; i < r.size(); ++i) {
+            bool in = false;
+            for (int k : {1, 2, 3})
+                in = in || r[i].value(k) < 198 || r[i].value(k) > 242;
+            if (in && (eventTo.isEmpty() || eventTo.last() != 0)) {
+                eventFrom << r[i].time;
+                eventTo << 0;
+            } else if (!in && !eventTo.isEmpty() && eventTo.last() == 0) {
+                eventTo.last() = r[i].time;
+            }
+        }
+        QCOMPARE(eventFrom.size(), 2);
+        for (int q = 0; q < kQualityRowCount; ++q) {
+            const int column = kQualityColumns[q];
+            QVector<double> judged, all;
+            int flagged = 0;
+            for (size_t w = 0; w < r.size() / 60; ++w) {
+                double squares = 0;
+                for (size_t i = w * 60; i < w * 60 + 60; ++i)
+                    squares += double(r[i].value(column)) * r[i].value(column);
+                all << std::sqrt(squares / 60);
+                const qint64 start = r[w * 60].time;
+                bool touched = false;
+                for (int e = 0; e < eventFrom.size(); ++e)
+                    touched = touched || (eventFrom[e] < start + 600 && eventTo[e] > start);
+                flagged += touched;
+                if (!touched)
+                    judged << all.last();
+            }
+            std::sort(judged.begin(), judged.end());
+            const QualityRow &row = p.quality[q];
+            QCOMPARE(row.valid, all.size());
+            QCOMPARE(flagged, 3);
+            QCOMPARE(row.flagged, flagged);
+            QVERIFY(qAbs(row.maximum - *std::max_element(all.begin(), all.end())) < 1e-9);
+            QVERIFY(qAbs(row.minimum - *std::min_element(all.begin(), all.end())) < 1e-9);
+            QVERIFY(qAbs(row.mean - std::accumulate(all.begin(), all.end(), 0.0) / all.size()) < 1e-9);
+            QCOMPARE(row.p95, judged[int(std::ceil(judged.size() * 0.95)) - 1]);
+            const QualityLimits l = qualityLimits(p.options, column);
+            QCOMPARE(row.within, int(std::count_if(judged.begin(), judged.end(),
+                                                   [&l](double v) { return v >= l.low && v <= l.high; })));
+        }
+    }
+
+    void eventClasses_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("place");
+        // Percent of 220 V on the edges: the edge belongs to the row below it.
+        QTest::newRow("80 %") << "dip" << double(0.80f * 220) << 0;
+        QTest::newRow("just under 80 %") << "dip" << 175.9 << 1;
+        QTest::newRow("70 %") << "dip" << 154.0 << 1;
+        QTest::newRow("40 %") << "dip" << 88.0 << 2;
+        QTest::newRow("5 %") << "dip" << 11.0 << 3;
+        QTest::newRow("just under 5 %") << "dip" << 10.9 << 4;
+        QTest::newRow("120 %") << "swell" << 264.0 << 1;
+        QTest::newRow("just under 120 %") << "swell" << 263.9 << 0;
+        // Milliseconds: the edge belongs to the column above it.
+        QTest::newRow("9 ms") << "duration" << 9.0 << -1;
+        QTest::newRow("10 ms") << "duration" << 10.0 << 0;
+        QTest::newRow("200 ms") << "duration" << 200.0 << 0;
+        QTest::newRow("201 ms") << "duration" << 201.0 << 1;
+        QTest::newRow("1 s") << "duration" << 1000.0 << 2;
+        QTest::newRow("5 s") << "duration" << 5000.0 << 3;
+        QTest::newRow("60 s") << "duration" << 60000.0 << 4;
+        QTest::newRow("60.001 s") << "duration" << 60001.0 << 5;
+    }
+
+    void eventClasses()
+    {
+        QFETCH(QString, kind);
+        QFETCH(double, value);
+        const int place = kind == QLatin1String("dip")     ? dipRow(value, 220)
+                          : kind == QLatin1String("swell") ? swellRow(value, 220)
+                                                           : durationColumn(qint64(value));
+        QTEST(place, "place");
+    }
+
+    // Phases together: UA from 10 s for 2 s, UB from 11 s for 3 s at 150 V
+    // are one dip of 4 s at 68 %; one cut after a single sample counts as
+    // one sampling interval.
+    void eventTable()
+    {
+        const QVector<VoltageEvent> events{
+            {VoltageEvent::Dip, 0, 10, 2, 180, VoltageEvent::Recovered},
+            {VoltageEvent::Dip, 1, 11, 3, 150, VoltageEvent::Recovered},
+            {VoltageEvent::Dip, 2, 100, 0, 10, VoltageEvent::CutByBreak},
+            {VoltageEvent::Swell, 0, 100, 70, 270, VoltageEvent::OpenAtEnd}};
+        const EventTable t = classifyEvents(events, 220, 1);
+        QCOMPARE(t.dips[2][3], 1);
+        QCOMPARE(t.dips[4][2], 1);
+        QCOMPARE(t.swells[1][5], 1);
+        QCOMPARE(std::accumulate(&t.dips[0][0], &t.dips[0][0] + kDipRows * kDurationColumns, 0), 2);
+        QCOMPARE(QVector<bool>(t.measurable, t.measurable + kDurationColumns),
+                 (QVector<bool>{false, false, true, true, true, true}));
     }
 
     void options_data()
