@@ -118,9 +118,8 @@ private slots:
         ReportOptions options;
         if (!table.isEmpty())
             QCOMPARE(parseTariffTable(rowsOf(table), {}, &options.tariff), QString());
-        const QStringList gap = skip.split(QLatin1Char(' '));
-        const qint64 skipFrom = skip.isEmpty() ? 0 : local(gap[0] + QLatin1Char(' ') + gap[1]);
-        const qint64 skipTo = skip.isEmpty() ? 0 : local(gap[2] + QLatin1Char(' ') + gap[3]);
+        const qint64 skipFrom = skip.isEmpty() ? 0 : local(skip.section(QLatin1Char(' '), 0, 1));
+        const qint64 skipTo = skip.isEmpty() ? 0 : local(skip.section(QLatin1Char(' '), 2, 3));
         QFETCH(QString, first);
         QFETCH(QString, last);
         const qint64 from = local(first);
