@@ -19,7 +19,8 @@ TariffDlg::TariffDlg(QWidget *parent, const TariffTable &table)
     , accepted(table)
 {
     ui->setupUi(this);
-    ui->tableWidget_periods->horizontalHeader()->setStretchLastSection(true);
+    // The four columns share the width, so 月份 is never behind a scroll bar.
+    ui->tableWidget_periods->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     for (QLineEdit *price : {ui->lineEdit_price0, ui->lineEdit_price1, ui->lineEdit_price2, ui->lineEdit_price3}) {
         auto *number = new QDoubleValidator(0, 1e6, 6, price);
         number->setNotation(QDoubleValidator::StandardNotation);
