@@ -95,6 +95,16 @@ void Station::stop()
     acquiring = false;
 }
 
+void Station::finishPollAndStop(int graceMs)
+{
+    if (!thread)
+        return;
+    thread->finishPollAndStop();
+    if (!thread->wait(ulong(graceMs)))
+        stop();
+    acquiring = false;
+}
+
 void Station::threadFinished()
 {
     if (!thread)
