@@ -1,9 +1,12 @@
 #include "analysis/powerreport.h"
 
+#include "analysis/localclock.h"
 #include "analysis/spanstatistics.h"
 #include "data/samplegaps.h"
 
 #include <QDateTime>
+
+#include <memory>
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +19,8 @@ constexpr int kDemandWindow = 900;
 constexpr int kFrequencyWindow = 10;
 constexpr int kFR = 17;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
+// The upper bounds of the duration columns of the event table, ms.
+const qint64 kDurationEnds[kDurationColumns - 1] = {200, 500, 1000, 5000, 60000};
 
 // Values come from single-precision floats: 50.2 Hz read from a file is a
 // hair above 50.2. Comparisons allow for that, and for nothing more.
@@ -36,36 +41,6 @@ bool inside(double v, double low, double high)
     return !below(v, low) && !above(v, high);
 }
 
-qint64 floorDiv(qint64 a, qint64 b)
-{
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
-}
-
-int utcOffset(qint64 t)
-{
-    return QDateTime::fromSecsSinceEpoch(t).offsetFromUtc();
-}
-
-// A fixed window of the local clock: [start, end) in seconds since the
-// epoch, and the clock's UTC offset inside it. Clock changes fall on window
-// boundaries, so one offset holds for the whole window.
-struct ClockWindow {
-    qint64 start = 0;
-    qint64 end = 0;
-    int offset = 0;
-
-    bool contains(qint64 t) const { return t >= start && t < end; }
-};
-
-ClockWindow clockWindowAt(qint64 t, int length)
-{
-    ClockWindow w;
-    w.offset = utcOffset(t);
-    w.start = floorDiv(t + w.offset, length) * length - w.offset;
-    w.end = w.start + length;
-    return w;
-}
-
 // How many windows of the local clock the span start..end touches; a clock
 // set forward skips some, one set back repeats them.
 int windowsTouched(qint64 start, qint64 end, int length)
@@ -77,8 +52,8 @@ int windowsTouched(qint64 start, qint64 end, int length)
 }
 
 // Sums of one 10-minute window for each quantity judged, in the order of
-// kQualityColumns: squares of the phase voltages, values of the others;
-// how many values there were, and the time they stand for.
+// kQualityColumns: the squares of the values, how many values there were,
+// and the time they stand for.
 struct QualitySums {
     qint64 start = 0;
     qint64 end = 0;
@@ -104,6 +79,30 @@ struct DemandSums {
     EnergySums sums;
 
     void add(const DemandSums &o) { sums.add(o.sums); }
+};
+
+// The 15-minute windows of the demand, filled a step at a time
+// (splitStep).
+struct DemandWindows {
+    ClockWindow window;
+    DemandSums sums;
+    QVector<DemandSums> done;
+
+    bool contains(qint64 t) const { return window.contains(t); }
+    qint64 end() const { return window.end; }
+    void startAt(qint64 t)
+    {
+        finish();
+        window = clockWindowAt(t, kDemandWindow);
+        sums = DemandSums{window.start, window.end, {}};
+    }
+    void add(const EnergySums &e) { sums.sums.add(e); }
+    void finish()
+    {
+        if (window.end > window.start)
+            done.append(sums);
+        window = ClockWindow{};
+    }
 };
 
 struct FrequencySums {
@@ -179,6 +178,36 @@ const EventRule kEventRules[kEventKindCount] = {
     {VoltageEvent::Interruption, 0.10, 0.12, true},
 };
 
+// Where the voltage events lie, for flagging the windows they overlap.
+class EventSpans
+{
+public:
+    // events in the order of their starts.
+    explicit EventSpans(const QVector<VoltageEvent> &events)
+    {
+        qint64 reach = std::numeric_limits<qint64>::min();
+        for (const VoltageEvent &e : events) {
+            // A recovered event lasts until the sample back; any other
+            // until its last sample past the threshold, that one included.
+            const qint64 end = qint64(e.start) + e.duration + (e.ending == VoltageEvent::Recovered ? 0 : 1);
+            reach = qMax(reach, qMax(end, qint64(e.start) + 1));
+            starts.append(e.start);
+            reaches.append(reach);
+        }
+    }
+    // Whether an event overlaps [from, to).
+    bool overlaps(qint64 from, qint64 to) const
+    {
+        const auto before = std::lower_bound(starts.begin(), starts.end(), to) - starts.begin();
+        return before > 0 && reaches[int(before) - 1] > from;
+    }
+
+private:
+    QVector<qint64> starts;
+    // The furthest end of the events up to each.
+    QVector<qint64> reaches;
+};
+
 struct OpenEvent {
     bool open = false;
     uint32_t start = 0;
@@ -196,6 +225,8 @@ public:
         , tenSecondFrequency(report.options.standard == PowerStandard::En50160 && report.medianStep > 0
                              && report.medianStep <= kFrequencyWindow)
     {
+        if (report.tariffProblem.isEmpty())
+            tariff = std::make_unique<TariffSplit>(report.options.tariff);
         // The bounds as values are compared with them, once for all samples.
         for (int k = 0; k < kEventKindCount; ++k) {
             const EventRule &rule = kEventRules[k];
@@ -217,6 +248,7 @@ private:
     void closeEvents(VoltageEvent::Ending ending);
     void finishQuality();
     void finishDemand();
+    void finishTariff();
 
     PowerReport &r;
     const LocalSteps &steps;
@@ -238,10 +270,10 @@ private:
     FrequencySums frequencySums{std::numeric_limits<qint64>::min(), 0, 0, 0};
     QVector<FrequencySums> frequencyWindows;
     QVector<double> frequencySamples;
+    QVector<qint64> frequencySampleTimes;
 
-    ClockWindow demandWindow;
-    DemandSums demandSums;
-    QVector<DemandSums> demandWindows;
+    DemandWindows demand;
+    std::unique_ptr<TariffSplit> tariff;
 
     OpenEvent open[3][kEventKindCount];
 };
@@ -279,25 +311,13 @@ void ReportPass::add(const SampleRecord &s, size_t pos)
     latestTime = qMax(latestTime, s.time);
 }
 
-// The step split at the boundaries of the 15-minute windows it crosses.
+// The step split at the boundaries of the 15-minute windows and of the
+// time-of-use periods it crosses.
 void ReportPass::integrate(const PowerStep &step, const EnergySums &whole)
 {
-    if (demandWindow.contains(step.from) && step.to <= demandWindow.end) {
-        demandSums.sums.add(whole);
-        return;
-    }
-    qint64 a = step.from;
-    while (a < step.to) {
-        if (!demandWindow.contains(a)) {
-            if (demandWindow.end > demandWindow.start)
-                demandWindows.append(demandSums);
-            demandWindow = clockWindowAt(a, kDemandWindow);
-            demandSums = DemandSums{demandWindow.start, demandWindow.end, {}};
-        }
-        const qint64 b = qMin(step.to, demandWindow.end);
-        demandSums.sums.add(step.part(a, b).energy());
-        a = b;
-    }
+    if (tariff)
+        tariff->add(step, whole);
+    splitStep(step, whole, demand);
 }
 
 void ReportPass::quality(qint64 t, const SampleRecord &s, double typicalStep)
@@ -317,7 +337,7 @@ void ReportPass::quality(qint64 t, const SampleRecord &s, double typicalStep)
             continue;
         ++qualitySums.count[i];
         qualitySums.weight[i] += typicalStep;
-        qualitySums.sums[i] += i < 3 ? v * v : v;
+        qualitySums.sums[i] += v * v;
     }
 
     const double frequency = s.value(kFR);
@@ -325,6 +345,7 @@ void ReportPass::quality(qint64 t, const SampleRecord &s, double typicalStep)
         return;
     if (!tenSecondFrequency) {
         frequencySamples.append(frequency);
+        frequencySampleTimes.append(t);
         return;
     }
     const qint64 start = floorDiv(t + qualityWindow.offset, kFrequencyWindow) * kFrequencyWindow - qualityWindow.offset;
@@ -384,8 +405,10 @@ void ReportPass::finish()
                      [](const VoltageEvent &a, const VoltageEvent &b) { return a.start < b.start; });
     for (const VoltageEvent &e : r.events)
         ++r.eventCounts[e.kind];
+    r.eventTable = classifyEvents(r.events, r.options.nominalVoltage, r.medianStep);
     finishQuality();
     finishDemand();
+    finishTariff();
 }
 
 void ReportPass::finishQuality()
@@ -394,20 +417,23 @@ void ReportPass::finishQuality()
         qualityWindows.append(qualitySums);
     joinRepeats(qualityWindows);
 
+    const EventSpans events(r.events);
     QVector<double> values[kQualityRowCount];
+    QVector<double> flagged[kQualityRowCount];
     for (const QualitySums &w : qualityWindows) {
         VoltagePoint point;
         point.start = w.start;
         bool allVolts = true;
+        QVector<double> *kept = events.overlaps(w.start, w.end) ? flagged : values;
         for (int i = 0; i < kQualityRowCount; ++i) {
             const bool valid = holdsHalf(w.weight[i], w.end - w.start);
-            const double mean = valid ? w.sums[i] / w.count[i] : 0;
+            const double rms = valid ? std::sqrt(w.sums[i] / w.count[i]) : 0;
             if (i < 3) {
-                point.volts[i] = std::sqrt(mean);
+                point.volts[i] = rms;
                 allVolts = allVolts && valid;
             }
             if (valid)
-                values[i].append(i < 3 ? point.volts[i] : mean);
+                kept[i].append(rms);
         }
         if (allVolts && std::isfinite(point.volts[0] + point.volts[1] + point.volts[2]))
             r.chart.append(point);
@@ -418,18 +444,22 @@ void ReportPass::finishQuality()
     int frequencyTouched = touched;
     if (r.options.standard == PowerStandard::En50160 && r.medianStep > 0) {
         values[3].clear();
+        flagged[3].clear();
         if (tenSecondFrequency) {
             if (frequencySums.count > 0)
                 frequencyWindows.append(frequencySums);
             joinRepeats(frequencyWindows);
             for (const FrequencySums &w : frequencyWindows) {
                 if (holdsHalf(w.weight, kFrequencyWindow))
-                    values[3].append(w.sum / w.count);
+                    (events.overlaps(w.start, w.start + kFrequencyWindow) ? flagged : values)[3].append(w.sum / w.count);
             }
             frequencyBasis = QualityRow::TenSeconds;
             frequencyTouched = windowsTouched(r.start, r.end, kFrequencyWindow);
         } else {
-            values[3] = frequencySamples;
+            for (int i = 0; i < frequencySamples.size(); ++i) {
+                const qint64 t = frequencySampleTimes[i];
+                (events.overlaps(t, t + 1) ? flagged : values)[3].append(frequencySamples[i]);
+            }
             frequencyBasis = QualityRow::Samples;
             frequencyTouched = frequencySamples.size();
         }
@@ -438,7 +468,7 @@ void ReportPass::finishQuality()
     bool failed = false;
     bool unknown = false;
     for (int i = 0; i < kQualityRowCount; ++i) {
-        QualityRow row = judgeValues(values[i], qualityLimits(r.options, kQualityColumns[i]));
+        QualityRow row = judgeValues(values[i], qualityLimits(r.options, kQualityColumns[i]), flagged[i]);
         row.column = kQualityColumns[i];
         const bool frequency = row.column == kFR;
         row.basis = frequency ? frequencyBasis : QualityRow::TenMinutes;
@@ -452,8 +482,8 @@ void ReportPass::finishQuality()
 
 void ReportPass::finishDemand()
 {
-    if (demandWindow.end > demandWindow.start)
-        demandWindows.append(demandSums);
+    demand.finish();
+    QVector<DemandSums> &demandWindows = demand.done;
     joinRepeats(demandWindows);
 
     r.days = spanDays(r.start, r.end, r.samples > 0 ? QDateTime::fromSecsSinceEpoch(latestTime).date() : QDate());
@@ -479,6 +509,23 @@ void ReportPass::finishDemand()
         raise(r.peak, w);
         if (!r.days.isEmpty())
             raise(r.days[day].peak, w);
+    }
+}
+
+void ReportPass::finishTariff()
+{
+    if (!tariff)
+        return;
+    QVector<TariffSlice> slices = tariff->finish();
+    std::stable_sort(slices.begin(), slices.end(),
+                     [](const TariffSlice &a, const TariffSlice &b) { return a.from < b.from; });
+    int day = 0;
+    for (const TariffSlice &s : slices) {
+        r.tariffImported[s.type] += s.sums.imported;
+        while (day + 1 < r.days.size() && s.from >= r.days[day + 1].start)
+            ++day;
+        if (!r.days.isEmpty())
+            r.days[day].tariffImported[s.type] += s.sums.imported;
     }
 }
 
@@ -514,30 +561,114 @@ QualityLimits qualityLimits(const ReportOptions &options, int column)
     return {-kInfinity, en ? 8.0 : 5.0, 950, -kInfinity, kInfinity};
 }
 
-QualityRow judgeValues(QVector<double> values, const QualityLimits &limits)
+QualityRow judgeValues(QVector<double> values, const QualityLimits &limits, QVector<double> flagged)
 {
     QualityRow row;
     row.limits = limits;
     // A window with a value the meter could not give (nan, inf) is not a
     // valid one.
-    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); }),
-                 values.end());
-    row.valid = values.size();
+    for (QVector<double> *v : {&values, &flagged})
+        v->erase(std::remove_if(v->begin(), v->end(), [](double x) { return !std::isfinite(x); }), v->end());
+    row.flagged = flagged.size();
+    row.valid = values.size() + row.flagged;
+    if (row.valid == 0)
+        return row;
+    row.minimum = kInfinity;
+    row.maximum = -kInfinity;
+    double sum = 0;
+    for (const QVector<double> *v : {&values, &flagged}) {
+        for (double x : *v) {
+            row.minimum = qMin(row.minimum, x);
+            row.maximum = qMax(row.maximum, x);
+            sum += x;
+        }
+    }
+    row.mean = sum / row.valid;
     if (values.isEmpty())
         return row;
     std::sort(values.begin(), values.end());
-    row.minimum = values.first();
-    row.maximum = values.last();
     row.p95 = values[int((qint64(values.size()) * 95 + 99) / 100) - 1];
-    bool allInside = true;
     for (double v : values) {
         if (inside(v, limits.low, limits.high))
             ++row.within;
-        allInside = allInside && inside(v, limits.allLow, limits.allHigh);
+        if (!inside(v, limits.allLow, limits.allHigh))
+            ++row.beyond;
     }
-    const bool share = qint64(row.within) * 1000 >= qint64(limits.permille) * row.valid;
-    row.verdict = share && allInside ? Verdict::Pass : Verdict::Fail;
+    const bool share = qint64(row.within) * 1000 >= qint64(limits.permille) * values.size();
+    row.verdict = share && row.beyond == 0 ? Verdict::Pass : Verdict::Fail;
     return row;
+}
+
+int dipRow(double volts, double nominal)
+{
+    const double bounds[kDipRows - 1] = {0.80, 0.70, 0.40, 0.05};
+    for (int row = 0; row < kDipRows - 1; ++row) {
+        if (!below(volts, bounds[row] * nominal))
+            return row;
+    }
+    return kDipRows - 1;
+}
+
+int swellRow(double volts, double nominal)
+{
+    return below(volts, 1.20 * nominal) ? 0 : 1;
+}
+
+int durationColumn(qint64 milliseconds)
+{
+    if (milliseconds < 10)
+        return -1;
+    int column = 0;
+    while (column < kDurationColumns - 1 && milliseconds > kDurationEnds[column])
+        ++column;
+    return column;
+}
+
+qint64 durationColumnEnd(int column)
+{
+    return column >= 0 && column < kDurationColumns - 1 ? kDurationEnds[column] : -1;
+}
+
+EventTable classifyEvents(const QVector<VoltageEvent> &events, double nominal, double samplingInterval)
+{
+    EventTable table;
+    const qint64 shortest = qint64(std::llround(samplingInterval * 1000));
+    for (int c = 0; c < kDurationColumns; ++c)
+        table.measurable[c] = durationColumnEnd(c) < 0 || durationColumnEnd(c) >= shortest;
+    for (VoltageEvent::Kind kind : {VoltageEvent::Dip, VoltageEvent::Swell}) {
+        bool open = false;
+        qint64 start = 0;
+        qint64 end = 0;
+        float extreme = 0;
+        const auto count = [&] {
+            const qint64 ms = qMax((end - start) * 1000, shortest);
+            const int column = durationColumn(ms);
+            if (!open || column < 0)
+                return;
+            if (kind == VoltageEvent::Dip)
+                ++table.dips[dipRow(extreme, nominal)][column];
+            else
+                ++table.swells[swellRow(extreme, nominal)][column];
+        };
+        // Events come in the order of their starts.
+        for (const VoltageEvent &e : events) {
+            if (e.kind != kind)
+                continue;
+            const qint64 eEnd = qint64(e.start) + e.duration;
+            if (open && e.start <= end) {
+                end = qMax(end, eEnd);
+                extreme = kind == VoltageEvent::Dip ? qMin(extreme, e.extreme) : qMax(extreme, e.extreme);
+                continue;
+            }
+            count();
+            open = true;
+            start = e.start;
+            end = eEnd;
+            extreme = e.extreme;
+        }
+        count();
+    }
+    return table;
 }
 
 double PowerReport::coverage() const
@@ -562,6 +693,7 @@ PowerReport computePowerReport(const SampleRecord *records, int first, int last,
     };
     const LocalSteps steps(size_t(n), timeAt);
     report.medianStep = steps.medianStep();
+    report.tariffProblem = tariffTableProblem(options.tariff);
 
     ReportPass pass(report, steps);
     SpanProgress progressed(n, progress);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/tariff.h"
 #include "data/energy.h"
 #include "data/samplerecord.h"
 
@@ -23,10 +24,13 @@ struct ReportOptions {
     double nominalVoltage = 220;
     // Hz, 50 or 60.
     int nominalFrequency = 50;
+    // The time-of-use periods the imported energy is split by.
+    TariffTable tariff = defaultTariffTable();
 
     bool operator==(const ReportOptions &o) const
     {
-        return standard == o.standard && nominalVoltage == o.nominalVoltage && nominalFrequency == o.nominalFrequency;
+        return standard == o.standard && nominalVoltage == o.nominalVoltage && nominalFrequency == o.nominalFrequency
+            && tariff == o.tariff;
     }
 };
 
@@ -49,6 +53,8 @@ struct DayFigures {
     qint64 start = 0;
     qint64 end = 0;
     EnergySums sums;
+    // Imported active energy of each tariff type, W s.
+    double tariffImported[kTariffTypeCount] = {};
     // Seconds of the day covered, each counted once.
     double covered = 0;
     DemandPeak peak;
@@ -69,10 +75,14 @@ struct QualityLimits {
 };
 
 // One quantity's 10-minute values (the frequency under EN 50160: its
-// 10-second means, or the samples when they are further apart). A window is
-// valid for a quantity when the samples with a value of it stand for at
-// least half of the window, each for the typical step around it (the gap
-// rule's): it holds at least half the samples its length implies.
+// 10-second means, or the samples when they are further apart). A window's
+// value is the root mean square of the values in it. A window is valid for a
+// quantity when the samples with a value of it stand for at least half of
+// the window, each for the typical step around it (the gap rule's): it holds
+// at least half the samples its length implies. A valid window that a
+// voltage event (a dip, a swell or an interruption of any phase) overlaps is
+// flagged: it counts in the maximum, minimum and mean, and in nothing that
+// judges (the 95 % value, the pass rate, N, N1 and N2).
 struct QualityRow {
     enum Basis { TenMinutes, TenSeconds, Samples };
 
@@ -80,18 +90,27 @@ struct QualityRow {
     Basis basis = TenMinutes;
     int valid = 0;
     int invalid = 0;
+    int flagged = 0;
     double minimum = 0;
     double maximum = 0;
-    // Nearest rank: the smallest value that at least 95 % of the values
-    // are at or below.
+    double mean = 0;
+    // Nearest rank over the windows not flagged: the smallest value that
+    // at least 95 % of them are at or below.
     double p95 = 0;
+    // Of the windows not flagged: within [low, high], and outside [allLow,
+    // allHigh] (EN 50160's N2).
     int within = 0;
+    int beyond = 0;
     QualityLimits limits{};
     Verdict verdict = Verdict::Unknown;
 
     bool hasData() const { return valid > 0; }
-    // Share of the values within [low, high], 0..1.
-    double passRate() const { return valid > 0 ? double(within) / valid : 0; }
+    // The windows that judge: EN 50160's N.
+    int counted() const { return valid - flagged; }
+    // EN 50160's N1: outside [low, high].
+    int outside() const { return counted() - within; }
+    // Share of the windows that judge within [low, high], 0..1.
+    double passRate() const { return counted() > 0 ? double(within) / counted() : 0; }
 };
 
 // The eight quantities judged, in report order: UA, UB, UC, FR, ThdUa,
@@ -100,9 +119,10 @@ constexpr int kQualityRowCount = 8;
 extern const int kQualityColumns[kQualityRowCount];
 
 QualityLimits qualityLimits(const ReportOptions &options, int column);
-// The values' figures and verdict against limits; values that are not
-// finite do not count.
-QualityRow judgeValues(QVector<double> values, const QualityLimits &limits);
+// The values' figures and verdict against limits: values judge, flagged
+// only count in the maximum, minimum and mean. Values that are not finite
+// do not count.
+QualityRow judgeValues(QVector<double> values, const QualityLimits &limits, QVector<double> flagged = {});
 
 // A dip, swell or short interruption of one phase, from the first sample
 // past the threshold to the first sample back.
@@ -121,6 +141,39 @@ struct VoltageEvent {
     Ending ending = Recovered;
 };
 constexpr int kEventKindCount = 3;
+
+// Dips (interruptions included) and swells counted in the classes of
+// EN 50160: rows by residual voltage, columns by duration. The phases are
+// taken together, as a polyphase analyser does: an event lasts from the
+// first phase past the threshold to the last one back, at the lowest (for a
+// swell the highest) voltage of any phase.
+constexpr int kDipRows = 5;
+constexpr int kSwellRows = 2;
+constexpr int kDurationColumns = 6;
+struct EventTable {
+    int dips[kDipRows][kDurationColumns] = {};
+    int swells[kSwellRows][kDurationColumns] = {};
+    // Columns of durations shorter than the sampling interval: polled
+    // values cannot measure them.
+    bool measurable[kDurationColumns] = {};
+};
+
+// Residual voltage rows: 90 > u >= 80, 80 > u >= 70, 70 > u >= 40,
+// 40 > u >= 5, 5 > u (percent of nominal); a value on an edge belongs to the
+// row whose lower bound it is. Swell rows: 110 < u < 120, u >= 120.
+int dipRow(double volts, double nominal);
+int swellRow(double volts, double nominal);
+// Duration columns in milliseconds: 10 <= t <= 200, 200 < t <= 500,
+// 500 < t <= 1000, 1000 < t <= 5000, 5000 < t <= 60000, t > 60000; a value
+// on an edge belongs to the column whose upper bound it is. -1 below 10 ms.
+int durationColumn(qint64 milliseconds);
+// The upper bound of a column in milliseconds; -1 for the last, which has
+// none.
+qint64 durationColumnEnd(int column);
+// The events' table; an event that lasted less than the sampling interval
+// as measured (one cut by a gap or the span's end) counts as lasting one
+// interval, the shortest duration the samples can tell.
+EventTable classifyEvents(const QVector<VoltageEvent> &events, double nominal, double samplingInterval);
 
 // A valid 10-minute window's phase voltages, for the chart.
 struct VoltagePoint {
@@ -160,6 +213,13 @@ struct PowerReport {
 
     QVector<VoltageEvent> events;
     int eventCounts[kEventKindCount] = {};
+    EventTable eventTable;
+
+    // Imported active energy of each tariff type over the span, W s (the
+    // energy rule's steps cut at the periods' edges); nothing when the
+    // table has a problem, which this then says.
+    double tariffImported[kTariffTypeCount] = {};
+    QString tariffProblem;
 
     // Share of the span covered by steps that are not gaps, 0..1; negative
     // for a span of no length.

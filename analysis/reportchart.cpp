@@ -64,6 +64,9 @@ struct LimitLine {
     double volts;
     QString label;
     bool nominal;
+    // An upper limit's label stands below its line, inside the band, so
+    // that the top of the plot never cuts it.
+    bool upper;
 };
 
 QVector<LimitLine> limitLines(const ReportOptions &options)
@@ -71,10 +74,11 @@ QVector<LimitLine> limitLines(const ReportOptions &options)
     // The lines the verdict judges by, so that the two cannot disagree.
     const double u = options.nominalVoltage;
     const QualityLimits limits = qualityLimits(options, 1);
-    QVector<LimitLine> lines{{u, QStringLiteral("%1 V").arg(u), true}};
+    QVector<LimitLine> lines{{u, QStringLiteral("%1 V").arg(u), true, false}};
     const auto add = [&](double volts) {
         const int percent = qRound(100 * (volts / u - 1));
-        lines.append({volts, QStringLiteral("%1%2 %").arg(percent > 0 ? QStringLiteral("+") : QString()).arg(percent), false});
+        lines.append({volts, QStringLiteral("%1%2 %").arg(percent > 0 ? QStringLiteral("+") : QString()).arg(percent),
+                      false, percent > 0});
     };
     add(limits.high);
     add(limits.low);
@@ -94,7 +98,7 @@ void addLimitLines(QwtPlot &plot, const QVector<LimitLine> &lines)
         QwtText label(line.label);
         label.setColor(line.nominal ? QColor(90, 90, 90) : QColor(200, 0, 0));
         marker->setLabel(label);
-        marker->setLabelAlignment(Qt::AlignRight | Qt::AlignTop);
+        marker->setLabelAlignment(Qt::AlignRight | (line.upper ? Qt::AlignBottom : Qt::AlignTop));
         marker->attach(&plot);
     }
 }
@@ -142,7 +146,8 @@ QImage renderVoltageChart(const PowerReport &report, const DisplayConfig &d, con
     addLimitLines(plot, lines);
     const double margin = qMax(1.0, (high - low) * 0.05);
     plot.setAxisScale(QwtPlot::yLeft, low - margin, high + margin);
-    plot.setAxisTitle(QwtPlot::yLeft, QStringLiteral("V"));
+    // A title of "V" alone, turned on its side, reads like ">".
+    plot.setAxisTitle(QwtPlot::yLeft, QStringLiteral("相电压（V）"));
 
     setUpTimeAxis(&plot);
     plot.setAxisScale(QwtPlot::xBottom, double(report.start), double(qMax(report.end, report.start + 1)));

@@ -6,15 +6,25 @@
 #include "ui_reportdlg.h"
 #include "views/timespan.h"
 
+#include "analysis/tariffdlg.h"
+
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
 #include <QDoubleValidator>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPageLayout>
+#include <QPainter>
 #include <QPrinter>
+#include <QScreen>
 #include <QSettings>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextFrame>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -23,6 +33,7 @@ const char kStandardKey[] = "report/standard";
 const char kVoltageKey[] = "report/nominalVoltage";
 const char kFrequencyKey[] = "report/nominalFrequency";
 const char kSizeKey[] = "report/dialogSize";
+const char kAuthorKey[] = "report/author";
 
 const char kEn50160[] = "EN50160";
 const char kGbT[] = "GB/T";
@@ -45,6 +56,8 @@ ReportSettings readReportSettings()
     if (reportOptionsProblem(o).isEmpty())
         s.options = o;
     s.dialogSize = store.value(QLatin1String(kSizeKey)).toSize();
+    s.author = store.value(QLatin1String(kAuthorKey)).toString();
+    s.options.tariff = readTariffFile(tariffFilePath(), &s.tariffProblem);
     return s;
 }
 
@@ -57,6 +70,124 @@ void storeReportSettings(const ReportSettings &s)
     store.setValue(QLatin1String(kFrequencyKey), s.options.nominalFrequency);
     if (s.dialogSize.isValid())
         store.setValue(QLatin1String(kSizeKey), s.dialogSize);
+    store.setValue(QLatin1String(kAuthorKey), s.author);
+}
+
+namespace {
+
+// The report's font on paper: small enough for the quality table to fit
+// the width of the page.
+constexpr qreal kPrintPointSize = 7.5;
+// The space kept free above and below the text of each page, inside the
+// page's own margins (the page numbers stand in the lower one), and beside
+// it.
+constexpr qreal kPrintMarginCm = 2;
+constexpr qreal kPrintSideMarginCm = 1.5;
+
+int chartBlock(const QTextDocument &document)
+{
+    for (QTextBlock b = document.begin(); b.isValid(); b = b.next()) {
+        for (QTextBlock::iterator it = b.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            if (f.isImageFormat() && f.toImageFormat().name() == reportChartName())
+                return b.blockNumber();
+        }
+    }
+    return -1;
+}
+
+// Whether the chart was moved to a new page leaving more than a fifth of
+// the page before it empty.
+bool chartLeavesGap(const QTextDocument &document)
+{
+    const int number = chartBlock(document);
+    if (number <= 0)
+        return false;
+    const QAbstractTextDocumentLayout *layout = document.documentLayout();
+    const QRectF chart = layout->blockBoundingRect(document.findBlockByNumber(number));
+    const QRectF before = layout->blockBoundingRect(document.findBlockByNumber(number - 1));
+    const qreal page = document.pageSize().height();
+    const bool newPage = std::floor(chart.top() / page) > std::floor(before.bottom() / page);
+    return newPage && std::ceil(before.bottom() / page) * page - before.bottom() > page / 5;
+}
+
+// Moves the chart past the next section; false when it is last.
+bool moveChartOn(ReportModel &model)
+{
+    QVector<ReportBlock> &blocks = model.blocks;
+    const auto chart = std::find_if(blocks.begin(), blocks.end(),
+                                    [](const ReportBlock &b) { return b.kind == ReportBlock::Chart; });
+    if (chart == blocks.end() || chart + 1 == blocks.end())
+        return false;
+    auto next = std::find_if(chart + 2, blocks.end(), [](const ReportBlock &b) {
+        return b.kind == ReportBlock::Heading || b.kind == ReportBlock::Subheading;
+    });
+    std::rotate(chart, chart + 1, next);
+    return true;
+}
+
+void layOut(QTextDocument &document, const ReportModel &model, const QImage &chart, const QSizeF &page, qreal margin)
+{
+    fillReportDocument(&document, model, chart);
+    document.setPageSize(page);
+    QTextFrameFormat frame = document.rootFrame()->frameFormat();
+    frame.setMargin(margin);
+    frame.setLeftMargin(margin * kPrintSideMarginCm / kPrintMarginCm);
+    frame.setRightMargin(margin * kPrintSideMarginCm / kPrintMarginCm);
+    document.rootFrame()->setFrameFormat(frame);
+}
+
+} // namespace
+
+QString reportDocumentTitle(const QString &subject, const QString &span)
+{
+    return QStringLiteral("电能质量报告 - %1 - %2").arg(subject, span);
+}
+
+bool printReportPages(const ReportModel &model, const QImage &chart, QPrinter &printer)
+{
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    // Laid out as on the screen, in device-independent pixels, and drawn
+    // enlarged to the printer's resolution.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const qreal sourceDpi = screen ? screen->logicalDotsPerInchY() : 96;
+    const qreal scale = printer.logicalDpiY() / sourceDpi;
+    const QSizeF page(printer.width() / scale, printer.height() / scale);
+    const qreal margin = kPrintMarginCm / 2.54 * sourceDpi;
+    QTextDocument document;
+    QFont font = document.defaultFont();
+    font.setPointSizeF(kPrintPointSize);
+    document.setDefaultFont(font);
+
+    ReportModel placed = model;
+    layOut(document, placed, chart, page, margin);
+    while (chartLeavesGap(document) && moveChartOn(placed))
+        layOut(document, placed, chart, page, margin);
+
+    const int pages = document.pageCount();
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    painter.scale(scale, scale);
+    // In the units of the layout, not the printer's.
+    QFont foot = font;
+    foot.setPixelSize(qRound(kPrintPointSize * sourceDpi / 72));
+    for (int i = 0; i < pages; ++i) {
+        if (i > 0 && !printer.newPage())
+            return false;
+        painter.save();
+        const QRectF view(0, i * page.height(), page.width(), page.height());
+        painter.translate(0, -view.top());
+        painter.setClipRect(view);
+        context.clip = view;
+        document.documentLayout()->draw(&painter, context);
+        painter.restore();
+        painter.setFont(foot);
+        const QRectF footer(0, page.height() - margin, page.width(), margin);
+        painter.drawText(footer, Qt::AlignCenter, QStringLiteral("第 %1 页 共 %2 页").arg(i + 1).arg(pages));
+    }
+    return painter.end();
 }
 
 void setUpReportPage(QPrinter &printer)
@@ -71,8 +202,12 @@ ReportDlg::ReportDlg(QWidget *parent, DataFile *file, const ReportSettings &sett
     , dataFile(file)
     , display(d)
     , used(settings.options)
+    , tariff(settings.options.tariff)
+    , tariffProblem(settings.tariffProblem)
 {
     ui->setupUi(this);
+    ui->lineEdit_subject->setText(QFileInfo(file->fileName).completeBaseName());
+    ui->lineEdit_author->setText(settings.author);
     // Digits and a decimal point only; a number the report refuses (0, a
     // field left empty) is refused with its reason on 生成.
     auto *volts = new QDoubleValidator(0, 1e6, 3, ui->lineEdit_voltage);
@@ -95,7 +230,9 @@ ReportDlg::~ReportDlg() = default;
 
 ReportSettings ReportDlg::settings() const
 {
-    return ReportSettings{used, size()};
+    ReportSettings s{used, size(), ui->lineEdit_author->text().trimmed(), tariffProblem};
+    s.options.tariff = tariff;
+    return s;
 }
 
 void ReportDlg::showOptions(const ReportOptions &o)
@@ -114,6 +251,7 @@ ReportOptions ReportDlg::chosenOptions() const
     if (!number)
         o.nominalVoltage = std::nan("");
     o.nominalFrequency = ui->comboBox_frequency->currentIndex() == 1 ? 60 : 50;
+    o.tariff = tariff;
     return o;
 }
 
@@ -138,12 +276,16 @@ void ReportDlg::on_pushButton_generate_clicked()
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const PowerReport report =
+    PowerReport report =
         computePowerReport(dataFile->records, span.first, span.last, span.start, span.end, options,
                            [this](int percent) { ui->progressBar->setValue(percent); });
+    if (!tariffProblem.isEmpty())
+        report.tariffProblem = tariffProblem;
     ui->progressBar->setValue(100);
     chart = renderVoltageChart(report, display, kChartSize);
-    model = buildReportModel(report, dataFile->fileName);
+    const ReportHeader header{ui->lineEdit_subject->text(), ui->lineEdit_author->text()};
+    model = buildReportModel(report, dataFile->fileName, header);
+    documentTitle = reportDocumentTitle(header.subject.trimmed(), reportSpanText(report));
     fillReportDocument(ui->textBrowser_report->document(), model, chart);
     QApplication::restoreOverrideCursor();
     used = options;
@@ -158,13 +300,8 @@ void ReportDlg::on_pushButton_copy_clicked()
 
 bool ReportDlg::printReport(QPrinter &printer) const
 {
-    const std::unique_ptr<QTextDocument> document = reportDocument(model, chart);
-    // Small enough for the quality table to fit the width of the page.
-    QFont font = document->defaultFont();
-    font.setPointSizeF(7.5);
-    document->setDefaultFont(font);
-    document->print(&printer);
-    return printer.printerState() != QPrinter::Error;
+    printer.setDocName(documentTitle);
+    return printReportPages(model, chart, printer);
 }
 
 void ReportDlg::on_pushButton_pdf_clicked()
@@ -180,6 +317,22 @@ void ReportDlg::on_pushButton_print_clicked()
     QPrinter printer(QPrinter::HighResolution);
     setUpReportPage(printer);
     printWithDialog(printer, this, [this](QPrinter &p) { return printReport(p); });
+}
+
+void ReportDlg::on_pushButton_tariff_clicked()
+{
+    // A refused file's table is no start for editing: the common one is.
+    TariffDlg dialog(this, tariffProblem.isEmpty() ? tariff : defaultTariffTable());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    tariff = dialog.table();
+    tariffProblem.clear();
+    if (!writeTariffFile(tariffFilePath(), tariff))
+        QMessageBox::warning(this, QStringLiteral("错误"),
+                             QStringLiteral("无法写入文件：%1").arg(QDir::toNativeSeparators(tariffFilePath())),
+                             QMessageBox::Ok);
+    if (ui->pushButton_copy->isEnabled())
+        on_pushButton_generate_clicked();
 }
 
 void ReportDlg::on_pushButton_close_clicked()

@@ -74,6 +74,37 @@ QString energy(const EnergySums &sums, double wattSeconds, const char *unit)
     return fixed(wattSeconds / 3.6e6, 3) + QLatin1Char(' ') + QLatin1String(unit);
 }
 
+const QString kNoPrice = QStringLiteral("未设电价");
+
+QString money(double yuan)
+{
+    return fixed(yuan, 2) + QStringLiteral(" 元");
+}
+
+// The cost of energies by type (W s); false when a type with energy has no
+// price.
+bool costOf(const double (&imported)[kTariffTypeCount], const TariffTable &table, double *yuan)
+{
+    *yuan = 0;
+    for (int t = 0; t < kTariffTypeCount; ++t) {
+        if (imported[t] <= 0)
+            continue;
+        if (!table.hasPrice(t))
+            return false;
+        *yuan += kilowattHours(imported[t]) * table.prices[size_t(t)];
+    }
+    return true;
+}
+
+bool anyPrice(const TariffTable &table)
+{
+    for (int t = 0; t < kTariffTypeCount; ++t) {
+        if (table.uses(t) && table.hasPrice(t))
+            return true;
+    }
+    return false;
+}
+
 QString demandText(const DemandPeak &peak, bool withDate)
 {
     if (!peak.found)
@@ -143,13 +174,19 @@ QString limitText(const QualityRow &row, const ReportOptions &options)
 
 QStringList qualityCells(const QualityRow &row, const ReportOptions &options)
 {
-    QStringList cells{rowName(row.column), QString::number(row.valid), QString::number(row.invalid)};
+    QStringList cells{rowName(row.column), QString::number(row.valid), QString::number(row.invalid),
+                      QString::number(row.flagged)};
     if (row.hasData()) {
-        cells << valueText(row.minimum, row.column, options) << valueText(row.maximum, row.column, options)
-              << valueText(row.p95, row.column, options) << percent(row.passRate());
+        cells << valueText(row.maximum, row.column, options) << valueText(row.minimum, row.column, options)
+              << valueText(row.mean, row.column, options);
     } else {
-        cells << kNoData << kNoData << kNoData << kNoData;
+        cells << kNoData << kNoData << kNoData;
     }
+    cells << (row.counted() > 0 ? valueText(row.p95, row.column, options) : kNoData);
+    if (options.standard == PowerStandard::En50160)
+        cells << QString::number(row.counted()) << QString::number(row.outside()) << QString::number(row.beyond);
+    else
+        cells << (row.counted() > 0 ? percent(row.passRate()) : kNoData);
     cells << limitText(row, options) << verdictText(row.verdict);
     return cells;
 }
@@ -200,12 +237,16 @@ private:
     ReportModel &model;
 };
 
-void overview(Builder &b, const PowerReport &r, const QString &fileName)
+void overview(Builder &b, const PowerReport &r, const QString &fileName, const ReportHeader &header)
 {
     const ReportOptions &o = r.options;
     b.heading(QStringLiteral("概况"));
+    if (!header.subject.trimmed().isEmpty())
+        b.row(QStringLiteral("报告对象"), header.subject.trimmed());
+    if (!header.author.trimmed().isEmpty())
+        b.row(QStringLiteral("编制"), header.author.trimmed());
     b.row(QStringLiteral("文件"), fileName);
-    b.row(QStringLiteral("时间范围"), QStringLiteral("%1 至 %2").arg(timeText(r.start), timeText(r.end)));
+    b.row(QStringLiteral("时间范围"), reportSpanText(r));
     b.row(QStringLiteral("样本数"), QString::number(r.samples));
     if (r.withoutTime > 0)
         b.row(QStringLiteral("时间无效"), QStringLiteral("%1 条记录的时间无法识别，不计入报告").arg(r.withoutTime));
@@ -227,6 +268,47 @@ void overview(Builder &b, const PowerReport &r, const QString &fileName)
     b.note(QStringLiteral("参考性评估：基于仪表轮询的有效值，非 A 级测量"));
 }
 
+QVector<int> usedTypes(const TariffTable &table)
+{
+    QVector<int> types;
+    for (int t = 0; t < kTariffTypeCount; ++t) {
+        if (table.uses(t))
+            types.append(t);
+    }
+    return types;
+}
+
+// Each row begins with the type and its energy, for pasting into a bill.
+void tariffSection(Builder &b, const PowerReport &r)
+{
+    b.block(ReportBlock::Subheading, {QStringLiteral("分时电能")});
+    if (!r.tariffProblem.isEmpty()) {
+        b.note(QStringLiteral("时段设置有误（%1），未分时段计算：%2").arg(tariffFilePath(), r.tariffProblem));
+        return;
+    }
+    const TariffTable &table = r.options.tariff;
+    const EnergySums &t = r.total;
+    QVector<QStringList> rows;
+    for (int type : usedTypes(table)) {
+        const double ws = r.tariffImported[type];
+        const QString share = t.covered > 0 && t.imported > 0 ? percent(ws / t.imported) : kNoData;
+        const bool priced = table.hasPrice(type);
+        const QString price = priced ? fixed(table.prices[size_t(type)], 4) + QStringLiteral(" 元/kWh") : kNoPrice;
+        const QString cost = t.covered <= 0 ? kNoData : priced ? money(kilowattHours(ws) * table.prices[size_t(type)]) : kNoPrice;
+        rows.append({tariffTypeName(type), energy(t, ws, "kWh"), share, price, cost});
+    }
+    double yuan = 0;
+    const bool costKnown = costOf(r.tariffImported, table, &yuan);
+    rows.append({QStringLiteral("合计"), energy(t, t.imported, "kWh"),
+                 t.covered > 0 && t.imported > 0 ? percent(1) : kNoData, QString(),
+                 t.covered <= 0 ? kNoData : costKnown ? money(yuan) : kNoPrice});
+    b.block(ReportBlock::Table,
+            {QStringLiteral("类型"), QStringLiteral("正向有功电能"), QStringLiteral("占比"),
+             QStringLiteral("电价"), QStringLiteral("电费")},
+            rows);
+    b.note(QStringLiteral("时段按本地时钟（%1）；跨时段边界的采样步长按功率线性插值在边界处切分。").arg(tariffFilePath()));
+}
+
 void energySection(Builder &b, const PowerReport &r)
 {
     const EnergySums &t = r.total;
@@ -239,11 +321,14 @@ void energySection(Builder &b, const PowerReport &r)
     b.row(QStringLiteral("平均功率因数"),
           t.covered > 0 && t.apparent != 0 ? fixed(t.net() / t.apparent, 3) : kNoData);
     b.row(QStringLiteral("最大需量"), demandText(r.peak, true));
+    tariffSection(b, r);
     if (r.days.size() < 2)
         return;
     // A span of years (a time line that read as 2106 makes one) lists only
     // its days with data.
     const bool everyDay = r.days.size() <= kListedDayLimit;
+    const QVector<int> types = r.tariffProblem.isEmpty() ? usedTypes(r.options.tariff) : QVector<int>();
+    const bool priced = !types.isEmpty() && anyPrice(r.options.tariff);
     int skipped = 0;
     QVector<QStringList> rows;
     for (const DayFigures &d : r.days) {
@@ -252,14 +337,24 @@ void energySection(Builder &b, const PowerReport &r)
             continue;
         }
         const qint64 length = d.end - d.start;
-        rows.append({d.date.toString(QStringLiteral("yyyy-MM-dd")), energy(d.sums, d.sums.imported, "kWh"),
-                     energy(d.sums, d.sums.exported, "kWh"), energy(d.sums, d.sums.reactive, "kvarh"),
-                     demandText(d.peak, false), length > 0 ? percent(d.covered / double(length)) : kNoData});
+        QStringList row{d.date.toString(QStringLiteral("yyyy-MM-dd")), energy(d.sums, d.sums.imported, "kWh")};
+        for (int type : types)
+            row << energy(d.sums, d.tariffImported[type], "kWh");
+        double yuan = 0;
+        if (priced)
+            row << (d.sums.covered <= 0 ? kNoData : costOf(d.tariffImported, r.options.tariff, &yuan) ? money(yuan) : kNoPrice);
+        row << energy(d.sums, d.sums.exported, "kWh") << energy(d.sums, d.sums.reactive, "kvarh")
+            << demandText(d.peak, false) << (length > 0 ? percent(d.covered / double(length)) : kNoData);
+        rows.append(row);
     }
-    b.block(ReportBlock::Table,
-            {QStringLiteral("日期"), QStringLiteral("正向有功电能"), QStringLiteral("反向有功电能"),
-             QStringLiteral("无功电能"), QStringLiteral("最大需量"), QStringLiteral("数据覆盖率")},
-            rows);
+    QStringList header{QStringLiteral("日期"), QStringLiteral("正向有功电能")};
+    for (int type : types)
+        header << QStringLiteral("其中%1").arg(tariffTypeName(type));
+    if (priced)
+        header << QStringLiteral("电费");
+    header << QStringLiteral("反向有功电能") << QStringLiteral("无功电能") << QStringLiteral("最大需量")
+           << QStringLiteral("数据覆盖率");
+    b.block(ReportBlock::Table, header, rows);
     if (skipped > 0)
         b.note(QStringLiteral("另有 %1 天没有数据，未列出。").arg(skipped));
 }
@@ -270,17 +365,63 @@ void qualitySection(Builder &b, const PowerReport &r)
     QVector<QStringList> rows;
     for (const QualityRow &row : r.quality)
         rows.append(qualityCells(row, r.options));
-    b.block(ReportBlock::Table,
-            {QStringLiteral("参数"), QStringLiteral("有效窗口"), QStringLiteral("无效窗口"), QStringLiteral("最小值"),
-             QStringLiteral("最大值"), QStringLiteral("95%值"), QStringLiteral("合格率"), QStringLiteral("限值"),
-             QStringLiteral("结论")},
-            rows);
+    QStringList header{QStringLiteral("参数"), QStringLiteral("有效\n窗口"), QStringLiteral("无效\n窗口"),
+                       QStringLiteral("标记\n窗口"), QStringLiteral("最大值"), QStringLiteral("最小值"),
+                       QStringLiteral("平均值"), QStringLiteral("95%\n概率值")};
+    if (r.options.standard == PowerStandard::En50160)
+        header << QStringLiteral("N") << QStringLiteral("N1") << QStringLiteral("N2");
+    else
+        header << QStringLiteral("合格率");
+    header << QStringLiteral("限值") << QStringLiteral("结论");
+    b.block(ReportBlock::Table, header, rows);
     b.row(QStringLiteral("总结论"), verdictText(r.overall));
-    b.note(QStringLiteral("每 10 分钟（本地时钟）一个窗口；样本数不足应有数一半的窗口无效，应有数按窗口内各处的采样间隔计。"
-                          "相电压取方均根值，其余取平均值。"));
+    b.note(QStringLiteral("每 10 分钟（本地时钟）一个窗口，取窗口内样本的方均根值；样本数不足应有数一半的窗口无效，"
+                          "应有数按窗口内各处的采样间隔计。含电压暂降、暂升或短时中断的窗口为标记窗口：计入最大值、最小值和平均值，"
+                          "不计入 95%概率值、%1。")
+               .arg(r.options.standard == PowerStandard::En50160
+                        ? QStringLiteral("N、N1、N2 和结论（N 为未标记的有效窗口数，N1 为超出 95 % 限值的窗口数，"
+                                         "N2 为超出全部窗口限值的窗口数；合格：N1/N 不超过允许比例且 N2 = 0）")
+                        : QStringLiteral("合格率和结论")));
     if (r.chart.isEmpty())
         return;
     b.block(ReportBlock::Chart, {QStringLiteral("UA、UB、UC 的 10 分钟值与限值")});
+}
+
+QStringList durationHeader(const QString &first)
+{
+    return {first, QStringLiteral("0.01 ≤ t ≤ 0.2 s"), QStringLiteral("0.2 < t ≤ 0.5 s"), QStringLiteral("0.5 < t ≤ 1 s"),
+            QStringLiteral("1 < t ≤ 5 s"), QStringLiteral("5 < t ≤ 60 s"), QStringLiteral("t > 60 s")};
+}
+
+QStringList classRow(const QString &label, const int (&counts)[kDurationColumns], const EventTable &table)
+{
+    QStringList row{label};
+    for (int c = 0; c < kDurationColumns; ++c)
+        row << (table.measurable[c] ? QString::number(counts[c]) : QStringLiteral("—"));
+    return row;
+}
+
+// The events in the classes of EN 50160.
+void eventTables(Builder &b, const PowerReport &r)
+{
+    const EventTable &t = r.eventTable;
+    b.block(ReportBlock::Subheading, {QStringLiteral("电压暂降与短时中断（按 EN 50160 分类，三相合并）")});
+    const char *const dipRows[kDipRows] = {"90 > u ≥ 80 %", "80 > u ≥ 70 %", "70 > u ≥ 40 %", "40 > u ≥ 5 %",
+                                           "5 % > u"};
+    QVector<QStringList> rows;
+    for (int i = 0; i < kDipRows; ++i)
+        rows.append(classRow(QString::fromUtf8(dipRows[i]), t.dips[i], t));
+    b.block(ReportBlock::Table, durationHeader(QStringLiteral("剩余电压 u")), rows);
+    b.block(ReportBlock::Subheading, {QStringLiteral("电压暂升（按 EN 50160 分类，三相合并）")});
+    rows = {classRow(QStringLiteral("120 % > u > 110 %"), t.swells[0], t),
+            classRow(QStringLiteral("u ≥ 120 %"), t.swells[1], t)};
+    b.block(ReportBlock::Table, durationHeader(QStringLiteral("电压 u")), rows);
+    QString note = QStringLiteral("u 为事件中各相的最低（暂升为最高）电压占标称电压的百分比，t 为持续时间。");
+    if (r.medianStep > 0)
+        note += QStringLiteral("短于采样间隔（%1 秒）的持续时间无法从轮询值测得，相应列显示“—”；"
+                               "因数据间断或范围结束而测得不足一个采样间隔的事件按一个采样间隔计。")
+                    .arg(r.medianStep);
+    b.note(note);
 }
 
 void eventSection(Builder &b, const PowerReport &r)
@@ -288,8 +429,10 @@ void eventSection(Builder &b, const PowerReport &r)
     b.heading(QStringLiteral("电压事件"));
     for (int k = 0; k < kEventKindCount; ++k)
         b.row(eventKindName(k), QStringLiteral("%1 次").arg(r.eventCounts[k]));
+    eventTables(b, r);
     if (r.events.isEmpty())
         return;
+    b.block(ReportBlock::Subheading, {QStringLiteral("事件列表（按相）")});
     QVector<QStringList> rows;
     const int listed = qMin(r.events.size(), kListedEventLimit);
     for (int i = 0; i < listed; ++i) {
@@ -327,12 +470,17 @@ QString htmlRow(const QStringList &cells, const char *tag)
 
 } // namespace
 
-ReportModel buildReportModel(const PowerReport &report, const QString &fileName)
+QString reportSpanText(const PowerReport &report)
+{
+    return QStringLiteral("%1 至 %2").arg(timeText(report.start), timeText(report.end));
+}
+
+ReportModel buildReportModel(const PowerReport &report, const QString &fileName, const ReportHeader &header)
 {
     ReportModel model;
     Builder b(model);
     b.block(ReportBlock::Title, {QStringLiteral("电能质量报告")});
-    overview(b, report, fileName);
+    overview(b, report, fileName, header);
     energySection(b, report);
     qualitySection(b, report);
     eventSection(b, report);
@@ -369,6 +517,9 @@ QString reportHtml(const ReportModel &model, const QString &chartName, int chart
             break;
         case ReportBlock::Heading:
             html += QStringLiteral("<h2>%1</h2>").arg(first);
+            break;
+        case ReportBlock::Subheading:
+            html += QStringLiteral("<h3>%1</h3>").arg(first);
             break;
         case ReportBlock::Note:
             html += QStringLiteral("<p>%1</p>").arg(first);

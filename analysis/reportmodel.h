@@ -15,10 +15,10 @@ class QTextDocument;
 // PDF and the print, and the plain text on the clipboard are all made from
 // one model, so they always say the same.
 struct ReportBlock {
-    enum Kind { Title, Heading, Row, Table, Note, Chart };
+    enum Kind { Title, Heading, Subheading, Row, Table, Note, Chart };
 
     Kind kind = Note;
-    // Title, Heading, Note: one text. Row: label and value. Table: the
+    // Title, Heading, Subheading, Note: one text. Row: label and value. Table: the
     // header. Chart: its caption. A "\n" in a text is a line break in rich
     // text, where long table cells break at their natural places only, and
     // nothing in plain text.
@@ -37,7 +37,16 @@ constexpr int kListedEventLimit = 1000;
 // A span of more days than this lists only the days that hold data.
 constexpr int kListedDayLimit = 366;
 
-ReportModel buildReportModel(const PowerReport &report, const QString &fileName);
+// Who the report is about and who made it, for a report handed over.
+struct ReportHeader {
+    QString subject;
+    QString author;
+};
+
+ReportModel buildReportModel(const PowerReport &report, const QString &fileName, const ReportHeader &header = {});
+
+// The span's text as the report gives it: "<start> 至 <end>".
+QString reportSpanText(const PowerReport &report);
 
 // One line per row: a title, heading or note alone, the cells of a row or
 // of a table row separated by tabs; every line ends with "\n". The chart

@@ -57,6 +57,27 @@ struct PowerStep {
     EnergySums energy() const;
 };
 
+// Cuts a step at the ends of the stretches of time it crosses (the windows
+// of a clock, the periods of a tariff) and hands each part's energy, its
+// powers on the line between the step's ends, to its stretch. cut holds one
+// stretch at a time: contains(t), end(), startAt(t) (moves to the stretch
+// from t on) and add(energy).
+template <typename Cut>
+void splitStep(const PowerStep &step, const EnergySums &whole, Cut &cut)
+{
+    if (cut.contains(step.from) && step.to <= cut.end()) {
+        cut.add(whole);
+        return;
+    }
+    for (qint64 a = step.from; a < step.to;) {
+        if (!cut.contains(a))
+            cut.startAt(a);
+        const qint64 b = cut.end() < step.to ? cut.end() : step.to;
+        cut.add(step.part(a, b).energy());
+        a = b;
+    }
+}
+
 // The rule a sample at a time, for a live series (one per meter) or a pass
 // over a file.
 class EnergyIntegrator

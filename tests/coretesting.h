@@ -16,9 +16,35 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <ctime>
 #include <memory>
 
 namespace zeptest {
+
+// Local time follows TZ while it lives.
+class ZoneForTest
+{
+public:
+    explicit ZoneForTest(const QByteArray &zone)
+        : saved(qgetenv("TZ"))
+        , hadZone(qEnvironmentVariableIsSet("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~ZoneForTest()
+    {
+        if (hadZone)
+            qputenv("TZ", saved);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+
+private:
+    QByteArray saved;
+    bool hadZone;
+};
 
 inline QTemporaryDir &sandbox()
 {

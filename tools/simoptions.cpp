@@ -264,19 +264,19 @@ bool parseSimOptions(const QStringList &arguments, SimOptions *o, QString *error
     static const QRegularExpression ofUnit(QStringLiteral("^(\\d+):(.+)$"));
     for (const QString &text : parser.values(fault)) {
         const QRegularExpressionMatch match = ofUnit.match(text);
-        FaultSpec spec;
-        if (!parseFault(match.hasMatch() ? match.captured(2) : text, &spec)) {
+        FaultSpec chosen;
+        if (!parseFault(match.hasMatch() ? match.captured(2) : text, &chosen)) {
             *error = QStringLiteral("unknown --fault %1").arg(text);
             return false;
         }
-        spec.faultEvery = faultEvery;
-        spec.faultOn = requests;
-        if (const QString refused = faultRefused(spec, o->rtu); !refused.isEmpty()) {
+        chosen.faultEvery = faultEvery;
+        chosen.faultOn = requests;
+        if (const QString refused = faultRefused(chosen, o->rtu); !refused.isEmpty()) {
             *error = refused;
             return false;
         }
         if (!match.hasMatch()) {
-            o->faults = spec;
+            o->faults = chosen;
             continue;
         }
         const int target = match.captured(1).toInt();
@@ -284,7 +284,7 @@ bool parseSimOptions(const QStringList &arguments, SimOptions *o, QString *error
             *error = QStringLiteral("--fault %1 names a unit that is not served").arg(text);
             return false;
         }
-        o->unitFaults[target] = spec;
+        o->unitFaults[target] = chosen;
     }
     return true;
 }

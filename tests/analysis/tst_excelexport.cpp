@@ -102,31 +102,6 @@ Run pressExport(ExcelExportDlg &dialog, const QString &target, QList<QMessageBox
     return Run{boxes.seen, files.seen};
 }
 
-// Local time follows TZ while it lives.
-class ZoneForTest
-{
-public:
-    explicit ZoneForTest(const QByteArray &zone)
-        : saved(qgetenv("TZ"))
-        , hadZone(qEnvironmentVariableIsSet("TZ"))
-    {
-        qputenv("TZ", zone);
-        tzset();
-    }
-    ~ZoneForTest()
-    {
-        if (hadZone)
-            qputenv("TZ", saved);
-        else
-            qunsetenv("TZ");
-        tzset();
-    }
-
-private:
-    QByteArray saved;
-    bool hadZone;
-};
-
 // A success box; naming written, when given.
 bool isSuccess(const MessageBoxLog::Box &box, const QString &written = QString())
 {
@@ -609,7 +584,7 @@ private slots:
         QFETCH(QByteArray, zone);
         QFETCH(QDateTime, from);
         QFETCH(int, step);
-        const ZoneForTest inZone(zone);
+        const zeptest::ZoneForTest inZone(zone);
         LocalTimeFormatter texts;
         const uint32_t start = uint32_t(from.toSecsSinceEpoch());
         for (uint32_t t = start; t < start + 24 * 3600; t += uint32_t(step))

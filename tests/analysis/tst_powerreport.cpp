@@ -3,6 +3,8 @@
 
 #include <QDateTime>
 
+#include <numeric>
+#include <random>
 #include <vector>
 
 Q_DECLARE_METATYPE(Verdict)
@@ -280,6 +282,105 @@ private slots:
             QCOMPARE(int(inside.kind), int(VoltageEvent::Interruption));
             QCOMPARE(std::make_pair(inside.start, inside.duration), std::make_pair(e.start, e.duration));
         }
+    }
+
+    // Ten-minute values against a count done the plain way: the root mean
+    // square of each window's samples, and the windows that an event's
+    // samples (any phase outside 90..110 %, up to the sample back) touch
+    // left out of all that judges.
+    void aggregation()
+    {
+        std::mt19937 engine(7);
+        std::uniform_real_distribution<double> unit(0, 1);
+        const auto rnd = [&] { return unit(engine); };
+        std::vector<SampleRecord> r = series({{0, 6 * 3600 - 10, 10}});
+        for (size_t i = 0; i < r.size(); ++i) {
+            for (int k : {1, 2, 3})
+                r[i].setValue(k, float(220 + 14 * (rnd() - 0.5)));
+            r[i].setValue(17, float(50 + 0.5 * (rnd() - 0.5)));
+            for (int k : {18, 19, 20, 30})
+                r[i].setValue(k, float(1 + 5 * rnd()));
+        }
+        // A dip of UB over a window's edge, a swell of UC inside one.
+        for (size_t i : {117, 118, 119, 120, 121})
+            r[i].setValue(2, 150);
+        for (size_t i : {905, 906})
+            r[i].setValue(3, 250);
+
+        const PowerReport p = reportOf(r, 6 * 3600 - 10);
+        // The random phases stay within 90..110 %: the dip touches the
+        // windows from 600 and 1200 s, the swell the one from 9000 s.
+        const QSet<int> flagged{1, 2, 15};
+        for (int q = 0; q < kQualityRowCount; ++q) {
+            const int column = kQualityColumns[q];
+            QVector<double> judged, all;
+            for (int w = 0; w < int(r.size()) / 60; ++w) {
+                double squares = 0;
+                for (size_t i = size_t(w) * 60; i < size_t(w) * 60 + 60; ++i)
+                    squares += double(r[i].value(column)) * r[i].value(column);
+                all << std::sqrt(squares / 60);
+                if (!flagged.contains(w))
+                    judged << all.last();
+            }
+            std::sort(judged.begin(), judged.end());
+            const QualityRow &row = p.quality[q];
+            QCOMPARE(row.valid, all.size());
+            QCOMPARE(row.flagged, flagged.size());
+            QVERIFY(qAbs(row.maximum - *std::max_element(all.begin(), all.end())) < 1e-9);
+            QVERIFY(qAbs(row.minimum - *std::min_element(all.begin(), all.end())) < 1e-9);
+            QVERIFY(qAbs(row.mean - std::accumulate(all.begin(), all.end(), 0.0) / all.size()) < 1e-9);
+            QCOMPARE(row.p95, judged[int(std::ceil(judged.size() * 0.95)) - 1]);
+            const QualityLimits l = qualityLimits(p.options, column);
+            QCOMPARE(row.within, int(std::count_if(judged.begin(), judged.end(),
+                                                   [&l](double v) { return v >= l.low && v <= l.high; })));
+        }
+    }
+
+    void eventClasses_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("place");
+        // 80, 70, 40 and 5 % of 220 V, just under 80 and 5 %; 120 % and just
+        // under: the edge belongs to the row below it.
+        for (const auto &[volts, place] : {std::pair{double(0.80f * 220), 0}, {175.9, 1}, {154.0, 1}, {88.0, 2}, {11.0, 3},
+                                           {10.9, 4}})
+            QTest::addRow("dip to %.1f V", volts) << "dip" << volts << place;
+        for (const auto &[volts, place] : {std::pair{264.0, 1}, {263.9, 0}})
+            QTest::addRow("swell to %.1f V", volts) << "swell" << volts << place;
+        // Milliseconds: the edge belongs to the column above it.
+        for (const auto &[ms, place] : {std::pair{9.0, -1}, {10.0, 0}, {200.0, 0}, {201.0, 1}, {1000.0, 2}, {5000.0, 3},
+                                        {60000.0, 4}, {60001.0, 5}})
+            QTest::addRow("%g ms", ms) << "duration" << ms << place;
+    }
+
+    void eventClasses()
+    {
+        QFETCH(QString, kind);
+        QFETCH(double, value);
+        const int place = kind == QLatin1String("dip")     ? dipRow(value, 220)
+                          : kind == QLatin1String("swell") ? swellRow(value, 220)
+                                                           : durationColumn(qint64(value));
+        QTEST(place, "place");
+    }
+
+    // Phases together: UA from 10 s for 2 s, UB from 11 s for 3 s at 150 V
+    // are one dip of 4 s at 68 %; one cut after a single sample counts as
+    // one sampling interval.
+    void eventTable()
+    {
+        const QVector<VoltageEvent> events{
+            {VoltageEvent::Dip, 0, 10, 2, 180, VoltageEvent::Recovered},
+            {VoltageEvent::Dip, 1, 11, 3, 150, VoltageEvent::Recovered},
+            {VoltageEvent::Dip, 2, 100, 0, 10, VoltageEvent::CutByBreak},
+            {VoltageEvent::Swell, 0, 100, 70, 270, VoltageEvent::OpenAtEnd}};
+        const EventTable t = classifyEvents(events, 220, 1);
+        QCOMPARE(t.dips[2][3], 1);
+        QCOMPARE(t.dips[4][2], 1);
+        QCOMPARE(t.swells[1][5], 1);
+        QCOMPARE(std::accumulate(&t.dips[0][0], &t.dips[0][0] + kDipRows * kDurationColumns, 0), 2);
+        QCOMPARE(QVector<bool>(t.measurable, t.measurable + kDurationColumns),
+                 (QVector<bool>{false, false, true, true, true, true}));
     }
 
     void options_data()

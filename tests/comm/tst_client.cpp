@@ -271,11 +271,8 @@ private slots:
     void wrongLengthField()
     {
         QVector<ScriptedMeter::Step> steps;
-        for (int transaction = 1; transaction <= 3; ++transaction) {
-            QByteArray a = reply(MeterBlock::A, 100.0f, transaction);
-            a[5] = 118;
-            steps << answer(a);
-        }
+        for (int transaction = 1; transaction <= 3; ++transaction)
+            steps << answer(reply(MeterBlock::A, 100.0f, transaction).replace(5, 1, QByteArray(1, char(118))));
         ScriptedMeter meter(steps);
         Client client(tcpConfig(meter.address()));
         QCOMPARE(client.connectHost(), int(ComOk));

@@ -116,11 +116,12 @@ class TestMqttForwarder : public QObject
     TestCertificates certificates; // for the broker's TLS listener
 
     std::unique_ptr<MqttForwarder> forwarder(const QString &server, bool discovery = false, const QString &password = {},
-                                             bool tls = false, const QString &caFile = {})
+                                             bool tls = false, const QString &caFile = {}, const QString &prefix = "zep/test",
+                                             const QVector<MeterConfig> &meters = {{QStringLiteral("电表1"), 1}})
     {
         statuses.clear();
-        auto f = std::make_unique<MqttForwarder>(ForwardConfig{true, server, "meter", password, "zep/test", discovery, tls, caFile},
-                                                 QVector<MeterConfig>{{QStringLiteral("电表1"), 1}}, 1.0);
+        auto f = std::make_unique<MqttForwarder>(ForwardConfig{true, server, "meter", password, prefix, discovery, tls, caFile},
+                                                 meters, 1.0);
         connect(f.get(), &MqttForwarder::statusChanged, this, [this](const ForwardStatus &s) { statuses << s; });
         return f;
     }
@@ -154,9 +155,7 @@ private slots:
     void severalMeters()
     {
         const QVector<MeterConfig> meters{{QStringLiteral("进线柜 #1/+"), 1}, {QStringLiteral("空调 \"A\"\\"), 12}};
-        statuses.clear();
-        auto f = std::make_unique<MqttForwarder>(ForwardConfig{true, broker.address(), {}, {}, "zep/two", true}, meters, 1.0);
-        connect(f.get(), &MqttForwarder::statusChanged, this, [this](const ForwardStatus &s) { statuses << s; });
+        auto f = forwarder(broker.address(), true, {}, false, {}, "zep/two", meters);
         QTRY_COMPARE(state(), ForwardStatus::State::Connected);
         SampleRecord poll = record();
         poll.setValue(13, 3.6e6f);

@@ -14,10 +14,9 @@ namespace {
 std::vector<uint32_t> steps(std::initializer_list<std::pair<uint32_t, int>> runs)
 {
     std::vector<uint32_t> times{0};
-    for (const auto &run : runs) {
+    for (const auto &run : runs)
         for (int i = 0; i < run.second; ++i)
             times.push_back(times.back() + run.first);
-    }
     return times;
 }
 

@@ -13,8 +13,8 @@
 #include <random>
 #include <thread>
 
-// One series serves the whole process and keeps its rectangles: each test
-// empties it first where it counts samples.
+// The live series lives for the whole process and keeps its rectangles:
+// each test empties it first where it counts samples.
 
 namespace {
 
