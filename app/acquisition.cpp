@@ -30,6 +30,11 @@ QString acquiringNote(int meters, int samples)
 
 } // namespace
 
+bool startsAcquiringAtStartUp(bool startAcquiring, AcquisitionLock::PreviousRun previous)
+{
+    return startAcquiring || previous == AcquisitionLock::PreviousRun::Interrupted;
+}
+
 Acquisition::Acquisition(Documents &windows, QStatusBar *statusBar, QObject *parent)
     : QObject(parent)
     , windows(windows)
@@ -202,13 +207,17 @@ void Acquisition::keepJournalingWithoutWindow(int meter, int rowsGone)
         reportJournalError(meter, journal->path());
 }
 
-void Acquisition::start(const StationConfig &config)
+QString Acquisition::start(const StationConfig &config)
 {
     if (currentSamplingThread() || config.meters.isEmpty())
-        return;
+        return QString();
+    if (lock.claim() != AcquisitionLock::Outcome::Taken)
+        return lock.problem();
     const QVector<int> before = sameMeters(core->meters(), config.meters);
-    if (!takeMeters(config.meters))
-        return;
+    if (!takeMeters(config.meters)) {
+        lock.release();
+        return QString();
+    }
     // A meter new to the station shows, as the others did when their
     // windows were opened.
     for (int m = 0; m < before.size(); ++m) {
@@ -230,8 +239,10 @@ void Acquisition::start(const StationConfig &config)
             session.setJournal(view.windowlessJournal);
         }
     }
-    if (!core->start(config))
-        return;
+    if (!core->start(config)) {
+        lock.release();
+        return QString();
+    }
     forwardNote.clear();
     for (int m = 0; m < core->meterCount(); ++m) {
         if (RealPlot *plot = views[size_t(m)].window) {
@@ -244,6 +255,7 @@ void Acquisition::start(const StationConfig &config)
         }
     }
     updateIndicator();
+    return QString();
 }
 
 QString Acquisition::errorText(int meter, SamplingThread::ComErrType kind) const
@@ -290,6 +302,7 @@ void Acquisition::stopForShutdown()
 
 void Acquisition::threadFinished()
 {
+    lock.release();
     updateIndicator();
     emit finished();
 }

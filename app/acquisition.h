@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/acquisitionlock.h"
 #include "comm/samplingthread.h"
 #include "comm/station.h"
 
@@ -17,6 +18,13 @@ class Documents;
 class LiveJournal;
 class RealPlot;
 struct ForwardStatus;
+
+// Whether the program starts acquiring, with its real-time windows, as it
+// starts: when the station asks for it, and when the latest acquisition in
+// its directory ended while acquiring (a crash, a power cut, a kill), so
+// that the recording goes on without a click. One going on in another
+// program is refused as any start is.
+bool startsAcquiringAtStartUp(bool startAcquiring, AcquisitionLock::PreviousRun previous);
 
 // Live acquisition as the user sees it: the real-time window of each meter
 // of the station, the journal of the polls no window shows, and the status
@@ -50,8 +58,9 @@ public:
     void openRealTimeWindows(const QVector<MeterConfig> &meters);
     // A new run with these settings, unless a thread exists or the window
     // of a meter the settings no longer name stays open (its question to
-    // save was cancelled).
-    void start(const StationConfig &config);
+    // save was cancelled). Refused while another program acquires in the
+    // working directory: the text to show then, empty otherwise.
+    QString start(const StationConfig &config);
     // The text of an error that ended a meter's part of the latest run
     // (the whole run for -1).
     QString errorText(int meter, SamplingThread::ComErrType kind) const;
@@ -116,6 +125,8 @@ private:
     };
 
     Documents &windows;
+    // Held from a start to the thread's end.
+    AcquisitionLock lock;
     Station *core;
     std::vector<MeterView> views;
     // Set once the close has been accepted: warnings are no longer shown.

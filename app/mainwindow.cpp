@@ -272,6 +272,12 @@ void MainWindow::offerLeftJournals(const std::function<QString()> &askFileName)
 
 void MainWindow::finishStartUp(const QStringList &files)
 {
+    // Before the offer of what an interrupted run left, whose question
+    // waits for someone to answer it: the recording goes on meanwhile.
+    if (startsAcquiringAtStartUp(stationConfig().startAcquiring, AcquisitionLock::previousRun())) {
+        actionReadComm();
+        actionStartRead();
+    }
     offerLeftJournals();
     openFiles(files);
 }
@@ -406,8 +412,8 @@ void MainWindow::actionStartRead()
     QString problem;
     const StationConfig config = stationConfig(&problem);
     if (problem.isEmpty())
-        acquisition->start(config);
-    else
+        problem = acquisition->start(config);
+    if (!problem.isEmpty())
         showWarning(problem);
     updateMenus();
 }

@@ -67,27 +67,13 @@ bool storeComSettings(const ComConfig &settings)
     return true;
 }
 
-QString dailyFolderProblem(const QString &folder)
-{
-    if (folder.trimmed().isEmpty())
-        return QStringLiteral("请选择按天保存数据的文件夹。");
-    const QString shown = QDir::toNativeSeparators(folder);
-    if (!QFileInfo(folder).isDir())
-        return QStringLiteral("文件夹不存在：%1").arg(shown);
-    // Permissions alone do not tell: a read-only mount, a full stick.
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".zep-probe-XXXXXX")));
-    if (!probe.open() || probe.write("\n", 1) != 1 || !probe.flush())
-        return QStringLiteral("无法写入文件夹：%1").arg(shown);
-    return QString();
-}
-
 ComCfgDlg::ComCfgDlg(QWidget *parent, bool acquiring)
     : QDialog(parent)
     , ui(std::make_unique<Ui::ComCfgDlg>())
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
-    setFixedSize(421, 478);
+    setFixedSize(421, 506);
     ui->combo_interval->addItems(comIntervalChoices());
     // The Windows port names stay first; the ports this system really has
     // (ttyUSB0, ttyACM0, ...) follow so that an adapter can be chosen.
@@ -116,6 +102,7 @@ ComCfgDlg::ComCfgDlg(QWidget *parent, bool acquiring)
     connect(table, &QTableWidget::itemSelectionChanged, this, &ComCfgDlg::updateMeterButtons);
     updateMeterButtons();
     ui->checkBox_keep->setChecked(station.keepAcquiring);
+    ui->checkBox_startAcquiring->setChecked(station.startAcquiring);
     const DailyFilesChoice daily{!station.dailyFolder.isEmpty(), station.dailyFolder};
     connect(ui->checkBox_daily, &QCheckBox::toggled, ui->lineEdit_daily, &QWidget::setEnabled);
     connect(ui->checkBox_daily, &QCheckBox::toggled, ui->pushButton_browse, &QWidget::setEnabled);
@@ -223,6 +210,11 @@ bool ComCfgDlg::formKeepAcquiring() const
     return ui->checkBox_keep->isChecked();
 }
 
+bool ComCfgDlg::formStartAcquiring() const
+{
+    return ui->checkBox_startAcquiring->isChecked();
+}
+
 DailyFilesChoice ComCfgDlg::formDailyFiles() const
 {
     // A relative folder would follow the working directory of each start.
@@ -259,10 +251,11 @@ bool ComCfgDlg::storeForm(QString *why)
     const DailyFilesChoice daily = formDailyFiles();
     const QString dailyFolder = daily.on ? daily.folder : QString();
     if (station.meters != formMeters() || station.keepAcquiring != formKeepAcquiring()
-        || station.dailyFolder != dailyFolder) {
+        || station.dailyFolder != dailyFolder || station.startAcquiring != formStartAcquiring()) {
         station.meters = formMeters();
         station.keepAcquiring = formKeepAcquiring();
         station.dailyFolder = dailyFolder;
+        station.startAcquiring = formStartAcquiring();
         if (!writeStationConfig(station, why))
             return false;
     }

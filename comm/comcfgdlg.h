@@ -20,7 +20,8 @@ class ComCfgDlg;
 }
 
 // Edits the station's link (config/config.ini) and its meters, its
-// keep-acquiring choice and its daily folder (config/meters.ini). While an
+// keep-acquiring choice, its daily folder and whether the program starts
+// acquiring as it starts (config/meters.ini). While an
 // acquisition runs the dialog can be looked at but not confirmed, so the
 // sampling thread's settings never change under it.
 class ComCfgDlg : public QDialog
@@ -36,6 +37,7 @@ public:
     ComConfig formSettings() const;
     QVector<MeterConfig> formMeters() const;
     bool formKeepAcquiring() const;
+    bool formStartAcquiring() const;
     DailyFilesChoice formDailyFiles() const;
 
 private slots:
@@ -64,7 +66,3 @@ QStringList comIntervalChoices();
 // Stores settings into AppConfig and rewrites the file, unless they equal the
 // stored ones; returns whether anything was stored.
 bool storeComSettings(const ComConfig &settings);
-
-// Why daily files cannot go to folder (it is not there, or nothing can be
-// written in it); empty when they can.
-QString dailyFolderProblem(const QString &folder);

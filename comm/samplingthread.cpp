@@ -66,7 +66,7 @@ bool SamplingThread::waitUntil(qint64 deadlineMs, const QElapsedTimer &clock)
 {
     // The stop request is watched throughout.
     for (qint64 now = clock.elapsed(); now < deadlineMs; now = clock.elapsed()) {
-        if (stopRequested)
+        if (stopRequested || finishRequested)
             return false;
         msleep(static_cast<unsigned long>(qMin<qint64>(deadlineMs - now, 20)));
     }
@@ -136,7 +136,7 @@ void SamplingThread::run()
     bool openedForSlot = true;
 
     for (;;) {
-        if (stopRequested)
+        if (stopRequested || finishRequested)
             break;
         const qint64 pollStart = clock.elapsed();
         // Off the grid, each poll is stamped when it is stored.
@@ -160,7 +160,7 @@ void SamplingThread::run()
             const int m = order[i];
             MeterSession &session = *sessions[size_t(m)];
             // Between two meters' polls as between two slots.
-            if (i > 0 && stopRequested) {
+            if (i > 0 && (stopRequested || finishRequested)) {
                 ended = true;
                 break;
             }

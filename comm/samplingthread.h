@@ -56,6 +56,10 @@ public:
     ~SamplingThread() override;
 
     void stop();
+    // Ends the run once the poll in flight is done, its remaining attempts
+    // included, rather than cutting it short as stop() does; stop() still
+    // may, should it take too long.
+    void finishPollAndStop() { finishRequested = true; }
 
     // Before start(): go on through failed polls rather than end on the
     // first. Off by default.
@@ -114,6 +118,7 @@ private:
     bool waitUntil(qint64 deadlineMs, const QElapsedTimer &clock);
 
     std::atomic<bool> stopRequested{false};
+    std::atomic<bool> finishRequested{false};
     bool keepAcquiring = false;
     ComConfig settings{};
     LinkFactory linkFactory;

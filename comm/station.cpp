@@ -120,6 +120,16 @@ void Station::stop()
     logStop();
 }
 
+void Station::finishPollAndStop(int graceMs)
+{
+    if (!thread)
+        return;
+    thread->finishPollAndStop();
+    if (!thread->wait(ulong(graceMs)))
+        stop();
+    acquiring = false;
+}
+
 void Station::threadFinished()
 {
     if (!thread)

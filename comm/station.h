@@ -67,6 +67,9 @@ public:
     // progress runs to its end); the thread object goes when its finish
     // arrives.
     void stop();
+    // The same, but the poll in flight may end as it would, for up to
+    // graceMs, before it is cut short.
+    void finishPollAndStop(int graceMs);
 
     // Whether the daily files hold every row of the meter's series, or will
     // once the running acquisition has written the one in hand.

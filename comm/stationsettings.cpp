@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QSet>
 #include <QSettings>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -20,6 +21,7 @@ const QString kStation = QStringLiteral("Station");
 const QString kForward = QStringLiteral("Forward");
 const QString kKeepAcquiring = QStringLiteral("Station/keepAcquiring");
 const QString kDailyFolder = QStringLiteral("Station/dailyFolder");
+const QString kStartAcquiring = QStringLiteral("Station/startAcquiring");
 
 // Where these choices were kept per user before they belonged to a
 // working directory.
@@ -196,6 +198,7 @@ StationConfig readStationConfig(const ComConfig &link, QString *problem)
             ini->endArray();
             config.keepAcquiring = ini->value(kKeepAcquiring, false).toBool();
             config.dailyFolder = ini->value(kDailyFolder).toString();
+            config.startAcquiring = ini->value(kStartAcquiring, false).toBool();
             ForwardConfig &f = config.forwarding;
             ini->beginGroup(kForward);
             f.enabled = ini->value(QStringLiteral("enabled"), f.enabled).toBool();
@@ -236,6 +239,7 @@ bool writeStationConfig(const StationConfig &config, QString *problem)
             ini->endArray();
             ini->setValue(kKeepAcquiring, config.keepAcquiring);
             ini->setValue(kDailyFolder, config.dailyFolder);
+            ini->setValue(kStartAcquiring, config.startAcquiring);
             const ForwardConfig &f = config.forwarding;
             const QVariant values[] = {f.enabled, f.server, f.user, f.password, f.prefix, f.discovery, f.tls, f.caFile};
             for (size_t k = 0; k < std::size(kForwardKeys); ++k)
@@ -249,4 +253,18 @@ bool writeStationConfig(const StationConfig &config, QString *problem)
     if (problem)
         *problem = why;
     return false;
+}
+
+QString dailyFolderProblem(const QString &folder)
+{
+    if (folder.trimmed().isEmpty())
+        return QStringLiteral("请选择按天保存数据的文件夹。");
+    const QString shown = QDir::toNativeSeparators(folder);
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("文件夹不存在：%1").arg(shown);
+    // Permissions alone do not tell: a read-only mount, a full stick.
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".zep-probe-XXXXXX")));
+    if (!probe.open() || probe.write("\n", 1) != 1 || !probe.flush())
+        return QStringLiteral("无法写入文件夹：%1").arg(shown);
+    return QString();
 }

@@ -9,13 +9,17 @@
 
 // What a station records and how: its link (the serial line or the TCP
 // address, and the interval), the meters on it, whether to go on through
-// failed polls, the folder of the daily files (none: no daily files) and
-// the forwarding to a broker.
+// failed polls, the folder of the daily files (none: no daily files),
+// whether the desktop program records from its start, and the forwarding
+// to a broker.
 struct StationConfig {
     ComConfig link{};
     QVector<MeterConfig> meters;
     bool keepAcquiring = false;
     QString dailyFolder;
+    // The desktop program starts recording with its real-time windows when
+    // it starts.
+    bool startAcquiring = false;
     ForwardConfig forwarding;
 };
 
@@ -25,7 +29,7 @@ struct StationConfig {
 // config/meters.ini, a QSettings INI file in UTF-8:
 //
 //   [Meters]          1\name=进线柜  1\addr=1  …  size=2
-//   [Station]         keepAcquiring, dailyFolder
+//   [Station]         keepAcquiring, dailyFolder, startAcquiring
 //   [Forward]         enabled, server, user, password, prefix, discovery,
 //                     tls, caFile
 //
@@ -64,3 +68,7 @@ StationConfig readStationConfig(const ComConfig &link, QString *problem = nullpt
 // alone while it holds a password. false with why when the meters are
 // refused or the file could not be written; the earlier file then stays.
 bool writeStationConfig(const StationConfig &config, QString *problem = nullptr);
+
+// Why daily files cannot go to folder (it is not there, or nothing can be
+// written in it); empty when they can.
+QString dailyFolderProblem(const QString &folder);

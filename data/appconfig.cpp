@@ -248,12 +248,19 @@ void defaultDisplayConfig(DisplayConfig &disp)
 
 ConfigOrigin readConfig()
 {
+    const ConfigOrigin origin = readConfigWithoutWriting();
+    if (origin != ConfigOrigin::File)
+        writeConfig();
+    return origin;
+}
+
+ConfigOrigin readConfigWithoutWriting()
+{
     defaultComConfig(AppConfig.comm);
 
     QFile file(configFilePath());
     if (!file.open(QIODevice::ReadOnly)) {
         defaultDisplayConfig(AppConfig.disp);
-        writeConfig();
         return ConfigOrigin::Created;
     }
     // Both section lines are written before any key of their half, so a file
@@ -282,7 +289,6 @@ ConfigOrigin readConfig()
     }
     if (!comSection || !dispSection) {
         defaultDisplayConfig(AppConfig.disp);
-        writeConfig();
         return ConfigOrigin::Replaced;
     }
     for (const auto &entry : qAsConst(entries))

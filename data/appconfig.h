@@ -72,6 +72,10 @@ enum class ConfigOrigin {
 // Fills AppConfig from the file; writes a default file when there is none or
 // when the one there is not a whole settings file.
 ConfigOrigin readConfig();
+// Fills AppConfig from the file as readConfig does, but writes nothing: for
+// a program that must not change the station's settings. Created (no file
+// to read) and Replaced (not a whole settings file) leave the defaults.
+ConfigOrigin readConfigWithoutWriting();
 // Writes the whole of AppConfig; false when the file could not be written,
 // the earlier one then as it was. No one is told: the run goes on with the
 // settings in memory.

@@ -3,12 +3,15 @@
 #include "../comm/simprocess.h"
 #include "app/documents.h"
 #include "app/eventview.h"
+#include "app/journalrecovery.h"
+#include "realtime/livejournal.h"
 #include "comm/comcfgdlg.h"
 #include "comm/forwardcfgdlg.h"
 #include "mainwindowtest.h"
 #include "comm/modbusframe.h"
 #include "data/appconfig.h"
 #include "data/datafile.h"
+#include "data/datafiletestutil.h"
 #include "realtime/realplot.h"
 #include "realtime/signaldata.h"
 #include "views/legendtitle.h"
@@ -20,10 +23,14 @@
 #include <algorithm>
 #include <atomic>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QDialogButtonBox>
 #include <QScopeGuard>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLockFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -533,6 +540,87 @@ private slots:
         boxes.stop();
         QCOMPARE(boxes.seen.size(), 1);
         QVERIFY(startEnabled() && !stopEnabled());
+    }
+
+    // While another program acquires in the directory, Start says which,
+    // and starts nothing; the directory is free again once it stops.
+    void secondAcquisitionRefused()
+    {
+        startSimulator(true);
+        auto other = std::make_unique<AcquisitionLock>();
+        QCOMPARE(other->claim(), AcquisitionLock::Outcome::Taken);
+        action("action_ReadCom")->trigger();
+        zeptest::MessageBoxLog boxes;
+        boxes.start();
+        action("action_Start")->trigger();
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen.at(0).text, acquisitionHeldText(QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
+                                                             QCoreApplication::applicationPid()));
+        QVERIFY(!window->isAcquiring() && startEnabled());
+        other.reset();
+        action("action_Start")->trigger();
+        QVERIFY(window->isAcquiring());
+        QCOMPARE(AcquisitionLock().claim(), AcquisitionLock::Outcome::Held);
+        action("action_Stop")->trigger();
+        boxes.stop();
+        QCOMPARE(boxes.seen.size(), 1);
+        QTRY_COMPARE(AcquisitionLock().claim(), AcquisitionLock::Outcome::Taken);
+    }
+
+    void startUpDecision_data()
+    {
+        QTest::addColumn<bool>("startAcquiring");
+        QTest::addColumn<int>("previous");
+        QTest::addColumn<bool>("starts");
+        using Run = AcquisitionLock::PreviousRun;
+        QTest::newRow("off") << false << int(Run::Ended) << false;
+        QTest::newRow("off, interrupted") << false << int(Run::Interrupted) << true;
+        QTest::newRow("on, another runs: its refusal shows") << true << int(Run::Running) << true;
+    }
+
+    void startUpDecision()
+    {
+        QFETCH(bool, startAcquiring);
+        QFETCH(int, previous);
+        QFETCH(bool, starts);
+        QCOMPARE(startsAcquiringAtStartUp(startAcquiring, AcquisitionLock::PreviousRun(previous)), starts);
+    }
+
+    void startsAtStartUp_data()
+    {
+        QTest::addColumn<bool>("startAcquiring");
+        QTest::addColumn<bool>("interrupted");
+        QTest::newRow("asked for") << true << false;
+        QTest::newRow("the last run was killed") << false << true;
+    }
+
+    // With the choice ticked, or after a run that ended while acquiring
+    // (its lock left by a process that is gone), the windows open and the
+    // recording starts without a click.
+    void startsAtStartUp()
+    {
+        QFETCH(bool, startAcquiring);
+        QFETCH(bool, interrupted);
+        startSimulator(true);
+        storeStation([&](StationConfig &c) { c.startAcquiring = startAcquiring; });
+        const QString lockFile = QStringLiteral("config/acquisition.lock");
+        if (interrupted) {
+            QLockFile own(lockFile);
+            QVERIFY(own.tryLock(0));
+            const QByteArray content = zeptest::readBytes(lockFile);
+            own.unlock();
+            const pid_t gone = fork();
+            if (gone == 0)
+                _exit(0);
+            QCOMPARE(waitpid(gone, nullptr, 0), gone);
+            QVERIFY(zeptest::writeBytes(lockFile, QByteArray::number(gone) + content.mid(content.indexOf('\n'))));
+        }
+        // Nothing of the earlier tests is offered meanwhile.
+        for (const QString &journal : leftJournals(LiveJournal::defaultFolder()))
+            LiveJournal::removeFiles(journal);
+        window->finishStartUp({});
+        QVERIFY(window->isAcquiring() && window->realTimeWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 1, 10000);
     }
 
     void closingMainWindowStopsAcquisition()

@@ -47,7 +47,7 @@ private slots:
     {
         ComCfgDlg dlg;
         QCOMPARE(dlg.windowTitle(), QStringLiteral("通讯设置"));
-        QCOMPARE(dlg.size(), QSize(421, 478));
+        QCOMPARE(dlg.size(), QSize(421, 506));
         QCOMPARE(dlg.minimumSize(), dlg.maximumSize());
         QVERIFY(child<QRadioButton>(dlg, "radioButton_com")->isChecked());
         QVERIFY(!child<QRadioButton>(dlg, "radioButton_ip")->isChecked());
@@ -275,12 +275,12 @@ private slots:
         QCOMPARE(QByteArray(AppConfig.comm.interval), QByteArray("5s"));
     }
 
-    // Kept with the meters: the configuration file is not written for it.
+    // Kept with the meters: the configuration file is not written for them.
     void keepAcquiringStoredWithTheMeters()
     {
         QSettings().clear();
         ComCfgDlg dlg;
-        QVERIFY(!child<QCheckBox>(dlg, "checkBox_keep")->isChecked());
+        QVERIFY(!child<QCheckBox>(dlg, "checkBox_keep")->isChecked() && !child<QCheckBox>(dlg, "checkBox_startAcquiring")->isChecked());
         child<QCheckBox>(dlg, "checkBox_keep")->click();
         pressOk(dlg);
         QVERIFY(readStationConfig(AppConfig.comm).keepAcquiring && !QFile::exists(configFilePath()));
@@ -401,7 +401,7 @@ private slots:
         }
         QCOMPARE(chain.join(' '), "radioButton_com radioButton_ip combo_com combo_baud combo_parity combo_stopbit lineEdit_ip "
                                   "tableWidget_meters pushButton_addMeter pushButton_removeMeter combo_interval checkBox_keep "
-                                  "checkBox_daily lineEdit_daily pushButton_browse");
+                                  "checkBox_daily lineEdit_daily pushButton_browse checkBox_startAcquiring");
         QTest::keyClick(&dlg, Qt::Key_A, Qt::AltModifier);
         QTRY_COMPARE(dlg.formMeters().size(), 2);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
@@ -410,6 +410,10 @@ private slots:
         QVERIFY(!child<QPushButton>(dlg, "pushButton_removeMeter")->isEnabled());
         QTest::keyClick(&dlg, Qt::Key_R, Qt::AltModifier);
         QTRY_VERIFY(child<QCheckBox>(dlg, "checkBox_keep")->isChecked());
+        QTest::keyClick(&dlg, Qt::Key_T, Qt::AltModifier);
+        QTRY_VERIFY(child<QCheckBox>(dlg, "checkBox_startAcquiring")->isChecked());
+        pressOk(dlg);
+        QVERIFY(readStationConfig(AppConfig.comm).startAcquiring);
     }
 
     // Off by default; ticked, OK stays until the folder can take the files.

@@ -10,13 +10,13 @@
 
 namespace {
 
-// "name:addr … | keepAcquiring | dailyFolder | prefix | password".
+// "name:addr … | keepAcquiring, s for startAcquiring | dailyFolder | prefix | password".
 QString summary(const StationConfig &c)
 {
     QStringList meters;
     for (const MeterConfig &m : c.meters)
         meters << m.name + ':' + QString::number(m.addr);
-    return QStringList{meters.join(' '), c.keepAcquiring ? "1" : "0", c.dailyFolder, c.forwarding.prefix, c.forwarding.password}.join('|');
+    return QStringList{meters.join(' '), QString(c.keepAcquiring ? "1" : "0") + (c.startAcquiring ? "s" : ""), c.dailyFolder, c.forwarding.prefix, c.forwarding.password}.join('|');
 }
 
 ComConfig link()
@@ -71,6 +71,7 @@ private slots:
         QTest::newRow("station and forwarding")
             << two + "[Station]\nkeepAcquiring=true\ndailyFolder=\"/srv/zep, days\"\n[Forward]\npassword=s3cret\nprefix=site/a\n" << false
             << "" << "进线柜:1 空调:2|1|/srv/zep, days|site/a|s3cret";
+        QTest::newRow("start acquiring") << two + "[Station]\nstartAcquiring=true\n" << false << "" << "进线柜:1 空调:2|0s||#|";
         QTest::newRow("taken over from the per-user store") << QString() << true << "" << "电表1:4|1|/srv/old|zep/old|old-secret";
         QTest::newRow("the file's own sections win") << "[Station]\nkeepAcquiring=false\n[Forward]\nenabled=false\n" << true << ""
                                                      << "电表1:4|0||#|";

@@ -1,5 +1,6 @@
 # Installs the build into a fresh prefix and checks what a desktop needs to
-# list the program: the executable, the menu entry and the icon it names.
+# list the program: the executable, the menu entry and the icon it names;
+# and the recorder with its systemd user unit.
 #   cmake -DBUILD_DIR=... -DPREFIX=... -P check-install.cmake
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
@@ -11,7 +12,9 @@ endif()
 set(program "${PREFIX}/bin/zep")
 set(entry "${PREFIX}/share/applications/zep.desktop")
 set(icon "${PREFIX}/share/icons/hicolor/128x128/apps/zep.png")
-foreach(path "${program}" "${entry}" "${icon}")
+set(recorder "${PREFIX}/bin/zep-recorder")
+set(unit "${PREFIX}/lib/systemd/user/zep-recorder.service")
+foreach(path "${program}" "${entry}" "${icon}" "${recorder}" "${unit}")
     if(NOT EXISTS "${path}")
         message(FATAL_ERROR "not installed: ${path}")
     endif()
@@ -42,4 +45,18 @@ if(VALIDATE)
         message(FATAL_ERROR "desktop-file-validate: ${output}")
     endif()
 endif()
-message(STATUS "installed: ${program}, ${entry}, ${icon}")
+# The unit as a service manager needs it (systemd itself does not run on
+# every machine that builds this).
+file(STRINGS "${unit}" lines ENCODING UTF-8)
+foreach(expected "[Service]" "WorkingDirectory=%h/zep" "Restart=on-failure" "KillSignal=SIGTERM" "[Install]"
+        "WantedBy=default.target")
+    list(FIND lines "${expected}" at)
+    if(at LESS 0)
+        message(FATAL_ERROR "zep-recorder.service lacks the line ${expected}")
+    endif()
+endforeach()
+list(FILTER lines INCLUDE REGEX "^ExecStart=/.+/bin/zep-recorder$")
+if(NOT lines)
+    message(FATAL_ERROR "zep-recorder.service does not start the installed recorder")
+endif()
+message(STATUS "installed: ${program}, ${entry}, ${icon}, ${recorder}, ${unit}")
