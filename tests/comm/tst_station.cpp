@@ -15,8 +15,7 @@ class TestStation : public QObject
 {
     Q_OBJECT
 
-    // The meters at addresses 3 and 7 over a link whose meter 7 fails its
-    // second poll.
+    // The meters at addresses 3 and 7.
     static StationConfig twoMeters(bool keepAcquiring)
     {
         StationConfig config;
@@ -28,10 +27,12 @@ class TestStation : public QObject
     }
 
 private slots:
-    // Every frame, fault, count and growth is told of the meter it is about.
+    // Every frame, fault, count and growth is told of the meter it is about;
+    // a station without meters, or one already running, does not start.
     void signalsNameTheMeter()
     {
         Station station;
+        QVERIFY(!station.start({twoMeters(true).link, {}}));
         station.setLinkFactory([](const ComConfig &c) { return std::make_unique<AddressedLink>(c, 7, QList<int>{2}); });
         QSignalSpy frames(&station, &Station::frameReported), events(&station, &Station::eventLogged),
             grown(&station, &Station::seriesGrew), finished(&station, &Station::finished);
@@ -50,10 +51,9 @@ private slots:
         QCOMPARE(station.session(1).pollFaults.missed, 1);
         // The failed poll and the answer after it, of meter 7 alone.
         QStringList meterLines;
-        for (const QList<QVariant> &e : events) {
+        for (const QList<QVariant> &e : events)
             if (e.at(0).toInt() >= 0)
                 meterLines << e.at(1).value<EventLine>().meter + ' ' + e.at(1).value<EventLine>().text.section("（", 0, 0);
-        }
         QCOMPARE(meterLines, QStringList({"空调 通讯失败：通讯超时", "空调 恢复通讯，此前失败 1 次"}));
         QList<int> grownMeters;
         for (const QList<QVariant> &g : grown)
@@ -66,17 +66,21 @@ private slots:
     }
 
     // Not going on through faults, a meter's error ends its part alone, and
-    // the other meter polls on; the link's error ends the run. Kept on, a
-    // fault of the link is every meter's, logged once.
+    // the other meter polls on; the link's error, or a link that does not
+    // open, ends the run. Kept on, a fault of the link is every meter's,
+    // logged once.
     void errorsEndTheirPart_data()
     {
         QTest::addColumn<bool>("keepOn");
         QTest::addColumn<int>("code");
         QTest::addColumn<int>("meter");
         QTest::addColumn<QString>("text");
-        QTest::newRow("the meter's") << false << int(ComTimeout) << 1 << "电表“空调”（地址 7）：通讯超时";
-        QTest::newRow("the link's") << false << int(ComNotConnected) << -1 << "尚未连接主机";
-        QTest::newRow("the link's, kept on") << true << int(ComNotConnected) << -1 << "";
+        QTest::addColumn<QByteArray>("port"); // a real serial port instead of the fake link
+        QTest::newRow("the meter's") << false << int(ComTimeout) << 1 << "电表“空调”（地址 7）：通讯超时" << QByteArray();
+        QTest::newRow("the link's") << false << int(ComNotConnected) << -1 << "尚未连接主机" << QByteArray();
+        QTest::newRow("the link's, kept on") << true << int(ComNotConnected) << -1 << "" << QByteArray();
+        QTest::newRow("no such port") << false << int(ComOpenFailed) << -1 << "串口/nonexistent/ttyZEP打开失败"
+                                      << QByteArray("/nonexistent/ttyZEP");
     }
 
     void errorsEndTheirPart()
@@ -85,15 +89,21 @@ private slots:
         QFETCH(int, code);
         QFETCH(int, meter);
         QFETCH(QString, text);
+        QFETCH(QByteArray, port);
         Station station;
-        station.setLinkFactory([code](const ComConfig &c) {
-            auto link = std::make_unique<AddressedLink>(c, 7, QList<int>{2});
-            link->failCode = code;
-            return link;
-        });
+        StationConfig config = twoMeters(keepOn);
+        if (port.isEmpty()) {
+            station.setLinkFactory([code](const ComConfig &c) {
+                auto link = std::make_unique<AddressedLink>(c, 7, QList<int>{2});
+                link->failCode = code;
+                return link;
+            });
+        } else {
+            copyToField(config.link.com, port);
+        }
         QSignalSpy errors(&station, &Station::communicationError), events(&station, &Station::eventLogged),
             finished(&station, &Station::finished);
-        QVERIFY(station.start(twoMeters(keepOn)));
+        QVERIFY(station.start(config));
         if (keepOn) {
             // The link's fault, logged once for the station, and its reopening.
             QTRY_COMPARE_WITH_TIMEOUT(events.size(), 4, 5000);
@@ -111,6 +121,7 @@ private slots:
         const int rows = station.session(0).series().sizeWithPending();
         if (meter < 0 && !keepOn) {
             QTRY_COMPARE(finished.size(), 1);
+            QVERIFY(!station.isAcquiring());
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(station.session(0).series().sizeWithPending() > rows, 3000);
             QVERIFY(station.isAcquiring());
@@ -183,25 +194,6 @@ private slots:
         QFile first(days.filePath(eventLogFileName(midnight.date().addDays(-1))));
         QVERIFY(first.open(QIODevice::ReadOnly));
         QVERIFY(QString::fromUtf8(first.readLine()).contains(QRegularExpression("^2025-01-06 23:59:5\\d\\.\\d{3}\t\t开始采集：")));
-    }
-
-    // A link that does not open ends the run with one error; a station
-    // without meters does not start.
-    void failedOpenEndsTheRun()
-    {
-        Station station;
-        StationConfig config = twoMeters(false);
-        copyToField(config.link.com, "/nonexistent/ttyZEP");
-        QVERIFY(!station.start({config.link, {}}));
-        QSignalSpy errors(&station, &Station::communicationError), finished(&station, &Station::finished);
-        QVERIFY(station.start(config));
-        QTRY_COMPARE(finished.size(), 1);
-        QCOMPARE(errors.size(), 1);
-        // The link's error, every meter's.
-        QCOMPARE(errors.at(0).at(0).toInt(), -1);
-        QCOMPARE(errors.at(0).at(1).value<SamplingThread::ComErrType>(), SamplingThread::ComOpenFailed);
-        QVERIFY(!station.isAcquiring());
-        QCOMPARE(station.session(0).series().sizeWithPending(), 0);
     }
 };
 
