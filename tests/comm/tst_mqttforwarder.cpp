@@ -172,16 +172,13 @@ private slots:
         QCOMPARE(live->messages("zep/two/1/status").last().payload, QByteArray("online"));
         QCOMPARE(live->messages("zep/two/status").last().payload, QByteArray("online"));
         QVERIFY(live->messages("zep/two/state").isEmpty());
-        for (int m = 0; m < meters.size(); ++m) {
-            const QByteArray node = "zep_two_" + QByteArray::number(meters[m].addr);
-            const QList<Delivered> configs = live->messages("homeassistant/sensor/" + node + "/TP/config");
+        for (const MeterConfig &m : meters) {
+            const QString node = "zep_two_" + QString::number(m.addr), root = "zep/two/" + QString::number(m.addr);
+            const QList<Delivered> configs = live->messages("homeassistant/sensor/" + node.toLatin1() + "/TP/config");
             QCOMPARE(configs.size(), 1);
-            QJsonObject config = QJsonDocument::fromJson(configs[0].payload).object();
-            const QJsonObject device = config.take("device").toObject();
-            QCOMPARE(device["name"].toString(), meters[m].name);
-            QCOMPARE(device["identifiers"].toArray(), QJsonArray{QString(node)});
-            const QString root = "zep/two/" + QString::number(meters[m].addr);
-            QCOMPARE(config["name"].toString(), QStringLiteral("总有功功率"));
+            const QJsonObject config = QJsonDocument::fromJson(configs[0].payload).object();
+            QCOMPARE(config["device"].toObject()["name"].toString(), m.name);
+            QCOMPARE(config["device"].toObject()["identifiers"].toArray(), QJsonArray{node});
             QCOMPARE(config["unique_id"].toString(), node + "_TP");
             QCOMPARE(config["state_topic"].toString(), root + "/state");
             QCOMPARE(config["availability"].toArray(), QJsonArray({QJsonObject{{"topic", "zep/two/status"}}, QJsonObject{{"topic", root + "/status"}}}));
@@ -241,10 +238,8 @@ private slots:
     // intervals (1 s here), by the polls' own times.
     void energyDrawnAndFedBack()
     {
-        auto f = forwarder(broker.address());
+        auto f = forwarder(broker.address(), false, {}, false, {}, "zep/energy");
         QTRY_COMPARE(state(), ForwardStatus::State::Connected);
-        BrokerListener listener(broker.port);
-        QTRY_VERIFY(listener.subscribed());
         // 3.6 MW for a second is a kWh.
         const QList<QPair<uint, float>> polls{{0, 3.6e6f}, {1, 3.6e6f}, {2, -3.6e6f}, {3, -3.6e6f}, {10, 3.6e6f}, {11, 3.6e6f}};
         SampleRecord poll = record();
@@ -252,10 +247,10 @@ private slots:
             poll.setValue(13, p.second);
             f->channel(0)->pollStored(kT0 + p.first, poll);
         }
-        QTRY_COMPARE(listener.messages("zep/test/energy_export").size(), polls.size());
+        QTRY_COMPARE(live->messages("zep/energy/energy_export").size(), polls.size());
         // Through zero between 1 and 2 s: a quarter of a kWh each way.
-        QCOMPARE(energyIn(listener.messages("zep/test/energy"), kEnergyName), 2.25);
-        QCOMPARE(energyIn(listener.messages("zep/test/energy_export"), kEnergyExportName), 1.25);
+        QCOMPARE(energyIn(live->messages("zep/energy/energy"), kEnergyName), 2.25);
+        QCOMPARE(energyIn(live->messages("zep/energy/energy_export"), kEnergyExportName), 1.25);
     }
 
     // Polls made while the broker is away wait, the oldest going once the
@@ -294,14 +289,10 @@ private slots:
     // the broker, in order.
     void deadLinkLosesNothing()
     {
-        BrokerProcess own;
-        QVERIFY(own.start());
-        BrokerListener listener(own.port);
-        QTRY_VERIFY(listener.subscribed());
         Relay relay;
-        relay.target = own.port;
+        relay.target = broker.port;
         QVERIFY(relay.listen(QHostAddress::LocalHost));
-        auto f = forwarder(QStringLiteral("127.0.0.1:%1").arg(relay.serverPort()));
+        auto f = forwarder(QStringLiteral("127.0.0.1:%1").arg(relay.serverPort()), false, {}, false, {}, "zep/dead");
         QTRY_COMPARE(state(), ForwardStatus::State::Connected);
         QList<uint> expected;
         QTimer polls;
@@ -310,7 +301,7 @@ private slots:
             f->channel(0)->pollStored(expected.last(), record());
         });
         polls.start(200);
-        QTRY_VERIFY(listener.messages("zep/test/state").size() >= 3);
+        QTRY_VERIFY(live->messages("zep/dead/state").size() >= 3);
         relay.swallowing = true;
         const int atSwallow = expected.size();
         int tenSecondsOn = atSwallow;
@@ -322,8 +313,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(state(), ForwardStatus::State::Connected, 20000);
         QTest::qWait(1000);
         polls.stop();
-        QTRY_COMPARE_WITH_TIMEOUT(firstOfEach(times(listener.messages("zep/test/state"))), expected, 20000);
-        QTRY_COMPARE(firstOfEach(times(listener.messages("zep/test/energy"))), expected);
+        QTRY_COMPARE_WITH_TIMEOUT(firstOfEach(times(live->messages("zep/dead/state"))), expected, 20000);
+        QTRY_COMPARE(firstOfEach(times(live->messages("zep/dead/energy"))), expected);
     }
 
     void tls_data()
