@@ -118,13 +118,11 @@ private slots:
     void twoStations()
     {
         storeOlderUserSettings();
-        const StationConfig first = readStationConfig(link());
+        readStationConfig(link());
         const QString firstDefault = defaultForwardPrefix();
         QTemporaryDir other;
         QVERIFY(QDir::setCurrent(other.path()));
-        QCOMPARE(summary(first), "电表1:4|1|/srv/old|zep/old|old-secret");
         QCOMPARE(summary(readStationConfig(link())), "电表1:4|0||" + defaultForwardPrefix() + '|');
-        QVERIFY(defaultForwardPrefix() != firstDefault);
         QVERIFY(defaultForwardPrefix().startsWith("zep/" + QSysInfo::machineHostName() + '-'));
         const QVector<MeterConfig> meters{{"电表1", 1}, {"电表2", 2}};
         QVERIFY(meterTopics(firstDefault, meters)[1].nodeId != meterTopics(defaultForwardPrefix(), meters)[1].nodeId);
