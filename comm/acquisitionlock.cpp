@@ -99,8 +99,8 @@ QString AcquisitionLock::interruptedRunText() const
 {
     if (!interrupted)
         return QString();
-    const QString who = program.isEmpty() ? QStringLiteral("采集") : program;
-    return QStringLiteral("上次%1（进程 %2）未正常结束（崩溃、被终止或断电）").arg(who).arg(pid);
+    const QString who = program.isEmpty() ? QString() : program + QStringLiteral("，");
+    return QStringLiteral("上次采集（%1进程 %2）未正常结束：崩溃、被终止或断电").arg(who).arg(pid);
 }
 
 QString acquisitionHeldText(const QString &program, qint64 pid)
