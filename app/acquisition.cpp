@@ -243,6 +243,8 @@ QString Acquisition::start(const StationConfig &config)
         lock.release();
         return QString();
     }
+    if (const QString interrupted = lock.interruptedRunText(); !interrupted.isEmpty())
+        core->logEvent(-1, interrupted);
     forwardNote.clear();
     for (int m = 0; m < core->meterCount(); ++m) {
         if (RealPlot *plot = views[size_t(m)].window) {

@@ -35,8 +35,18 @@ AcquisitionLock::Outcome AcquisitionLock::claim()
 {
     if (lock->isLocked())
         return last = Outcome::Taken;
-    if (lock->tryLock(0))
+    // A lock file that is there now and ours after tryLock was left by a
+    // run that ended while acquiring.
+    qint64 leftPid = 0;
+    QString host;
+    QString leftProgram;
+    const bool left = lock->getLockInfo(&leftPid, &host, &leftProgram);
+    if (lock->tryLock(0)) {
+        interrupted = left;
+        pid = leftPid;
+        program = leftProgram;
         return last = Outcome::Taken;
+    }
     if (lock->error() == QLockFile::LockFailedError) {
         QString host;
         if (!lock->getLockInfo(&pid, &host, &program)) {
@@ -83,6 +93,14 @@ AcquisitionLock::PreviousRun AcquisitionLock::previousRun()
         return PreviousRun::Interrupted;
     }
     return probe->error() == QLockFile::LockFailedError ? PreviousRun::Running : PreviousRun::Ended;
+}
+
+QString AcquisitionLock::interruptedRunText() const
+{
+    if (!interrupted)
+        return QString();
+    const QString who = program.isEmpty() ? QString() : program + QStringLiteral("，");
+    return QStringLiteral("上次采集（%1进程 %2）未正常结束：崩溃、被终止或断电").arg(who).arg(pid);
 }
 
 QString acquisitionHeldText(const QString &program, qint64 pid)

@@ -33,11 +33,15 @@ public:
     void release();
     bool isHeld() const;
 
-    // After Held: the program that holds the lock, and its process id.
+    // After Held: the program that holds the lock, and its process id
+    // (after Taken: those of a run that left it).
     qint64 holderPid() const { return pid; }
     QString holderName() const { return program; }
     // After Held or Failed: one line saying why there is no acquisition.
     QString problem() const;
+    // After Taken: for the log, a line saying that the lock was left by a
+    // run that ended while acquiring; empty when it was not.
+    QString interruptedRunText() const;
 
     // How the latest acquisition in the working directory ended.
     enum class PreviousRun {
@@ -51,6 +55,7 @@ public:
 private:
     std::unique_ptr<QLockFile> lock;
     Outcome last = Outcome::Taken;
+    bool interrupted = false;
     qint64 pid = 0;
     QString program;
 };

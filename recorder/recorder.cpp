@@ -85,6 +85,8 @@ QString Recorder::start()
     connect(stopNotifier, &QSocketNotifier::activated, this, &Recorder::takeStopSignal);
     if (!station.start(config))
         return QStringLiteral("无法开始采集");
+    if (const QString interrupted = lock.interruptedRunText(); !interrupted.isEmpty())
+        station.logEvent(-1, interrupted);
     print(-1, {QDateTime::currentDateTime(), QString(),
                QStringLiteral("按天保存到 %1%2")
                    .arg(QDir::toNativeSeparators(config.dailyFolder),
