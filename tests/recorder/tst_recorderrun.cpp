@@ -93,12 +93,20 @@ private slots:
         QProcess second;
         startRecorder(second, firstRun + 2);
         QCOMPARE(AcquisitionLock::previousRun(), AcquisitionLock::PreviousRun::Running);
-        ::kill(pid_t(second.processId()), SIGKILL);
+        const qint64 killed = second.processId();
+        ::kill(pid_t(killed), SIGKILL);
         QVERIFY(second.waitForFinished(5000));
         QCOMPARE(second.exitStatus(), QProcess::CrashExit);
         QProcess third;
         startRecorder(third, dailyRecords(data()).size() + 2);
         stopRecorder(third);
+        // The log says which run was cut short, and only that one.
+        QString logged;
+        for (const QString &name : QDir(data()).entryList({"ZEP_*.log"}))
+            logged += QString::fromUtf8(zeptest::readBytes(QDir(data()).filePath(name)));
+        QCOMPARE(logged.count("未正常结束"), 1);
+        QVERIFY2(logged.contains(QString("\t\t上次采集（zep-recorder，进程 %1）未正常结束").arg(killed)),
+                 qPrintable(logged));
 
         // One file, unless the day changed meanwhile.
         const QStringList files = QDir(data()).entryList({"ZEP_*.txt"});
