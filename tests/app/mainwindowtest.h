@@ -62,8 +62,7 @@ protected:
 
     QString path(const QString &name) const { return dir->filePath(name); }
 
-    // Changes the station's settings of the working directory as its
-    // dialogs would.
+    // Changes the working directory's station settings as its dialogs would.
     static void storeStation(const std::function<void(StationConfig &)> &change)
     {
         StationConfig config = readStationConfig(AppConfig.comm);
