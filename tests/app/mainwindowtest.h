@@ -40,7 +40,6 @@ protected:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
 
-    // The meter's live series.
     SignalData &liveSeries() const { return window->station().session(0).series(); }
 
     // From init() of the tests that acquire: empty live stores, one poll a
