@@ -40,7 +40,6 @@ protected:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
 
-    // The meter's live series.
     SignalData &liveSeries() const { return window->station().session(0).series(); }
 
     // From init() of the tests that acquire: empty live stores, one poll a
@@ -62,8 +61,7 @@ protected:
 
     QString path(const QString &name) const { return dir->filePath(name); }
 
-    // Changes the station's settings of the working directory as its
-    // dialogs would.
+    // Changes the working directory's station settings as its dialogs would.
     static void storeStation(const std::function<void(StationConfig &)> &change)
     {
         StationConfig config = readStationConfig(AppConfig.comm);

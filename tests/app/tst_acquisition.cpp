@@ -567,29 +567,11 @@ private slots:
         QTRY_COMPARE(AcquisitionLock().claim(), AcquisitionLock::Outcome::Taken);
     }
 
-    void startUpDecision_data()
-    {
-        QTest::addColumn<bool>("startAcquiring");
-        QTest::addColumn<int>("previous");
-        QTest::addColumn<bool>("starts");
-        using Run = AcquisitionLock::PreviousRun;
-        QTest::newRow("off") << false << int(Run::Ended) << false;
-        QTest::newRow("off, interrupted") << false << int(Run::Interrupted) << true;
-        QTest::newRow("on, another runs: its refusal shows") << true << int(Run::Running) << true;
-    }
-
-    void startUpDecision()
-    {
-        QFETCH(bool, startAcquiring);
-        QFETCH(int, previous);
-        QFETCH(bool, starts);
-        QCOMPARE(startsAcquiringAtStartUp(startAcquiring, AcquisitionLock::PreviousRun(previous)), starts);
-    }
-
     void startsAtStartUp_data()
     {
         QTest::addColumn<bool>("startAcquiring");
         QTest::addColumn<bool>("interrupted");
+        QTest::newRow("off") << false << false;
         QTest::newRow("asked for") << true << false;
         QTest::newRow("the last run was killed") << false << true;
     }
@@ -619,7 +601,10 @@ private slots:
         for (const QString &journal : leftJournals(LiveJournal::defaultFolder()))
             LiveJournal::removeFiles(journal);
         window->finishStartUp({});
-        QVERIFY(window->isAcquiring() && window->realTimeWindow());
+        QCOMPARE(window->isAcquiring(), startAcquiring || interrupted);
+        if (!window->isAcquiring())
+            return;
+        QVERIFY(window->realTimeWindow());
         QTRY_VERIFY_WITH_TIMEOUT(storeSize() >= 1, 10000);
     }
 

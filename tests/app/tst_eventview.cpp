@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "comm/stationsettings.h"
 #include "data/appconfig.h"
+#include "data/datafiletestutil.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -131,21 +132,13 @@ private slots:
         AppConfig = AppConfigRecord{};
         QTemporaryDir station, days;
         QVERIFY(QDir::setCurrent(station.path()));
-        StationConfig config;
-        config.meters = {{QStringLiteral("电表1"), 1}};
-        config.dailyFolder = days.path();
-        QVERIFY(writeStationConfig(config));
+        QVERIFY(writeStationConfig(StationConfig{{}, {{QStringLiteral("电表1"), 1}}, false, days.path()}));
         const QDateTime midnight(QDate::currentDate(), QTime(0, 0));
         const QString today = days.filePath(eventLogFileName(midnight.date()));
-        QFile file(today);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        for (const EventLine &line : {EventLine{midnight, QString(), "开始采集"},
-                                      EventLine{midnight.addSecs(1), "电表1", "通讯失败：通讯超时"}})
-            file.write((line.formatted() + '\n').toUtf8());
-        file.close();
-        QFile yesterday(days.filePath(eventLogFileName(midnight.date().addDays(-1))));
-        QVERIFY(yesterday.open(QIODevice::WriteOnly) && yesterday.write("2000-01-01 00:00:00.000\t\t昨天\n") > 0);
-        yesterday.close();
+        const EventLine start{midnight, QString(), "开始采集"}, failed{midnight.addSecs(1), "电表1", "通讯失败：通讯超时"};
+        QVERIFY(zeptest::writeBytes(today, (start.formatted() + '\n' + failed.formatted() + '\n').toUtf8()));
+        QVERIFY(zeptest::writeBytes(days.filePath(eventLogFileName(midnight.date().addDays(-1))),
+                                    "2000-01-01 00:00:00.000\t\t昨天\n"));
 
         MainWindow window;
         window.findChild<QAction *>(QStringLiteral("action_Event"))->trigger();

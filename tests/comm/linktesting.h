@@ -79,12 +79,10 @@ inline ComConfig tcpConfig(const QByteArray &ip, int unit = 1)
     return c;
 }
 
-// Answers each meter with values of its address (column c: address × 100 +
-// c) and the address as its frame; the meter at failingAddress fails its
-// polls whose number is in failing with failCode. Meters of a bus that fail
-// in their own ways: a dead one, and every flakyEvery-th poll of a flaky
-// one, stay silent for as long as the poll may wait; a slow one answers
-// after slowMs.
+// Answers each meter with values of its address (column c: address × 100 + c)
+// and the address as its frame; failingAddress fails its polls numbered in
+// failing with failCode. Dead meters and every flakyEvery-th poll stay silent
+// as long as the poll may wait; slowMs delays an answer.
 struct AddressedLink : MeterLink {
     AddressedLink(const ComConfig &c, int failingAddress, QList<int> failing)
         : MeterLink(c), failingAddress(failingAddress), failing(failing) {}
@@ -110,6 +108,5 @@ struct AddressedLink : MeterLink {
     int failCode = ComTimeout;
     int polls = 0;
     QList<int> dead;
-    QMap<int, int> slowMs, flakyEvery;
-    QMap<int, int> pollsOf;
+    QMap<int, int> slowMs, flakyEvery, pollsOf;
 };

@@ -395,10 +395,9 @@ private slots:
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         QStringList chain;
-        for (QWidget *w = dlg.nextInFocusChain(); w != &dlg; w = w->nextInFocusChain()) {
+        for (QWidget *w = dlg.nextInFocusChain(); w != &dlg; w = w->nextInFocusChain())
             if (w->focusPolicy() != Qt::NoFocus && !w->objectName().isEmpty() && !w->objectName().startsWith("qt_"))
                 chain << w->objectName();
-        }
         QCOMPARE(chain.join(' '), "radioButton_com radioButton_ip combo_com combo_baud combo_parity combo_stopbit lineEdit_ip "
                                   "tableWidget_meters pushButton_addMeter pushButton_removeMeter combo_interval checkBox_keep "
                                   "checkBox_daily lineEdit_daily pushButton_browse checkBox_startAcquiring");

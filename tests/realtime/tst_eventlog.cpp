@@ -2,17 +2,14 @@
 // three fields whatever the text, and lines kept while their folder is gone.
 
 #include "coretesting.h"
+#include "data/datafiletestutil.h"
 #include "realtime/eventlog.h"
 
 class TestEventLog : public QObject
 {
     Q_OBJECT
 
-    static QStringList linesOf(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n') : QStringList();
-    }
+    static QStringList linesOf(const QString &path) { return QString::fromUtf8(zeptest::readBytes(path)).split('\n'); }
 
 private slots:
     void linesWaitForTheirFolder()
