@@ -48,7 +48,6 @@ AcquisitionLock::Outcome AcquisitionLock::claim()
         return last = Outcome::Taken;
     }
     if (lock->error() == QLockFile::LockFailedError) {
-        QString host;
         if (!lock->getLockInfo(&pid, &host, &program)) {
             pid = 0;
             program.clear();
